@@ -1,0 +1,9 @@
+#pragma once
+// The whole public API of the integration library.
+
+#include <vorlith/dummy.h>
+#include <vorlith/fail_fast.h>
+#include <vorlith/host_hooks.h>
+#include <vorlith/legacy_type.h>
+#include <vorlith/opaque.h>
+#include <vorlith/point.h>

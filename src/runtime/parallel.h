@@ -1,0 +1,106 @@
+#pragma once
+// The parallel-range driver: the one place that cuts an index range into per-thread
+// chunks. Chunks are contiguous; chunk t covers [begin + t*C, begin + (t+1)*C), the
+// last one runs to end. Exceptions thrown by a worker are caught in the worker and
+// the first one, in chunk order, is rethrown on the calling thread after the region.
+
+#include <cstdint>
+#include <exception>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <vorlith/host_hooks.h>
+
+namespace vorlith::parallel {
+
+struct Chunk_plan {
+  std::int64_t chunk;  // indices per chunk (the last chunk takes the remainder)
+  int threads;         // number of chunks
+};
+
+/// C = max(min_chunk, ceilf(n / P)); T = ceilf(n / C) when C < n, else C = n and T = 1.
+/// Both ceilings are taken in single precision.
+Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors);
+
+/// The processor count the driver plans with: omp_get_num_procs(), unless a test
+/// has set an override (processors > 0); 0 removes the override.
+int processor_count();
+void set_processor_count_override(int processors);
+
+/// Runs body(t) for t in [0, threads) in one OpenMP region of `threads` threads
+/// (threads > 1), each chunk exactly once even if the runtime grants fewer threads.
+/// Worker exceptions are carried back; the first by chunk index is rethrown.
+void run_chunks(int threads, void (*body)(void* context, int t), void* context);
+
+template <class Fn>
+void run_chunks(int threads, Fn& fn) {
+  run_chunks(threads, [](void* c, int t) { (*static_cast<Fn*>(c))(t); }, &fn);
+}
+
+/// fn(first, last) over [begin, end). With the host's veto (external_is_smp_active)
+/// or a single chunk, fn runs once on the calling thread.
+template <class Fn>
+void run_over_range(std::int64_t begin, std::int64_t end, std::int64_t min_chunk, Fn&& fn) {
+  if (external_is_smp_active()) {
+    fn(begin, end);
+    return;
+  }
+  const Chunk_plan plan = plan_chunks(end - begin, min_chunk, processor_count());
+  if (plan.threads <= 1) {
+    fn(begin, end);
+    return;
+  }
+  auto body = [&](int t) {
+    const std::int64_t first = begin + t * plan.chunk;
+    const std::int64_t last = (t == plan.threads - 1) ? end : first + plan.chunk;
+    fn(first, last);
+  };
+  run_chunks(plan.threads, body);
+}
+
+/// Per-chunk state reduction: fn(first, last, State& slot) fills one slot per chunk,
+/// then combine(slot0, slot_t) folds slots 1..T-1 into slot 0 in chunk order. With
+/// the host's veto the whole range is one chunk.
+template <class State, class Fn, class Combine>
+State run_and_reduce(std::int64_t begin, std::int64_t end, std::int64_t min_chunk,
+                     const State& initial, Fn&& fn, Combine&& combine) {
+  const std::int64_t n = end - begin;
+  const std::int64_t effective_min = external_is_smp_active() ? n + 1 : min_chunk;
+  const Chunk_plan plan = plan_chunks(n, effective_min, processor_count());
+  std::vector<State> slots(static_cast<std::size_t>(plan.threads), initial);
+  if (plan.threads <= 1) {
+    fn(begin, end, slots[0]);
+    return std::move(slots[0]);
+  }
+  auto body = [&](int t) {
+    const std::int64_t first = begin + t * plan.chunk;
+    const std::int64_t last = (t == plan.threads - 1) ? end : first + plan.chunk;
+    fn(first, last, slots[static_cast<std::size_t>(t)]);
+  };
+  run_chunks(plan.threads, body);
+  for (std::size_t t = 1; t < slots.size(); ++t) combine(slots[0], slots[t]);
+  return std::move(slots[0]);
+}
+
+/// fn(first, last, double& slot); the slots are added in chunk order: ((s0 + s1) + s2)...
+template <class Fn>
+double run_and_sum(std::int64_t begin, std::int64_t end, std::int64_t min_chunk, Fn&& fn) {
+  return run_and_reduce(begin, end, min_chunk, 0.0, std::forward<Fn>(fn),
+                        [](double& into, double from) { into += from; });
+}
+
+/// For k = 0 .. stride-1 in turn, one region with the default team size runs fn(i) for
+/// i = k, k + stride, ... below n, handed out dynamically in chunks of 1000 iterations.
+/// Every index of pass k is done before pass k+1 starts.
+void run_strided_dynamic(std::int64_t n, std::int64_t stride,
+                         void (*body)(void* context, std::int64_t i), void* context);
+
+template <class Fn>
+void run_strided_dynamic(std::int64_t n, std::int64_t stride, Fn&& fn) {
+  run_strided_dynamic(
+      n, stride, [](void* c, std::int64_t i) { (*static_cast<std::remove_reference_t<Fn>*>(c))(i); },
+      &fn);
+}
+
+}  // namespace vorlith::parallel
