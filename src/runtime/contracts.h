@@ -10,10 +10,9 @@ namespace vorlith::detail {
 [[noreturn]] void contract_failure(const char* message);
 }  // namespace vorlith::detail
 
-#define VORLITH_CONTRACT_CHECK(kind, cond)                                              \
-  ((cond) ? static_cast<void>(0)                                                        \
-          : ::vorlith::detail::contract_failure("GSL: " kind " failure at " __FILE__   \
-                                                ": " VORLITH_STRINGIFY(__LINE__)))
+#define VORLITH_CONTRACT_FAILURE(kind) \
+  ::vorlith::detail::contract_failure("GSL: " kind " failure at " __FILE__ ": " VORLITH_STRINGIFY(__LINE__))
+#define VORLITH_CONTRACT_CHECK(kind, cond) ((cond) ? static_cast<void>(0) : VORLITH_CONTRACT_FAILURE(kind))
 
 #define VORLITH_EXPECTS(cond) VORLITH_CONTRACT_CHECK("Precondition", cond)
 #define VORLITH_ENSURES(cond) VORLITH_CONTRACT_CHECK("Postcondition", cond)

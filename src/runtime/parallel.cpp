@@ -1,0 +1,84 @@
+#include "runtime/parallel.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorlith::parallel {
+namespace {
+int processor_override = 0;
+}  // namespace
+
+Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors) {
+  // Single-precision ceilings, as the chunking rule has always been computed; the last
+  // chunk runs to the end, so rounding never loses an index.
+  const float per_processor = std::ceil(static_cast<float>(n) / static_cast<float>(std::max(processors, 1)));
+  std::int64_t chunk = std::max(min_chunk, static_cast<std::int64_t>(per_processor));
+  int threads = 1;
+  if (chunk < n) {
+    threads = static_cast<int>(std::ceil(static_cast<float>(n) / static_cast<float>(chunk)));
+  } else {
+    chunk = n;
+  }
+  return {chunk, threads};
+}
+
+int processor_count() { return processor_override > 0 ? processor_override : omp_get_num_procs(); }
+
+void set_processor_count_override(int processors) { processor_override = processors; }
+
+void run_chunks(int threads, void (*body)(void* context, int t), void* context) {
+  // One slot per chunk: no synchronisation is needed to record a failure, and the
+  // failure reported is the one of the lowest chunk, whatever the timing.
+  std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
+#pragma omp parallel num_threads(threads)
+  {
+    const int team = omp_get_num_threads();
+    for (int t = omp_get_thread_num(); t < threads; t += team) {
+      try {
+        body(context, t);
+      } catch (...) {
+        failures[static_cast<std::size_t>(t)] = std::current_exception();
+      }
+    }
+  }
+  for (const auto& failure : failures) {
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
+void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
+                         void* context) {
+  if (stride < 1) stride = 1;
+  for (std::int64_t k = 0; k < stride; ++k) {
+    const std::int64_t passes = n > k ? (n - k + stride - 1) / stride : 0;
+    std::exception_ptr failure;
+    bool failed = false;
+#pragma omp parallel
+    {
+      std::exception_ptr mine;
+#pragma omp for schedule(dynamic, 1000)
+      for (std::int64_t j = 0; j < passes; ++j) {
+        if (mine) continue;
+        try {
+          body(context, k + j * stride);
+        } catch (...) {
+          mine = std::current_exception();
+        }
+      }
+      if (mine) {
+#pragma omp critical(vorlith_strided_failure)
+        {
+          if (!failed) {
+            failure = mine;
+            failed = true;
+          }
+        }
+      }
+    }
+    if (failure) std::rethrow_exception(failure);
+  }
+}
+
+}  // namespace vorlith::parallel

@@ -1,0 +1,82 @@
+#include <vorlith/legacy_type.h>
+
+#include <cstring>
+#include <string>
+
+#include "runtime/contracts.h"
+#include "types/opaque_text.h"
+#include "types/type_list.h"
+
+namespace vorlith::types {
+
+void fail_unknown_type() {
+  VORLITH_CONTRACT_FAILURE("Precondition");
+}
+
+}  // namespace vorlith::types
+
+namespace vorlith::integration {
+
+using types::opaque_tag;
+using types::visit_type;
+
+std::int64_t Legacy_type::get_known_size(legacy_data_type code) {
+  VORLITH_EXPECTS(code >= type_int8 && code <= type_double_point_3d);
+  static constexpr std::int64_t sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 8, 16, 12, 24};
+  return sizes[code];
+}
+
+Legacy_type::Legacy_type(legacy_data_type code) : data_type_(code), element_size_(get_known_size(code)) {}
+
+Legacy_type::Legacy_type(std::int64_t width) : data_type_(type_opaque), element_size_(width) {}
+
+bool Legacy_type::is_same(const Legacy_type& other) const {
+  if (is_opaque() || other.is_opaque()) {
+    return is_opaque() && other.is_opaque() && element_size_ == other.element_size_;
+  }
+  return data_type_ == other.data_type_;
+}
+
+std::uint64_t Legacy_type::get_memory_size() const {
+  return visit_type(*this, [](auto tag) -> std::uint64_t {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) return 1;
+    else return sizeof(typename decltype(tag)::type);
+  });
+}
+
+std::string Legacy_type::get_name() const {
+  static constexpr const char* names[] = {
+      "int8",  "uint8", "int16",          "uint16",          "int32",          "uint32",
+      "int64", "uint64", "float",         "double",          "float_point_2d", "double_point_2d",
+      "float_point_3d", "double_point_3d"};
+  if (is_opaque()) return "opaque(" + std::to_string(element_size_) + ")";
+  VORLITH_EXPECTS(data_type_ >= type_int8 && data_type_ <= type_double_point_3d);
+  return names[data_type_];
+}
+
+bool Legacy_type::is_dummy(const void* value) const {
+  return visit_type(*this, [value](auto tag) -> bool {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return types::is_opaque_dummy(static_cast<const char*>(value), tag.width);
+    } else {
+      using T = typename decltype(tag)::type;
+      T v;
+      std::memcpy(&v, value, sizeof(T));
+      return types::is_dummy_value(v);
+    }
+  });
+}
+
+void Legacy_type::set_dummy(void* value) const {
+  visit_type(*this, [value](auto tag) {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      std::memset(value, 0, static_cast<std::size_t>(tag.width));
+    } else {
+      using T = typename decltype(tag)::type;
+      const T d = types::typed_dummy<T>();
+      std::memcpy(value, &d, sizeof(T));
+    }
+  });
+}
+
+}  // namespace vorlith::integration

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <omp.h>
+
+#include <atomic>
+#include <new>
+#include <stdexcept>
+#include <vector>
+
+#include <vorlith/integration.h>
+
+#include "runtime/contracts.h"
+#include "runtime/parallel.h"
+
+namespace {
+
+using vorlith::parallel::Chunk_plan;
+using vorlith::parallel::plan_chunks;
+
+void expect_plan(std::int64_t n, std::int64_t min_chunk, int processors, std::int64_t chunk, int threads) {
+  const Chunk_plan plan = plan_chunks(n, min_chunk, processors);
+  EXPECT_EQ(plan.chunk, chunk) << "n " << n << " min " << min_chunk << " P " << processors;
+  EXPECT_EQ(plan.threads, threads) << "n " << n << " min " << min_chunk << " P " << processors;
+}
+
+TEST(ChunkPlan, DocumentedFigures) {
+  expect_plan(0, 16384, 8, 0, 1);
+  expect_plan(16384, 16384, 8, 16384, 1);
+  expect_plan(16385, 16384, 4, 16384, 2);
+  expect_plan(100000, 16384, 8, 16384, 7);
+  expect_plan(100000, 0, 8, 12500, 8);
+  expect_plan(7, -5, 4, 2, 4);
+  expect_plan(1, 0, 4, 1, 1);
+  expect_plan(1000000, 16384, 2, 500000, 2);
+}
+
+TEST(ChunkPlan, SinglePrecisionCeilingsNeverLoseIndices) {
+  // 2^24 + 1 is not a float; the last chunk still runs to the end.
+  const std::int64_t n = (1 << 24) + 1;
+  const Chunk_plan plan = plan_chunks(n, 1, 3);
+  EXPECT_GE(plan.chunk * (plan.threads - 1), 0);
+  EXPECT_LE(plan.chunk * (plan.threads - 1), n);
+  for (int p : {1, 2, 3, 5, 7, 16, 64}) {
+    for (std::int64_t m : {0, 1, 1000, 16384}) {
+      for (std::int64_t size : {1, 2, 999, 16385, 123457, 10000019}) {
+        const Chunk_plan q = plan_chunks(size, m, p);
+        EXPECT_GE(q.threads, 1);
+        EXPECT_LE(q.chunk * (q.threads - 1), size);
+      }
+    }
+  }
+}
+
+class Driver : public ::testing::Test {
+ protected:
+  void SetUp() override { vorlith::parallel::set_processor_count_override(4); }
+  void TearDown() override {
+    vorlith::parallel::set_processor_count_override(0);
+    register_external_sys_functions({[] { return false; }});
+  }
+};
+
+TEST_F(Driver, RunOverRangeCoversEveryIndexOnce) {
+  std::vector<int> hits(100001, 0);
+  vorlith::parallel::run_over_range(1, 100001, 1000, [&](std::int64_t first, std::int64_t last) {
+    for (std::int64_t i = first; i < last; ++i) ++hits[static_cast<std::size_t>(i)];
+  });
+  EXPECT_EQ(hits[0], 0);
+  for (std::size_t i = 1; i < hits.size(); ++i) ASSERT_EQ(hits[i], 1) << i;
+}
+
+TEST_F(Driver, SumCombinesChunksInOrder) {
+  // Chunk sums whose order of addition matters in floating point.
+  const std::vector<double> values = {1e16, 1.0, -1e16};
+  const double sum = vorlith::parallel::run_and_sum(0, 3, 1, [&](std::int64_t first, std::int64_t last, double& slot) {
+    for (std::int64_t i = first; i < last; ++i) slot += values[static_cast<std::size_t>(i)];
+  });
+  // ((s0 + s1) + s2) with one index per chunk on four processors... three chunks.
+  EXPECT_EQ(sum, (1e16 + 1.0) + -1e16);
+}
+
+TEST_F(Driver, HostVetoRunsOnTheCallingThread) {
+  register_external_sys_functions({[] { return true; }});
+  int calls = 0;
+  vorlith::parallel::run_over_range(0, 1000000, 1, [&](std::int64_t first, std::int64_t last) {
+    ++calls;
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(last, 1000000);
+    EXPECT_FALSE(omp_in_parallel());
+  });
+  EXPECT_EQ(calls, 1);
+  const double sum = vorlith::parallel::run_and_sum(0, 10, 1, [](std::int64_t first, std::int64_t last, double& slot) {
+    slot += static_cast<double>(last - first);
+  });
+  EXPECT_EQ(sum, 10.0);
+}
+
+TEST_F(Driver, WorkerExceptionsReachTheCaller) {
+  for (int repeat = 0; repeat < 50; ++repeat) {
+    try {
+      vorlith::parallel::run_over_range(0, 4000, 1000, [](std::int64_t first, std::int64_t) {
+        if (first >= 2000) VORLITH_EXPECTS(first < 0);
+      });
+      FAIL() << "no exception";
+    } catch (const gsl::fail_fast& e) {
+      EXPECT_NE(std::string(e.what()).find("tests/runtime/parallel_test.cpp: "), std::string::npos);
+    }
+    EXPECT_THROW(vorlith::parallel::run_over_range(0, 4000, 1000,
+                                                   [](std::int64_t, std::int64_t) { throw std::bad_alloc(); }),
+                 std::bad_alloc);
+  }
+  // The first chunk's failure wins, whatever the timing.
+  try {
+    vorlith::parallel::run_over_range(0, 4000, 1000, [](std::int64_t first, std::int64_t) {
+      throw std::runtime_error(std::to_string(first));
+    });
+  } catch (const std::runtime_error& e) {
+    EXPECT_STREQ(e.what(), "0");
+  }
+  int calls = 0;
+  vorlith::parallel::run_over_range(0, 10, 1000, [&](std::int64_t, std::int64_t) { ++calls; });
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(Driver, ReductionKeepsOneStatePerChunk) {
+  struct Extremes {
+    std::int64_t max_index = -1;
+    int max_value = -1;
+  };
+  std::vector<int> data(10000, 1);
+  data[9999] = 5;
+  data[10] = 5;
+  const Extremes result = vorlith::parallel::run_and_reduce(
+      0, 10000, 100, Extremes{},
+      [&](std::int64_t first, std::int64_t last, Extremes& state) {
+        for (std::int64_t i = first; i < last; ++i) {
+          if (data[static_cast<std::size_t>(i)] > state.max_value) {
+            state.max_value = data[static_cast<std::size_t>(i)];
+            state.max_index = i;
+          }
+        }
+      },
+      [](Extremes& into, const Extremes& from) {
+        if (from.max_value > into.max_value) into = from;
+      });
+  EXPECT_EQ(result.max_value, 5);
+  EXPECT_EQ(result.max_index, 10);  // ties resolved towards the earlier chunk
+}
+
+TEST_F(Driver, StridedDynamicFinishesEachPassBeforeTheNext) {
+  const std::int64_t n = 10007, stride = 3;
+  std::vector<int> pass_of(static_cast<std::size_t>(n), -1);
+  std::atomic<int> current{0};
+  std::atomic<bool> out_of_order{false};
+  vorlith::parallel::run_strided_dynamic(n, stride, [&](std::int64_t i) {
+    const int pass = static_cast<int>(i % stride);
+    if (pass < current.load()) out_of_order = true;
+    current.store(pass);
+    pass_of[static_cast<std::size_t>(i)] = pass;
+  });
+  EXPECT_FALSE(out_of_order.load());
+  for (std::int64_t i = 0; i < n; ++i) ASSERT_EQ(pass_of[static_cast<std::size_t>(i)], i % stride);
+  EXPECT_THROW(vorlith::parallel::run_strided_dynamic(n, stride, [](std::int64_t i) {
+                 if (i == 5000) throw std::runtime_error("x");
+               }),
+               std::runtime_error);
+}
+
+}  // namespace

@@ -1,0 +1,207 @@
+// Conversion rules checked against an independent long-double formulation.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <vorlith/integration.h>
+
+#include "support/typed_lists.h"
+#include "types/convert.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using vorlith::common::dummy_value;
+using vorlith::common::Point_2d;
+using vorlith::common::Point_3d;
+
+// Valid ranges written out, not taken from the library.
+template <class I> struct Range;
+template <> struct Range<std::int8_t> { static constexpr long double lo = -126, hi = 127; };
+template <> struct Range<std::uint8_t> { static constexpr long double lo = 0, hi = 254; };
+template <> struct Range<std::int16_t> { static constexpr long double lo = -32766, hi = 32767; };
+template <> struct Range<std::uint16_t> { static constexpr long double lo = 0, hi = 65534; };
+template <> struct Range<std::int32_t> { static constexpr long double lo = -2147483646.0L, hi = 2147483647.0L; };
+template <> struct Range<std::uint32_t> { static constexpr long double lo = 0, hi = 4294967294.0L; };
+template <> struct Range<std::int64_t> {
+  static constexpr long double lo = -9223372036854775806.0L, hi = 9223372036854775807.0L;
+};
+template <> struct Range<std::uint64_t> { static constexpr long double lo = 0, hi = 18446744073709551614.0L; };
+
+// Floating source F into integer I: add or subtract one half in F's precision,
+// truncate, saturate. NaN and the dummy give the dummy.
+template <class I, class F>
+I reference_to_integer(F v) {
+  if (std::isnan(v) || v == dummy_value<F>) return dummy_value<I>;
+  const F half_added = v < 0 ? v - F(0.5) : v + F(0.5);
+  long double t = std::trunc(static_cast<long double>(half_added));
+  if (t < Range<I>::lo) t = Range<I>::lo;
+  if (t > Range<I>::hi) t = Range<I>::hi;
+  if constexpr (std::is_signed_v<I>) return static_cast<I>(static_cast<long long>(t));
+  else return static_cast<I>(static_cast<unsigned long long>(t));
+}
+
+template <class F>
+std::vector<F> dense_grid() {
+  std::vector<F> values;
+  const long double anchors[] = {0,   1,   126, 127, 128, 254, 255, 256, 32766, 32767, 32768, 65534, 65535,
+                                 65536, 2147483646.0L, 2147483647.0L, 2147483648.0L, 4294967294.0L,
+                                 4294967295.0L, 4294967296.0L, 9223372036854775806.0L,
+                                 9223372036854775808.0L, 18446744073709551614.0L, 18446744073709551616.0L};
+  for (long double a : anchors) {
+    for (long double sign : {1.0L, -1.0L}) {
+      for (long double d = -3; d <= 3; d += 0.25L) {
+        const F v = static_cast<F>(sign * a + d);
+        values.push_back(v);
+        values.push_back(std::nextafter(v, std::numeric_limits<F>::infinity()));
+        values.push_back(std::nextafter(v, -std::numeric_limits<F>::infinity()));
+      }
+    }
+  }
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> wide(-2e19, 2e19), narrow(-70000, 70000);
+  for (int i = 0; i < 2000; ++i) {
+    values.push_back(static_cast<F>(wide(rng)));
+    values.push_back(static_cast<F>(narrow(rng)));
+  }
+  for (F special : {std::numeric_limits<F>::infinity(), -std::numeric_limits<F>::infinity(),
+                    std::numeric_limits<F>::quiet_NaN(), dummy_value<F>, F(0.49999999999999994), F(-0.5),
+                    F(0.5), F(2.5), F(-2.5), std::numeric_limits<F>::max(), std::numeric_limits<F>::lowest(),
+                    std::numeric_limits<F>::denorm_min()}) {
+    values.push_back(special);
+  }
+  return values;
+}
+
+template <class I>
+class FloatingToInteger : public ::testing::Test {};
+using IntegerTypes = ::testing::Types<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t, std::int32_t,
+                                      std::uint32_t, std::int64_t, std::uint64_t>;
+TYPED_TEST_SUITE(FloatingToInteger, IntegerTypes);
+
+template <class I, class F>
+void check_grid(legacy_data_type source_code) {
+  const std::vector<F> grid = dense_grid<F>();
+  std::vector<I> out(grid.size());
+  Legacy_type(source_code).convert_to(grid.data(), out.data(), Legacy_type(vorlith::types::type_traits<I>::code),
+                                      static_cast<std::int64_t>(grid.size()));
+  for (std::size_t i = 0; i < grid.size(); ++i) {
+    ASSERT_EQ(out[i], (reference_to_integer<I, F>(grid[i]))) << "value " << static_cast<double>(grid[i]);
+  }
+}
+
+TYPED_TEST(FloatingToInteger, DoubleGridMatchesReference) { check_grid<TypeParam, double>(type_double); }
+TYPED_TEST(FloatingToInteger, FloatGridMatchesReference) { check_grid<TypeParam, float>(type_float); }
+
+template <class To, class From>
+To one(From v) {
+  To out;
+  Legacy_type(vorlith::types::type_traits<From>::code)
+      .convert_to(&v, &out, Legacy_type(vorlith::types::type_traits<To>::code), 1);
+  return out;
+}
+
+TEST(Conversion, DocumentedIntegerResults) {
+  EXPECT_EQ((one<std::int8_t>(2.5)), 3);
+  EXPECT_EQ((one<std::int8_t>(-2.5)), -3);
+  EXPECT_EQ((one<std::int8_t>(126.7)), 127);
+  EXPECT_EQ((one<std::int8_t>(1000.0)), 127);
+  EXPECT_EQ((one<std::int8_t>(-126.4)), -126);
+  EXPECT_EQ((one<std::int8_t>(-127.0)), -126);
+  EXPECT_EQ((one<std::int8_t>(-1e32)), -127);
+  EXPECT_EQ((one<std::int8_t>(std::numeric_limits<double>::infinity())), 127);
+  EXPECT_EQ((one<std::uint16_t>(-3.2)), 0);
+  EXPECT_EQ((one<std::uint16_t>(65534.4)), 65534);
+  EXPECT_EQ((one<std::uint16_t>(70000.0)), 65534);
+  EXPECT_EQ((one<std::int64_t>(9.3e18)), INT64_MAX);
+  EXPECT_EQ((one<std::int64_t>(-9.3e18)), INT64_MIN + 2);
+  EXPECT_EQ((one<std::int64_t>(-9223372036854775808.0)), INT64_MIN + 2);
+  EXPECT_EQ((one<std::int64_t>(9223372036854775808.0)), INT64_MAX);
+  EXPECT_EQ((one<std::uint64_t>(18446744073709551616.0)), UINT64_MAX - 1);
+  EXPECT_EQ((one<std::int32_t>(0.49999999999999994)), 1);
+  EXPECT_EQ((one<std::int32_t>(0.49999997f)), 1);
+  // NaN has no rule of its own; it becomes the dummy without undefined behaviour.
+  EXPECT_EQ((one<std::int32_t>(std::numeric_limits<double>::quiet_NaN())), dummy_value<std::int32_t>);
+}
+
+TEST(Conversion, IntegerToIntegerSaturatesShortOfTheDummy) {
+  EXPECT_EQ((one<std::int8_t>(std::int16_t{-127})), -126);
+  EXPECT_EQ((one<std::uint8_t>(std::uint16_t{255})), 254);
+  EXPECT_EQ((one<std::uint32_t>(std::int64_t{-1})), 0u);
+  EXPECT_EQ((one<std::int64_t>(std::uint64_t{9223372036854775808ull})), INT64_MAX);
+  EXPECT_EQ((one<std::int8_t>(std::int16_t{-32767})), -127);  // dummy to dummy
+  EXPECT_EQ((one<std::uint64_t>(std::int8_t{-127})), UINT64_MAX);
+  EXPECT_EQ((one<std::int16_t>(std::uint8_t{200})), 200);
+}
+
+TEST(Conversion, FloatingAndPointRules) {
+  EXPECT_EQ((one<double>(dummy_value<float>)), -1e32);
+  EXPECT_EQ((one<float>(1e39)), 3.4028234663852886e38f);
+  EXPECT_EQ((one<float>(-1e39)), -3.4028234663852886e38f);
+  const float widened_dummy = one<float>(-1.0000000331813535e32);
+  EXPECT_EQ(std::memcmp(&widened_dummy, &dummy_value<float>, 4), 0);
+  EXPECT_EQ((one<double>(std::uint64_t{18446744073709551614ull})), 18446744073709551614.0);
+  EXPECT_EQ((one<std::int32_t>(Point_2d<double>{3, 4})), 5);
+  EXPECT_EQ((one<std::int32_t>(Point_2d<double>{3, -1e32})), dummy_value<std::int32_t>);
+  const auto p3 = one<Point_3d<double>>(std::int16_t{7});
+  EXPECT_EQ(p3.x, 7);
+  EXPECT_EQ(p3.y, 0);
+  EXPECT_EQ(p3.z, 0);
+  const auto pd = one<Point_2d<float>>(dummy_value<std::int16_t>);
+  EXPECT_EQ(pd.x, dummy_value<float>);
+  EXPECT_EQ(pd.y, dummy_value<float>);
+  const auto p2 = one<Point_2d<double>>(Point_3d<float>{1, 2, 3});
+  EXPECT_EQ(p2.x, 1);
+  EXPECT_EQ(p2.y, 2);
+  const auto p32 = one<Point_3d<float>>(Point_2d<double>{1e39, 2});
+  EXPECT_EQ(p32.x, 3.4028234663852886e38f);
+  EXPECT_EQ(p32.z, 0);
+  // Magnitudes of float points are computed in single precision, then rounded in double.
+  EXPECT_EQ((one<std::int16_t>(Point_3d<float>{1, 2, 2})), 3);
+  EXPECT_FLOAT_EQ((one<double>(Point_3d<float>{1, 2, 2})), 3.0);
+}
+
+// Every pair of value types in both directions: dummies map to dummies and a small
+// value survives where both types can hold it.
+template <class From>
+class EveryPair : public ::testing::Test {};
+TYPED_TEST_SUITE(EveryPair, vorlith::testing_support::all_value_types);
+
+template <class T>
+double scalar_of(const T& v) {
+  if constexpr (vorlith::types::is_point_v<T>) return static_cast<double>(v.x);
+  else return static_cast<double>(v);
+}
+
+TYPED_TEST(EveryPair, DummyAndSmallValueInBothDirections) {
+  using From = TypeParam;
+  const Legacy_type from(vorlith::types::type_traits<From>::code);
+  auto check_to = [&](auto tag) {
+    using To = typename decltype(tag)::type;
+    const Legacy_type to(vorlith::types::type_traits<To>::code);
+    From source[2];
+    from.set_dummy(&source[0]);
+    source[1] = vorlith::types::convert_value<From>(std::int8_t{7});
+    To target[2];
+    from.convert_to(source, target, to, 2);
+    EXPECT_TRUE(to.is_dummy(&target[0])) << from.get_name() << " -> " << to.get_name();
+    EXPECT_EQ(scalar_of(target[1]), 7.0) << from.get_name() << " -> " << to.get_name();
+    From back[2];
+    to.convert_to(target, back, from, 2);
+    EXPECT_TRUE(from.is_dummy(&back[0]));
+    EXPECT_EQ(scalar_of(back[1]), 7.0);
+  };
+  vorlith::testing_support::value_types::for_each(check_to);
+}
+
+TEST(Conversion, NegativeCountIsAContractFailure) {
+  double d = 0;
+  EXPECT_THROW(Legacy_type(type_double).convert_to_double(&d, &d, -1), gsl::fail_fast);
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include <vorlith/integration.h>
+
+namespace {
+
+using namespace vorlith::integration;
+using vorlith::common::Point_2d;
+using vorlith::common::Point_3d;
+
+TEST(LegacyType, CodesSizesAndNames) {
+  const Legacy_type opaque12(std::int64_t{12});
+  EXPECT_EQ(opaque12.get_data_type(), 14);
+  EXPECT_EQ(opaque12.get_element_size(), 12);
+  EXPECT_EQ(opaque12.get_memory_size(), 1u);
+  EXPECT_EQ(opaque12.get_name(), "opaque(12)");
+  const Legacy_type fp3(type_float_point_3d);
+  EXPECT_EQ(fp3.get_element_size(), 12);
+  EXPECT_EQ(fp3.get_memory_size(), 12u);
+  EXPECT_EQ(fp3.get_name(), "float_point_3d");
+  EXPECT_FALSE(fp3.is_same(opaque12));
+  EXPECT_EQ(Legacy_type(std::int64_t{-3}).get_name(), "opaque(-3)");
+
+  const char* names[] = {"int8",  "uint8", "int16",          "uint16",          "int32",
+                         "uint32", "int64", "uint64",        "float",           "double",
+                         "float_point_2d", "double_point_2d", "float_point_3d", "double_point_3d"};
+  const std::int64_t sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 8, 16, 12, 24};
+  for (int code = 0; code < 14; ++code) {
+    const Legacy_type t(static_cast<legacy_data_type>(code));
+    EXPECT_EQ(t.get_name(), names[code]);
+    EXPECT_EQ(t.get_element_size(), sizes[code]);
+    EXPECT_EQ(t.is_integral(), code <= 7);
+    EXPECT_EQ(t.is_floating(), code == 8 || code == 9);
+    EXPECT_EQ(t.is_point(), code >= 10);
+    EXPECT_FALSE(t.is_opaque());
+  }
+}
+
+TEST(LegacyType, SameTypeRules) {
+  EXPECT_TRUE(Legacy_type(std::int64_t{8}) == Legacy_type(std::int64_t{8}));
+  EXPECT_TRUE(Legacy_type(std::int64_t{8}) != Legacy_type(std::int64_t{9}));
+  EXPECT_FALSE(Legacy_type(std::int64_t{8}).is_same(Legacy_type(type_double)));
+  EXPECT_TRUE(Legacy_type(type_int16) == Legacy_type(type_int16));
+}
+
+TEST(LegacyType, CodesOutsideTheFixedTypesFail) {
+  try {
+    Legacy_type t(type_opaque);
+    FAIL() << "opaque code accepted";
+  } catch (const gsl::fail_fast& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("GSL: Precondition failure at src/types/legacy_type.cpp: ", 0), 0u)
+        << e.what();
+  }
+  EXPECT_THROW(Legacy_type(static_cast<legacy_data_type>(15)), gsl::fail_fast);
+  EXPECT_THROW(Legacy_type(static_cast<legacy_data_type>(-1)), gsl::fail_fast);
+}
+
+TEST(LegacyType, DummyTests) {
+  const Legacy_type i64(type_int64);
+  std::int64_t v = INT64_MIN;
+  EXPECT_TRUE(i64.is_dummy(&v));
+  v = INT64_MIN + 1;
+  EXPECT_FALSE(i64.is_dummy(&v));
+
+  const Legacy_type f(type_float);
+  float nan = std::numeric_limits<float>::quiet_NaN();
+  EXPECT_FALSE(f.is_dummy(&nan));
+  const Legacy_type d(type_double);
+  double widened = -1.0000000331813535e32;
+  EXPECT_FALSE(d.is_dummy(&widened));
+  double negative_zero = -0.0;
+  EXPECT_FALSE(d.is_dummy(&negative_zero));
+
+  Point_2d<double> p{5.0, -1e32};
+  EXPECT_TRUE(Legacy_type(type_double_point_2d).is_dummy(&p));
+  EXPECT_TRUE((Point_2d<double>{1, -1e32} == Point_2d<double>{-1e32, 7}));
+  EXPECT_TRUE((Point_2d<double>{1, 2} == Point_2d<double>{1, 2}));
+  EXPECT_FALSE((Point_2d<double>{1, NAN} == Point_2d<double>{1, NAN}));
+  EXPECT_FALSE((Point_2d<double>{1, 2} == Point_2d<double>{1, -1e32}));
+
+  const Legacy_type o5(std::int64_t{5});
+  char text[5] = {'a', 'b', 'c', 'd', 'e'};
+  EXPECT_FALSE(o5.is_dummy(text));
+  o5.set_dummy(text);
+  for (char c : text) EXPECT_EQ(c, 0);
+  EXPECT_TRUE(o5.is_dummy(text));
+
+  Point_3d<float> p3{1, 2, 3};
+  Legacy_type(type_float_point_3d).set_dummy(&p3);
+  const std::uint32_t pattern = 0xF49DC5AEu;
+  EXPECT_EQ(std::memcmp(&p3.x, &pattern, 4), 0);
+  EXPECT_EQ(std::memcmp(&p3.z, &pattern, 4), 0);
+}
+
+TEST(LegacyType, OpaqueDummyRecognition) {
+  const char star1[1] = {'*'}, a1[1] = {'A'};
+  EXPECT_TRUE(Legacy_type(std::int64_t{1}).is_dummy(star1));
+  EXPECT_FALSE(Legacy_type(std::int64_t{1}).is_dummy(a1));
+  const char star3[3] = {'*', 0, 0}, star_a[3] = {'*', 'A', 0}, two_stars[3] = {'*', '*', 0},
+             space_star[3] = {' ', '*', 0};
+  const Legacy_type o3(std::int64_t{3});
+  EXPECT_TRUE(o3.is_dummy(star3));
+  EXPECT_FALSE(o3.is_dummy(star_a));
+  EXPECT_FALSE(o3.is_dummy(two_stars));
+  EXPECT_FALSE(o3.is_dummy(space_star));
+}
+
+}  // namespace
