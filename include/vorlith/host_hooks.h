@@ -20,6 +20,20 @@ struct external_progress_functions {
 /// Text conversions used for opaque (fixed-width text) elements. A from-text function
 /// reads a field of `width` bytes that need not be zero-terminated; a to-text function
 /// fills exactly `width` bytes (zero-padded, cut when longer).
+///
+/// The defaults read and write numbers by the C locale's rules whatever locale the
+/// host has set. From text: a width outside 0..4096 is a contract failure; the text
+/// ends at the first zero byte and loses C whitespace at both ends; an empty text, a
+/// text starting with '*' or one that does not parse whole gives the target's dummy.
+/// Integers are an optional sign and decimal digits; out-of-range values give what
+/// strtol/strtoul of the target's width give (signed ones saturate; unsigned ones
+/// saturate on magnitude, and a '-' negates modulo 2^N, so '-1' is all ones). Doubles
+/// use digits, signs, '.', 'e' and 'E' only ('inf' and 'nan' are dummies); a value
+/// beyond the double range reads as an infinity, one below it as a signed zero.
+/// Points are '{x,y}' or '{x,y,z}' (a wrong shape gives the all-dummy point; a bad
+/// component is that component's dummy); float points narrow each component with
+/// saturation at the float range. To text: integers in decimal, doubles as "%f",
+/// points as "{%f,%f}" or "{%f,%f,%f}"; a width of 0 or less writes nothing.
 struct external_string_functions {
   std::int32_t (*int32_from_string)(const char* text, std::int64_t width);
   std::uint32_t (*uint32_from_string)(const char* text, std::int64_t width);
