@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs when any of them is missing.
+# Quiet and quick when everything is present; safe to run again and again.
+set -euo pipefail
+
+# Every Debian package the build, the tests and the benchmarks need. Add new ones here.
+PACKAGES=(
+  build-essential
+  cmake
+  pkg-config
+  libfftw3-dev
+  libboost-dev
+  libmsgsl-dev
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  if [[ "$status" != "installed" ]]; then
+    missing+=("$package")
+  fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+if [[ $(id -u) -eq 0 ]]; then
+  as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo)
+else
+  echo "install-deps: missing packages: ${missing[*]}" >&2
+  echo "install-deps: run this script as root (or install sudo) to install them" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" </dev/null
