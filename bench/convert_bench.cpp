@@ -1,0 +1,163 @@
+// Legacy_type::convert_to over one million elements, against memcpy of the same bytes.
+//
+// Every conversion is paired with two memcpy baselines measured in the same run: one
+// of the source bytes and one of the wider side's bytes. After the run a summary gives
+// each conversion's time as a multiple of both, so figures compare across machines.
+
+#include <benchmark/benchmark.h>
+#include <vorlith/integration.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vi = vorlith::integration;
+
+namespace {
+
+constexpr std::int64_t kElements = 1'000'000;
+
+struct Case {
+  std::string name;
+  vi::Legacy_type from;
+  vi::Legacy_type to;
+};
+
+std::int64_t size_of(const vi::Legacy_type& type) { return type.get_element_size(); }
+
+std::string memcpy_name(std::int64_t bytes) { return "memcpy/" + std::to_string(bytes); }
+
+// Source data that looks like survey channels: varied values, a dummy now and then.
+std::vector<unsigned char> make_source(const vi::Legacy_type& type) {
+  std::vector<double> values(kElements);
+  for (std::int64_t i = 0; i < kElements; ++i) {
+    values[i] = (i % 1000 == 7) ? vorlith::common::dummy_value<double>
+                                : 30000.0 * std::sin(0.001 * static_cast<double>(i)) + 0.25;
+  }
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(kElements * size_of(type)));
+  if (type.is_opaque()) {
+    // Text comes from numbers, as it does when a host stores them as text.
+    std::vector<std::int32_t> numbers(kElements);
+    vi::Legacy_type(vi::type_double).convert_to(values.data(), numbers.data(), vi::type_int32,
+                                                kElements);
+    vi::Legacy_type(vi::type_int32).convert_to(numbers.data(), bytes.data(), type, kElements);
+  } else {
+    vi::Legacy_type(vi::type_double).convert_to(values.data(), bytes.data(), type, kElements);
+  }
+  return bytes;
+}
+
+void convert(benchmark::State& state, const Case& c) {
+  const std::vector<unsigned char> source = make_source(c.from);
+  std::vector<unsigned char> target(static_cast<std::size_t>(kElements * size_of(c.to)), 1);
+  for (auto _ : state) {
+    c.from.convert_to(source.data(), target.data(), c.to, kElements);
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kElements);
+  state.SetBytesProcessed(state.iterations() * kElements * (size_of(c.from) + size_of(c.to)));
+}
+
+void copy_bytes(benchmark::State& state, std::int64_t bytes) {
+  std::vector<unsigned char> source(static_cast<std::size_t>(bytes), 3);
+  std::vector<unsigned char> target(static_cast<std::size_t>(bytes), 1);
+  for (auto _ : state) {
+    std::memcpy(target.data(), source.data(), source.size());
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(state.iterations() * bytes * 2);
+}
+
+// Prints as usual and keeps each benchmark's mean real time per iteration.
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      Sum& sum = times_[run.run_name.function_name];
+      sum.total += run.GetAdjustedRealTime() /
+                   benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
+      sum.count += 1;
+    }
+  }
+
+  bool has(const std::string& name) const { return times_.count(name) != 0; }
+  double seconds(const std::string& name) const {
+    const Sum& sum = times_.at(name);
+    return sum.total / sum.count;
+  }
+
+ private:
+  struct Sum {
+    double total = 0;
+    int count = 0;
+  };
+  std::map<std::string, Sum> times_;
+};
+
+std::string ratio(const Ratio_reporter& reporter, const std::string& name,
+                  const std::string& baseline) {
+  if (!reporter.has(name) || !reporter.has(baseline)) return "n/a";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", reporter.seconds(name) / reporter.seconds(baseline));
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const vi::Legacy_type opaque16(std::int64_t{16});
+  const std::vector<Case> cases = {
+      {"double_to_int16", vi::type_double, vi::type_int16},
+      {"int16_to_double", vi::type_int16, vi::type_double},
+      {"double_to_float", vi::type_double, vi::type_float},
+      {"float_to_double", vi::type_float, vi::type_double},
+      {"int32_to_opaque16", vi::type_int32, opaque16},
+      {"opaque16_to_int32", opaque16, vi::type_int32},
+      {"double_to_double", vi::type_double, vi::type_double},
+  };
+
+  std::vector<std::int64_t> baseline_bytes;
+  for (const Case& c : cases) {
+    baseline_bytes.push_back(kElements * size_of(c.from));
+    baseline_bytes.push_back(kElements * std::max(size_of(c.from), size_of(c.to)));
+  }
+  std::sort(baseline_bytes.begin(), baseline_bytes.end());
+  baseline_bytes.erase(std::unique(baseline_bytes.begin(), baseline_bytes.end()),
+                       baseline_bytes.end());
+
+  for (std::int64_t bytes : baseline_bytes) {
+    benchmark::RegisterBenchmark(memcpy_name(bytes).c_str(), copy_bytes, bytes)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  for (const Case& c : cases) {
+    benchmark::RegisterBenchmark(("convert/" + c.name).c_str(), convert, c)
+        ->Unit(benchmark::kMicrosecond);
+  }
+
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Ratio_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+
+  std::printf("\nconvert_to time as a multiple of memcpy, same run (lower is better)\n");
+  std::printf("%-20s %16s %16s\n", "conversion", "x source bytes", "x wider side");
+  for (const Case& c : cases) {
+    const std::string name = "convert/" + c.name;
+    const std::int64_t source_bytes = kElements * size_of(c.from);
+    const std::int64_t wider_bytes = kElements * std::max(size_of(c.from), size_of(c.to));
+    std::printf("%-20s %16s %16s\n", c.name.c_str(),
+                ratio(reporter, name, memcpy_name(source_bytes)).c_str(),
+                ratio(reporter, name, memcpy_name(wider_bytes)).c_str());
+  }
+  return 0;
+}
