@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs an already built tree into a temporary prefix and uses it from outside:
+# the consumer project in tests/package through the CMake package, the same consumer
+# and the README's example through pkg-config. Usage: scripts/package-check.sh [build-dir]
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build}" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix="$work/prefix"
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+# The shared library links OpenMP and FFTW privately: the exported target must not
+# ask consumers for them.
+if grep -Eiq 'openmp|fftw' "$prefix"/lib*/cmake/VorlithIntegration/*.cmake; then
+  echo "package-check: the installed CMake package exposes a private dependency" >&2
+  grep -Ei 'openmp|fftw' "$prefix"/lib*/cmake/VorlithIntegration/*.cmake >&2
+  exit 1
+fi
+test -f "$prefix/include/vorlith/export.h"
+
+echo "package-check: CMake consumer"
+ctest --build-and-test "$root/tests/package" "$work/consumer-cmake" \
+  --build-generator "Unix Makefiles" \
+  --build-options "-DCMAKE_PREFIX_PATH=$prefix" \
+  --test-command ctest --output-on-failure
+
+echo "package-check: pkg-config consumer"
+pc_dir=$(dirname "$(find "$prefix" -name vorlith-integration.pc -print -quit)")
+export PKG_CONFIG_PATH="$pc_dir"
+read -r -a pc_cflags <<<"$(pkg-config --cflags vorlith-integration)"
+read -r -a pc_libs <<<"$(pkg-config --libs vorlith-integration)"
+libdir=$(pkg-config --variable=libdir vorlith-integration)
+
+# The README's API tour, taken from the README itself so the two cannot drift apart.
+awk '/<!-- api-tour -->/ { tour = 1; next }
+     tour && /^```cpp/ { inside = 1; next }
+     inside && /^```/ { exit }
+     inside { print }' "$root/README.md" >"$work/readme_example.cpp"
+test -s "$work/readme_example.cpp"
+
+for program in "$root/tests/package/consumer.cpp" "$work/readme_example.cpp"; do
+  name=$(basename "$program" .cpp)
+  c++ "${pc_cflags[@]}" "$program" -o "$work/$name" "${pc_libs[@]}" -Wl,-rpath,"$libdir"
+  # Only the library itself is a direct dependency of a consumer.
+  if readelf -d "$work/$name" | grep NEEDED | grep -Eq 'fftw|gomp'; then
+    echo "package-check: $name links a private dependency of the library directly" >&2
+    exit 1
+  fi
+  "$work/$name" </dev/null
+done
+echo "package-check: passed"
