@@ -5,5 +5,6 @@
 #include <vorlith/fail_fast.h>
 #include <vorlith/host_hooks.h>
 #include <vorlith/legacy_type.h>
+#include <vorlith/multi_vector.h>
 #include <vorlith/opaque.h>
 #include <vorlith/point.h>

@@ -1,0 +1,254 @@
+#pragma once
+// Multi_vector: one typed channel of survey data in contiguous or block storage.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <boost/dynamic_bitset.hpp>
+
+#include <vorlith/export.h>
+#include <vorlith/legacy_type.h>
+
+namespace vorlith::storage {
+struct Multi_vector_access;
+}
+
+namespace vorlith::integration {
+
+namespace detail {
+struct Store_deleter {
+  void (*destroy)(void*) = nullptr;
+  void operator()(void* store) const {
+    if (destroy) destroy(store);
+  }
+};
+}  // namespace detail
+
+/// Result of comparing element a with element b of one vector.
+enum class compare_direction : std::int32_t { less = 0, greater = 1, equal = 2 };
+
+/// Taken by Multi_vector::dummy_repeat_n, which has no effect.
+enum class DUMMY_REPEAT_MODE : std::int32_t { dummy_repeat_none = 0, dummy_repeat_previous = 1, dummy_repeat_next = 2 };
+
+/// A growable vector of elements of one Legacy_type, held either in one contiguous
+/// store or in 4096-byte blocks. Both modes offer the same block view: elements per
+/// block = 4096 / element size. Movable, not copyable (values move between vectors
+/// with copy()).
+///
+/// Range rules, used by every member that takes start and count:
+/// - input ranges must lie inside the vector (the shortest one when several are read);
+///   count -1 means to the end;
+/// - output ranges lengthen the receiving vector when they pass its end (new elements
+///   hold zero bytes), never shorten it;
+/// - a failed check is a contract failure (gsl::fail_fast by default) before any
+///   element changes.
+class VORLITH_API Multi_vector {
+ public:
+  /// A vector of `length` elements of zero bytes (not dummies).
+  Multi_vector(Legacy_type type, bool block_vector, std::int64_t length);
+  Multi_vector(Multi_vector&& other) noexcept;
+  Multi_vector& operator=(Multi_vector&& other) noexcept;
+  Multi_vector(const Multi_vector&) = delete;
+  Multi_vector& operator=(const Multi_vector&) = delete;
+  ~Multi_vector();
+
+  // --- type and storage -----------------------------------------------------
+  const Legacy_type& get_type() const { return type_; }
+  std::int64_t get_length() const { return length_; }
+  std::int64_t get_element_size() const { return element_size_; }
+  bool is_opaque_type() const { return opaque_; }
+  /// Opaque of width 8, 12, 16, 24 or 4096. The width must lie in 1..4096.
+  bool is_optimized_opaque_type() const;
+  bool is_point_type() const { return type_.is_point(); }
+  bool is_block_vector() const { return block_vector_; }
+  bool is_same_type(const Multi_vector& other) const { return type_.is_same(other.type_); }
+  bool is_same_storage(const Multi_vector& other) const { return block_vector_ == other.block_vector_; }
+  bool is_same_type_and_storage(const Multi_vector& other) const {
+    return is_same_type(other) && is_same_storage(other);
+  }
+  /// a is double and every other vector has a's type and storage mode.
+  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b);
+  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c);
+  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c,
+                                         const Multi_vector& d);
+
+  /// Resizes to n >= 0 elements; kept elements keep their values, new ones are zero bytes.
+  void set_length(std::int64_t n);
+
+  // --- single elements --------------------------------------------------------
+  /// Copies the element_size bytes of element i (0 <= i < length) to out.
+  void get(std::int64_t i, void* out) const;
+  /// Copies element_size bytes from in into element i (0 <= i < length).
+  void set(std::int64_t i, const void* in);
+  /// Element i converted to double (dummies become the double dummy). An index
+  /// outside the vector throws std::out_of_range.
+  double get_double(std::int64_t i) const;
+  /// Stores v converted to the vector's type. An index outside throws std::out_of_range.
+  void set_double(std::int64_t i, double v);
+  bool is_element_dummy(std::int64_t i) const;
+  void set_element_dummy(std::int64_t i);
+  /// Address of element i; get_elements_remaining_in_block(i) elements follow contiguously.
+  void* get_data(std::int64_t i);
+  const void* get_data(std::int64_t i) const;
+  /// The whole contiguous array: contiguous mode only, length >= 1.
+  void* get_vector_memory();
+  const void* get_vector_memory() const;
+
+  // --- range rules ----------------------------------------------------------
+  static void validate_input_range(std::int64_t start, std::int64_t& count, std::int64_t length);
+  static void validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a);
+  static void validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
+                                   const Multi_vector& b);
+  static void validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
+                                   const Multi_vector& b, const Multi_vector& c);
+  static void validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
+                                   const Multi_vector& b, const Multi_vector& c, const Multi_vector& d);
+  /// Resolves count -1 to the end and lengthens this vector when the range passes it.
+  void validate_output_range(std::int64_t start, std::int64_t& count);
+  /// For walks from start down towards 0: count -1 means down to element 0; start comes
+  /// back as the same element's index in the reversed sequence.
+  static void validate_reverse_input_range(std::int64_t& start, std::int64_t& count, std::int64_t length);
+  /// Sets the length to exactly start + count (both >= 0).
+  void ensure_output_range(std::int64_t start, std::int64_t count);
+
+  // --- block view -------------------------------------------------------------
+  std::int64_t get_block_elements() const { return block_elements_; }
+  /// Number of blocks the length touches (0 when empty).
+  std::int64_t get_block_count() const;
+  /// Bytes used in one block: element size times elements per block.
+  std::int64_t get_block_size() const;
+  void* get_block(std::int64_t b);
+  const void* get_block(std::int64_t b) const;
+  std::int64_t get_block_for_element(std::int64_t i) const;
+  /// min(block_elements - i % block_elements, length - i), in both modes.
+  std::int64_t get_elements_remaining_in_block(std::int64_t i) const;
+  /// Moves the elements into a block store (the vector must be contiguous).
+  void switch_to_block_vector();
+  /// Moves the elements into one contiguous store (the vector must be in block mode).
+  void switch_to_vector();
+
+  // --- range transfer -------------------------------------------------------
+  /// Raw copy of elements in the vector's own type.
+  void get_range(std::int64_t start, std::int64_t count, void* out) const;
+  /// Elements converted to `type`; a raw copy when type is the vector's own.
+  void get_range(const Legacy_type& type, std::int64_t start, std::int64_t count, void* out) const;
+  void set_range(std::int64_t start, std::int64_t count, const void* in);
+  void set_range(const Legacy_type& type, std::int64_t start, std::int64_t count, const void* in);
+  void get_range_double(std::int64_t start, std::int64_t count, double* out) const;
+  void set_range_double(std::int64_t start, std::int64_t count, const double* in);
+  void get_range_int64(std::int64_t start, std::int64_t count, std::int64_t* out) const;
+  /// Reads the range with `before` and `after` extra elements; positions outside the
+  /// vector read as the double dummy. out receives before + count + after values.
+  void get_expanded_range_double(std::int64_t start, std::int64_t count, std::int64_t before,
+                                 std::int64_t after, double* out) const;
+
+  // --- editing ----------------------------------------------------------------
+  /// Takes src's length and its values converted to this vector's type.
+  void copy(const Multi_vector& src);
+  /// Within this vector, overlap-safe.
+  void copy(std::int64_t dst_start, std::int64_t src_start, std::int64_t count);
+  /// From src, converted; the output range may lengthen this vector.
+  void copy(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start, std::int64_t count);
+  /// Every stride-th element of src from src_start into consecutive elements from dst_start.
+  void copy_stride(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start, std::int64_t count,
+                   std::int64_t stride);
+  void append(const Multi_vector& src);
+  void append(const Multi_vector& src, std::int64_t start, std::int64_t count);
+  /// Inserts count dummies at position (0 <= position <= length, count >= 0).
+  void insert_dummies(std::int64_t position, std::int64_t count);
+  /// Inserts src's elements (converted); src must not be this vector.
+  void insert(std::int64_t position, const Multi_vector& src, std::int64_t src_start, std::int64_t count);
+  /// n dummies in front and n behind.
+  void extend(std::int64_t n);
+  void erase(std::int64_t start, std::int64_t count);
+  /// Removes the dummies of the range, keeping the order of the others.
+  void erase_dummies(std::int64_t start, std::int64_t count);
+  /// Keeps elements 0, n, 2n, ... (n >= 1).
+  void decimate(std::int64_t n);
+  /// Repeats every element n times (n >= 1).
+  void expand(std::int64_t n);
+  void reverse();
+  /// Reverses elements start .. start + count - 1; the range must lie inside the vector
+  /// (no count -1 here). Nothing happens for count <= 0 or length <= 1.
+  void reverse(std::int64_t start, std::int64_t count);
+
+  // --- fill, search and replace ---------------------------------------------
+  /// `value` points at one element of the vector's type. Output range.
+  void fill_value(const void* value, std::int64_t start, std::int64_t count);
+  /// Element i becomes first + (i - start) * increment. Output range.
+  void fill_increasing(std::int64_t first, std::int64_t increment, std::int64_t start, std::int64_t count);
+  void filldummy();
+  void filldummy(std::int64_t start, std::int64_t count);
+  /// Lowest index in the range whose element equals value, else -1.
+  std::int64_t find(const void* value, std::int64_t start, std::int64_t count) const;
+  std::int64_t find_not(const void* value, std::int64_t start, std::int64_t count) const;
+  std::int64_t finddummy(std::int64_t start, std::int64_t count) const;
+  std::int64_t findnondummy(std::int64_t start, std::int64_t count) const;
+  /// Highest index in [start - count + 1, start] whose element equals value, else -1.
+  std::int64_t reverse_find(const void* value, std::int64_t start, std::int64_t count) const;
+  std::int64_t reverse_find_not(const void* value, std::int64_t start, std::int64_t count) const;
+  std::int64_t reverse_finddummy(std::int64_t start, std::int64_t count) const;
+  std::int64_t reverse_findnondummy(std::int64_t start, std::int64_t count) const;
+  void replace(const void* old_value, const void* new_value, std::int64_t start, std::int64_t count);
+  std::int64_t count_dummy(std::int64_t start, std::int64_t count) const;
+  /// Upper-cases every byte of the opaque elements of the range.
+  void strupr(std::int64_t start, std::int64_t count);
+
+  // --- sorting --------------------------------------------------------------
+  void sort(bool desc, bool case_insensitive);
+  void stable_sort(bool desc, bool case_insensitive);
+  bool is_sorted(bool desc, bool case_insensitive) const;
+  static void sort_index_1(Multi_vector& index, const Multi_vector& key, bool desc, bool case_sensitive);
+  static void sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
+                           bool desc2);
+  static void sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
+                           bool desc2, const Multi_vector& key3, bool desc3);
+  static void sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
+                           bool desc2, const Multi_vector& key3, bool desc3, const Multi_vector& key4,
+                           bool desc4);
+  /// Called on the index vector; note the flag order: case-insensitive, then ascending.
+  void sort_index_on_data(const Multi_vector& key, bool case_insensitive, bool ascending);
+  /// Gathers source elements through this index range into this vector.
+  void insert_index(const Multi_vector& source, const Multi_vector& index, std::int64_t start, std::int64_t count);
+  compare_direction compare_data_values_sensative(std::int64_t i, std::int64_t j) const;
+  compare_direction compare_data_values_insensative(std::int64_t i, std::int64_t j) const;
+
+  // --- masks ------------------------------------------------------------------
+  void apply_mask(const Multi_vector& mask, std::int64_t start, std::int64_t count);
+  void apply_mask_value(const Multi_vector& mask, const void* value, std::int64_t start, std::int64_t count);
+  void erase_mask(const Multi_vector& mask, bool erase_mask_dummies, std::int64_t start, std::int64_t count);
+  static void erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start, std::int64_t count);
+  void set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count) const;
+  void and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count) const;
+  void apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count);
+  static void extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step, std::int64_t extension);
+  static void and_bitmask_n(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count);
+  static void dummy_repeat_n(std::int64_t start, std::int64_t count, DUMMY_REPEAT_MODE mode);
+
+  // --- debug dump -------------------------------------------------------------
+  /// int64, uint64, float and double vectors only.
+  void debug_write_to_file(const std::string& path) const;
+  void debug_read_from_file(const std::string& path);
+
+ private:
+  friend struct vorlith::storage::Multi_vector_access;
+
+  // A store owned through a type-erased pointer; its concrete type follows from the
+  // vector's type and mode.
+  using Store = std::unique_ptr<void, detail::Store_deleter>;
+
+  std::int64_t compute_block_elements() const;
+  void make_store();
+
+  Legacy_type type_;
+  bool block_vector_;
+  bool opaque_;
+  std::int64_t element_size_;
+  std::int64_t block_elements_;
+  std::int64_t length_;
+  Store vector_store_;
+  Store block_store_;
+};
+
+}  // namespace vorlith::integration

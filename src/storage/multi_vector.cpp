@@ -1,0 +1,319 @@
+// Multi_vector core: construction, stores, length, single elements, range rules,
+// the block view and the mode switches.
+
+#include <vorlith/multi_vector.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "runtime/contracts.h"
+#include "storage/multi_vector_access.h"
+#include "types/type_list.h"
+
+namespace vorlith::integration {
+
+using storage::Block_vector;
+using storage::Multi_vector_access;
+using storage::Opaque_block_vector;
+using storage::Opaque_vector;
+
+namespace {
+
+constexpr std::int64_t block_bytes = 4096;
+
+template <class S>
+void destroy_store(void* store) {
+  delete static_cast<S*>(store);
+}
+
+template <class S, class... Args>
+std::unique_ptr<void, void (*)(void*)> new_store(Args&&... args) {
+  return {new S(std::forward<Args>(args)...), &destroy_store<S>};
+}
+
+bool is_optimized_width(std::int64_t width) {
+  return width == 8 || width == 12 || width == 16 || width == 24 || width == 4096;
+}
+
+}  // namespace
+
+Multi_vector::Multi_vector(Legacy_type type, bool block_vector, std::int64_t length)
+    : type_(type),
+      block_vector_(block_vector),
+      opaque_(type.is_opaque()),
+      element_size_(type.get_element_size()),
+      block_elements_(0),
+      length_(0) {
+  // The value type's size is fixed by the type code; only opaque widths vary.
+  VORLITH_EXPECTS(opaque_ || static_cast<std::int64_t>(type_.get_memory_size()) == element_size_);
+  VORLITH_EXPECTS(element_size_ >= 1 && element_size_ <= block_bytes);
+  make_store();
+  block_elements_ = compute_block_elements();
+  set_length(length);
+}
+
+void Multi_vector::make_store() {
+  if (!block_vector_) {
+    auto store = new_store<Opaque_vector>(element_size_);
+    vector_store_ = Store(store.release(), detail::Store_deleter{store.get_deleter()});
+    return;
+  }
+  auto store = types::visit_type(type_, [&](auto tag) {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return new_store<Opaque_block_vector>(tag.width);
+    } else {
+      return new_store<Block_vector<typename decltype(tag)::type>>();
+    }
+  });
+  block_store_ = Store(store.release(), detail::Store_deleter{store.get_deleter()});
+}
+
+Multi_vector::Multi_vector(Multi_vector&& other) noexcept
+    : type_(other.type_),
+      block_vector_(other.block_vector_),
+      opaque_(other.opaque_),
+      element_size_(other.element_size_),
+      block_elements_(other.block_elements_),
+      length_(other.length_),
+      vector_store_(std::move(other.vector_store_)),
+      block_store_(std::move(other.block_store_)) {
+  other.length_ = 0;
+}
+
+Multi_vector& Multi_vector::operator=(Multi_vector&& other) noexcept {
+  if (this != &other) {
+    type_ = other.type_;
+    block_vector_ = other.block_vector_;
+    opaque_ = other.opaque_;
+    element_size_ = other.element_size_;
+    block_elements_ = other.block_elements_;
+    length_ = other.length_;
+    vector_store_ = std::move(other.vector_store_);
+    block_store_ = std::move(other.block_store_);
+    other.length_ = 0;
+  }
+  return *this;
+}
+
+Multi_vector::~Multi_vector() = default;
+
+bool Multi_vector::is_optimized_opaque_type() const {
+  if (!opaque_) return false;
+  VORLITH_EXPECTS(element_size_ >= 1);
+  VORLITH_EXPECTS(element_size_ <= 4096);
+  return is_optimized_width(element_size_);
+}
+
+bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b) {
+  return a.type_.get_data_type() == type_double && a.is_same_type_and_storage(b);
+}
+bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c) {
+  return is_double_and_same_storage(a, b) && a.is_same_type_and_storage(c);
+}
+bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c,
+                                              const Multi_vector& d) {
+  return is_double_and_same_storage(a, b, c) && a.is_same_type_and_storage(d);
+}
+
+void Multi_vector::set_length(std::int64_t n) {
+  VORLITH_EXPECTS(n >= 0);
+  if (!block_vector_) {
+    Multi_vector_access::contiguous(*this).resize(n);
+  } else {
+    Multi_vector_access::visit_block_store(*this, [n](auto& store) {
+      if constexpr (std::is_same_v<std::decay_t<decltype(store)>, Opaque_block_vector>) {
+        store.resize(n);
+      } else {
+        store.resize(static_cast<std::uint64_t>(n));
+      }
+    });
+  }
+  length_ = n;
+}
+
+// --- single elements ----------------------------------------------------------
+
+void Multi_vector::get(std::int64_t i, void* out) const {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  std::memcpy(out, get_data(i), static_cast<std::size_t>(element_size_));
+}
+
+void Multi_vector::set(std::int64_t i, const void* in) {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  std::memcpy(get_data(i), in, static_cast<std::size_t>(element_size_));
+}
+
+namespace {
+// The store's own index test for the converting element accessors.
+void check_store_index(std::int64_t i, std::int64_t length, bool block_mode) {
+  if (i < 0 || i >= length) throw std::out_of_range(block_mode ? "" : "invalid vector<T> subscript");
+}
+}  // namespace
+
+double Multi_vector::get_double(std::int64_t i) const {
+  double out;
+  if (type_.get_data_type() == type_double) {
+    get(i, &out);
+    return out;
+  }
+  check_store_index(i, length_, block_vector_);
+  type_.convert_to_double(get_data(i), &out, 1);
+  return out;
+}
+
+void Multi_vector::set_double(std::int64_t i, double v) {
+  if (type_.get_data_type() == type_double) {
+    set(i, &v);
+    return;
+  }
+  check_store_index(i, length_, block_vector_);
+  type_.convert_from_double(&v, get_data(i), 1);
+}
+
+bool Multi_vector::is_element_dummy(std::int64_t i) const {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  return type_.is_dummy(get_data(i));
+}
+
+void Multi_vector::set_element_dummy(std::int64_t i) {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  type_.set_dummy(get_data(i));
+}
+
+void* Multi_vector::get_data(std::int64_t i) {
+  return const_cast<void*>(static_cast<const Multi_vector&>(*this).get_data(i));
+}
+
+const void* Multi_vector::get_data(std::int64_t i) const {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  if (!block_vector_) return Multi_vector_access::contiguous(*this).data(i);
+  return Multi_vector_access::visit_block_store(*this, [i](const auto& store) -> const void* {
+    using S = std::decay_t<decltype(store)>;
+    if constexpr (std::is_same_v<S, Opaque_block_vector>) return store.data(i);
+    else return store.data(static_cast<std::uint64_t>(i));
+  });
+}
+
+void* Multi_vector::get_vector_memory() {
+  return const_cast<void*>(static_cast<const Multi_vector&>(*this).get_vector_memory());
+}
+
+const void* Multi_vector::get_vector_memory() const {
+  VORLITH_EXPECTS(!block_vector_);
+  VORLITH_EXPECTS(length_ >= 1);
+  return get_data(0);
+}
+
+// --- range rules --------------------------------------------------------------
+
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, std::int64_t length) {
+  VORLITH_EXPECTS(start >= 0);
+  if (count == -1) count = length - start;
+  VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(start + count <= length);
+}
+
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a) {
+  validate_input_range(start, count, a.length_);
+}
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
+                                        const Multi_vector& b) {
+  validate_input_range(start, count, std::min(a.length_, b.length_));
+}
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
+                                        const Multi_vector& b, const Multi_vector& c) {
+  validate_input_range(start, count, std::min({a.length_, b.length_, c.length_}));
+}
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
+                                        const Multi_vector& b, const Multi_vector& c, const Multi_vector& d) {
+  validate_input_range(start, count, std::min({a.length_, b.length_, c.length_, d.length_}));
+}
+
+void Multi_vector::validate_output_range(std::int64_t start, std::int64_t& count) {
+  VORLITH_EXPECTS(start >= 0);
+  if (count == -1) count = length_ - start;
+  VORLITH_EXPECTS(count >= 0);
+  if (start + count > length_) set_length(start + count);
+}
+
+void Multi_vector::validate_reverse_input_range(std::int64_t& start, std::int64_t& count, std::int64_t length) {
+  VORLITH_EXPECTS(start >= 0 && start < length);
+  if (count == -1) count = start + 1;
+  VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(start - count + 1 >= 0);
+  start = length - 1 - start;
+}
+
+void Multi_vector::ensure_output_range(std::int64_t start, std::int64_t count) {
+  VORLITH_EXPECTS(start >= 0);
+  VORLITH_EXPECTS(count >= 0);
+  set_length(start + count);
+}
+
+// --- block view ---------------------------------------------------------------
+
+std::int64_t Multi_vector::compute_block_elements() const {
+  const std::int64_t elements = block_bytes / element_size_;
+  if (block_vector_) {
+    const std::int64_t store_elements = Multi_vector_access::visit_block_store(*this, [](const auto& store) {
+      return static_cast<std::int64_t>(store.get_elements_per_block());
+    });
+    VORLITH_ENSURES(store_elements == elements);
+  }
+  return elements;
+}
+
+std::int64_t Multi_vector::get_block_count() const { return (length_ - 1 + block_elements_) / block_elements_; }
+
+std::int64_t Multi_vector::get_block_size() const { return element_size_ * block_elements_; }
+
+void* Multi_vector::get_block(std::int64_t b) {
+  VORLITH_EXPECTS(b >= 0 && b < get_block_count());
+  return get_data(b * block_elements_);
+}
+
+const void* Multi_vector::get_block(std::int64_t b) const {
+  VORLITH_EXPECTS(b >= 0 && b < get_block_count());
+  return get_data(b * block_elements_);
+}
+
+std::int64_t Multi_vector::get_block_for_element(std::int64_t i) const {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  return i / block_elements_;
+}
+
+std::int64_t Multi_vector::get_elements_remaining_in_block(std::int64_t i) const {
+  VORLITH_EXPECTS(i >= 0 && i < length_);
+  return std::min(block_elements_ - i % block_elements_, length_ - i);
+}
+
+namespace {
+// Copies every element of `from` into `to` (same type, same length), run by run.
+void copy_all(const Multi_vector& from, Multi_vector& to) {
+  const std::int64_t size = from.get_element_size();
+  storage::for_each_run(
+      from.get_length(),
+      [size](std::int64_t n, const void* source, void* target) {
+        std::memcpy(target, source, static_cast<std::size_t>(n * size));
+      },
+      storage::cursor(from, 0), storage::cursor(to, 0));
+}
+}  // namespace
+
+void Multi_vector::switch_to_block_vector() {
+  VORLITH_EXPECTS(!block_vector_);
+  // The new store is filled completely before the old one is released, so a failed
+  // allocation leaves the vector as it was.
+  Multi_vector blocks(type_, true, length_);
+  copy_all(*this, blocks);
+  *this = std::move(blocks);
+}
+
+void Multi_vector::switch_to_vector() {
+  VORLITH_EXPECTS(block_vector_);
+  Multi_vector contiguous(type_, false, length_);
+  copy_all(*this, contiguous);
+  *this = std::move(contiguous);
+}
+
+}  // namespace vorlith::integration

@@ -1,0 +1,76 @@
+#pragma once
+// Internal access to a Multi_vector's stores, and the runs helper: the one loop shape
+// that walks ranges of one or more vectors in pieces that never cross a block.
+
+#include <algorithm>
+#include <cstdint>
+
+#include <vorlith/multi_vector.h>
+
+#include "storage/block_vector.h"
+#include "storage/opaque_block_vector.h"
+#include "storage/opaque_vector.h"
+#include "types/type_list.h"
+
+namespace vorlith::storage {
+
+using integration::Multi_vector;
+
+struct Multi_vector_access {
+  /// The contiguous byte store (every type uses one in contiguous mode).
+  static Opaque_vector& contiguous(Multi_vector& v) { return *static_cast<Opaque_vector*>(v.vector_store_.get()); }
+  static const Opaque_vector& contiguous(const Multi_vector& v) {
+    return *static_cast<const Opaque_vector*>(v.vector_store_.get());
+  }
+
+  /// Calls f with the block store in its concrete type: Block_vector<T>& for value
+  /// types, Opaque_block_vector& for opaque types. Block mode only.
+  template <class V, class F>
+  static decltype(auto) visit_block_store(V& v, F&& f) {
+    return types::visit_type(v.type_, [&](auto tag) -> decltype(auto) {
+      if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+        return f(*static_cast<copy_const_t<V, Opaque_block_vector>*>(v.block_store_.get()));
+      } else {
+        using T = typename decltype(tag)::type;
+        return f(*static_cast<copy_const_t<V, Block_vector<T>>*>(v.block_store_.get()));
+      }
+    });
+  }
+
+  /// Elements contiguous in memory from i: to the end of the vector in contiguous
+  /// mode, to the end of the block in block mode. Internal loops use it so that a
+  /// contiguous vector is walked in one run.
+  static std::int64_t run_length(const Multi_vector& v, std::int64_t i) {
+    return v.block_vector_ ? v.get_elements_remaining_in_block(i) : v.length_ - i;
+  }
+
+ private:
+  template <class V, class S>
+  using copy_const_t = std::conditional_t<std::is_const_v<V>, const S, S>;
+};
+
+/// A position in a vector, for for_each_run.
+template <class V>
+struct Run_cursor {
+  V* vector;
+  std::int64_t position;
+};
+
+inline Run_cursor<const Multi_vector> cursor(const Multi_vector& v, std::int64_t position) { return {&v, position}; }
+inline Run_cursor<Multi_vector> cursor(Multi_vector& v, std::int64_t position) { return {&v, position}; }
+
+/// Walks count elements from each cursor at once, calling fn(n, p...) with one element
+/// address per cursor (const void* for const vectors, void* otherwise) and a run length
+/// n that crosses no block of any of the vectors.
+template <class Fn, class... V>
+void for_each_run(std::int64_t count, Fn&& fn, Run_cursor<V>... cursors) {
+  while (count > 0) {
+    std::int64_t n = count;
+    ((n = std::min(n, Multi_vector_access::run_length(*cursors.vector, cursors.position))), ...);
+    fn(n, cursors.vector->get_data(cursors.position)...);
+    ((cursors.position += n), ...);
+    count -= n;
+  }
+}
+
+}  // namespace vorlith::storage
