@@ -42,8 +42,8 @@ std::vector<unsigned char> make_source(const vi::Legacy_type& type) {
   if (type.is_opaque()) {
     // Text comes from numbers, as it does when a host stores them as text.
     std::vector<std::int32_t> numbers(kElements);
-    vi::Legacy_type(vi::type_double).convert_to(values.data(), numbers.data(), vi::type_int32,
-                                                kElements);
+    vi::Legacy_type(vi::type_double)
+        .convert_to(values.data(), numbers.data(), vi::type_int32, kElements);
     vi::Legacy_type(vi::type_int32).convert_to(numbers.data(), bytes.data(), type, kElements);
   } else {
     vi::Legacy_type(vi::type_double).convert_to(values.data(), bytes.data(), type, kElements);
@@ -82,8 +82,8 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       Sum& sum = times_[run.run_name.function_name];
-      sum.total += run.GetAdjustedRealTime() /
-                   benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
+      sum.total +=
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
       sum.count += 1;
     }
   }
