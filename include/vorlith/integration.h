@@ -4,6 +4,7 @@
 #include <vorlith/dummy.h>
 #include <vorlith/fail_fast.h>
 #include <vorlith/host_hooks.h>
+#include <vorlith/integration_string.h>
 #include <vorlith/legacy_type.h>
 #include <vorlith/multi_vector.h>
 #include <vorlith/opaque.h>
