@@ -9,6 +9,7 @@
 
 namespace vorlith::storage {
 
+// The guard lets a bad width reach the check below instead of dividing by zero.
 Opaque_block_vector::Opaque_block_vector(std::int64_t width)
     : width_(width), elements_per_block_(width >= 1 ? block_stride / width : 1) {
   VORLITH_EXPECTS(width >= 1 && width <= block_stride);
