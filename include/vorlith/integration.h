@@ -3,6 +3,7 @@
 
 #include <vorlith/dummy.h>
 #include <vorlith/fail_fast.h>
+#include <vorlith/fft.h>
 #include <vorlith/host_hooks.h>
 #include <vorlith/integration_string.h>
 #include <vorlith/legacy_type.h>
