@@ -8,16 +8,19 @@
 #include <benchmark/benchmark.h>
 #include <vorlith/integration.h>
 
+#include "bench_support.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace vi = vorlith::integration;
+using vorlith::bench::Ratio_reporter;
+using vorlith::bench::ratio;
 
 namespace {
 
@@ -72,42 +75,6 @@ void copy_bytes(benchmark::State& state, std::int64_t bytes) {
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(state.iterations() * bytes * 2);
-}
-
-// Prints as usual and keeps each benchmark's mean real time per iteration.
-class Ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      Sum& sum = times_[run.run_name.function_name];
-      sum.total +=
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
-      sum.count += 1;
-    }
-  }
-
-  bool has(const std::string& name) const { return times_.count(name) != 0; }
-  double seconds(const std::string& name) const {
-    const Sum& sum = times_.at(name);
-    return sum.total / sum.count;
-  }
-
- private:
-  struct Sum {
-    double total = 0;
-    int count = 0;
-  };
-  std::map<std::string, Sum> times_;
-};
-
-std::string ratio(const Ratio_reporter& reporter, const std::string& name,
-                  const std::string& baseline) {
-  if (!reporter.has(name) || !reporter.has(baseline)) return "n/a";
-  char text[32];
-  std::snprintf(text, sizeof text, "%.2f", reporter.seconds(name) / reporter.seconds(baseline));
-  return text;
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// Shared by the benchmark programs: a reporter that keeps each benchmark's mean time,
+// so a program can print its figures as ratios against baselines of the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vorlith::bench {
+
+// Prints as usual and keeps each benchmark's mean real time per iteration.
+class Ratio_reporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      Sum& sum = times_[run.run_name.function_name];
+      sum.total += run.GetAdjustedRealTime() /
+                   benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
+      sum.count += 1;
+    }
+  }
+
+  bool has(const std::string& name) const { return times_.count(name) != 0; }
+  double seconds(const std::string& name) const {
+    const Sum& sum = times_.at(name);
+    return sum.total / sum.count;
+  }
+
+ private:
+  struct Sum {
+    double total = 0;
+    int count = 0;
+  };
+  std::map<std::string, Sum> times_;
+};
+
+inline std::string ratio(const Ratio_reporter& reporter, const std::string& name,
+                  const std::string& baseline) {
+  if (!reporter.has(name) || !reporter.has(baseline)) return "n/a";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", reporter.seconds(name) / reporter.seconds(baseline));
+  return text;
+}
+
+}  // namespace vorlith::bench
