@@ -97,6 +97,11 @@ struct Float_to_int {
   static constexpr F under = largest_at_most<F>(exact(valid_min<I>, -1));
   static constexpr F safe_hi = largest_at_most<F>(exact(valid_max<I>, 0));
   static constexpr F safe_lo = smallest_at_least<F>(exact(valid_min<I>, 0));
+  static constexpr bool hi_exact = compare(safe_hi, exact(valid_max<I>, 0)) == 0;
+  static constexpr bool lo_exact = compare(safe_lo, exact(valid_min<I>, 0)) == 0;
+  static constexpr bool dummy_exact =
+      compare(nearest<F>(exact(common::dummy_value<I>, 0)), exact(common::dummy_value<I>, 0)) == 0 &&
+      sizeof(I) <= 4;
 };
 
 }  // namespace bounds
@@ -111,15 +116,25 @@ namespace detail {
 template <class I, class F>
 inline I floating_to_integer(F v) {
   using B = bounds::Float_to_int<F, I>;
-  const F u = v < F(0) ? v - F(0.5) : v + F(0.5);
-  F c = (u == u) ? u : F(0);
-  c = c > B::safe_hi ? B::safe_hi : c;
-  c = c < B::safe_lo ? B::safe_lo : c;
-  I r = static_cast<I>(c);
-  r = u >= B::over ? valid_max<I> : r;
-  r = u <= B::under ? valid_min<I> : r;
+  // copysign gives the same result as "add one half, subtract it for negatives" (-0.0
+  // truncates to 0 either way) and keeps the loop free of branches.
+  const F u = v + std::copysign(F(0.5), v);
+  // Written so that g++ emits min/max instructions; a NaN ends up at safe_lo, and the
+  // truncating cast of the clamped value is always defined.
+  F c = B::safe_lo < u ? u : B::safe_lo;
+  c = c < B::safe_hi ? c : B::safe_hi;
   const bool dummy = (v == common::dummy_value<F>) || (v != v);
-  return dummy ? common::dummy_value<I> : r;
+  if constexpr (B::hi_exact && B::lo_exact && B::dummy_exact) {
+    // Every result is a value of F: select in F and convert once, which vectorises
+    // without narrowing masks to the integer width.
+    return static_cast<I>(dummy ? static_cast<F>(common::dummy_value<I>) : c);
+  } else {
+    I r = static_cast<I>(c);
+    // Where a bound is not representable in F the clamp stops one value short of it.
+    if constexpr (!B::hi_exact) r = u >= B::over ? valid_max<I> : r;
+    if constexpr (!B::lo_exact) r = u <= B::under ? valid_min<I> : r;
+    return dummy ? common::dummy_value<I> : r;
+  }
 }
 
 template <class To, class From>
