@@ -1,5 +1,5 @@
 #pragma once
-// Integration_filter: channel filters.
+// Integration_filter: channel filters (convolution and multi-scale despiking).
 
 #include <cstdint>
 #include <vector>
@@ -22,6 +22,14 @@ class VORLITH_API Integration_filter {
   static void convolution(const Multi_vector& input, Multi_vector& output, const std::vector<double>& kernel,
                           bool keep_length);
 
+  /// Despikes a double channel in place, from spacing `width` down to 1 (width, then
+  /// w / 2 + 1 while w > 2, else w / 2), repeating the cascade while it changes samples,
+  /// at most min(width, max_iterations) + 1 times. Spikes with a ratio in [0, 2] are
+  /// replaced by a cubic estimate from four neighbours, those in [-2, 0) by 1-2-1
+  /// smoothing; deviations below `tolerance` (single precision) are left alone.
+  /// Dummies are treated as the value -1e32. A non-double channel is a contract failure.
+  static void naudy_filter_workflow(Multi_vector& channel, std::int64_t width, double tolerance,
+                                    std::int64_t max_iterations);
 };
 
 }  // namespace vorlith::integration

@@ -50,15 +50,27 @@ void run_chunks(int threads, void (*body)(void* context, int t), void* context) 
 
 void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
                          void* context) {
+  run_strided_dynamic(n, stride, body, nullptr, context);
+}
+
+void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
+                         void (*after_pass)(void* context, std::int64_t k), void* context) {
+  constexpr std::int64_t dynamic_chunk = 1000;
   if (stride < 1) stride = 1;
   for (std::int64_t k = 0; k < stride; ++k) {
     const std::int64_t passes = n > k ? (n - k + stride - 1) / stride : 0;
+    if (passes <= dynamic_chunk) {
+      // One chunk would go to one thread anyway; skip the region.
+      for (std::int64_t j = 0; j < passes; ++j) body(context, k + j * stride);
+      if (after_pass != nullptr) after_pass(context, k);
+      continue;
+    }
     std::exception_ptr failure;
     bool failed = false;
 #pragma omp parallel
     {
       std::exception_ptr mine;
-#pragma omp for schedule(dynamic, 1000)
+#pragma omp for schedule(dynamic, dynamic_chunk)
       for (std::int64_t j = 0; j < passes; ++j) {
         if (mine) continue;
         try {
@@ -78,6 +90,7 @@ void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void*
       }
     }
     if (failure) std::rethrow_exception(failure);
+    if (after_pass != nullptr) after_pass(context, k);
   }
 }
 

@@ -92,15 +92,31 @@ double run_and_sum(std::int64_t begin, std::int64_t end, std::int64_t min_chunk,
 
 /// For k = 0 .. stride-1 in turn, one region with the default team size runs fn(i) for
 /// i = k, k + stride, ... below n, handed out dynamically in chunks of 1000 iterations.
-/// Every index of pass k is done before pass k+1 starts.
+/// Every index of pass k is done before pass k+1 starts. When after_pass is given, it
+/// runs after_pass(context, k) on the calling thread between pass k and pass k+1 (and
+/// after the last pass).
+void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
+                         void (*after_pass)(void* context, std::int64_t k), void* context);
 void run_strided_dynamic(std::int64_t n, std::int64_t stride,
                          void (*body)(void* context, std::int64_t i), void* context);
 
 template <class Fn>
 void run_strided_dynamic(std::int64_t n, std::int64_t stride, Fn&& fn) {
   run_strided_dynamic(
-      n, stride, [](void* c, std::int64_t i) { (*static_cast<std::remove_reference_t<Fn>*>(c))(i); },
+      n, stride, +[](void* c, std::int64_t i) { (*static_cast<std::remove_reference_t<Fn>*>(c))(i); },
       &fn);
+}
+
+/// As above, with after_pass(k) on the calling thread once pass k is complete.
+template <class Fn, class After>
+void run_strided_dynamic(std::int64_t n, std::int64_t stride, Fn&& fn, After&& after_pass) {
+  struct Both {
+    std::remove_reference_t<Fn>* fn;
+    std::remove_reference_t<After>* after_pass;
+  } both{&fn, &after_pass};
+  run_strided_dynamic(
+      n, stride, [](void* c, std::int64_t i) { (*static_cast<Both*>(c)->fn)(i); },
+      [](void* c, std::int64_t k) { (*static_cast<Both*>(c)->after_pass)(k); }, &both);
 }
 
 }  // namespace vorlith::parallel

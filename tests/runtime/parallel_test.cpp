@@ -166,4 +166,17 @@ TEST_F(Driver, StridedDynamicFinishesEachPassBeforeTheNext) {
                std::runtime_error);
 }
 
+TEST_F(Driver, StridedDynamicRunsTheAfterPassStepBetweenPasses) {
+  const std::int64_t n = 5003, stride = 4;
+  std::vector<std::int64_t> done_before;  // indices finished when each after-pass step ran
+  std::atomic<std::int64_t> finished{0};
+  vorlith::parallel::run_strided_dynamic(
+      n, stride, [&](std::int64_t) { finished.fetch_add(1); },
+      [&](std::int64_t k) {
+        EXPECT_EQ(k, static_cast<std::int64_t>(done_before.size()));
+        done_before.push_back(finished.load());
+      });
+  EXPECT_EQ(done_before, (std::vector<std::int64_t>{1251, 2502, 3753, 5003}));
+}
+
 }  // namespace

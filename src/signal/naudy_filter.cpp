@@ -1,0 +1,135 @@
+// Multi-scale despiking filter. The ratio and tolerance arithmetic is single precision
+// on purpose: the thresholds were tuned with it, so results depend on it.
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <vorlith/integration_filter.h>
+
+#include "runtime/contracts.h"
+#include "runtime/parallel.h"
+
+namespace vorlith::integration {
+
+namespace {
+
+constexpr float no_spike = 1000.0f;
+
+class Naudy_state {
+ public:
+  Naudy_state(double* data, std::int64_t n, float tolerance)
+      : data_(data), n_(n), tolerance_(tolerance), working_(data, data + n), ratio_(static_cast<std::size_t>(n)) {}
+
+  // Returns whether the pass changed a sample.
+  bool pass_a(std::int64_t w) {
+    return run_pass(w, [&](std::int64_t c, const Neighbours& x) {
+      const float r = ratio(x);
+      ratio_[static_cast<std::size_t>(c)] = r;
+      if (r >= 0.0f && r <= 2.0f) {
+        working_[static_cast<std::size_t>(c)] = (4.0 * (x.b + x.d) - x.a - x.e) / 6.0;
+        return true;
+      }
+      return false;
+    });
+  }
+
+  bool pass_b(std::int64_t w, bool recompute) {
+    return run_pass(w, [&](std::int64_t c, const Neighbours& x) {
+      const float r = recompute ? ratio(x) : ratio_[static_cast<std::size_t>(c)];
+      if (r >= -2.0f && r < 0.0f) {
+        working_[static_cast<std::size_t>(c)] = x.s / 2.0 + (x.b + x.d) / 4.0;
+        return true;
+      }
+      return false;
+    });
+  }
+
+ private:
+  struct Neighbours {
+    double a, b, s, d, e;
+  };
+
+  // Neighbours beyond the ends read the end samples.
+  double at(std::int64_t i) const { return data_[std::clamp<std::int64_t>(i, 0, n_ - 1)]; }
+
+  Neighbours neighbours(std::int64_t c, std::int64_t w) const {
+    return {at(c - 2 * w), at(c - w), data_[c], at(c + w), at(c + 2 * w)};
+  }
+
+  float ratio(const Neighbours& x) const {
+    const auto deviation = static_cast<float>(x.s - (x.b + x.d) / 2.0);
+    if (std::fabs(deviation) >= tolerance_) {
+      return static_cast<float>(x.s + x.b + x.d - 1.5 * (x.a + x.e)) / deviation;
+    }
+    return no_spike;
+  }
+
+  // Centres of one offset read only `data_` and write only their own place in
+  // `working_`, so they never see each other's changes; data catches up between offsets.
+  template <class Rule>
+  bool run_pass(std::int64_t w, Rule&& rule) {
+    std::copy(data_, data_ + n_, working_.begin());
+    // Beyond n every neighbour clamps to an end, so a spacing of n reads what any larger
+    // one would, and offsets past n hold no centre.
+    const std::int64_t spacing = std::min(w, n_);
+    std::atomic<bool> changed{false};
+    parallel::run_strided_dynamic(
+        n_, spacing,
+        [&](std::int64_t c) {
+          if (rule(c, neighbours(c, spacing)) && !changed.load(std::memory_order_relaxed)) {
+            changed.store(true, std::memory_order_relaxed);
+          }
+        },
+        [&](std::int64_t k) {
+          // Until a change is noted, working equals data; afterwards only this offset's
+          // centres can differ, so copying them is copying everything.
+          if (!changed.load(std::memory_order_relaxed)) return;
+          for (std::int64_t c = k; c < n_; c += spacing) data_[c] = working_[static_cast<std::size_t>(c)];
+        });
+    return changed.load();
+  }
+
+  double* data_;
+  std::int64_t n_;
+  float tolerance_;
+  std::vector<double> working_;
+  std::vector<float> ratio_;
+};
+
+}  // namespace
+
+void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64_t width, double tolerance,
+                                               std::int64_t max_iterations) {
+  VORLITH_EXPECTS(channel.get_type().get_data_type() == type_double);
+  const std::int64_t n = channel.get_length();
+  if (n == 0) return;
+
+  // Block storage is filtered in a contiguous copy and written back at the end.
+  std::vector<double> copied;
+  double* data = nullptr;
+  if (channel.is_block_vector()) {
+    copied.resize(static_cast<std::size_t>(n));
+    channel.get_range_double(0, n, copied.data());
+    data = copied.data();
+  } else {
+    data = static_cast<double*>(channel.get_vector_memory());
+  }
+
+  Naudy_state state(data, n, static_cast<float>(tolerance));
+  for (std::int64_t t = 0; width >= 1 && t <= std::min(width, max_iterations); ++t) {
+    bool changed = false;
+    for (std::int64_t w = width; w > 0; w = w > 2 ? w / 2 + 1 : w / 2) {
+      const bool changed_a = state.pass_a(w);
+      const bool changed_b = state.pass_b(w, changed_a);
+      changed = changed || changed_a || changed_b;
+    }
+    if (!changed) break;
+  }
+
+  if (channel.is_block_vector()) channel.set_range_double(0, n, copied.data());
+}
+
+}  // namespace vorlith::integration
