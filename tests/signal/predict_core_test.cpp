@@ -1,0 +1,183 @@
+// Burg fit, autoregressive extrapolation and gap filling on plain double arrays.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <vorlith/dummy.h>
+
+#include "signal/predict_core.h"
+
+namespace vorlith::signal {
+namespace {
+
+using algorithm::Rollweight_type;
+
+constexpr double D = common::dummy_value<double>;
+
+Prediction_settings settings(Edge_fill edges, Rollweight_type roll = Rollweight_type::linear,
+                             std::int64_t prediction_length = 0, double level = 0.0, std::int64_t filter_length = 0,
+                             std::int64_t fit_length = 0, std::int64_t length = 1000) {
+  return make_prediction_settings(length, edges, roll, level, prediction_length, filter_length, fit_length);
+}
+
+std::vector<double> filled(std::vector<double> x, const Prediction_settings& s) {
+  fill_gaps(x.data(), static_cast<std::int64_t>(x.size()), s);
+  return x;
+}
+
+TEST(PredictCore, RollWeights) {
+  EXPECT_DOUBLE_EQ(roll_weight(Rollweight_type::linear, 4, 1), 0.25);
+  EXPECT_DOUBLE_EQ(roll_weight(Rollweight_type::squared, 3, 1), 0.2);
+  EXPECT_DOUBLE_EQ(roll_weight(Rollweight_type::squared, 3, 2), 0.8);
+  EXPECT_DOUBLE_EQ(roll_weight(Rollweight_type::squared, 5, 0), 0.0);
+  EXPECT_DOUBLE_EQ(roll_weight(Rollweight_type::squared, 5, 5), 1.0);
+}
+
+TEST(PredictCore, SettingsClampLengths) {
+  const auto defaults = settings(Edge_fill::none);
+  EXPECT_EQ(defaults.order, 32);
+  EXPECT_EQ(defaults.fit_length, 64);
+  const auto large = settings(Edge_fill::none, Rollweight_type::linear, 5000, 0.0, 1000, 1000, 100);
+  EXPECT_EQ(large.prediction_length, 100);  // at most the length
+  EXPECT_EQ(large.order, 100);  // a prediction length below the order lowers it
+  EXPECT_EQ(large.fit_length, 256);
+  EXPECT_EQ(settings(Edge_fill::none, Rollweight_type::linear, 0, 0.0, 100).fit_length, 200);
+  const auto short_prediction = settings(Edge_fill::none, Rollweight_type::linear, 5, 0.0, 20, 7);
+  EXPECT_EQ(short_prediction.order, 5);
+  EXPECT_EQ(short_prediction.fit_length, 7);
+  const auto negative = settings(Edge_fill::none, Rollweight_type::linear, 0, 0.0, -4, -9);
+  EXPECT_EQ(negative.order, 32);
+  EXPECT_EQ(negative.fit_length, 64);
+}
+
+TEST(PredictCore, BurgFilterOfASineIsItsRecurrence) {
+  // sin(w i) = 2 cos(w) sin(w (i - 1)) - sin(w (i - 2)): the error filter is 1, -2 cos w, 1.
+  const double w = 0.3;
+  std::vector<double> r(100);
+  for (std::size_t i = 0; i < r.size(); ++i) r[i] = std::sin(w * static_cast<double>(i));
+  double a[3];
+  burg_filter(r.data(), 100, 3, a);
+  EXPECT_EQ(a[0], 1.0);
+  EXPECT_NEAR(a[1], -2.0 * std::cos(w), 1e-3);
+  EXPECT_NEAR(a[2], 1.0, 1e-3);
+}
+
+TEST(PredictCore, StraightLineContinuesWithShrinkingSlope) {
+  // No residual, so only the trend is left: slopes 2, 1, 0, then the slope would turn.
+  std::vector<double> y(10);
+  for (std::size_t i = 0; i < y.size(); ++i) y[i] = 2.0 * static_cast<double>(i);
+  std::vector<double> out(5);
+  extrapolate_series(y.data(), 10, 6, 5, out.data());
+  const double expected5[] = {20, 21.2, 21.6, 21.6, 21.6};
+  for (int t = 0; t < 5; ++t) EXPECT_DOUBLE_EQ(out[t], expected5[t]);
+  extrapolate_series(y.data(), 10, 6, 4, out.data());
+  EXPECT_EQ(std::vector<double>(out.begin(), out.begin() + 4), (std::vector<double>{20, 21, 21, 21}));
+}
+
+TEST(PredictCore, PeriodicSeriesContinuesExactlyWhileTheFilterFades) {
+  // Two whole periods: no trend, and the residual obeys a short recurrence exactly.
+  const double w = 2.0 * M_PI / 20.0;
+  const std::int64_t n = 41;
+  const std::int64_t order = 24;
+  std::vector<double> y(n);
+  for (std::int64_t i = 0; i < n; ++i) y[i] = std::sin(w * static_cast<double>(i));
+  std::vector<double> out(10);
+  extrapolate_series(y.data(), n, order, 10, out.data());
+  for (std::int64_t t = 1; t <= 10; ++t) {
+    const double fade = 1.0 - static_cast<double>(t - 1) / static_cast<double>(5 * (order - 1));
+    EXPECT_NEAR(out[t - 1], fade * std::sin(w * static_cast<double>(n - 1 + t)), 1e-12) << t;
+  }
+}
+
+TEST(PredictCore, ShortSeriesExtrapolateSafely) {
+  const double one[] = {7.0};
+  std::vector<double> out(4);
+  extrapolate_series(one, 1, 3, 4, out.data());
+  EXPECT_EQ(out, (std::vector<double>{7, 7, 7, 7}));
+  const double two[] = {1.0, 3.0};
+  extrapolate_series(two, 2, 3, 4, out.data());
+  EXPECT_EQ(out, (std::vector<double>{5, 6, 6, 6}));
+}
+
+TEST(PredictCore, ShortGapsFollowTheRollWeight) {
+  EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none)), (std::vector<double>{10, 20, 30, 40}));
+  EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none, Rollweight_type::squared)),
+            (std::vector<double>{10, 16, 34, 40}));
+  // A long gap between one-sample runs blends two constants.
+  EXPECT_EQ(filled({D, 10, D, D, D, 40, D}, settings(Edge_fill::none)),
+            (std::vector<double>{D, 10, 17.5, 25, 32.5, 40, D}));
+}
+
+TEST(PredictCore, EndGapsInEachEdgeMode) {
+  const std::vector<double> x{D, D, 5, 7, D};
+  EXPECT_EQ(filled(x, settings(Edge_fill::none)), x);
+  EXPECT_EQ(filled(x, settings(Edge_fill::extrapolate)), (std::vector<double>{1, 3, 5, 7, 9}));
+  EXPECT_EQ(filled(x, settings(Edge_fill::wrap)), (std::vector<double>{6, 5.5, 5, 7, 6.5}));
+  // Interior gaps are filled in every mode; only the ends depend on it.
+  const auto kept = filled({D, 1, 2, D, 4, 5, D}, settings(Edge_fill::none));
+  EXPECT_EQ(kept, (std::vector<double>{D, 1, 2, 3, 4, 5, D}));
+}
+
+TEST(PredictCore, NothingToFill) {
+  const std::vector<double> none(6, D);
+  for (auto edges : {Edge_fill::none, Edge_fill::extrapolate, Edge_fill::wrap}) {
+    EXPECT_EQ(filled(none, settings(edges)), none);
+    EXPECT_EQ(filled({1, 2, 3}, settings(edges)), (std::vector<double>{1, 2, 3}));
+  }
+  double* nothing = nullptr;
+  fill_gaps(nothing, 0, settings(Edge_fill::wrap));
+}
+
+TEST(PredictCore, PredictionLengthRelaxesToLevel) {
+  std::vector<double> x(200);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.2 * static_cast<double>(i)) + 3.0;
+  for (std::size_t i = 60; i < 140; ++i) x[i] = D;
+  const auto out = filled(x, settings(Edge_fill::none, Rollweight_type::squared, 10, -5.0));
+  for (std::size_t i = 60; i < 140; ++i) {
+    ASSERT_NE(out[i], D);
+    if (i >= 70 && i < 130) {
+      EXPECT_EQ(out[i], -5.0) << i;
+    }
+  }
+  // The first filled sample is still close to the data.
+  EXPECT_LT(std::fabs(out[60] - (std::sin(12.0) + 3.0)), 1.0);
+}
+
+TEST(PredictCore, SumOfSinesIsFilledCloseToTheTruth) {
+  // The detrended fit over no more samples than the gap is long is rough; blending both
+  // sides still keeps a gap of ten within a few percent of the amplitude.
+  auto truth = [](double i) { return std::sin(0.03 * i) + 0.5 * std::sin(0.07 * i + 1.0); };
+  std::vector<double> x(3000);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = truth(static_cast<double>(i));
+  std::vector<std::size_t> gaps;
+  for (std::size_t start = 100; start + 30 < x.size(); start += 300) {
+    for (std::size_t i = start; i < start + 10; ++i) {
+      x[i] = D;
+      gaps.push_back(i);
+    }
+  }
+  for (auto edges : {Edge_fill::none, Edge_fill::wrap}) {
+    const auto out = filled(x, settings(edges));
+    for (std::size_t i : gaps) EXPECT_NEAR(out[i], truth(static_cast<double>(i)), 0.08) << i;
+  }
+}
+
+TEST(PredictCore, OneSampleFitsAndWrappingRunsStayInside) {
+  // A fit length of one extends each side as a constant.
+  const auto out = filled({0, 1, 2, D, D, D, 9, 8, 7}, settings(Edge_fill::none, Rollweight_type::linear, 0, 0, 0, 1));
+  EXPECT_EQ(out, (std::vector<double>{0, 1, 2, 3.75, 5.5, 7.25, 9, 8, 7}));
+  // Data at both ends: the runs next to the first gap continue through the array end.
+  std::vector<double> x{1, 2, 3, D, D, D, D, 4, 5, D, D, D, 6, 7, 8};
+  for (auto edges : {Edge_fill::none, Edge_fill::extrapolate, Edge_fill::wrap}) {
+    const auto y = filled(x, settings(edges, Rollweight_type::linear, 0, 0, 4, 200));
+    for (double v : y) {
+      EXPECT_TRUE(v != D && std::isfinite(v));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vorlith::signal
