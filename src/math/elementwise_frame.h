@@ -1,0 +1,215 @@
+#pragma once
+// The elementwise frame: every member whose output element depends only on the input
+// elements at the same index runs through here. A member is a small rule struct; the
+// frame validates nothing itself (each member knows its own range rules), but drives the
+// validated range over threads and hands the rule pieces of doubles:
+// - direct path: every vector is double with one storage mode, so the rule runs on the
+//   stored doubles, one run at a time (a contiguous vector is a single run);
+// - converted path: pieces of 8192 elements are read with get_range_double into
+//   per-thread buffers and written back with set_range_double.
+//
+// Rule interface (see elementwise.cpp):
+//   double apply(double x...) const            one output, or
+//   std::array<double, 2> apply(double x...)    two outputs (rotate);
+//   static constexpr bool propagates_dummy     true: any dummy input gives dummy outputs,
+//                                              selected after apply (which runs anyway,
+//                                              so the loop stays branch-free);
+//   static constexpr bool takes_index          true: apply(index, x...) gets the element's
+//                                              absolute index as a double first.
+
+#include <vorlith/dummy.h>
+#include <vorlith/host_hooks.h>
+#include <vorlith/multi_vector.h>
+
+#include <array>
+#include <cstdint>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "runtime/parallel.h"
+#include "storage/multi_vector_access.h"
+
+namespace vorlith::math {
+
+using integration::Multi_vector;
+
+inline constexpr std::int64_t piece_elements = 8192;
+inline constexpr double dummy = common::dummy_value<double>;
+
+/// The vectors of one call: In inputs read as doubles, Out outputs written as doubles.
+/// An output may be the same vector as an input (in-place members).
+template <std::size_t In, std::size_t Out>
+struct Operands {
+  std::array<const Multi_vector*, In> in;
+  std::array<Multi_vector*, Out> out;
+
+  /// Every vector is double and all share one storage mode.
+  bool direct() const {
+    const Multi_vector& first = In > 0 ? *in[0] : *out[0];
+    if (first.get_type().get_data_type() != integration::type_double) return false;
+    for (const Multi_vector* v : in)
+      if (!first.is_same_type_and_storage(*v)) return false;
+    for (const Multi_vector* v : out)
+      if (!first.is_same_type_and_storage(*v)) return false;
+    return true;
+  }
+
+  /// The shortest length of all vectors: what a chunk is checked against again.
+  std::int64_t shortest() const {
+    std::int64_t n = In > 0 ? in[0]->get_length() : out[0]->get_length();
+    for (const Multi_vector* v : in) n = std::min(n, v->get_length());
+    for (const Multi_vector* v : out) n = std::min(n, v->get_length());
+    return n;
+  }
+};
+
+namespace detail {
+
+template <std::size_t In, std::size_t Out, std::size_t... K, std::size_t... J>
+void walk_direct(const Operands<In, Out>& ops, std::int64_t first, std::int64_t count, auto& fn,
+                 std::index_sequence<K...>, std::index_sequence<J...>) {
+  std::int64_t index = first;
+  storage::for_each_run(
+      count,
+      [&](std::int64_t n, auto... p) {
+        const void* pointers[] = {p..., nullptr};
+        std::array<const double*, In> in{static_cast<const double*>(pointers[K])...};
+        std::array<double*, Out> out{static_cast<double*>(const_cast<void*>(pointers[In + J]))...};
+        fn(index, n, in, out);
+        index += n;
+      },
+      storage::cursor(*ops.in[K], first)..., storage::cursor(*ops.out[J], first)...);
+}
+
+}  // namespace detail
+
+/// Calls fn(index, n, in, out) over [first, first + count) in ascending pieces: in[k]
+/// holds input k's elements index .. index + n - 1 as doubles, out[j] receives output
+/// j's. On the converted path the buffers are allocated once for the whole call (one
+/// per vector, 8192 doubles each) and each piece is written back before the next.
+template <std::size_t In, std::size_t Out, class Fn>
+void for_each_double_piece(const Operands<In, Out>& ops, bool direct, std::int64_t first,
+                           std::int64_t count, Fn&& fn) {
+  if (count <= 0) return;
+  if (direct) {
+    detail::walk_direct(ops, first, count, fn, std::make_index_sequence<In>{},
+                        std::make_index_sequence<Out>{});
+    return;
+  }
+  const std::int64_t piece = std::min(count, piece_elements);
+  std::vector<double> buffers(static_cast<std::size_t>((In + Out) * piece));
+  std::array<double*, In> read;
+  std::array<const double*, In> in;
+  std::array<double*, Out> out;
+  for (std::size_t k = 0; k < In; ++k) in[k] = read[k] = buffers.data() + k * piece;
+  for (std::size_t j = 0; j < Out; ++j) out[j] = buffers.data() + (In + j) * piece;
+  for (std::int64_t index = first, remaining = count; remaining > 0;) {
+    const std::int64_t n = std::min(remaining, piece);
+    for (std::size_t k = 0; k < In; ++k) ops.in[k]->get_range_double(index, n, read[k]);
+    fn(index, n, in, out);
+    for (std::size_t j = 0; j < Out; ++j) ops.out[j]->set_range_double(index, n, out[j]);
+    index += n;
+    remaining -= n;
+  }
+}
+
+namespace detail {
+
+template <class Rule>
+constexpr bool propagates_dummy() {
+  if constexpr (requires { Rule::propagates_dummy; })
+    return Rule::propagates_dummy;
+  else
+    return true;
+}
+
+template <class Rule>
+constexpr bool takes_index() {
+  if constexpr (requires { Rule::takes_index; })
+    return Rule::takes_index;
+  else
+    return false;
+}
+
+template <class Rule, class... X>
+inline auto call_rule(const Rule& rule, std::int64_t index, X... x) {
+  if constexpr (takes_index<Rule>())
+    return rule.apply(static_cast<double>(index), x...);
+  else
+    return rule.apply(x...);
+}
+
+// The one inner loop: compute, then select the dummy, without a branch. An output run
+// is either another vector's memory or exactly an input's run (in-place members), so
+// no iteration depends on another. `omp simd` says so, and also lifts -O2's cheapest
+// cost model, which would otherwise refuse any loop that needs a scalar remainder.
+template <class Rule, class... P>
+void apply_loop(const Rule& rule, std::int64_t index, std::int64_t n, double* dst,
+                const P*... src) {
+#pragma omp simd
+  for (std::int64_t i = 0; i < n; ++i) {
+    const double r = call_rule(rule, index + i, src[i]...);
+    if constexpr (propagates_dummy<Rule>()) {
+      const bool any_dummy = ((src[i] == dummy) | ...);
+      dst[i] = any_dummy ? dummy : r;
+    } else {
+      dst[i] = r;
+    }
+  }
+}
+
+template <class Rule, class... P>
+void apply_loop(const Rule& rule, std::int64_t index, std::int64_t n, double* dst0, double* dst1,
+                const P*... src) {
+  static_assert(propagates_dummy<Rule>());
+#pragma omp simd
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::array<double, 2> r = call_rule(rule, index + i, src[i]...);
+    const bool any_dummy = ((src[i] == dummy) | ...);
+    dst0[i] = any_dummy ? dummy : r[0];
+    dst1[i] = any_dummy ? dummy : r[1];
+  }
+}
+
+template <class Rule, std::size_t In, std::size_t Out, std::size_t... K, std::size_t... J>
+void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
+                 const std::array<const double*, In>& in, const std::array<double*, Out>& out,
+                 std::index_sequence<K...>, std::index_sequence<J...>) {
+  apply_loop(rule, index, n, out[J]..., in[K]...);
+}
+
+}  // namespace detail
+
+/// Runs the rule over an already validated range [start, start + count): the
+/// configured minimum thread block splits it, each chunk is checked against every
+/// vector again and walked in pieces.
+template <class Rule, std::size_t In, std::size_t Out>
+void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_t start,
+                     std::int64_t count) {
+  const std::int64_t min_block = get_integration_min_thread_block();
+  std::int64_t checked = count;
+  Multi_vector::validate_input_range(start, checked, ops.shortest());
+  if (checked == 0) return;
+  const bool direct = ops.direct();
+  parallel::run_over_range(
+      start, start + checked, min_block, [&](std::int64_t first, std::int64_t last) {
+        std::int64_t n = last - first;
+        Multi_vector::validate_input_range(first, n, ops.shortest());
+        for_each_double_piece(
+            ops, direct, first, n,
+            [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
+                const std::array<double*, Out>& out) {
+              detail::apply_piece(rule, index, p, in, out, std::make_index_sequence<In>{},
+                                  std::make_index_sequence<Out>{});
+            });
+      });
+}
+
+/// The in-place form: one vector read and written.
+template <class Rule>
+void run_in_place(const Rule& rule, Multi_vector& v, std::int64_t start, std::int64_t count) {
+  run_elementwise(rule, Operands<1, 1>{{&v}, {&v}}, start, count);
+}
+
+}  // namespace vorlith::math

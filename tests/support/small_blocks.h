@@ -1,0 +1,48 @@
+#pragma once
+// Reaches the parallel path on small data: a small minimum thread block and a fixed
+// processor count for the lifetime of the object; the defaults come back afterwards.
+
+#include <vorlith/host_hooks.h>
+
+#include <cstdint>
+
+#include "runtime/parallel.h"
+
+namespace vorlith::testing_support {
+
+class Small_blocks {
+ public:
+  explicit Small_blocks(std::int64_t block = 1000, int processors = 3) {
+    set_integration_min_thread_block(block);
+    parallel::set_processor_count_override(processors);
+  }
+  ~Small_blocks() {
+    set_integration_min_thread_block(16384);
+    parallel::set_processor_count_override(0);
+  }
+  Small_blocks(const Small_blocks&) = delete;
+  Small_blocks& operator=(const Small_blocks&) = delete;
+};
+
+/// The host vetoes threads for the lifetime of the object; queries() counts the questions.
+class Host_veto {
+ public:
+  Host_veto() {
+    queries() = 0;
+    register_external_sys_functions({[] {
+      ++queries();
+      return true;
+    }});
+  }
+  static int& queries() {
+    static int count = 0;
+    return count;
+  }
+  ~Host_veto() {
+    register_external_sys_functions({[] { return false; }});
+  }
+  Host_veto(const Host_veto&) = delete;
+  Host_veto& operator=(const Host_veto&) = delete;
+};
+
+}  // namespace vorlith::testing_support
