@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include <vorlith/multi_vector.h>
 
@@ -61,13 +62,18 @@ inline Run_cursor<Multi_vector> cursor(Multi_vector& v, std::int64_t position) {
 
 /// Walks count elements from each cursor at once, calling fn(n, p...) with one element
 /// address per cursor (const void* for const vectors, void* otherwise) and a run length
-/// n that crosses no block of any of the vectors.
+/// n that crosses no block of any of the vectors. When fn returns bool, false ends the
+/// walk early (searches stop at their first hit).
 template <class Fn, class... V>
 void for_each_run(std::int64_t count, Fn&& fn, Run_cursor<V>... cursors) {
   while (count > 0) {
     std::int64_t n = count;
     ((n = std::min(n, Multi_vector_access::run_length(*cursors.vector, cursors.position))), ...);
-    fn(n, cursors.vector->get_data(cursors.position)...);
+    if constexpr (std::is_same_v<decltype(fn(n, cursors.vector->get_data(cursors.position)...)), bool>) {
+      if (!fn(n, cursors.vector->get_data(cursors.position)...)) return;
+    } else {
+      fn(n, cursors.vector->get_data(cursors.position)...);
+    }
     ((cursors.position += n), ...);
     count -= n;
   }

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+#include <vorlith/integration.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/contracts.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+namespace fs = std::filesystem;
+
+using File_bytes = std::vector<unsigned char>;
+
+class DumpFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("vorlith_dump_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+            "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+  static File_bytes read(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  static void write(const std::string& p, const File_bytes& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+  }
+  // A header as the format defines it: tag, little-endian count, two zero words.
+  static File_bytes header(unsigned char tag, std::uint64_t count) {
+    File_bytes h(25, 0);
+    h[0] = tag;
+    for (int b = 0; b < 8; ++b) h[1 + b] = static_cast<unsigned char>(count >> (8 * b));
+    return h;
+  }
+  template <class T>
+  static void add(File_bytes& file, T value) {
+    unsigned char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    file.insert(file.end(), bytes, bytes + sizeof(T));
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(DumpFile, WritesTheExactLayoutInBothModes) {
+  File_bytes floats = header(2, 2);
+  add(floats, 1.5f);
+  add(floats, -2.0f);
+  for (bool block : {false, true}) {
+    Multi_vector(type_double, block, 0).debug_write_to_file(path("empty"));
+    EXPECT_EQ(read(path("empty")), header(3, 0));
+    make_vector<float>({1.5f, -2.0f}, block).debug_write_to_file(path("floats"));
+    EXPECT_EQ(read(path("floats")), floats);
+  }
+  // Across several blocks, for each dumpable type.
+  File_bytes ints = header(0, 1500), unsigneds = header(1, 1500), doubles = header(3, 1500);
+  std::vector<std::int64_t> i(1500);
+  std::vector<std::uint64_t> u(1500);
+  std::vector<double> d(1500);
+  for (std::size_t k = 0; k < 1500; ++k) {
+    i[k] = -static_cast<std::int64_t>(k) * 1000003;
+    u[k] = k * 0x0101010101ULL;
+    d[k] = 0.25 * static_cast<double>(k) - 7;
+    add(ints, i[k]);
+    add(unsigneds, u[k]);
+    add(doubles, d[k]);
+  }
+  for (bool block : {false, true}) {
+    make_vector(i, block).debug_write_to_file(path("i"));
+    make_vector(u, block).debug_write_to_file(path("u"));
+    make_vector(d, block).debug_write_to_file(path("d"));
+    EXPECT_EQ(read(path("i")), ints);
+    EXPECT_EQ(read(path("u")), unsigneds);
+    EXPECT_EQ(read(path("d")), doubles);
+    Multi_vector back(type_double, !block, 4);
+    back.debug_read_from_file(path("d"));
+    EXPECT_EQ(values_of<double>(back), d);
+  }
+}
+
+TEST_F(DumpFile, ReadsOnlyItsOwnType) {
+  File_bytes floats = header(2, 2);
+  add(floats, 1.5f);
+  add(floats, -2.0f);
+  write(path("floats"), floats);
+  for (bool block : {false, true}) {
+    Multi_vector f(type_float, block, 7);
+    f.debug_read_from_file(path("floats"));
+    EXPECT_EQ(values_of<float>(f), (std::vector<float>{1.5f, -2.0f}));
+    EXPECT_EQ(f.is_block_vector(), block);
+    Multi_vector d(type_double, block, 3);
+    d.debug_read_from_file(path("floats"));
+    EXPECT_EQ(d.get_length(), 0);
+  }
+  Multi_vector i32(type_int32, false, 2);
+  EXPECT_TRUE(fails_contract_in([&] { i32.debug_write_to_file(path("never")); },
+                                "src/storage/dump_file.cpp"));
+  EXPECT_TRUE(fails_contract_in([&] { i32.debug_read_from_file(path("floats")); },
+                                "src/storage/dump_file.cpp"));
+  EXPECT_FALSE(fs::exists(path("never")));
+  EXPECT_EQ(i32.get_length(), 2);
+}
+
+TEST_F(DumpFile, BadFiles) {
+  const std::string missing = path("no_such_dir/file");
+  for (bool block : {false, true}) {
+    Multi_vector v = make_doubles({1, 2}, block);
+    try {
+      v.debug_read_from_file(missing);
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
+    }
+    try {
+      make_doubles({1}, block).debug_write_to_file(missing);
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find(missing), std::string::npos);
+    }
+
+    File_bytes short_header = header(3, 1);
+    short_header.resize(10);
+    write(path("short"), short_header);
+    v = make_doubles({1, 2}, block);
+    v.debug_read_from_file(path("short"));
+    EXPECT_EQ(v.get_length(), 0);
+
+    // Truncated bodies: the elements read so far stay and the length matches them.
+    // A header that announces far more than memory holds grows only with the data.
+    for (std::uint64_t announced : {std::uint64_t{10}, std::uint64_t{1} << 60, ~std::uint64_t{0}}) {
+      File_bytes truncated = header(3, announced);
+      for (double x : {1.0, 2.0, 3.0}) add(truncated, x);
+      truncated.push_back(0x7f);  // part of a fourth element
+      write(path("truncated"), truncated);
+      try {
+        v.debug_read_from_file(path("truncated"));
+        ADD_FAILURE() << "no error";
+      } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "Read failed");
+      }
+      EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, 2, 3}));
+    }
+  }
+}
+
+}  // namespace

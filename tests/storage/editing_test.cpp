@@ -1,0 +1,186 @@
+#include <gtest/gtest.h>
+#include <vorlith/integration.h>
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+#include "support/contracts.h"
+#include "support/element_cases.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+
+constexpr const char* editing_file = "src/storage/editing.cpp";
+constexpr const char* range_file = "src/storage/multi_vector.cpp";
+
+std::vector<std::int16_t> int16s(const Multi_vector& v) { return values_of<std::int16_t>(v); }
+constexpr std::int16_t d16 = vorlith::common::dummy_value<std::int16_t>;
+
+// Every editing operation on every element type and both modes, with ranges that
+// start and end inside blocks, against the same edit of a std::vector of elements.
+TEST(Editing, EveryTypeMatchesAVectorModel) {
+  for (const Legacy_type& type : every_element_type()) {
+    const std::int64_t n = three_blocks(type);
+    const std::int64_t per_block = 4096 / type.get_element_size();
+    const auto base = sample_elements(type, n);
+    const auto is_dummy = [&](const Bytes& e) { return type.is_dummy(e.data()); };
+    for (bool block : {false, true}) {
+      SCOPED_TRACE(type.get_name() + (block ? " block" : " contiguous"));
+      const std::int64_t a = per_block / 2 + 1, count = per_block + 3;
+
+      Multi_vector v = vector_of(type, base, block);
+      v.copy(a + 2, a, count);  // overlapping, upwards
+      auto model = base;
+      std::copy_backward(base.begin() + a, base.begin() + a + count, model.begin() + a + 2 + count);
+      ASSERT_EQ(elements_of(v), model);
+      v.copy(a, a + 2, count);  // overlapping, downwards
+      std::copy(model.begin() + a + 2, model.begin() + a + 2 + count, model.begin() + a);
+      ASSERT_EQ(elements_of(v), model);
+
+      v = vector_of(type, base, block);
+      v.append(v);
+      model = base;
+      model.insert(model.end(), base.begin(), base.end());
+      ASSERT_EQ(elements_of(v), model);
+
+      v = vector_of(type, base, block);
+      v.erase_dummies(1, n - 3);
+      model = base;
+      model.erase(std::remove_if(model.begin() + 1, model.end() - 2, is_dummy), model.end() - 2);
+      ASSERT_EQ(elements_of(v), model);
+
+      v = vector_of(type, base, block);
+      v.decimate(3);
+      model.clear();
+      for (std::int64_t k = 0; k < n; k += 3) model.push_back(base[static_cast<std::size_t>(k)]);
+      ASSERT_EQ(elements_of(v), model);
+
+      v.expand(3);
+      std::vector<Bytes> expanded;
+      for (const Bytes& e : model) expanded.insert(expanded.end(), 3, e);
+      ASSERT_EQ(elements_of(v), expanded);
+
+      v = vector_of(type, base, block);
+      v.reverse(a, n - a - 1);
+      model = base;
+      std::reverse(model.begin() + a, model.end() - 1);
+      ASSERT_EQ(elements_of(v), model);
+
+      v.erase(a, count);
+      model.erase(model.begin() + a, model.begin() + a + count);
+      ASSERT_EQ(elements_of(v), model);
+
+      v.insert_dummies(a, count);
+      Bytes dummy(static_cast<std::size_t>(type.get_element_size()), '\0');
+      type.set_dummy(dummy.data());
+      model.insert(model.begin() + a, static_cast<std::size_t>(count), dummy);
+      ASSERT_EQ(elements_of(v), model);
+
+      const Multi_vector other = vector_of(type, base, !block);
+      v.insert(1, other, 2, count);
+      model.insert(model.begin() + 1, base.begin() + 2, base.begin() + 2 + count);
+      ASSERT_EQ(elements_of(v), model);
+    }
+  }
+}
+
+TEST(Editing, CopiesConvertAndResize) {
+  for (bool block : {false, true}) {
+    const Multi_vector src = make_doubles({1.4, -2.5, -1e32, 3e12}, !block);
+    Multi_vector ints(type_int32, block, 9);
+    ints.copy(src);
+    EXPECT_EQ(
+        values_of<std::int32_t>(ints),
+        (std::vector<std::int32_t>{1, -3, vorlith::common::dummy_value<std::int32_t>, 2147483647}));
+
+    Multi_vector v = make_vector<std::int16_t>({0, 1, 2, 3, 4, 5}, block);
+    v.copy(3, 0, 5);
+    EXPECT_EQ(int16s(v), (std::vector<std::int16_t>{0, 1, 2, 0, 1, 2, 3, 4}));
+    v.copy(0, 2, -1);
+    EXPECT_EQ(int16s(v), (std::vector<std::int16_t>{2, 0, 1, 2, 3, 4, 3, 4}));
+
+    const Multi_vector ten = make_vector<std::int16_t>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, block);
+    Multi_vector strided(type_double, block, 0);
+    strided.copy_stride(0, ten, 1, -1, 3);
+    EXPECT_EQ(values_of<double>(strided), (std::vector<double>{1, 4, 7}));
+    const Multi_vector nine = make_vector<std::int16_t>({0, 1, 2, 3, 4, 5, 6, 7, 8}, block);
+    EXPECT_TRUE(fails_contract_in([&] { strided.copy_stride(0, nine, 0, 4, 3); }, range_file));
+    EXPECT_TRUE(fails_contract_in([&] { strided.copy_stride(0, nine, 0, 1, 0); }, editing_file));
+
+    Multi_vector a = make_vector<std::int16_t>({1, 2}, block);
+    a.insert(2, ten, 0, -1);
+    EXPECT_EQ(a.get_length(), 12);
+    a.extend(2);
+    EXPECT_EQ(int16s(a)[0], d16);
+    EXPECT_EQ(int16s(a)[15], d16);
+    EXPECT_EQ(int16s(a)[2], 1);
+    EXPECT_TRUE(fails_contract_in([&] { a.insert(0, a, 0, 1); }, editing_file));
+    EXPECT_TRUE(fails_contract_in([&] { a.insert_dummies(a.get_length() + 1, 1); }, editing_file));
+    EXPECT_TRUE(fails_contract_in([&] { a.insert_dummies(0, -1); }, editing_file));
+    EXPECT_TRUE(fails_contract_in([&] { a.decimate(0); }, editing_file));
+    EXPECT_TRUE(fails_contract_in([&] { a.expand(0); }, editing_file));
+  }
+}
+
+TEST(Editing, SmallCasesAtTheEdges) {
+  for (bool block : {false, true}) {
+    Multi_vector v = make_vector<std::int16_t>({d16, d16, d16, 4}, block);
+    v.erase_dummies(1, 2);
+    EXPECT_EQ(int16s(v), (std::vector<std::int16_t>{d16, 4}));
+
+    Multi_vector six = make_vector<std::int16_t>({0, 1, 2, 3, 4, 5}, block);
+    six.decimate(3);
+    EXPECT_EQ(int16s(six), (std::vector<std::int16_t>{0, 3}));
+
+    Multi_vector five = make_vector<std::int16_t>({0, 1, 2, 3, 4}, block);
+    five.reverse(1, 3);
+    EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{0, 3, 2, 1, 4}));
+    // A range past the end fails instead of writing beyond the vector.
+    EXPECT_TRUE(fails_contract_in([&] { five.reverse(3, 3); }, editing_file));
+    EXPECT_TRUE(fails_contract_in([&] { five.reverse(-1, 2); }, editing_file));
+    EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{0, 3, 2, 1, 4}));
+    five.reverse(0, -1);
+    Multi_vector one = make_vector<std::int16_t>({7}, block);
+    one.reverse();
+    one.reverse(5, 9);
+    EXPECT_EQ(int16s(one), std::vector<std::int16_t>{7});
+
+    Multi_vector empty(type_double, block, 0);
+    empty.expand(4);
+    empty.decimate(4);
+    empty.erase_dummies(0, -1);
+    EXPECT_EQ(empty.get_length(), 0);
+  }
+}
+
+// Long copies between vectors split over threads; each part must land at its own offset.
+TEST(Editing, ParallelCopiesAboveTheSplit) {
+  const Parallel_setup setup(4);
+  const std::int64_t n = 50001;
+  std::vector<std::int16_t> values(static_cast<std::size_t>(n));
+  for (std::int64_t k = 0; k < n; ++k)
+    values[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(k % 30000 - 15000);
+  values[16384] = d16;
+  for (bool block : {false, true}) {
+    const Multi_vector src = make_vector(values, block);
+    Multi_vector out(type_double, !block, 3);
+    out.copy(3, src, 0, -1);
+    ASSERT_EQ(out.get_length(), n + 3);
+    Multi_vector strided(type_int32, block, 0);
+    strided.copy_stride(0, src, 1, -1, 2);
+    ASSERT_EQ(strided.get_length(), n / 2);
+    for (std::int64_t k = 0; k < n; ++k) {
+      const std::int16_t x = values[static_cast<std::size_t>(k)];
+      ASSERT_EQ(out.get_double(k + 3), x == d16 ? -1e32 : x) << k;
+      if (k % 2 == 1) {
+        ASSERT_EQ(strided.get_double(k / 2), x == d16 ? -1e32 : x) << k;
+      }
+    }
+  }
+}
+
+}  // namespace

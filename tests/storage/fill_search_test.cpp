@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+#include <vorlith/integration.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "support/contracts.h"
+#include "support/element_cases.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+
+constexpr const char* fill_file = "src/storage/fill_search.cpp";
+constexpr const char* range_file = "src/storage/multi_vector.cpp";
+
+// Searches, dummy counts, replacement and dummy fills on every element type and both
+// modes, against a scan of the same elements.
+TEST(FillSearch, EveryTypeMatchesAScan) {
+  for (const Legacy_type& type : every_element_type()) {
+    const std::int64_t n = three_blocks(type);
+    const auto base = sample_elements(type, n);
+    const auto is_dummy = [&](std::int64_t i) {
+      return type.is_dummy(base[static_cast<std::size_t>(i)].data());
+    };
+    for (bool block : {false, true}) {
+      SCOPED_TRACE(type.get_name() + (block ? " block" : " contiguous"));
+      Multi_vector v = vector_of(type, base, block);
+      const std::int64_t lo = 2, hi = n - 3;  // hi is the last index searched
+      std::int64_t dummies = 0, first_dummy = -1, last_dummy = -1;
+      for (std::int64_t i = lo; i <= hi; ++i) {
+        if (!is_dummy(i)) continue;
+        ++dummies;
+        if (first_dummy < 0) first_dummy = i;
+        last_dummy = i;
+      }
+      EXPECT_EQ(v.count_dummy(lo, hi - lo + 1), dummies);
+      EXPECT_EQ(v.finddummy(lo, hi - lo + 1), first_dummy);
+      EXPECT_EQ(v.reverse_finddummy(hi, hi - lo + 1), last_dummy);
+      EXPECT_EQ(v.findnondummy(0, -1), 1);
+      EXPECT_EQ(v.reverse_findnondummy(n - 1, -1), n - 2);
+
+      EXPECT_EQ(v.find_not(base[0].data(), 0, -1), 1);
+      EXPECT_EQ(v.reverse_find_not(base[static_cast<std::size_t>(n - 1)].data(), n - 1, -1), n - 2);
+
+      // Values hit on the first and the last element examined, and missed; the window
+      // is short enough for its values to be distinct.
+      std::int64_t s = std::max(lo, hi - 50);
+      while (is_dummy(s)) --s;
+      const Bytes& hit = base[static_cast<std::size_t>(hi)];
+      const Bytes& low = base[static_cast<std::size_t>(s)];
+      const std::int64_t w = hi - s + 1;
+      EXPECT_EQ(v.find(hit.data(), s, w), hi);
+      EXPECT_EQ(v.find(low.data(), s, w), s);
+      EXPECT_EQ(v.find(hit.data(), s, w - 1), -1);
+      EXPECT_EQ(v.reverse_find(hit.data(), hi, w), hi);
+      EXPECT_EQ(v.reverse_find(low.data(), hi, w), s);
+      EXPECT_EQ(v.reverse_find(low.data(), hi, w - 1), -1);
+
+      v.replace(hit.data(), base[1].data(), 0, -1);
+      EXPECT_EQ(v.find(hit.data(), 0, -1), -1);
+      EXPECT_EQ(elements_of(v)[static_cast<std::size_t>(hi)], base[1]);
+
+      v.filldummy(1, n);  // passes the end: lengthens by one
+      EXPECT_EQ(v.get_length(), n + 1);
+      EXPECT_EQ(v.count_dummy(0, -1), n + 1);
+      EXPECT_EQ(v.findnondummy(0, -1), -1);
+    }
+  }
+}
+
+TEST(FillSearch, ValueEqualityPerType) {
+  for (bool block : {false, true}) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Multi_vector d = make_doubles({1, -0.0, nan, 2}, block);
+    const double zero = 0.0;
+    EXPECT_EQ(d.find(&zero, 0, -1), 1);
+    EXPECT_EQ(d.find(&nan, 0, -1), -1);
+    EXPECT_EQ(d.find_not(&nan, 1, -1), 1);
+    EXPECT_EQ(d.find(&zero, 0, 0), -1);
+
+    using P = vorlith::common::Point_2d<float>;
+    const float fd = vorlith::common::dummy_value<float>;
+    const Multi_vector p = make_vector<P>({{1, 2}, {3, fd}, {fd, 9}}, block);
+    const P x_dummy{fd, 0};
+    EXPECT_EQ(p.find(&x_dummy, 0, -1), 1);
+    EXPECT_EQ(p.reverse_find(&x_dummy, 2, -1), 2);
+    const P one_two{1, 2};
+    EXPECT_EQ(p.find_not(&one_two, 0, -1), 1);
+
+    // Opaque values compare every byte, including those after the text.
+    Multi_vector o = make_opaque({"ab", "ab", "abc"}, 5, block);
+    char tail[5] = {'a', 'b', 0, 'x', 0};
+    o.set(1, tail);
+    EXPECT_EQ(o.find(tail, 0, -1), 1);
+    o.strupr(0, -1);
+    EXPECT_EQ(opaque_text(o, 2), "ABC");
+    const char upper_tail[5] = {'A', 'B', 0, 'X', 0};
+    EXPECT_EQ(o.find(upper_tail, 0, -1), 1);
+
+    const std::int16_t dummy16 = vorlith::common::dummy_value<std::int16_t>, zero16 = 0;
+    Multi_vector s = make_vector<std::int16_t>({dummy16, 1, 2, dummy16, dummy16}, block);
+    EXPECT_EQ(s.finddummy(2, 2), 3);
+    EXPECT_EQ(s.reverse_finddummy(2, -1), 0);
+    s.replace(&dummy16, &zero16, 0, -1);
+    EXPECT_EQ(values_of<std::int16_t>(s), (std::vector<std::int16_t>{0, 1, 2, 0, 0}));
+    EXPECT_TRUE(fails_contract_in([&] { s.strupr(0, -1); }, fill_file));
+    const Multi_vector empty(type_int16, block, 0);
+    EXPECT_TRUE(fails_contract_in([&] { empty.reverse_find(&zero16, 0, -1); }, range_file));
+  }
+}
+
+TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
+  for (bool block : {false, true}) {
+    Multi_vector v = make_vector<std::int16_t>({5, 6}, block);
+    const std::int16_t seven = 7;
+    v.fill_value(&seven, 3, 2);
+    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{5, 6, 0, 7, 7}));
+    v.fill_increasing(10, -2, 0, 4);
+    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 8, 6, 4, 7}));
+
+    Multi_vector i32(type_int32, block, 0);
+    const std::int64_t top = 2147483647;
+    EXPECT_TRUE(fails_contract_in([&] { i32.fill_increasing(top - 100, 10, 0, 10); }, fill_file));
+    EXPECT_EQ(i32.get_length(), 0);
+    i32.fill_increasing(top - 100, 10, 0, 9);
+    EXPECT_EQ(values_of<std::int32_t>(i32).back(), top - 20);
+    // Sequences that wrap do so as 32-bit two's complement.
+    i32.fill_increasing(-2147483600, -100, 0, 3);
+    EXPECT_EQ(values_of<std::int32_t>(i32)[2],
+              static_cast<std::int32_t>(-2147483800LL + 4294967296LL));
+    // The run check is exact where increment * n does not fit 64 bits.
+    const std::int64_t low = std::numeric_limits<std::int64_t>::min();
+    EXPECT_TRUE(fails_contract_in(
+        [&] { i32.fill_increasing(low, std::numeric_limits<std::int64_t>::max(), 0, 2); },
+        fill_file));
+    i32.fill_increasing(low, std::int64_t{1} << 62, 0, 2);
+    EXPECT_EQ(values_of<std::int32_t>(i32)[1], 0);
+
+    Multi_vector text(Legacy_type(std::int64_t{6}), block, 0);
+    text.fill_increasing(-3, 4, 0, 3);
+    EXPECT_EQ(opaque_text(text, 2), "5");
+  }
+}
+
+// Long fills, counts and upper-casing split over threads; the result must not depend
+// on where the parts begin.
+TEST(FillSearch, ParallelPartsAboveTheSplit) {
+  const Parallel_setup setup(4);
+  const std::int64_t n = 70001;
+  for (bool block : {false, true}) {
+    Multi_vector v(type_int32, block, 0);
+    v.fill_increasing(-5, 3, 0, n);
+    Multi_vector d(type_double, block, 0);
+    const double half = 0.5;
+    d.fill_value(&half, 0, n);
+    d.filldummy(100, 20000);
+    EXPECT_EQ(d.count_dummy(0, -1), 20000);
+    EXPECT_EQ(d.count_dummy(50, n - 50), 20000);
+    Multi_vector o =
+        make_opaque(std::vector<std::string>(static_cast<std::size_t>(n), "ab"), 3, block);
+    o.strupr(1, -1);
+    for (std::int64_t k = 0; k < n; ++k) {
+      ASSERT_EQ(v.get_double(k), -5.0 + 3.0 * static_cast<double>(k)) << k;
+      ASSERT_EQ(d.get_double(k), k >= 100 && k < 20100 ? -1e32 : 0.5) << k;
+      ASSERT_EQ(opaque_text(o, k), k == 0 ? "ab" : "AB") << k;
+    }
+  }
+}
+
+}  // namespace
