@@ -7,6 +7,7 @@
 #include <vorlith/host_hooks.h>
 #include <vorlith/integration_filter.h>
 #include <vorlith/integration_math.h>
+#include <vorlith/integration_range.h>
 #include <vorlith/integration_string.h>
 #include <vorlith/legacy_type.h>
 #include <vorlith/multi_vector.h>

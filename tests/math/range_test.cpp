@@ -1,0 +1,306 @@
+#include <gtest/gtest.h>
+#include <vorlith/integration.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "support/contracts.h"
+#include "support/small_blocks.h"
+#include "support/typed_lists.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+using vorlith::common::Point_2d;
+using vorlith::common::Point_3d;
+
+constexpr double D = vorlith::common::dummy_value<double>;
+constexpr std::int64_t no_index = std::numeric_limits<std::int64_t>::min();
+const double nan = std::numeric_limits<double>::quiet_NaN();
+constexpr const char* range_file = "src/math/range.cpp";
+
+std::vector<double> doubles_of(const Multi_vector& v) {
+  std::vector<double> out(static_cast<std::size_t>(v.get_length()));
+  v.get_range_double(0, v.get_length(), out.data());
+  return out;
+}
+
+TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
+  for (bool block : {false, true}) {
+    const Multi_vector empty(type_double, block, 0);
+    const Multi_vector dummies = make_doubles({D, D}, block);
+    for (const Multi_vector* v : {&empty, &dummies}) {
+      EXPECT_EQ(Integration_range::compute_max(*v, 0, -1), D);
+      EXPECT_EQ(Integration_range::compute_min(*v, 0, -1), D);
+      double max = 0;
+      std::int64_t index = 0;
+      Integration_range::compute_max_and_index(*v, max, index, 0, -1);
+      EXPECT_EQ(max, D);
+      EXPECT_EQ(index, no_index);
+    }
+    double max;
+    std::int64_t index;
+    Integration_range::compute_max_and_index(make_doubles({1, 7, 3, 7}, block), max, index, 0, -1);
+    EXPECT_EQ(max, 7);
+    EXPECT_EQ(index, 1);
+    Integration_range::compute_max_and_index(make_doubles({9, 7, 3, 7}, block), max, index, 1, -1);
+    EXPECT_EQ(index, 1);
+    // Values below the dummy are values, and NaN takes no part even when it comes first.
+    const Multi_vector v = make_doubles({nan, -2e32, D, 5, nan}, block);
+    EXPECT_EQ(Integration_range::compute_min(v, 0, -1), -2e32);
+    EXPECT_EQ(Integration_range::compute_max(v, 0, -1), 5);
+    EXPECT_EQ(Integration_range::compute_positive_min(make_doubles({-3, 0, 2, 5}, block), 0, -1),
+              2);
+    EXPECT_EQ(Integration_range::compute_positive_min(make_doubles({-3, 0}, block), 0, -1), D);
+  }
+  // Non-double vectors are read as doubles.
+  EXPECT_EQ(Integration_range::compute_max(make_vector<std::uint8_t>({3, 255, 200}, true), 0, -1),
+            200);
+  EXPECT_EQ(Integration_range::compute_min(make_opaque({"4", "*", "-1.5"}, 8, false), 0, -1), -1.5);
+}
+
+TEST(RangeReductions, ComputeRangeInTheElementType) {
+  double min, max;
+  Integration_range::compute_range(make_vector<std::int16_t>({-4, -32767, 9}, false), min, max, 0,
+                                   -1);
+  EXPECT_EQ(min, -4.0);
+  EXPECT_EQ(max, 9.0);
+  Integration_range::compute_range(make_vector<std::int16_t>({-32767, -32767}, true), min, max, 0,
+                                   -1);
+  EXPECT_EQ(min, D);
+  EXPECT_EQ(max, D);
+  Integration_range::compute_range(make_doubles({nan, 2, 1}), min, max, 0, -1);
+  EXPECT_EQ(min, 1.0);
+  EXPECT_EQ(max, 2.0);
+
+  // Every scalar type, both modes, long enough to cross blocks; the type's lowest value
+  // lies below the dummy for the signed integers and still counts.
+  value_types::for_each([](auto tag) {
+    using T = typename decltype(tag)::type;
+    if constexpr (!vorlith::types::is_point_v<T>) {
+      auto values = pattern_with_dummies<T>(3001);
+      values[2500] = std::numeric_limits<T>::lowest();
+      values[2900] = std::numeric_limits<T>::max() - (std::is_unsigned_v<T> ? 1 : 0);
+      T lo = std::numeric_limits<T>::max(), hi = std::numeric_limits<T>::lowest();
+      for (T x : values) {
+        if (x == vorlith::common::dummy_value<T>) continue;
+        lo = std::min(lo, x);
+        hi = std::max(hi, x);
+      }
+      for (bool block : {false, true}) {
+        T got_min, got_max;
+        Integration_range::compute_range(make_vector(values, block), &got_min, &got_max, 1, -1);
+        EXPECT_EQ(got_min, lo) << Legacy_type(vorlith::types::type_traits<T>::code).get_name();
+        EXPECT_EQ(got_max, hi) << Legacy_type(vorlith::types::type_traits<T>::code).get_name();
+      }
+    }
+  });
+
+  Multi_vector text = make_opaque({"3", "*", "-2.5", "10"}, 12, false);
+  Integration_range::compute_range(text, min, max, 0, -1);
+  EXPECT_EQ(min, -2.5);
+  EXPECT_EQ(max, 10.0);
+  char low[12], high[12];
+  Integration_range::compute_range(text, low, high, 0, -1);
+  EXPECT_STREQ(low, "-2.500000");
+  EXPECT_STREQ(high, "10.000000");
+
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_range::compute_range(text, nullptr, high, 0, -1); }, range_file));
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_range::compute_range(text, low, nullptr, 0, -1); }, range_file));
+  const Multi_vector points(type_double_point_2d, false, 2);
+  EXPECT_TRUE(fails_contract_in([&] { Integration_range::compute_range(points, min, max, 0, -1); },
+                                range_file));
+}
+
+TEST(RangeReductions, PointRangesAndHypotenuse) {
+  for (bool block : {false, true}) {
+    const auto dp = Point_2d<double>::dummy();
+    Point_2d<double> min, max;
+    Integration_range::compute_range_double_point2d(
+        make_vector<Point_2d<double>>({{1, 9}, dp, {4, 2}}, block), min, max, 0, -1);
+    EXPECT_EQ(min.x, 1);
+    EXPECT_EQ(min.y, 2);
+    EXPECT_EQ(max.x, 4);
+    EXPECT_EQ(max.y, 9);
+    Point_3d<float> fmin, fmax;
+    const Multi_vector fp = make_vector<Point_3d<float>>({{1, 2, 3}, {-1, 5, 0}}, block);
+    Integration_range::compute_range_float_point3d(fp, fmin, fmax, 0, -1);
+    EXPECT_TRUE((fmin == Point_3d<float>{-1, 2, 0}) && (fmax == Point_3d<float>{1, 5, 3}));
+    Integration_range::compute_range_float_point3d(fp, fmin, fmax, 1, 0);
+    EXPECT_TRUE(fmin.is_dummy() && fmax.is_dummy());
+    Point_2d<std::int32_t> imin, imax;
+    EXPECT_TRUE(fails_contract_in(
+        [&] { Integration_range::compute_range_int32_point2d(fp, imin, imax, 0, -1); },
+        range_file));
+
+    double hmin, hmax;
+    Integration_range::compute_range_hypot(make_doubles({3, D, 0, 1}, block),
+                                           make_doubles({4, 1, 0.5}, block), hmin, hmax, 0, -1);
+    EXPECT_EQ(hmin, 0.5);
+    EXPECT_EQ(hmax, 5);
+  }
+}
+
+TEST(RangeReductions, Order) {
+  struct Case {
+    std::vector<double> values;
+    std::int64_t start;
+    Integration_range::Order order;
+    bool equal;
+  };
+  const std::vector<Case> cases = {
+      {{1, 2, 2, 3}, 0, Integration_range::Order::increasing, true},
+      {{3, D, 1}, 0, Integration_range::Order::unordered, false},
+      {{1, 3, 2}, 0, Integration_range::Order::unordered, false},
+      {{5, 1, 2, 3}, 1, Integration_range::Order::unordered, false},
+      {{5, 1, 2, 3}, 2, Integration_range::Order::increasing, false},
+      {{9, nan, 4, 1}, 0, Integration_range::Order::decreasing, true},
+  };
+  for (const auto& c : cases) {
+    for (bool block : {false, true}) {
+      bool equal = !c.equal;
+      Integration_range::Order order = Integration_range::Order::decreasing;
+      Integration_range::order(make_doubles(c.values, block), equal, order, c.start, -1);
+      EXPECT_EQ(order, c.order) << c.values.size() << " from " << c.start;
+      EXPECT_EQ(equal, c.equal) << c.values.size() << " from " << c.start;
+    }
+  }
+}
+
+TEST(RangeLimits, ClampAndClip) {
+  for (bool block : {false, true}) {
+    Multi_vector v = make_doubles({-1, 4, 12, D}, block);
+    Integration_range::clamp_to_range(v, 0, 10, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{0, 4, 10, D}));
+    EXPECT_TRUE(
+        fails_contract_in([&] { Integration_range::clamp_to_range(v, 5, 1, 0, -1); }, range_file));
+    // The bounds are converted to the element type first: 0.4 becomes 0, 9.6 becomes 10.
+    Multi_vector i = make_vector<std::int16_t>({-1, 4, 12, -32767}, block);
+    Integration_range::clamp_to_range(i, 0.4, 9.6, 0, -1);
+    EXPECT_EQ(values_of<std::int16_t>(i), (std::vector<std::int16_t>{0, 4, 10, -32767}));
+
+    const std::vector<double> data = {-1, 0, 5, 10, 11, nan};
+    Multi_vector outside = make_doubles(data, block);
+    Integration_range::clip_range_to_dummy(outside, 0, 10, false, true, false, 0, -1);
+    const auto o = doubles_of(outside);
+    EXPECT_EQ(std::vector<double>(o.begin(), o.end() - 1), (std::vector<double>{D, 0, 5, D, D}));
+    EXPECT_TRUE(std::isnan(o.back()));
+    Multi_vector in_band = make_doubles(data, block);
+    Integration_range::clip_range_to_dummy(in_band, 0, 10, true, true, true, 0, 5);
+    EXPECT_EQ(in_band.get_double(0), -1);
+    EXPECT_EQ(in_band.get_double(4), 11);
+    for (std::int64_t k = 1; k <= 3; ++k) EXPECT_EQ(in_band.get_double(k), D);
+    Multi_vector open_band = make_vector<std::uint8_t>({0, 1, 9, 10, 255}, block);
+    Integration_range::clip_range_to_dummy(open_band, 0, 10, true, false, false, 0, -1);
+    EXPECT_EQ(values_of<std::uint8_t>(open_band),
+              (std::vector<std::uint8_t>{0, 255, 255, 10, 255}));
+
+    Multi_vector text = make_opaque({"-1", "0", "5", "*", "10", "11"}, 4, block);
+    Integration_range::clip_range_to_dummy(text, 0, 10, false, false, true, 0, -1);
+    std::vector<std::string> texts;
+    for (std::int64_t k = 0; k < text.get_length(); ++k) texts.push_back(opaque_text(text, k));
+    EXPECT_EQ(texts, (std::vector<std::string>{"", "", "5", "*", "10", ""}));
+    EXPECT_TRUE(fails_contract_in([&] { Integration_range::clamp_to_range(text, 0, 1, 0, -1); },
+                                  range_file));
+    EXPECT_TRUE(fails_contract_in(
+        [&] { Integration_range::clip_range_to_dummy(text, 2, 1, false, true, true, 0, -1); },
+        range_file));
+  }
+}
+
+TEST(RangeLimits, DetectionLimits) {
+  for (bool block : {false, true}) {
+    Multi_vector v = make_doubles({-6, 2, 5, D}, block);
+    Integration_range::clip_to_detection_limit(v, 4, true, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{3, 2, 5, D}));
+    v = make_doubles({-6, 2, 5, D}, block);
+    Integration_range::clip_to_detection_limit(v, 4, false, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, 5, D}));
+    Integration_range::clip_to_detection_limit(v, D, false, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, 5, D}));
+    v = make_doubles({-6, 2}, block);
+    Integration_range::clip_to_detection_limit(v, D, true, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{3, 2}));
+
+    v = make_doubles({-2, 0, 3, 8, D}, block);
+    Integration_range::set_detection_limit(v, D, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{1.5, 1.5, 3, 8, 1.5}));
+    Multi_vector no_positive = make_doubles({-2, 0}, block);
+    EXPECT_TRUE(fails_contract_in(
+        [&] { Integration_range::set_detection_limit(no_positive, D, 0, -1); }, range_file));
+
+    v = make_doubles({1, 7, D}, block);
+    Integration_range::set_factor_limit(v, 5, 0, -1);
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{1, 5, D}));
+    EXPECT_TRUE(
+        fails_contract_in([&] { Integration_range::set_factor_limit(v, D, 0, -1); }, range_file));
+
+    v = make_doubles({-4, 2, D}, block);
+    EXPECT_TRUE(Integration_range::convert_negatives(v, D, 0, -1));
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, D}));
+    EXPECT_FALSE(Integration_range::convert_negatives(v, 3, 0, -1));
+    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, D}));
+  }
+  // Non-double vectors round-trip through double.
+  Multi_vector i = make_vector<std::int32_t>({-5, 1, 9}, true);
+  Integration_range::clip_to_detection_limit(i, 5, true, 0, -1);
+  EXPECT_EQ(values_of<std::int32_t>(i), (std::vector<std::int32_t>{3, 3, 9}));
+}
+
+// The reductions combine chunks in order: the first of equal maxima wins across chunks,
+// a maximum in the last chunk is found, and no result depends on the split.
+TEST(RangeReductions, SplitsGiveTheSingleThreadResult) {
+  const std::int64_t n = 20000;
+  std::vector<double> values(static_cast<std::size_t>(n));
+  for (std::int64_t i = 0; i < n; ++i)
+    values[static_cast<std::size_t>(i)] = (i % 11 == 3) ? D : (i % 700) * 0.5;
+  values[150] = 500;    // first chunk
+  values[19000] = 500;  // tie in the last chunk
+  std::vector<double> rising(values.size());
+  for (std::int64_t i = 0; i < n; ++i)
+    rising[static_cast<std::size_t>(i)] = (i % 97 == 0) ? D : i * 0.25;
+  rising[13334] =
+      rising[13333];  // an equal pair across the border of chunks 1 and 2 (chunks of 6667)
+  std::vector<std::int16_t> shorts(values.size());
+  for (std::size_t i = 0; i < shorts.size(); ++i)
+    shorts[i] = values[i] == D ? std::int16_t{-32767} : static_cast<std::int16_t>(values[i]);
+  shorts[19999] = -20000;  // minimum in the last chunk
+
+  struct Result {
+    double max, min, positive, lo16, hi16;
+    std::int64_t index;
+    bool equal;
+    Integration_range::Order order;
+    bool operator==(const Result&) const = default;
+  };
+  auto compute = [&](bool block) {
+    Result r{};
+    const Multi_vector v = make_doubles(values, block);
+    Integration_range::compute_max_and_index(v, r.max, r.index, 0, -1);
+    r.min = Integration_range::compute_min(v, 0, -1);
+    r.positive = Integration_range::compute_positive_min(v, 1, -1);
+    Integration_range::compute_range(make_vector(shorts, block), r.lo16, r.hi16, 0, -1);
+    Integration_range::order(make_doubles(rising, block), r.equal, r.order, 0, -1);
+    return r;
+  };
+  for (bool block : {false, true}) {
+    const Result serial = compute(block);
+    EXPECT_EQ(serial.index, 150);
+    EXPECT_EQ(serial.lo16, -20000);
+    EXPECT_TRUE(serial.equal);
+    EXPECT_EQ(serial.order, Integration_range::Order::increasing);
+    Small_blocks small;
+    EXPECT_EQ(compute(block), serial);
+    Host_veto veto;
+    EXPECT_EQ(compute(block), serial);
+    EXPECT_GT(Host_veto::queries(), 0);
+  }
+}
+
+}  // namespace
