@@ -24,16 +24,28 @@ void fill_dummies(Multi_vector& output, std::int64_t start, std::int64_t count) 
   output.set_range_double(start, count, dummies.data());
 }
 
-// out[j] = sum over t of kernel[t] * window[j + t], for j < p. The loop over outputs is
-// the inner one so it vectorises while every output still adds its taps in kernel order.
+// out[j] = sum over t of kernel[t] * window[j + t], for j < p, every output adding its
+// taps in kernel order. Outputs go in groups held in registers across all taps, so the
+// group vectorises and the inner loop touches no memory but the window.
 void convolve_piece(const double* window, std::int64_t p, const std::vector<double>& kernel, double* out) {
-  const auto taps = static_cast<std::int64_t>(kernel.size());
-  const double first = kernel[0];
-  for (std::int64_t j = 0; j < p; ++j) out[j] = first * window[j];
-  for (std::int64_t t = 1; t < taps; ++t) {
-    const double tap = kernel[static_cast<std::size_t>(t)];
-    const double* shifted = window + t;
-    for (std::int64_t j = 0; j < p; ++j) out[j] += tap * shifted[j];
+  constexpr std::int64_t group = 8;
+  const double* taps = kernel.data();
+  const auto count = static_cast<std::int64_t>(kernel.size());
+  std::int64_t j = 0;
+  for (; j + group <= p; j += group) {
+    double sums[group];
+    for (std::int64_t l = 0; l < group; ++l) sums[l] = taps[0] * window[j + l];
+    for (std::int64_t t = 1; t < count; ++t) {
+      const double tap = taps[t];
+      const double* w = window + j + t;
+      for (std::int64_t l = 0; l < group; ++l) sums[l] += tap * w[l];
+    }
+    for (std::int64_t l = 0; l < group; ++l) out[j + l] = sums[l];
+  }
+  for (; j < p; ++j) {
+    double sum = taps[0] * window[j];
+    for (std::int64_t t = 1; t < count; ++t) sum += taps[t] * window[j + t];
+    out[j] = sum;
   }
 }
 

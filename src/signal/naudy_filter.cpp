@@ -69,9 +69,10 @@ class Naudy_state {
 
   // Centres of one offset read only `data_` and write only their own place in
   // `working_`, so they never see each other's changes; data catches up between offsets.
+  // Every pass starts and ends with working equal to data (the copy-back below keeps it
+  // so), which makes a fresh copy at the start of a pass unnecessary.
   template <class Rule>
   bool run_pass(std::int64_t w, Rule&& rule) {
-    std::copy(data_, data_ + n_, working_.begin());
     // Beyond n every neighbour clamps to an end, so a spacing of n reads what any larger
     // one would, and offsets past n hold no centre.
     const std::int64_t spacing = std::min(w, n_);
