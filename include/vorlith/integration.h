@@ -7,9 +7,12 @@
 #include <vorlith/host_hooks.h>
 #include <vorlith/integration_filter.h>
 #include <vorlith/integration_math.h>
+#include <vorlith/integration_predict.h>
 #include <vorlith/integration_range.h>
+#include <vorlith/integration_spline.h>
 #include <vorlith/integration_string.h>
 #include <vorlith/legacy_type.h>
 #include <vorlith/multi_vector.h>
 #include <vorlith/opaque.h>
 #include <vorlith/point.h>
+#include <vorlith/rollweight.h>

@@ -2,10 +2,10 @@
 
 #include "signal/akima_core.h"
 
+#include <vorlith/dummy.h>
+
 #include <algorithm>
 #include <cmath>
-
-#include <vorlith/dummy.h>
 
 #include "runtime/contracts.h"
 
@@ -31,8 +31,12 @@ double knot_slope(double left2, double left, double right, double right2) {
 
 }  // namespace
 
-Akima_spline::Akima_spline(const double* x, const double* y, std::int64_t count, double max_gap, double extension)
-    : x_(x), y_(y), count_(std::max<std::int64_t>(count, 0)), max_gap_(max_gap),
+Akima_spline::Akima_spline(const double* x, const double* y, std::int64_t count, double max_gap,
+                           double extension)
+    : x_(x),
+      y_(y),
+      count_(std::max<std::int64_t>(count, 0)),
+      max_gap_(max_gap),
       gap_extension_(is_dummy(extension) ? 0.0 : extension) {
   if (count_ > 0 && !is_dummy(extension) && extension >= 0.0) {
     limited_ = true;
@@ -49,9 +53,10 @@ void Akima_spline::evaluate(const double* positions, std::int64_t count, double*
   run([positions](std::int64_t i) { return positions[i]; }, count, out);
 }
 
-void Akima_spline::evaluate_grid(double start, double increment, std::int64_t first, std::int64_t count,
-                                 double* out) {
-  run([=](std::int64_t i) { return static_cast<double>(first + i) * increment + start; }, count, out);
+void Akima_spline::evaluate_grid(double start, double increment, std::int64_t first,
+                                 std::int64_t count, double* out) {
+  run([=](std::int64_t i) { return static_cast<double>(first + i) * increment + start; }, count,
+      out);
 }
 
 template <class Position>
@@ -137,7 +142,8 @@ void Akima_spline::start_window(double p) {
     slopes_[i] = (P[i + 1].y - P[i].y) / (P[i + 1].x - P[i].x);
   }
   for (std::int64_t i = 0; i < 4; ++i) weights_[i] = std::fabs(slopes_[i + 1] - slopes_[i]);
-  right_slope_ = knot_slope(slopes_[0], slopes_[1], slopes_[2], slopes_[3]);  // becomes the left one
+  right_slope_ =
+      knot_slope(slopes_[0], slopes_[1], slopes_[2], slopes_[3]);  // becomes the left one
   make_cubic();
   next_ = u + 3;
   started_ = true;
@@ -161,8 +167,9 @@ void Akima_spline::make_cubic() {
   const double t_left = right_slope_;
   const double m = slopes_[2];
   const double sum = weights_[1] + weights_[3];
-  const double t_right =
-      !(sum > 0.01) ? (slopes_[2] + slopes_[3]) / 2.0 : (weights_[3] * slopes_[2] + weights_[1] * slopes_[3]) / sum;
+  const double t_right = !(sum > 0.01)
+                             ? (slopes_[2] + slopes_[3]) / 2.0
+                             : (weights_[3] * slopes_[2] + weights_[1] * slopes_[3]) / sum;
   const double h = knots_[3].x - knots_[2].x;
   VORLITH_ENSURES(h > 0.0);
   c0_ = knots_[2].y;
@@ -195,7 +202,8 @@ double Akima_spline::value_at(double p) {
         ++next_;
       } else {
         push_knot(forward_knot(knots_[4], knots_[5]));
-        if (slopes_[0] == 0.0 && slopes_[1] == 0.0 && slopes_[2] == 0.0 && slopes_[3] == 0.0 && slopes_[4] == 0.0) {
+        if (slopes_[0] == 0.0 && slopes_[1] == 0.0 && slopes_[2] == 0.0 && slopes_[3] == 0.0 &&
+            slopes_[4] == 0.0) {
           flat_tail_ = true;
           if (knots_[3].x < p) return flat_tail_value(p);
         }

@@ -25,12 +25,14 @@ namespace vorlith::signal {
 /// The arrays must outlive the object.
 class Akima_spline {
  public:
-  Akima_spline(const double* x, const double* y, std::int64_t count, double max_gap, double extension);
+  Akima_spline(const double* x, const double* y, std::int64_t count, double max_gap,
+               double extension);
 
   /// out[i] = spline at positions[i].
   void evaluate(const double* positions, std::int64_t count, double* out);
   /// out[i] = spline at (first + i) * increment + start.
-  void evaluate_grid(double start, double increment, std::int64_t first, std::int64_t count, double* out);
+  void evaluate_grid(double start, double increment, std::int64_t first, std::int64_t count,
+                     double* out);
 
  private:
   struct Knot {

@@ -2,12 +2,12 @@
 
 #include "signal/predict_core.h"
 
+#include <vorlith/dummy.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <vector>
-
-#include <vorlith/dummy.h>
 
 #include "runtime/contracts.h"
 
@@ -32,18 +32,21 @@ double roll_weight(Rollweight_type roll, std::int64_t steps, std::int64_t k) {
   return kk / (kk + rest * rest);
 }
 
-Prediction_settings make_prediction_settings(std::int64_t length, Edge_fill edges, Rollweight_type roll,
-                                             double level, std::int64_t prediction_length,
+Prediction_settings make_prediction_settings(std::int64_t length, Edge_fill edges,
+                                             Rollweight_type roll, double level,
+                                             std::int64_t prediction_length,
                                              std::int64_t filter_length, std::int64_t fit_length) {
   Prediction_settings s;
   s.edges = edges;
   s.roll = roll;
   s.level = level;
-  s.prediction_length = std::clamp<std::int64_t>(prediction_length, 0, std::max<std::int64_t>(length, 0));
+  s.prediction_length =
+      std::clamp<std::int64_t>(prediction_length, 0, std::max<std::int64_t>(length, 0));
   // Anything above 256 ends at 256 either way, so capping before the doubling below
   // only keeps the product from overflowing.
-  const std::int64_t filter =
-      filter_length <= 0 ? default_filter_length : std::min(filter_length, 4 * max_prediction_order);
+  const std::int64_t filter = filter_length <= 0
+                                  ? default_filter_length
+                                  : std::min(filter_length, 4 * max_prediction_order);
   s.order = std::min(filter, max_prediction_order);
   s.fit_length = std::min(fit_length <= 0 ? 2 * filter : fit_length, max_prediction_order);
   if (s.prediction_length > 0 && s.prediction_length < s.order) s.order = s.prediction_length;
@@ -94,7 +97,8 @@ void burg_filter(const double* r, std::int64_t n, std::int64_t order, double* a)
   }
 }
 
-void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std::int64_t count, double* out) {
+void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std::int64_t count,
+                        double* out) {
   VORLITH_EXPECTS(n >= 1 && n <= max_prediction_order);
   VORLITH_EXPECTS(order >= 1 && order <= max_prediction_order);
   if (count <= 0) return;
@@ -246,13 +250,15 @@ class Gap_filler {
   void relax(std::vector<double>& v, std::int64_t predicted, std::int64_t m) const {
     const std::int64_t a = s_.prediction_length;
     if (a < 1) return;
-    for (std::int64_t k = 1; k <= predicted; ++k) v[k] = v[k] + (s_.level - v[k]) * weight(a + 1, k);
+    for (std::int64_t k = 1; k <= predicted; ++k)
+      v[k] = v[k] + (s_.level - v[k]) * weight(a + 1, k);
     for (std::int64_t k = predicted + 1; k <= m; ++k) v[k] = s_.level;
   }
 
   void relax_short(std::vector<double>& v, double base, std::int64_t m) const {
     const std::int64_t a = s_.prediction_length;
-    for (std::int64_t k = 1; k <= m; ++k) v[k] = k <= a ? base + (s_.level - base) * weight(a, k) : s_.level;
+    for (std::int64_t k = 1; k <= m; ++k)
+      v[k] = k <= a ? base + (s_.level - base) * weight(a, k) : s_.level;
   }
 
   void fill_interior(std::int64_t s1, std::int64_t g, std::int64_t s2, std::int64_t e2) {
@@ -279,15 +285,18 @@ class Gap_filler {
         const double step = n_left == 2 ? x_left - at(g - 2) : 0.0;
         for (std::int64_t k = 1; k <= count; ++k) left_[k] = x_left + static_cast<double>(k) * step;
       } else {
-        predict_side(n_left, count, [&](std::int64_t i, std::int64_t c) { return wrap(g - c + i); },
-                     left_.data() + 1);
+        predict_side(
+            n_left, count, [&](std::int64_t i, std::int64_t c) { return wrap(g - c + i); },
+            left_.data() + 1);
       }
       if (n_right < 3) {
         const double step = n_right == 2 ? at(s2 + 1) - x_right : 0.0;
-        for (std::int64_t k = 1; k <= count; ++k) right_[k] = x_right - static_cast<double>(k) * step;
+        for (std::int64_t k = 1; k <= count; ++k)
+          right_[k] = x_right - static_cast<double>(k) * step;
       } else {
-        predict_side(n_right, count, [&](std::int64_t i, std::int64_t c) { return wrap(s2 + c - 1 - i); },
-                     right_.data() + 1);
+        predict_side(
+            n_right, count, [&](std::int64_t i, std::int64_t c) { return wrap(s2 + c - 1 - i); },
+            right_.data() + 1);
       }
       relax(left_, count, m);
       relax(right_, count, m);
@@ -323,9 +332,13 @@ class Gap_filler {
       if (run < 3) {
         for (std::int64_t k = 1; k <= count; ++k) left_[k] = base + static_cast<double>(k) * step;
       } else if (backward) {
-        predict_side(run, count, [&](std::int64_t i, std::int64_t c) { return s + c - 1 - i; }, left_.data() + 1);
+        predict_side(
+            run, count, [&](std::int64_t i, std::int64_t c) { return s + c - 1 - i; },
+            left_.data() + 1);
       } else {
-        predict_side(run, count, [&](std::int64_t i, std::int64_t c) { return e - c + i; }, left_.data() + 1);
+        predict_side(
+            run, count, [&](std::int64_t i, std::int64_t c) { return e - c + i; },
+            left_.data() + 1);
       }
       relax(left_, count, m);
     }

@@ -3,9 +3,9 @@
 // model fitted by Burg's method extends the data from both sides of each gap, and a
 // roll-off weight blends the two extensions. Nothing here knows about Multi_vector.
 
-#include <cstdint>
-
 #include <vorlith/rollweight.h>
+
+#include <cstdint>
 
 namespace vorlith::signal {
 
@@ -33,8 +33,9 @@ struct Prediction_settings {
 /// means twice the filter length, capped at 256; a prediction length below the order
 /// lowers the order to it. Negative filter and fit lengths are taken as 0 (the
 /// defaults). A negative prediction length is the caller's to reject.
-Prediction_settings make_prediction_settings(std::int64_t length, Edge_fill edges, algorithm::Rollweight_type roll,
-                                             double level, std::int64_t prediction_length,
+Prediction_settings make_prediction_settings(std::int64_t length, Edge_fill edges,
+                                             algorithm::Rollweight_type roll, double level,
+                                             std::int64_t prediction_length,
                                              std::int64_t filter_length, std::int64_t fit_length);
 
 /// The prediction-error filter a[0..order) (a[0] = 1) of a Burg fit of `order` stages
@@ -48,7 +49,8 @@ void burg_filter(const double* r, std::int64_t n, std::int64_t order, double* a)
 /// continues with a slope that shrinks to zero over about count / 2 steps.
 /// 1 <= n <= 256, 1 <= order <= min(256, n + 1). A single sample is extended as a
 /// constant (there is neither a trend nor a history to fit).
-void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std::int64_t count, double* out);
+void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std::int64_t count,
+                        double* out);
 
 /// Fills the dummy gaps of x[0..n) in place, one gap at a time, filled values counting
 /// as data for the later gaps. Index arithmetic is cyclic, so a data run next to a gap

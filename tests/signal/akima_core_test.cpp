@@ -1,6 +1,9 @@
 // Akima spline on plain double arrays, checked against an independent evaluation.
 
+#include "signal/akima_core.h"
+
 #include <gtest/gtest.h>
+#include <vorlith/dummy.h>
 
 #include <cmath>
 #include <cstdint>
@@ -8,9 +11,6 @@
 #include <random>
 #include <vector>
 
-#include <vorlith/dummy.h>
-
-#include "signal/akima_core.h"
 #include "support/contracts.h"
 
 namespace vorlith::signal {
@@ -19,7 +19,8 @@ namespace {
 constexpr double D = common::dummy_value<double>;
 
 std::vector<double> spline_at(const std::vector<double>& x, const std::vector<double>& y,
-                              const std::vector<double>& p, double max_gap = 0.0, double extension = D) {
+                              const std::vector<double>& p, double max_gap = 0.0,
+                              double extension = D) {
   Akima_spline spline(x.data(), y.data(), static_cast<std::int64_t>(x.size()), max_gap, extension);
   std::vector<double> out(p.size());
   spline.evaluate(p.data(), static_cast<std::int64_t>(p.size()), out.data());
@@ -76,7 +77,8 @@ TEST(AkimaCore, QuadraticOnEvenKnotsIsReproducedBetweenInteriorKnots) {
   std::vector<double> p;
   for (double v = 1.0; v <= 5.0; v += 0.0625) p.push_back(v);
   const auto out = spline_at(x, y, p);
-  for (std::size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(out[i], 0.3 * p[i] * p[i] - p[i] + 2, 1e-12) << p[i];
+  for (std::size_t i = 0; i < p.size(); ++i)
+    EXPECT_NEAR(out[i], 0.3 * p[i] * p[i] - p[i] + 2, 1e-12) << p[i];
 }
 
 TEST(AkimaCore, AgreesWithAnIndependentEvaluationOnRandomKnots) {
@@ -96,8 +98,10 @@ TEST(AkimaCore, AgreesWithAnIndependentEvaluationOnRandomKnots) {
     std::sort(p.begin(), p.end());
     const auto out = spline_at(x, y, p);
     for (std::size_t i = 0; i < p.size(); ++i) {
-      if (p[i] < ref.x[ref.extra - 1]) continue;  // left of the first interval: its cubic, checked below
-      ASSERT_NEAR(out[i], ref.at(p[i]), 1e-9 * (1 + std::fabs(out[i]))) << "trial " << trial << " p " << p[i];
+      if (p[i] < ref.x[ref.extra - 1])
+        continue;  // left of the first interval: its cubic, checked below
+      ASSERT_NEAR(out[i], ref.at(p[i]), 1e-9 * (1 + std::fabs(out[i])))
+          << "trial " << trial << " p " << p[i];
     }
   }
   // Positions before the first knot are evaluated on the cubic that ends there.
@@ -178,10 +182,22 @@ TEST(AkimaCore, BadKnotsFailWhenReached) {
   using testing_support::fails_contract_in;
   const std::vector<double> repeated{0, 1, 2, 3, 4, 5, 5, 6}, y(8, 1.0);
   EXPECT_NE(spline_at(repeated, y, {0.5})[0], D);  // never reaches the repeated x
-  EXPECT_TRUE(fails_contract_in([&] { spline_at(repeated, y, {0.5, 5.5}); }, "src/signal/akima_core.cpp"));
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        spline_at(repeated, y, {0.5, 5.5});
+      },
+      "src/signal/akima_core.cpp"));
   const std::vector<double> holes{0, 1, 2, 3, 4, 5, D, 7};
-  EXPECT_TRUE(fails_contract_in([&] { spline_at(holes, y, {0.5, 6.5}); }, "src/signal/akima_core.cpp"));
-  EXPECT_TRUE(fails_contract_in([&] { spline_at({1, 1}, {0, 1}, {0.5}); }, "src/signal/akima_core.cpp"));
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        spline_at(holes, y, {0.5, 6.5});
+      },
+      "src/signal/akima_core.cpp"));
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        spline_at({1, 1}, {0, 1}, {0.5});
+      },
+      "src/signal/akima_core.cpp"));
 }
 
 }  // namespace

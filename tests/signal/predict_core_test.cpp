@@ -1,14 +1,13 @@
 // Burg fit, autoregressive extrapolation and gap filling on plain double arrays.
 
+#include "signal/predict_core.h"
+
 #include <gtest/gtest.h>
+#include <vorlith/dummy.h>
 
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-#include <vorlith/dummy.h>
-
-#include "signal/predict_core.h"
 
 namespace vorlith::signal {
 namespace {
@@ -18,9 +17,11 @@ using algorithm::Rollweight_type;
 constexpr double D = common::dummy_value<double>;
 
 Prediction_settings settings(Edge_fill edges, Rollweight_type roll = Rollweight_type::linear,
-                             std::int64_t prediction_length = 0, double level = 0.0, std::int64_t filter_length = 0,
-                             std::int64_t fit_length = 0, std::int64_t length = 1000) {
-  return make_prediction_settings(length, edges, roll, level, prediction_length, filter_length, fit_length);
+                             std::int64_t prediction_length = 0, double level = 0.0,
+                             std::int64_t filter_length = 0, std::int64_t fit_length = 0,
+                             std::int64_t length = 1000) {
+  return make_prediction_settings(length, edges, roll, level, prediction_length, filter_length,
+                                  fit_length);
 }
 
 std::vector<double> filled(std::vector<double> x, const Prediction_settings& s) {
@@ -42,7 +43,7 @@ TEST(PredictCore, SettingsClampLengths) {
   EXPECT_EQ(defaults.fit_length, 64);
   const auto large = settings(Edge_fill::none, Rollweight_type::linear, 5000, 0.0, 1000, 1000, 100);
   EXPECT_EQ(large.prediction_length, 100);  // at most the length
-  EXPECT_EQ(large.order, 100);  // a prediction length below the order lowers it
+  EXPECT_EQ(large.order, 100);              // a prediction length below the order lowers it
   EXPECT_EQ(large.fit_length, 256);
   EXPECT_EQ(settings(Edge_fill::none, Rollweight_type::linear, 0, 0.0, 100).fit_length, 200);
   const auto short_prediction = settings(Edge_fill::none, Rollweight_type::linear, 5, 0.0, 20, 7);
@@ -74,7 +75,8 @@ TEST(PredictCore, StraightLineContinuesWithShrinkingSlope) {
   const double expected5[] = {20, 21.2, 21.6, 21.6, 21.6};
   for (int t = 0; t < 5; ++t) EXPECT_DOUBLE_EQ(out[t], expected5[t]);
   extrapolate_series(y.data(), 10, 6, 4, out.data());
-  EXPECT_EQ(std::vector<double>(out.begin(), out.begin() + 4), (std::vector<double>{20, 21, 21, 21}));
+  EXPECT_EQ(std::vector<double>(out.begin(), out.begin() + 4),
+            (std::vector<double>{20, 21, 21, 21}));
 }
 
 TEST(PredictCore, PeriodicSeriesContinuesExactlyWhileTheFilterFades) {
@@ -103,7 +105,8 @@ TEST(PredictCore, ShortSeriesExtrapolateSafely) {
 }
 
 TEST(PredictCore, ShortGapsFollowTheRollWeight) {
-  EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none)), (std::vector<double>{10, 20, 30, 40}));
+  EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none)),
+            (std::vector<double>{10, 20, 30, 40}));
   EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none, Rollweight_type::squared)),
             (std::vector<double>{10, 16, 34, 40}));
   // A long gap between one-sample runs blends two constants.
@@ -167,7 +170,8 @@ TEST(PredictCore, SumOfSinesIsFilledCloseToTheTruth) {
 
 TEST(PredictCore, OneSampleFitsAndWrappingRunsStayInside) {
   // A fit length of one extends each side as a constant.
-  const auto out = filled({0, 1, 2, D, D, D, 9, 8, 7}, settings(Edge_fill::none, Rollweight_type::linear, 0, 0, 0, 1));
+  const auto out = filled({0, 1, 2, D, D, D, 9, 8, 7},
+                          settings(Edge_fill::none, Rollweight_type::linear, 0, 0, 0, 1));
   EXPECT_EQ(out, (std::vector<double>{0, 1, 2, 3.75, 5.5, 7.25, 9, 8, 7}));
   // Data at both ends: the runs next to the first gap continue through the array end.
   std::vector<double> x{1, 2, 3, D, D, D, D, 4, 5, D, D, D, 6, 7, 8};

@@ -1,0 +1,112 @@
+// Integration_predict::predict on channels of both storage modes and other types.
+
+#include <gtest/gtest.h>
+#include <vorlith/integration.h>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "support/contracts.h"
+#include "support/vectors.h"
+
+namespace vorlith::integration {
+namespace {
+
+using algorithm::Rollweight_type;
+using Edge = Integration_predict::Edge_type;
+using testing_support::fails_contract_in;
+using testing_support::make_doubles;
+using testing_support::make_vector;
+using testing_support::values_of;
+
+constexpr double D = common::dummy_value<double>;
+
+std::vector<double> predicted(const std::vector<double>& values, bool block, Edge edges,
+                              Rollweight_type roll = Rollweight_type::linear, double level = 0.0,
+                              std::int64_t prediction_length = 0) {
+  Multi_vector v = make_doubles(values, block);
+  Integration_predict::predict(v, edges, roll, level, prediction_length, 0, 0);
+  return values_of<double>(v);
+}
+
+TEST(Predict, WorkedExamplesInBothStorageModes) {
+  for (bool block : {false, true}) {
+    EXPECT_EQ(predicted({10, D, D, 40}, block, Edge::none), (std::vector<double>{10, 20, 30, 40}));
+    EXPECT_EQ(predicted({10, D, D, 40}, block, Edge::none, Rollweight_type::squared),
+              (std::vector<double>{10, 16, 34, 40}));
+    EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::none), (std::vector<double>{D, D, 5, 7, D}));
+    EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::extrapolate),
+              (std::vector<double>{1, 3, 5, 7, 9}));
+    EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::wrap),
+              (std::vector<double>{6, 5.5, 5, 7, 6.5}));
+    EXPECT_EQ(predicted({1, 2, 3}, block, Edge::wrap), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(predicted({D, D, D}, block, Edge::wrap), (std::vector<double>{D, D, D}));
+  }
+}
+
+TEST(Predict, Int16ChannelIsFilledThroughDoubles) {
+  for (bool block : {false, true}) {
+    auto v = make_vector<std::int16_t>({10, -32767, -32767, 40, 41}, block);
+    Integration_predict::predict(v, Edge::none, Rollweight_type::linear, 0.0, 0, 0, 0);
+    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 20, 30, 40, 41}));
+  }
+}
+
+TEST(Predict, LongGapsWithAndWithoutPredictionLength) {
+  // Longer than a block of doubles, so the block channel gathers across blocks.
+  std::vector<double> x(3000);
+  for (std::size_t i = 0; i < x.size(); ++i) x[i] = 5.0 + std::sin(0.02 * static_cast<double>(i));
+  for (std::size_t i = 1000; i < 1600; ++i) x[i] = D;
+  for (std::size_t i = 2990; i < 3000; ++i) x[i] = D;
+
+  const auto whole = predicted(x, false, Edge::extrapolate);
+  EXPECT_EQ(predicted(x, true, Edge::extrapolate), whole);
+  for (double v : whole) EXPECT_TRUE(v != D && std::isfinite(v));
+
+  // A dummy level is the mean of the data; 50 samples in, both sides have relaxed to it.
+  double sum = 0;
+  int count = 0;
+  for (double v : x) {
+    if (v != D) {
+      sum += v;
+      ++count;
+    }
+  }
+  const auto relaxed = predicted(x, true, Edge::wrap, Rollweight_type::squared, D, 50);
+  for (std::size_t i = 1050; i < 1550; ++i) EXPECT_DOUBLE_EQ(relaxed[i], sum / count) << i;
+  EXPECT_NE(relaxed[1000], relaxed[1100]);
+  EXPECT_NE(relaxed[2990], D);
+}
+
+TEST(Predict, BadArgumentsFailBeforeAnythingChanges) {
+  const std::vector<double> values{1, D, 3};
+  Multi_vector v = make_doubles(values);
+  const char* file = "src/signal/predict.cpp";
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        Integration_predict::predict(v, static_cast<Edge>(3), Rollweight_type::linear, 0, 0, 0, 0);
+      },
+      file));
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        Integration_predict::predict(v, Edge::none, static_cast<Rollweight_type>(0), 0, 0, 0, 0);
+      },
+      file));
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_predict::predict(v, Edge::none, Rollweight_type::linear, 0, -1, 0, 0); },
+      file));
+  Multi_vector points(Legacy_type(type_double_point_2d), false, 3);
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        Integration_predict::predict(points, Edge::none, Rollweight_type::linear, 0, 0, 0, 0);
+      },
+      file));
+  EXPECT_EQ(values_of<double>(v), values);
+  Multi_vector empty = make_doubles({});
+  Integration_predict::predict(empty, Edge::wrap, Rollweight_type::linear, D, 0, 0, 0);
+  EXPECT_EQ(empty.get_length(), 0);
+}
+
+}  // namespace
+}  // namespace vorlith::integration
