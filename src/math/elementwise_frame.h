@@ -172,22 +172,40 @@ void apply_loop(const Rule& rule, std::int64_t index, std::int64_t n, double* ds
   }
 }
 
+// Rules with three outputs (the field-vector conversions): not worth vectorising, the
+// per-element work is dominated by the trigonometry.
+template <class Rule, class... P>
+void apply_loop3(const Rule& rule, std::int64_t index, std::int64_t n, double* dst0, double* dst1,
+                 double* dst2, const P*... src) {
+  static_assert(propagates_dummy<Rule>());
+  for (std::int64_t i = 0; i < n; ++i) {
+    const std::array<double, 3> r = call_rule(rule, index + i, src[i]...);
+    const bool any_dummy = ((src[i] == dummy) | ...);
+    dst0[i] = any_dummy ? dummy : r[0];
+    dst1[i] = any_dummy ? dummy : r[1];
+    dst2[i] = any_dummy ? dummy : r[2];
+  }
+}
+
 template <class Rule, std::size_t In, std::size_t Out, std::size_t... K, std::size_t... J>
 void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
                  const std::array<const double*, In>& in, const std::array<double*, Out>& out,
                  std::index_sequence<K...>, std::index_sequence<J...>) {
-  apply_loop(rule, index, n, out[J]..., in[K]...);
+  if constexpr (Out == 3)
+    apply_loop3(rule, index, n, out[J]..., in[K]...);
+  else
+    apply_loop(rule, index, n, out[J]..., in[K]...);
 }
 
 }  // namespace detail
 
-/// Runs the rule over an already validated range [start, start + count): the
-/// configured minimum thread block splits it, each chunk is checked against every
-/// vector again and walked in pieces.
+/// Runs the rule over an already validated range [start, start + count): the minimum
+/// thread block (the configured one unless a member fixes its own) splits it, each
+/// chunk is checked against every vector again and walked in pieces.
 template <class Rule, std::size_t In, std::size_t Out>
 void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_t start,
-                     std::int64_t count) {
-  const std::int64_t min_block = get_integration_min_thread_block();
+                     std::int64_t count,
+                     std::int64_t min_block = get_integration_min_thread_block()) {
   std::int64_t checked = count;
   Multi_vector::validate_input_range(start, checked, ops.shortest());
   if (checked == 0) return;
