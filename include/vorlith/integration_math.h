@@ -3,6 +3,7 @@
 
 #include <vorlith/export.h>
 #include <vorlith/multi_vector.h>
+#include <vorlith/point.h>
 
 #include <cstdint>
 
@@ -98,6 +99,120 @@ class VORLITH_API Integration_math {
   /// vectors and other sizes are left alone. A float_point_2d vector is a contract
   /// failure.
   static void swap(Multi_vector& v, std::int64_t start, std::int64_t count);
+
+  // --- statistics -------------------------------------------------------------
+  // Reductions skip D and keep one partial state per thread chunk, combined in chunk
+  // order, so a result is reproducible for a given thread count but may differ in the
+  // last bits from a single serial sum.
+
+  /// Sum of the non-D values of the range; 0.0 when there are none.
+  static double sum(const Multi_vector& v, std::int64_t start, std::int64_t count);
+  /// Mean of the non-D values of the range; D when there are none.
+  static double mean(const Multi_vector& v, std::int64_t start, std::int64_t count);
+  /// sum(v * w) / sum(w) over the indices where neither value nor weight is D; D when
+  /// the weight sum is exactly 0.0 (no pairs, or weights that cancel). The range is
+  /// checked against both vectors.
+  static double weighted_mean(const Multi_vector& values, const Multi_vector& weights,
+                              std::int64_t start, std::int64_t count);
+  /// Pairs each primary sample (code 1) with the next duplicate (code 2) that follows
+  /// it, skipping D values and other codes; a later primary replaces a pending one.
+  /// Both outputs get length start + count and D over the range; for each pair with
+  /// primary a and duplicate b, out_mean = (a + b) * 0.5 at both positions, and
+  /// out_difference = mean - a at the primary and a - mean at the duplicate. Vectors of
+  /// any non-opaque type are read and written with conversion (opaque is a contract
+  /// failure). A pair is matched wherever it lies in the range, also across storage
+  /// block borders.
+  static void duplicate_stats(const Multi_vector& values, const Multi_vector& codes,
+                              Multi_vector& out_mean, Multi_vector& out_difference,
+                              std::int64_t start, std::int64_t count);
+
+  // --- line geometry ----------------------------------------------------------
+  // The range is checked against every input; outputs of the distance members are
+  // lengthened to start + count when shorter (never shortened). Members that depend on
+  // earlier elements run on the calling thread in index order.
+
+  /// Area of the polygon whose vertices are the range of (x, y): never negative, 0.0
+  /// for fewer than two vertices. An edge with a D coordinate is left out, and the
+  /// closing edge (last to first vertex) likewise.
+  static double polygon_area(const Multi_vector& x, const Multi_vector& y, std::int64_t start,
+                             std::int64_t count);
+  /// True when the signed area is below zero (x to the right, y up); false for 0.0.
+  static bool is_polygon_clockwise(const Multi_vector& x, const Multi_vector& y,
+                                   std::int64_t start, std::int64_t count);
+  /// Running 3-D distance along the line, starting at start_distance at the first valid
+  /// station; D stations write D and are bridged (measured from the last valid one).
+  static void distance_cumulative(const Multi_vector& x, const Multi_vector& y,
+                                  const Multi_vector& z, Multi_vector& out,
+                                  double start_distance, std::int64_t start, std::int64_t count);
+  /// hypot of the step from the previous station (the element before, also before the
+  /// range); D when either station has a D coordinate, and at index 0.
+  static void distance_non_cumulative(const Multi_vector& x, const Multi_vector& y,
+                                      Multi_vector& out, std::int64_t start, std::int64_t count);
+  /// Signed distance from the line through `point` at azimuth `angle` degrees (clockwise
+  /// from north): positive on the side of greater y, or east of the line for angle
+  /// exactly 0.0. D where x or y is D. Opaque vectors are a contract failure.
+  static void distance_from_line(const Multi_vector& x, const Multi_vector& y, Multi_vector& out,
+                                 const common::Point_2d<double>& point, double angle,
+                                 std::int64_t start, std::int64_t count);
+  /// Signed distance from the line through the segment's points: x - first.x for a
+  /// vertical segment, y - first.y for a horizontal one, otherwise positive on the side
+  /// of greater y. Equal points (or two points holding a D) and opaque vectors are
+  /// contract failures.
+  static void distance_from_line(const Multi_vector& x, const Multi_vector& y, Multi_vector& out,
+                                 const common::Segment_2d<double>& segment, std::int64_t start,
+                                 std::int64_t count);
+  /// The index where a decreasing double curve first bends up by more than threshold
+  /// (-1 <= threshold < 1, else a contract failure): scanning i from start + 2, the
+  /// result is i - 1 at the first i where v[i] is D or where v[i-2] > v[i-1] and
+  /// (v[i] + v[i-2]) * 0.5 > (threshold + 1) * v[i-1]; without one, the range's last
+  /// index. INT64_MIN (the int64 dummy) when the range has fewer than three elements
+  /// (no neighbourhood to judge) or starts with a D in its first two elements. A
+  /// non-double vector is a contract failure.
+  static std::int64_t inflection(const Multi_vector& v, double threshold, std::int64_t start,
+                                 std::int64_t count);
+  /// Appends to out (int64 or int32, else a contract failure) every index i whose 3-D
+  /// step from station i - 1 is longer than threshold (> 0, else a contract failure);
+  /// steps touching a D station are not measured. Existing elements of out stay.
+  static void find_gaps(const Multi_vector& x, const Multi_vector& y, const Multi_vector& z,
+                        Multi_vector& out, double threshold, std::int64_t start,
+                        std::int64_t count);
+  /// Keeps v where the station lies on the vertical segment x == x_min == x_max,
+  /// y_min <= y <= y_max (or the horizontal one when y_min == y_max), else sets D; D
+  /// where v, x or y is D. A box that is neither is a contract failure. The bounds are
+  /// not reordered.
+  static void line_mask(Multi_vector& v, const Multi_vector& x, const Multi_vector& y,
+                        double x_min, double x_max, double y_min, double y_max,
+                        std::int64_t start, std::int64_t count);
+  /// Makes the range strictly increasing by setting D on every value not above the
+  /// largest value before it; D values are skipped. Returns how many became D. Only
+  /// the values made D are written, so other elements keep their exact bits. Opaque
+  /// vectors are a contract failure.
+  static std::int64_t dummy_back_tracks(Multi_vector& v, std::int64_t start, std::int64_t count);
+
+  // --- random fills -------------------------------------------------------------
+  // A fresh 32-bit Mersenne Twister (standard seeding) per call; each unit value u in
+  // [0, 1) is (r1 + r2 * 2^32) / 2^64 from two consecutive words. The range is an output
+  // range (count -1 to the end; v is lengthened, never shortened) filled in index order,
+  // so the same seed gives the same values for any thread count and element type.
+
+  /// v = u * (high - low) + low.
+  static void uniform_distribution(Multi_vector& v, double low, double high, unsigned int seed,
+                                   std::int64_t start, std::int64_t count);
+  /// v = z * sigma + mean, z standard normal by the polar method: elements 0, 2, 4...
+  /// draw a pair (u1 then u2, redrawn until u1*u1 + u2*u2 < 1) and use its first value,
+  /// the next element uses the second.
+  static void normal_distribution(Multi_vector& v, double mean, double sigma, unsigned int seed,
+                                  std::int64_t start, std::int64_t count);
+  /// v = -ln(1 - u) * mean (mean is the scale); the second factor is applied in a
+  /// second pass, to the already stored values. The double division can round u up to
+  /// 1.0; that draw is taken as the largest double below 1.0, so no value is infinite.
+  static void exp_distribution(Multi_vector& v, double mean, unsigned int seed,
+                               std::int64_t start, std::int64_t count);
+
+ private:
+  /// Signed shoelace area of polygon_area.
+  static double polygon_area_no_abs(const Multi_vector& x, const Multi_vector& y,
+                                    std::int64_t start, std::int64_t count);
 };
 
 }  // namespace vorlith::integration
