@@ -5,6 +5,7 @@
 #include <vorlith/fail_fast.h>
 #include <vorlith/fft.h>
 #include <vorlith/host_hooks.h>
+#include <vorlith/integration_convert.h>
 #include <vorlith/integration_filter.h>
 #include <vorlith/integration_math.h>
 #include <vorlith/integration_predict.h>

@@ -137,13 +137,13 @@ class VORLITH_API Integration_math {
   static double polygon_area(const Multi_vector& x, const Multi_vector& y, std::int64_t start,
                              std::int64_t count);
   /// True when the signed area is below zero (x to the right, y up); false for 0.0.
-  static bool is_polygon_clockwise(const Multi_vector& x, const Multi_vector& y,
-                                   std::int64_t start, std::int64_t count);
+  static bool is_polygon_clockwise(const Multi_vector& x, const Multi_vector& y, std::int64_t start,
+                                   std::int64_t count);
   /// Running 3-D distance along the line, starting at start_distance at the first valid
   /// station; D stations write D and are bridged (measured from the last valid one).
   static void distance_cumulative(const Multi_vector& x, const Multi_vector& y,
-                                  const Multi_vector& z, Multi_vector& out,
-                                  double start_distance, std::int64_t start, std::int64_t count);
+                                  const Multi_vector& z, Multi_vector& out, double start_distance,
+                                  std::int64_t start, std::int64_t count);
   /// hypot of the step from the previous station (the element before, also before the
   /// range); D when either station has a D coordinate, and at index 0.
   static void distance_non_cumulative(const Multi_vector& x, const Multi_vector& y,
@@ -180,9 +180,9 @@ class VORLITH_API Integration_math {
   /// y_min <= y <= y_max (or the horizontal one when y_min == y_max), else sets D; D
   /// where v, x or y is D. A box that is neither is a contract failure. The bounds are
   /// not reordered.
-  static void line_mask(Multi_vector& v, const Multi_vector& x, const Multi_vector& y,
-                        double x_min, double x_max, double y_min, double y_max,
-                        std::int64_t start, std::int64_t count);
+  static void line_mask(Multi_vector& v, const Multi_vector& x, const Multi_vector& y, double x_min,
+                        double x_max, double y_min, double y_max, std::int64_t start,
+                        std::int64_t count);
   /// Makes the range strictly increasing by setting D on every value not above the
   /// largest value before it; D values are skipped. Returns how many became D. Only
   /// the values made D are written, so other elements keep their exact bits. Opaque
@@ -206,8 +206,8 @@ class VORLITH_API Integration_math {
   /// v = -ln(1 - u) * mean (mean is the scale); the second factor is applied in a
   /// second pass, to the already stored values. The double division can round u up to
   /// 1.0; that draw is taken as the largest double below 1.0, so no value is infinite.
-  static void exp_distribution(Multi_vector& v, double mean, unsigned int seed,
-                               std::int64_t start, std::int64_t count);
+  static void exp_distribution(Multi_vector& v, double mean, unsigned int seed, std::int64_t start,
+                               std::int64_t count);
 
  private:
   /// Signed shoelace area of polygon_area.

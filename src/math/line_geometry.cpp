@@ -153,27 +153,29 @@ void Integration_math::distance_non_cumulative(const Multi_vector& x, const Mult
   Multi_vector::validate_input_range(start, count, x, y);
   out.validate_output_range(start, count);
   const std::int64_t min_block = get_integration_min_thread_block();
-  parallel::run_over_range(start, start + count, min_block, [&](std::int64_t first,
-                                                                std::int64_t last) {
-    std::int64_t n = last - first;
-    Multi_vector::validate_input_range(first, n, x, y, out);
-    if (n == 0) return;
-    // Each window carries its own previous station, so chunks need no hand-over.
-    storage::Window_reader<2> reader({&x, &y}, 1, 0);
-    std::vector<double> result(static_cast<std::size_t>(std::min(n, math::piece_elements)));
-    reader.for_each_piece(
-        first, n, [&](std::int64_t position, std::int64_t p, const std::array<const double*, 2>& b) {
-          const double* xs = b[0];
-          const double* ys = b[1];
-          for (std::int64_t j = 0; j < p; ++j) {
-            const double x0 = xs[j], x1 = xs[j + 1];
-            const double y0 = ys[j], y1 = ys[j + 1];
-            const bool any_dummy = x0 == dummy || x1 == dummy || y0 == dummy || y1 == dummy;
-            result[static_cast<std::size_t>(j)] = any_dummy ? dummy : std::hypot(x1 - x0, y1 - y0);
-          }
-          out.set_range_double(position, p, result.data());
-        });
-  });
+  parallel::run_over_range(
+      start, start + count, min_block, [&](std::int64_t first, std::int64_t last) {
+        std::int64_t n = last - first;
+        Multi_vector::validate_input_range(first, n, x, y, out);
+        if (n == 0) return;
+        // Each window carries its own previous station, so chunks need no hand-over.
+        storage::Window_reader<2> reader({&x, &y}, 1, 0);
+        std::vector<double> result(static_cast<std::size_t>(std::min(n, math::piece_elements)));
+        reader.for_each_piece(
+            first, n,
+            [&](std::int64_t position, std::int64_t p, const std::array<const double*, 2>& b) {
+              const double* xs = b[0];
+              const double* ys = b[1];
+              for (std::int64_t j = 0; j < p; ++j) {
+                const double x0 = xs[j], x1 = xs[j + 1];
+                const double y0 = ys[j], y1 = ys[j + 1];
+                const bool any_dummy = x0 == dummy || x1 == dummy || y0 == dummy || y1 == dummy;
+                result[static_cast<std::size_t>(j)] =
+                    any_dummy ? dummy : std::hypot(x1 - x0, y1 - y0);
+              }
+              out.set_range_double(position, p, result.data());
+            });
+      });
 }
 
 void Integration_math::distance_from_line(const Multi_vector& x, const Multi_vector& y,
@@ -226,19 +228,19 @@ std::int64_t Integration_math::inflection(const Multi_vector& v, double threshol
   storage::Window_reader<1> reader({&v}, 2, 0);
   for (std::int64_t position = start + 2, end = start + count; position < end && !found;) {
     const std::int64_t p = std::min(end - position, math::piece_elements);
-    reader.for_each_piece(position, p,
-                          [&](std::int64_t first, std::int64_t n,
-                              const std::array<const double*, 1>& b) {
-                            const double* w = b[0];
-                            for (std::int64_t j = 0; j < n; ++j) {
-                              const double p2 = w[j], p1 = w[j + 1], c = w[j + 2];
-                              if (c == dummy || (p2 > p1 && (c + p2) * 0.5 > factor * p1)) {
-                                result = first + j - 1;
-                                found = true;
-                                return;
-                              }
-                            }
-                          });
+    reader.for_each_piece(
+        position, p,
+        [&](std::int64_t first, std::int64_t n, const std::array<const double*, 1>& b) {
+          const double* w = b[0];
+          for (std::int64_t j = 0; j < n; ++j) {
+            const double p2 = w[j], p1 = w[j + 1], c = w[j + 2];
+            if (c == dummy || (p2 > p1 && (c + p2) * 0.5 > factor * p1)) {
+              result = first + j - 1;
+              found = true;
+              return;
+            }
+          }
+        });
     position += p;
   }
   return result;
@@ -258,21 +260,22 @@ void Integration_math::find_gaps(const Multi_vector& x, const Multi_vector& y,
   double previous = 0.0;
   std::vector<std::int64_t> gaps;
   storage::Window_reader<3> reader({&x, &y, &z}, 1, 0);
-  reader.for_each_piece(start, count, [&](std::int64_t position, std::int64_t p,
-                                          const std::array<const double*, 3>& b) {
-    for (std::int64_t j = 0; j < p; ++j) {
-      const double x0 = b[0][j], x1 = b[0][j + 1];
-      const double y0 = b[1][j], y1 = b[1][j + 1];
-      const double z0 = b[2][j], z1 = b[2][j + 1];
-      if (x0 == dummy || x1 == dummy || y0 == dummy || y1 == dummy || z0 == dummy ||
-          z1 == dummy)
-        continue;
-      const double dx = x1 - x0, dy = y1 - y0, dz = z1 - z0;
-      sum += dx * dx + dy * dy + dz * dz;
-      if (sum - previous > limit) gaps.push_back(position + j);
-      previous = sum;
-    }
-  });
+  reader.for_each_piece(
+      start, count,
+      [&](std::int64_t position, std::int64_t p, const std::array<const double*, 3>& b) {
+        for (std::int64_t j = 0; j < p; ++j) {
+          const double x0 = b[0][j], x1 = b[0][j + 1];
+          const double y0 = b[1][j], y1 = b[1][j + 1];
+          const double z0 = b[2][j], z1 = b[2][j + 1];
+          if (x0 == dummy || x1 == dummy || y0 == dummy || y1 == dummy || z0 == dummy ||
+              z1 == dummy)
+            continue;
+          const double dx = x1 - x0, dy = y1 - y0, dz = z1 - z0;
+          sum += dx * dx + dy * dy + dz * dz;
+          if (sum - previous > limit) gaps.push_back(position + j);
+          previous = sum;
+        }
+      });
   if (gaps.empty()) return;
   const std::int64_t old_length = out.get_length();
   const auto added = static_cast<std::int64_t>(gaps.size());

@@ -46,8 +46,7 @@ void Integration_math::uniform_distribution(Multi_vector& v, double low, double 
                                             unsigned int seed, std::int64_t start,
                                             std::int64_t count) {
   const double width = high - low;
-  fill(v, seed, start, count,
-       [&](std::mt19937& g) { return math::next_unit(g) * width + low; });
+  fill(v, seed, start, count, [&](std::mt19937& g) { return math::next_unit(g) * width + low; });
 }
 
 void Integration_math::normal_distribution(Multi_vector& v, double mean, double sigma,

@@ -97,7 +97,8 @@ TEST(Distances, StepDistanceAcrossThreadChunks) {
     ASSERT_EQ(got.size(), static_cast<std::size_t>(n));
     for (std::int64_t i = 700; i < n; ++i) {
       const bool dummy = x[i] == D || x[i - 1] == D;
-      const float expected = dummy ? -1.0e32f : static_cast<float>(std::hypot(x[i] - x[i - 1], y[i] - y[i - 1]));
+      const float expected =
+          dummy ? -1.0e32f : static_cast<float>(std::hypot(x[i] - x[i - 1], y[i] - y[i - 1]));
       ASSERT_EQ(got[i], expected) << i;
     }
   }
@@ -126,7 +127,9 @@ TEST(Distances, FromALine) {
   EXPECT_NEAR(out.get_double(0), std::sqrt(0.5), 1e-12);
 
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_math::distance_from_line(x, y, out, Segment_2d<double>{{1, 1}, {1, 1}}, 0, -1); },
+      [&] {
+        Integration_math::distance_from_line(x, y, out, Segment_2d<double>{{1, 1}, {1, 1}}, 0, -1);
+      },
       geometry_file));
   EXPECT_TRUE(fails_contract_in(
       [&] {
@@ -135,7 +138,9 @@ TEST(Distances, FromALine) {
       geometry_file));
   Multi_vector text = make_opaque({"a"}, 8, false);
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_math::distance_from_line(x, y, text, Point_2d<double>{0, 0}, 1.0, 0, -1); },
+      [&] {
+        Integration_math::distance_from_line(x, y, text, Point_2d<double>{0, 0}, 1.0, 0, -1);
+      },
       geometry_file));
 }
 
@@ -153,7 +158,8 @@ TEST(Inflection, FirstUpwardBendAndShortRanges) {
   }
   // Fewer than three elements have no answer, whatever the vector's length.
   const Multi_vector v = make_doubles({10, 9, 7, 4, 2, 1});
-  for (std::int64_t count : {0, 1, 2}) EXPECT_EQ(Integration_math::inflection(v, 0.0, 1, count), int64_dummy);
+  for (std::int64_t count : {0, 1, 2})
+    EXPECT_EQ(Integration_math::inflection(v, 0.0, 1, count), int64_dummy);
   EXPECT_EQ(Integration_math::inflection(make_doubles({1, 2}), 0.0, 0, -1), int64_dummy);
   EXPECT_EQ(Integration_math::inflection(make_doubles({}), 0.0, 0, -1), int64_dummy);
   // The answer far beyond the first piece of 8192 elements.
@@ -162,9 +168,12 @@ TEST(Inflection, FirstUpwardBendAndShortRanges) {
   falling[15000] = D;
   EXPECT_EQ(Integration_math::inflection(make_doubles(falling, true), 0.0, 0, -1), 14999);
 
-  EXPECT_TRUE(fails_contract_in([&] { Integration_math::inflection(v, 1.0, 0, -1); }, geometry_file));
+  EXPECT_TRUE(
+      fails_contract_in([&] { Integration_math::inflection(v, 1.0, 0, -1); }, geometry_file));
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_math::inflection(make_vector<float>({3, 2, 1}, false), 0.0, 0, -1); },
+      [&] {
+        Integration_math::inflection(make_vector<float>({3, 2, 1}, false), 0.0, 0, -1);
+      },
       geometry_file));
 }
 
@@ -196,8 +205,8 @@ TEST(LineMask, KeepsStationsOnTheSegment) {
     EXPECT_EQ(values_of<double>(h), (std::vector<double>{1, 2, D}));
   }
   Multi_vector v = make_doubles({1});
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_math::line_mask(v, v, v, 0, 1, 0, 1, 0, -1); }, geometry_file));
+  EXPECT_TRUE(fails_contract_in([&] { Integration_math::line_mask(v, v, v, 0, 1, 0, 1, 0, -1); },
+                                geometry_file));
 }
 
 TEST(BackTracks, StrictlyIncreasingWithoutTouchingKeptValues) {
@@ -210,10 +219,11 @@ TEST(BackTracks, StrictlyIncreasingWithoutTouchingKeptValues) {
   const std::int64_t big = (std::int64_t{1} << 53) + 1;
   Multi_vector longs = make_vector<std::int64_t>({big, 5, big + 1000}, false);
   EXPECT_EQ(Integration_math::dummy_back_tracks(longs, 0, -1), 1);
-  EXPECT_EQ(values_of<std::int64_t>(longs), (std::vector<std::int64_t>{big, int64_dummy, big + 1000}));
+  EXPECT_EQ(values_of<std::int64_t>(longs),
+            (std::vector<std::int64_t>{big, int64_dummy, big + 1000}));
   Multi_vector text = make_opaque({"a"}, 4, false);
-  EXPECT_TRUE(fails_contract_in([&] { Integration_math::dummy_back_tracks(text, 0, -1); },
-                                geometry_file));
+  EXPECT_TRUE(
+      fails_contract_in([&] { Integration_math::dummy_back_tracks(text, 0, -1); }, geometry_file));
 }
 
 }  // namespace

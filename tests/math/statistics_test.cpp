@@ -129,9 +129,9 @@ TEST(DuplicateStats, PairsAcrossBlockAndPieceBordersAndConvertsOtherTypes) {
     codes[primary + 3] = 2;
     for (bool block : {false, true}) {
       Multi_vector mean(type_double, block, 0), difference(type_float, block, 0);
-      Integration_math::duplicate_stats(make_doubles(values, block),
-                                        make_vector<std::int32_t>({codes.begin(), codes.end()}, block),
-                                        mean, difference, 0, -1);
+      Integration_math::duplicate_stats(
+          make_doubles(values, block),
+          make_vector<std::int32_t>({codes.begin(), codes.end()}, block), mean, difference, 0, -1);
       const auto m = values_of<double>(mean);
       const auto d = values_of<float>(difference);
       EXPECT_EQ(m[primary], 12);

@@ -1,0 +1,241 @@
+#include <gtest/gtest.h>
+#include <vorlith/integration.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "runtime/parallel.h"
+#include "support/contracts.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+using vorlith::common::Point_2d;
+using vorlith::common::Point_3d;
+
+constexpr double D = vorlith::common::dummy_value<double>;
+constexpr float FD = vorlith::common::dummy_value<float>;
+constexpr std::int32_t ID = vorlith::common::dummy_value<std::int32_t>;
+constexpr const char* convert_file = "src/math/point_conversion.cpp";
+
+// More than one chunk of the fixed 16384 block on three processors.
+class Processors {
+ public:
+  Processors() { vorlith::parallel::set_processor_count_override(3); }
+  ~Processors() { vorlith::parallel::set_processor_count_override(0); }
+};
+
+TEST(PointConversion, ListedCases) {
+  Multi_vector x = make_doubles({1e39, -2});
+  Multi_vector y = make_doubles({D, std::numeric_limits<double>::quiet_NaN()});
+  Multi_vector p(type_float_point_2d, false, 5);
+  Integration_convert::convert_doubles_to_floatpoint2d(x, y, p, 0, -1);
+  ASSERT_EQ(p.get_length(), 2);
+  const auto points = values_of<Point_2d<float>>(p);
+  EXPECT_EQ(points[0].x, std::numeric_limits<float>::max());
+  EXPECT_EQ(points[0].y, FD);
+  EXPECT_EQ(points[1].x, -2.0f);
+  EXPECT_TRUE(std::isnan(points[1].y));
+
+  Multi_vector dummy_point = make_vector<Point_2d<float>>({{1, 1}, {2.5f, FD}}, false);
+  Integration_convert::convert_floatpoint2d_to_doubles(dummy_point, x, y, 0, -1);
+  EXPECT_EQ(values_of<double>(x), (std::vector<double>{1, D}));
+  EXPECT_EQ(values_of<double>(y), (std::vector<double>{1, D}));
+
+  Multi_vector triple(Legacy_type(std::int64_t{12}), true, 1);
+  const std::int32_t raw[3] = {1, ID, 3};
+  triple.set(0, raw);
+  Multi_vector ix(type_int32, false, 0), iy(type_int32, false, 0), iz(type_int32, false, 0);
+  Integration_convert::convert_int32point_to_int32(triple, ix, iy, iz, 0, -1);
+  EXPECT_EQ(values_of<std::int32_t>(iz), (std::vector<std::int32_t>{ID}));
+
+  Multi_vector segments(Legacy_type(std::int64_t{32}), false, 2);
+  const double s0[4] = {0, 0, 1, 1}, s1[4] = {2, 3, 4, 5};
+  segments.set(0, s0);
+  segments.set(1, s1);
+  Integration_convert::convert_doublesegment_to_doubles(segments, x, y, 1, 1);
+  ASSERT_EQ(x.get_length(), 4);
+  EXPECT_EQ(x.get_double(2), 2);
+  EXPECT_EQ(y.get_double(2), 3);
+  EXPECT_EQ(x.get_double(3), 4);
+  EXPECT_EQ(y.get_double(3), 5);
+
+  Multi_vector wrong(type_double_point_2d, false, 0);
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_convert::convert_doubles_to_floatpoint2d(x, y, wrong, 0, -1); },
+      convert_file));
+  Multi_vector opaque8(Legacy_type(std::int64_t{8}), false, 0);
+  Integration_convert::convert_doubles_to_floatpoint2d(x, y, opaque8, 0, -1);
+  EXPECT_EQ(opaque8.get_length(), 4);
+  Multi_vector floats(type_float, false, 4);
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_convert::convert_floatpoint2d_to_doubles(p, floats, y, 0, -1); },
+      convert_file));
+}
+
+// Channels -> points -> channels over several thread chunks and block borders, with
+// dummies; P is the point type, written as itself or as opaque bytes of its size.
+template <class P>
+void round_trip(bool block, bool opaque) {
+  constexpr bool three = requires(P q) { q.z; };
+  using C = decltype(P{}.x);
+  const std::int64_t n = 40000;
+  std::vector<double> c[3];
+  for (int k = 0; k < 3; ++k) {
+    c[k].resize(n);
+    for (std::int64_t i = 0; i < n; ++i)
+      c[k][i] = (i + k) % 777 == 0 ? D : static_cast<C>(0.25 * static_cast<double>(i) - k);
+  }
+  Multi_vector x = make_doubles(c[0], block), y = make_doubles(c[1], block),
+               z = make_doubles(c[2], block);
+  Multi_vector p = opaque
+                       ? Multi_vector(Legacy_type(static_cast<std::int64_t>(sizeof(P))), block, 0)
+                       : Multi_vector(vorlith::types::type_traits<P>::code, block, 0);
+  Multi_vector bx(type_double, block, 0), by(type_double, !block, 0), bz(type_double, block, 0);
+  if constexpr (three) {
+    if constexpr (std::is_same_v<C, float>) {
+      Integration_convert::convert_doubles_to_floatpoint3d(x, y, z, p, 5, -1);
+      Integration_convert::convert_floatpoint3d_to_doubles(p, bx, by, bz, 5, -1);
+    } else {
+      Integration_convert::convert_doubles_to_doublepoint3d(x, y, z, p, 5, -1);
+      Integration_convert::convert_doublepoint3d_to_doubles(p, bx, by, bz, 5, -1);
+    }
+  } else if constexpr (std::is_same_v<C, float>) {
+    Integration_convert::convert_doubles_to_floatpoint2d(x, y, p, 5, -1);
+    Integration_convert::convert_floatpoint2d_to_doubles(p, bx, by, 5, -1);
+  } else {
+    Integration_convert::convert_doubles_to_doublepoint2d(x, y, p, 5, -1);
+    Integration_convert::convert_doublepoint2d_to_doubles(p, bx, by, 5, -1);
+  }
+  const std::vector<double> got[3] = {values_of<double>(bx), values_of<double>(by),
+                                      values_of<double>(bz)};
+  for (std::int64_t i = 5; i < n; ++i) {
+    const bool dummy = c[0][i] == D || c[1][i] == D || (three && c[2][i] == D);
+    for (int k = 0; k < (three ? 3 : 2); ++k)
+      ASSERT_EQ(got[k][i], dummy ? D : c[k][i]) << i << " component " << k;
+  }
+}
+
+TEST(PointConversion, RoundTripsAcrossChunksAndBlocks) {
+  Processors three;
+  for (bool block : {false, true}) {
+    for (bool opaque : {false, true}) {
+      SCOPED_TRACE(std::string(block ? "block" : "contiguous") + (opaque ? " opaque" : ""));
+      round_trip<Point_2d<float>>(block, opaque);
+      round_trip<Point_2d<double>>(block, opaque);
+      round_trip<Point_3d<float>>(block, opaque);
+      round_trip<Point_3d<double>>(block, opaque);
+    }
+  }
+}
+
+TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
+  Processors three;
+  const std::int64_t n = 40000;
+  std::vector<std::int32_t> v[3];
+  for (int k = 0; k < 3; ++k)
+    for (std::int64_t i = 0; i < n; ++i)
+      v[k].push_back((i + k) % 1000 == 0 ? ID : static_cast<std::int32_t>(i * 3 - k));
+  for (bool block : {false, true}) {
+    Multi_vector x = make_vector(v[0], block), y = make_vector(v[1], !block),
+                 z = make_vector(v[2], block);
+    Multi_vector p(Legacy_type(std::int64_t{12}), block, 0);
+    Integration_convert::convert_int32_to_int32point(x, y, z, p, 0, -1);
+    std::int32_t raw[3];
+    p.get(999, raw);
+    EXPECT_EQ(raw[1], ID);  // copied as it is
+    EXPECT_EQ(raw[0], v[0][999]);
+    Multi_vector bx(type_int32, block, 0), by(type_int32, block, 0), bz(type_int32, !block, 0);
+    Integration_convert::convert_int32point_to_int32(p, bx, by, bz, 0, -1);
+    const std::vector<std::int32_t> got[3] = {
+        values_of<std::int32_t>(bx), values_of<std::int32_t>(by), values_of<std::int32_t>(bz)};
+    for (std::int64_t i = 0; i < n; ++i) {
+      const bool dummy = v[0][i] == ID || v[1][i] == ID || v[2][i] == ID;
+      for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k][i], dummy ? ID : v[k][i]) << i;
+    }
+
+    Multi_vector segments(Legacy_type(std::int64_t{32}), block, n);
+    for (std::int64_t i = 0; i < n; ++i) {
+      const double s[4] = {4.0 * i, 4.0 * i + 1, i % 999 == 0 ? D : 4.0 * i + 2, 4.0 * i + 3};
+      segments.set(i, s);
+    }
+    Multi_vector sx(type_double, !block, 0), sy(type_double, block, 0);
+    Integration_convert::convert_doublesegment_to_doubles(segments, sx, sy, 3, -1);
+    ASSERT_EQ(sx.get_length(), 2 * n);
+    for (std::int64_t i = 3; i < n; ++i) {
+      ASSERT_EQ(sx.get_double(2 * i), 4.0 * i) << i;
+      ASSERT_EQ(sy.get_double(2 * i), 4.0 * i + 1) << i;
+      ASSERT_EQ(sx.get_double(2 * i + 1), i % 999 == 0 ? D : 4.0 * i + 2) << i;
+      ASSERT_EQ(sy.get_double(2 * i + 1), 4.0 * i + 3) << i;
+    }
+  }
+}
+
+TEST(FieldVector, ListedCasesAndDummies) {
+  Multi_vector x = make_doubles({0, 1, 0, 0, D, 3});
+  Multi_vector y = make_doubles({1, 0, 0, 0, 1, 4});
+  Multi_vector z = make_doubles({0, 0, -1, 0, 1, 0});
+  Integration_convert::convert_xyz_to_amp_inc_dec(x, y, z, 0, 5);
+  EXPECT_EQ(values_of<double>(x), (std::vector<double>{1, 1, 1, 0, D, 3}));
+  EXPECT_EQ(values_of<double>(y), (std::vector<double>{0, 0, 90, 0, D, 4}));
+  EXPECT_EQ(values_of<double>(z), (std::vector<double>{0, 90, 0, 0, D, 0}));
+
+  Multi_vector a = make_doubles({2, 1}), i = make_doubles({0, 90}), d = make_doubles({90, 0});
+  Integration_convert::convert_amp_inc_dec_to_xyz(a, i, d, 0, -1);
+  EXPECT_NEAR(a.get_double(0), 2, 1e-15);
+  EXPECT_NEAR(i.get_double(0), 0, 1e-15);
+  EXPECT_NEAR(d.get_double(0), 0, 1e-15);
+  EXPECT_NEAR(a.get_double(1), 0, 1e-15);
+  EXPECT_NEAR(i.get_double(1), 0, 1e-15);
+  EXPECT_NEAR(d.get_double(1), -1, 1e-15);
+}
+
+TEST(FieldVector, RoundTripAcrossChunks) {
+  Processors three;
+  const std::int64_t n = 40000;
+  std::vector<double> c[3];
+  for (std::int64_t k = 0; k < n; ++k) {
+    c[0].push_back(30000 * std::sin(0.001 * k) + 1.5);
+    c[1].push_back(-20000 * std::cos(0.0007 * k));
+    c[2].push_back(k % 2001 == 0 ? D : 45000 - 0.5 * k);
+  }
+  for (bool block : {false, true}) {
+    Multi_vector x = make_doubles(c[0], block), y = make_doubles(c[1], block),
+                 z = make_doubles(c[2], block);
+    Integration_convert::convert_xyz_to_amp_inc_dec(x, y, z, 0, -1);
+    for (std::int64_t k = 0; k < n; k += 97) {
+      if (c[2][k] == D) continue;
+      ASSERT_EQ(x.get_double(k),
+                std::sqrt(c[0][k] * c[0][k] + c[1][k] * c[1][k] + c[2][k] * c[2][k]));
+      ASSERT_GE(y.get_double(k), -90.0);
+      ASSERT_LE(std::fabs(z.get_double(k)), 180.0);
+    }
+    Integration_convert::convert_amp_inc_dec_to_xyz(x, y, z, 0, -1);
+    const std::vector<double> got[3] = {values_of<double>(x), values_of<double>(y),
+                                        values_of<double>(z)};
+    for (std::int64_t k = 0; k < n; ++k) {
+      for (int j = 0; j < 3; ++j) {
+        if (c[2][k] == D) {
+          ASSERT_EQ(got[j][k], D) << k;
+        } else {
+          const double scale =
+              std::max({std::fabs(c[0][k]), std::fabs(c[1][k]), std::fabs(c[2][k])});
+          ASSERT_LE(std::fabs(got[j][k] - c[j][k]), 1e-12 * scale) << k << " component " << j;
+        }
+      }
+    }
+  }
+  // Other types take the converted path: float channels hold the results in float.
+  Multi_vector fx = make_vector<float>({3, FD}, true), fy = make_vector<float>({4, 1}, true);
+  Multi_vector fz = make_vector<float>({0, 1}, true);
+  Integration_convert::convert_xyz_to_amp_inc_dec(fx, fy, fz, 0, -1);
+  EXPECT_EQ(values_of<float>(fx), (std::vector<float>{5, FD}));
+  EXPECT_EQ(values_of<float>(fz),
+            (std::vector<float>{static_cast<float>(std::atan2(3.0, 4.0) * 57.29577951308232), FD}));
+}
+
+}  // namespace
