@@ -150,7 +150,8 @@ class VORLITH_API Multi_vector {
   void copy(std::int64_t dst_start, std::int64_t src_start, std::int64_t count);
   /// From src, converted; the output range may lengthen this vector.
   void copy(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start, std::int64_t count);
-  /// Every stride-th element of src from src_start into consecutive elements from dst_start.
+  /// Every stride-th element of src from src_start into consecutive elements from
+  /// dst_start (stride >= 1). count -1 takes as many as src holds at that stride.
   void copy_stride(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start, std::int64_t count,
                    std::int64_t stride);
   void append(const Multi_vector& src);
@@ -170,13 +171,16 @@ class VORLITH_API Multi_vector {
   void expand(std::int64_t n);
   void reverse();
   /// Reverses elements start .. start + count - 1; the range must lie inside the vector
-  /// (no count -1 here). Nothing happens for count <= 0 or length <= 1.
+  /// (no count -1 here), else the contract fails. Nothing happens for count <= 0 or
+  /// length <= 1.
   void reverse(std::int64_t start, std::int64_t count);
 
   // --- fill, search and replace ---------------------------------------------
   /// `value` points at one element of the vector's type. Output range.
   void fill_value(const void* value, std::int64_t start, std::int64_t count);
-  /// Element i becomes first + (i - start) * increment. Output range.
+  /// Element i becomes first + (i - start) * increment, converted from int64. Output
+  /// range. int32 vectors wrap as 32-bit two's complement, and every run of the block
+  /// view (n elements) must satisfy increment * n + first < 2147483647.
   void fill_increasing(std::int64_t first, std::int64_t increment, std::int64_t start, std::int64_t count);
   void filldummy();
   void filldummy(std::int64_t start, std::int64_t count);
@@ -227,8 +231,17 @@ class VORLITH_API Multi_vector {
   static void dummy_repeat_n(std::int64_t start, std::int64_t count, DUMMY_REPEAT_MODE mode);
 
   // --- debug dump -------------------------------------------------------------
-  /// int64, uint64, float and double vectors only.
+  /// Writes a 25-byte header (type tag 0 int64, 1 uint64, 2 float, 3 double; the
+  /// element count, little-endian; two zero words) and the raw elements. int64,
+  /// uint64, float and double vectors only (other types fail the contract before the
+  /// file is touched). A file that cannot be opened or written throws
+  /// std::runtime_error naming the path.
   void debug_write_to_file(const std::string& path) const;
+  /// Replaces the elements with those of a file written by debug_write_to_file, in
+  /// either storage mode. A file shorter than its header, or holding another type,
+  /// leaves the vector empty without an error. A body shorter than its header announces
+  /// throws std::runtime_error("Read failed") and keeps the elements read so far. A
+  /// file that cannot be opened throws std::runtime_error naming the path.
   void debug_read_from_file(const std::string& path);
 
  private:
