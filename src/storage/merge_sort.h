@@ -1,0 +1,82 @@
+#pragma once
+// The stable sort of the library. The tolerant element rule calls two values equal
+// when they lie within a relative tolerance, which is not transitive, so it is not
+// the strict weak order that std::stable_sort requires. This merge sort makes no
+// assumption about the comparator: every loop is bounded by positions, never by a
+// comparison result, so an inconsistent answer can only give a less ordered result,
+// never a read or write outside the range. With a consistent comparator it is an
+// ordinary stable sort (ties keep their input order).
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <memory>
+
+namespace vorlith::storage {
+
+namespace detail {
+
+// Runs of this length are sorted by insertion before merging starts.
+inline constexpr std::int64_t insertion_run = 16;
+
+template <class It, class Before>
+void insertion_sort(It first, std::int64_t n, Before& before) {
+  for (std::int64_t i = 1; i < n; ++i) {
+    auto value = std::move(first[i]);
+    std::int64_t j = i;
+    for (; j > 0 && before(value, first[j - 1]); --j) first[j] = std::move(first[j - 1]);
+    first[j] = std::move(value);
+  }
+}
+
+// Merges [lo, mid) and [mid, hi) of src into dst from lo; takes from the right run
+// only when its element orders strictly before the left one, which keeps ties stable.
+template <class Src, class Dst, class Before>
+void merge_runs(Src src, Dst dst, std::int64_t lo, std::int64_t mid, std::int64_t hi, Before& before) {
+  std::int64_t i = lo, j = mid, k = lo;
+  while (i < mid && j < hi) {
+    if (before(src[j], src[i])) {
+      dst[k++] = src[j++];
+    } else {
+      dst[k++] = src[i++];
+    }
+  }
+  while (i < mid) dst[k++] = src[i++];
+  while (j < hi) dst[k++] = src[j++];
+}
+
+template <class Src, class Dst, class Before>
+void merge_pass(Src src, Dst dst, std::int64_t n, std::int64_t width, Before& before) {
+  for (std::int64_t lo = 0; lo < n; lo += 2 * width) {
+    const std::int64_t mid = std::min(lo + width, n);
+    const std::int64_t hi = std::min(lo + 2 * width, n);
+    merge_runs(src, dst, lo, mid, hi, before);
+  }
+}
+
+}  // namespace detail
+
+/// Stable sort of [first, first + n): before(a, b) says whether a must come before b.
+/// Uses a buffer of n elements, released on every exit.
+template <class It, class Before>
+void stable_merge_sort(It first, std::int64_t n, Before before) {
+  using T = typename std::iterator_traits<It>::value_type;
+  for (std::int64_t lo = 0; lo < n; lo += detail::insertion_run) {
+    detail::insertion_sort(first + lo, std::min(detail::insertion_run, n - lo), before);
+  }
+  if (n <= detail::insertion_run) return;
+  const auto buffer = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(n));
+  T* scratch = buffer.get();
+  bool in_scratch = false;
+  for (std::int64_t width = detail::insertion_run; width < n; width *= 2) {
+    if (in_scratch) {
+      detail::merge_pass(scratch, first, n, width, before);
+    } else {
+      detail::merge_pass(first, scratch, n, width, before);
+    }
+    in_scratch = !in_scratch;
+  }
+  if (in_scratch) std::copy(scratch, scratch + n, first);
+}
+
+}  // namespace vorlith::storage

@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include <vorlith/integration.h>
+
+#include "support/contracts.h"
+#include "support/typed_lists.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+
+// Reference order, written independently of the library: values, points by x then y then z.
+template <class T>
+bool reference_less(const T& a, const T& b) {
+  if constexpr (vorlith::types::is_point_v<T>) {
+    if constexpr (requires { a.z; }) return std::tie(a.x, a.y, a.z) < std::tie(b.x, b.y, b.z);
+    else return std::tie(a.x, a.y) < std::tie(b.x, b.y);
+  } else {
+    return a < b;
+  }
+}
+
+template <class T>
+class SortEveryType : public ::testing::Test {};
+TYPED_TEST_SUITE(SortEveryType, all_value_types);
+
+// Both sorts in both directions and modes agree with a reference sort over several
+// blocks; the dummies land where their stored value puts them.
+TYPED_TEST(SortEveryType, MatchesReferenceOrderInBothDirectionsAndModes) {
+  using T = TypeParam;
+  const std::int64_t n = 2 * (4096 / static_cast<std::int64_t>(sizeof(T))) + 7;
+  const auto values = pattern_with_dummies<T>(n);
+  for (bool block : {false, true}) {
+    for (bool desc : {false, true}) {
+      auto expected = values;
+      std::stable_sort(expected.begin(), expected.end(),
+                       [&](const T& a, const T& b) { return desc ? reference_less(b, a) : reference_less(a, b); });
+      for (bool stable : {false, true}) {
+        Multi_vector v = make_vector(values, block);
+        EXPECT_FALSE(v.is_sorted(desc, false));
+        if (stable) v.stable_sort(desc, false);
+        else v.sort(desc, false);
+        const auto got = values_of<T>(v);
+        ASSERT_EQ(got.size(), expected.size());
+        for (std::size_t i = 0; i < got.size(); ++i) {
+          ASSERT_TRUE(same_bytes(got[i], expected[i])) << "block " << block << " desc " << desc << " at " << i;
+        }
+        EXPECT_TRUE(v.is_sorted(desc, false));
+        EXPECT_EQ(v.is_block_vector(), block);
+      }
+    }
+  }
+}
+
+TEST(Sort, DummiesComeFirstForSignedAndLastForUnsignedTypesAscending) {
+  const std::int32_t d32 = vorlith::types::typed_dummy<std::int32_t>();
+  Multi_vector v = make_vector<std::int32_t>({5, d32, -3}, true);
+  v.sort(true, false);
+  EXPECT_EQ(values_of<std::int32_t>(v), (std::vector<std::int32_t>{5, -3, d32}));
+  v.sort(false, false);
+  EXPECT_EQ(values_of<std::int32_t>(v), (std::vector<std::int32_t>{d32, -3, 5}));
+  Multi_vector u = make_vector<std::uint16_t>({65535, 7, 0}, false);
+  u.sort(false, false);
+  EXPECT_EQ(values_of<std::uint16_t>(u), (std::vector<std::uint16_t>{0, 7, 65535}));
+}
+
+TEST(Sort, EmptyAndSingleElementVectors) {
+  for (bool block : {false, true}) {
+    Multi_vector empty = make_doubles({}, block);
+    empty.sort(false, false);
+    empty.stable_sort(true, false);
+    EXPECT_TRUE(empty.is_sorted(true, false));
+    EXPECT_EQ(empty.get_length(), 0);
+    Multi_vector one = make_opaque({"x"}, 10, block);
+    one.sort(true, true);
+    one.stable_sort(false, false);
+    EXPECT_EQ(opaque_text(one, 0), "x");
+  }
+}
+
+// The tolerant rule calls near-equal values equal, so the stable sort keeps their
+// input order in both directions; the exact rule of sort and is_sorted does not.
+TEST(Sort, StableSortKeepsTolerantTiesInInputOrder) {
+  const double a = 1.0, b = 1.0 + 1e-15;
+  for (bool block : {false, true}) {
+    for (bool desc : {false, true}) {
+      Multi_vector v = make_doubles({b, 3.0, a, 0.5}, block);
+      v.stable_sort(desc, false);
+      const auto got = values_of<double>(v);
+      EXPECT_EQ(got, desc ? (std::vector<double>{3.0, b, a, 0.5}) : (std::vector<double>{0.5, b, a, 3.0}));
+    }
+    Multi_vector exact = make_doubles({a, b}, block);
+    EXPECT_TRUE(exact.is_sorted(false, false));
+    EXPECT_FALSE(exact.is_sorted(true, false));
+    exact.sort(true, false);
+    EXPECT_EQ(values_of<double>(exact), (std::vector<double>{b, a}));
+
+    const float f1 = std::nextafter(2.0f, 0.0f), f2 = 2.0f;  // within 1e-7 relative
+    Multi_vector floats = make_vector<float>({f2, f1}, block);
+    floats.stable_sort(false, false);
+    EXPECT_EQ(values_of<float>(floats), (std::vector<float>{f2, f1}));
+    floats.sort(false, false);
+    EXPECT_EQ(values_of<float>(floats), (std::vector<float>{f1, f2}));
+
+    using P = vorlith::common::Point_2d<double>;
+    Multi_vector points = make_vector<P>({{2, 1}, {1, 2}, {1 + 1e-15, 1}}, block);
+    points.stable_sort(false, false);  // x ties tolerantly, so y decides
+    const auto p = values_of<P>(points);
+    EXPECT_EQ(p[0].x, 1 + 1e-15);
+    EXPECT_EQ(p[1].y, 2);
+    EXPECT_EQ(p[2].x, 2);
+  }
+}
+
+// NaN orders after every number (before them descending) and never breaks a sort.
+TEST(Sort, NanOrdersAfterNumbersWithoutBreakingTheSorts) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  std::mt19937_64 random(7);
+  std::vector<double> values(3000);
+  for (auto& x : values) x = (random() % 10 == 0) ? nan : static_cast<double>(random() % 1000) * 1e-3;
+  const auto nan_count = std::count_if(values.begin(), values.end(), [](double x) { return std::isnan(x); });
+  std::vector<double> numbers;
+  std::copy_if(values.begin(), values.end(), std::back_inserter(numbers), [](double x) { return !std::isnan(x); });
+  std::sort(numbers.begin(), numbers.end());
+  for (bool block : {false, true}) {
+    for (bool stable : {false, true}) {
+      for (bool desc : {false, true}) {
+        Multi_vector v = make_doubles(values, block);
+        if (stable) v.stable_sort(desc, false);
+        else v.sort(desc, false);
+        auto got = values_of<double>(v);
+        EXPECT_TRUE(v.is_sorted(desc, false));
+        if (desc) std::reverse(got.begin(), got.end());
+        EXPECT_TRUE(std::all_of(got.end() - nan_count, got.end(), [](double x) { return std::isnan(x); }));
+        EXPECT_TRUE(std::equal(numbers.begin(), numbers.end(), got.begin()));
+      }
+    }
+  }
+  using P = vorlith::common::Point_2d<float>;
+  const float fnan = std::numeric_limits<float>::quiet_NaN();
+  Multi_vector points = make_vector<P>({{fnan, 1}, {1, fnan}, {1, 0}, {0, 5}}, true);
+  points.sort(false, false);
+  const auto p = values_of<P>(points);
+  EXPECT_EQ(p[0].x, 0);
+  EXPECT_EQ(p[1].y, 0);
+  EXPECT_TRUE(std::isnan(p[2].y));
+  EXPECT_TRUE(std::isnan(p[3].x));
+}
+
+std::vector<std::string> random_texts(std::size_t n, unsigned seed) {
+  const std::string alphabet = "aAbB zZ*\xE9";
+  std::mt19937 random(seed);
+  std::vector<std::string> texts(n);
+  for (auto& t : texts) {
+    const std::size_t length = random() % 5;
+    for (std::size_t k = 0; k < length; ++k) t += alphabet[random() % alphabet.size()];
+  }
+  return texts;
+}
+
+// The record paths (8, 12, 16, 24, 4096) and the general path (5, 100) give the
+// order of a reference stable sort under either case rule, in both modes.
+TEST(Sort, OpaqueWidthsGiveOneOrder) {
+  const auto texts = random_texts(600, 3);
+  for (bool insensitive : {false, true}) {
+    const auto compare = insensitive ? compare_opaque_case_insensitive : compare_opaque_case_sensitive;
+    const auto rule = [&](const std::string& a, const std::string& b) {
+      char fa[8] = {}, fb[8] = {};
+      std::memcpy(fa, a.data(), a.size());
+      std::memcpy(fb, b.data(), b.size());
+      return compare(fa, fb, 8);
+    };
+    for (bool desc : {false, true}) {
+      auto expected = texts;
+      std::stable_sort(expected.begin(), expected.end(),
+                       [&](const auto& a, const auto& b) { return desc ? rule(a, b) > 0 : rule(a, b) < 0; });
+      for (std::int64_t width : {5, 8, 12, 16, 24, 100, 4096}) {
+        for (bool block : {false, true}) {
+          Multi_vector stable = make_opaque(texts, width, block);
+          stable.stable_sort(desc, insensitive);
+          Multi_vector unstable = make_opaque(texts, width, block);
+          unstable.sort(desc, insensitive);
+          EXPECT_TRUE(unstable.is_sorted(desc, insensitive));
+          std::vector<std::string> from_stable, from_unstable;
+          for (std::int64_t i = 0; i < stable.get_length(); ++i) {
+            from_stable.push_back(opaque_text(stable, i));
+            from_unstable.push_back(opaque_text(unstable, i));
+            // The unstable sort may order equal texts either way, but no further.
+            ASSERT_EQ(rule(from_unstable.back(), expected[static_cast<std::size_t>(i)]), 0) << width << " " << i;
+          }
+          ASSERT_EQ(from_stable, expected) << "width " << width << " block " << block;
+          std::sort(from_unstable.begin(), from_unstable.end());
+          auto all = texts;
+          std::sort(all.begin(), all.end());
+          ASSERT_EQ(from_unstable, all) << "width " << width;  // a permutation of the input
+        }
+      }
+    }
+  }
+}
+
+TEST(Sort, CaseRuleChoosesTheOpaqueOrder) {
+  Multi_vector v = make_opaque({"b", "B", "a"}, 7, true);
+  v.stable_sort(false, false);
+  EXPECT_EQ(opaque_text(v, 0), "B");
+  v.stable_sort(false, true);
+  EXPECT_EQ(opaque_text(v, 0), "a");
+  EXPECT_EQ(opaque_text(v, 1), "B");  // B and b tie; B came first
+  EXPECT_TRUE(v.is_sorted(false, true));
+  EXPECT_FALSE(v.is_sorted(false, false));
+}
+
+TEST(CompareDataValues, TolerantRuleAndCaseFlags) {
+  Multi_vector d = make_doubles({1.0, 1.0 + 1e-15, 2.0});
+  EXPECT_EQ(d.compare_data_values_sensative(0, 1), compare_direction::equal);
+  EXPECT_EQ(d.compare_data_values_sensative(0, 2), compare_direction::less);
+  EXPECT_EQ(d.compare_data_values_insensative(2, 1), compare_direction::greater);
+  Multi_vector o = make_opaque({"abc", "ABC"}, 8, false);
+  EXPECT_EQ(o.compare_data_values_sensative(0, 1), compare_direction::greater);
+  EXPECT_EQ(o.compare_data_values_insensative(0, 1), compare_direction::equal);
+  EXPECT_TRUE(fails_contract_in([&] { d.compare_data_values_sensative(0, 3); }, "src/storage/multi_vector.cpp"));
+}
+
+}  // namespace
