@@ -1,0 +1,254 @@
+// Masks and bitmasks: dummies of one vector (or equality with a value) decide which
+// elements of another become dummies, are erased, or set bits.
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <vorlith/host_hooks.h>
+#include <vorlith/multi_vector.h>
+
+#include "runtime/contracts.h"
+#include "runtime/parallel.h"
+#include "storage/bitset_chunks.h"
+#include "storage/element_view.h"
+#include "storage/multi_vector_access.h"
+#include "types/convert.h"
+#include "types/opaque_text.h"
+#include "types/type_list.h"
+
+namespace vorlith::integration {
+
+namespace {
+
+using Flags = unsigned char;
+
+// Runs are cut into pieces of this many elements, whose flags live on the stack.
+constexpr std::int64_t piece = 4096;
+
+// flags[k] = element k of a run is a dummy (or equals *value).
+using Flag_fn = void (*)(const void* run, std::int64_t n, std::int64_t width, const void* value, Flags* flags);
+// Element k of a run becomes the dummy where flags[k] is set.
+using Apply_fn = void (*)(void* run, std::int64_t n, std::int64_t width, const Flags* flags);
+
+Flag_fn dummy_flags_for(const Legacy_type& type) {
+  return types::visit_type(type, [](auto tag) -> Flag_fn {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return [](const void* run, std::int64_t n, std::int64_t width, const void*, Flags* flags) {
+        const char* p = static_cast<const char*>(run);
+        for (std::int64_t k = 0; k < n; ++k) flags[k] = types::is_opaque_dummy(p + k * width, width);
+      };
+    } else {
+      using T = typename decltype(tag)::type;
+      return [](const void* run, std::int64_t n, std::int64_t, const void*, Flags* flags) {
+        const T* v = static_cast<const T*>(run);
+        for (std::int64_t k = 0; k < n; ++k) flags[k] = types::is_dummy_value(v[k]);
+      };
+    }
+  });
+}
+
+// Exact equality of the type (point equality is dummy-aware); opaque values are
+// equal when all their bytes are, the rule of the vector searches.
+Flag_fn equal_flags_for(const Legacy_type& type) {
+  return types::visit_type(type, [](auto tag) -> Flag_fn {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return [](const void* run, std::int64_t n, std::int64_t width, const void* value, Flags* flags) {
+        const char* p = static_cast<const char*>(run);
+        for (std::int64_t k = 0; k < n; ++k) {
+          flags[k] = std::memcmp(p + k * width, value, static_cast<std::size_t>(width)) == 0;
+        }
+      };
+    } else {
+      using T = typename decltype(tag)::type;
+      return [](const void* run, std::int64_t n, std::int64_t, const void* value, Flags* flags) {
+        const T* v = static_cast<const T*>(run);
+        T x;
+        std::memcpy(&x, value, sizeof(T));
+        for (std::int64_t k = 0; k < n; ++k) flags[k] = v[k] == x;
+      };
+    }
+  });
+}
+
+Apply_fn dummy_writer_for(const Legacy_type& type) {
+  return types::visit_type(type, [](auto tag) -> Apply_fn {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return [](void* run, std::int64_t n, std::int64_t width, const Flags* flags) {
+        char* p = static_cast<char*>(run);
+        for (std::int64_t k = 0; k < n; ++k) {
+          if (flags[k]) std::memset(p + k * width, 0, static_cast<std::size_t>(width));
+        }
+      };
+    } else {
+      using T = typename decltype(tag)::type;
+      return [](void* run, std::int64_t n, std::int64_t, const Flags* flags) {
+        T* v = static_cast<T*>(run);
+        constexpr T dummy = types::typed_dummy<T>();
+        for (std::int64_t k = 0; k < n; ++k) v[k] = flags[k] ? dummy : v[k];
+      };
+    }
+  });
+}
+
+// Calls fn(n, position, flags) for the pieces of [first, last) of v, with flags from
+// flag_fn over v's elements.
+template <class Fn>
+void for_each_flag_piece(const Multi_vector& v, std::int64_t first, std::int64_t last, Flag_fn flag_fn,
+                         const void* value, Fn&& fn) {
+  Flags flags[piece];
+  const std::int64_t width = v.get_element_size();
+  std::int64_t position = first;
+  storage::for_each_run(
+      last - first,
+      [&](std::int64_t n, const void* run) {
+        const auto* p = static_cast<const unsigned char*>(run);
+        for (std::int64_t done = 0; done < n; done += piece) {
+          const std::int64_t m = std::min(piece, n - done);
+          flag_fn(p + done * width, m, width, value, flags);
+          fn(m, position, flags);
+          position += m;
+        }
+      },
+      storage::cursor(v, first));
+}
+
+// Target elements of the range become dummies where the mask's flags are set.
+void mask_elements(Multi_vector& target, const Multi_vector& mask, Flag_fn flag_fn, const void* value,
+                   std::int64_t start, std::int64_t count) {
+  Multi_vector::validate_input_range(start, count, mask);
+  target.validate_output_range(start, count);
+  if (count == 0) return;
+  const Apply_fn write_dummies = dummy_writer_for(target.get_type());
+  const std::int64_t mask_width = mask.get_element_size();
+  const std::int64_t width = target.get_element_size();
+  parallel::run_over_range(start, start + count, get_integration_min_thread_block(),
+                           [&](std::int64_t first, std::int64_t last) {
+                             Flags flags[piece];
+                             storage::for_each_run(
+                                 last - first,
+                                 [&](std::int64_t n, const void* mask_run, void* run) {
+                                   const auto* m = static_cast<const unsigned char*>(mask_run);
+                                   auto* t = static_cast<unsigned char*>(run);
+                                   // Flags of a piece are taken before it is written, so a
+                                   // vector may be its own mask.
+                                   for (std::int64_t done = 0; done < n; done += piece) {
+                                     const std::int64_t k = std::min(piece, n - done);
+                                     flag_fn(m + done * mask_width, k, mask_width, value, flags);
+                                     write_dummies(t + done * width, k, width, flags);
+                                   }
+                                 },
+                                 storage::cursor(mask, first), storage::cursor(target, first));
+                           });
+}
+
+// Runs fn(first, last) over the range in chunks whose borders fall on bitset words.
+template <class Fn>
+void over_bitset_chunks(std::int64_t start, std::int64_t count, Fn&& fn) {
+  const std::int64_t end = start + count;
+  parallel::run_over_range(start, end, get_integration_min_thread_block(),
+                           [&](std::int64_t first, std::int64_t last) {
+                             fn(storage::bitset_chunk_border(first, start, end),
+                                storage::bitset_chunk_border(last, start, end));
+                           });
+}
+
+}  // namespace
+
+void Multi_vector::apply_mask(const Multi_vector& mask, std::int64_t start, std::int64_t count) {
+  mask_elements(*this, mask, dummy_flags_for(mask.get_type()), nullptr, start, count);
+}
+
+void Multi_vector::apply_mask_value(const Multi_vector& mask, const void* value, std::int64_t start,
+                                    std::int64_t count) {
+  mask_elements(*this, mask, equal_flags_for(mask.get_type()), value, start, count);
+}
+
+void Multi_vector::erase_mask(const Multi_vector& mask, bool erase_mask_dummies, std::int64_t start,
+                              std::int64_t count) {
+  validate_input_range(start, count, *this, mask);
+  if (count == 0) return;
+  const storage::Element_addresses<unsigned char> at(*this);
+  const auto width = static_cast<std::size_t>(element_size_);
+  // Kept elements move down to w. Flags of a piece are taken before any element of it
+  // moves, and w never passes the element being tested, so the mask may be this vector.
+  std::int64_t w = start;
+  for_each_flag_piece(mask, start, start + count, dummy_flags_for(mask.get_type()), nullptr,
+                      [&](std::int64_t n, std::int64_t position, const Flags* flags) {
+                        for (std::int64_t k = 0; k < n; ++k) {
+                          if (static_cast<bool>(flags[k]) == erase_mask_dummies) continue;
+                          if (w != position + k) std::memcpy(at(w), at(position + k), width);
+                          ++w;
+                        }
+                      });
+  const std::int64_t erased = start + count - w;
+  if (erased == 0) return;
+  for (std::int64_t i = start + count; i < length_; ++i, ++w) std::memcpy(at(w), at(i), width);
+  set_length(length_ - erased);
+}
+
+void Multi_vector::set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                               std::int64_t count) const {
+  validate_input_range(start, count, length_);
+  if (static_cast<std::int64_t>(bits.size()) < start + count) bits.resize(static_cast<std::size_t>(start + count));
+  const Flag_fn flag_fn = dummy_flags_for(type_);
+  over_bitset_chunks(start, count, [&](std::int64_t first, std::int64_t last) {
+    for_each_flag_piece(*this, first, last, flag_fn, nullptr,
+                        [&](std::int64_t n, std::int64_t position, const Flags* flags) {
+                          for (std::int64_t k = 0; k < n; ++k) {
+                            bits.set(static_cast<std::size_t>(position + k), !flags[k]);
+                          }
+                        });
+  });
+}
+
+void Multi_vector::and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                               std::int64_t count) const {
+  validate_input_range(start, count, length_);
+  if (static_cast<std::int64_t>(bits.size()) < start + count) bits.resize(static_cast<std::size_t>(start + count));
+  const Flag_fn flag_fn = dummy_flags_for(type_);
+  over_bitset_chunks(start, count, [&](std::int64_t first, std::int64_t last) {
+    for_each_flag_piece(*this, first, last, flag_fn, nullptr,
+                        [&](std::int64_t n, std::int64_t position, const Flags* flags) {
+                          for (std::int64_t k = 0; k < n; ++k) {
+                            if (flags[k]) bits.reset(static_cast<std::size_t>(position + k));
+                          }
+                        });
+  });
+}
+
+void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                                 std::int64_t count) {
+  validate_input_range(start, count, length_);
+  // A bitset that does not cover the range is a caller error: the call fails before
+  // any element changes rather than read past the bitset or guess the missing bits.
+  VORLITH_EXPECTS(static_cast<std::int64_t>(bits.size()) >= start + count);
+  if (count == 0) return;
+  const Apply_fn write_dummies = dummy_writer_for(type_);
+  const std::int64_t width = element_size_;
+  parallel::run_over_range(start, start + count, get_integration_min_thread_block(),
+                           [&](std::int64_t first, std::int64_t last) {
+                             Flags flags[piece];
+                             std::int64_t position = first;
+                             storage::for_each_run(
+                                 last - first,
+                                 [&](std::int64_t n, void* run) {
+                                   auto* p = static_cast<unsigned char*>(run);
+                                   for (std::int64_t done = 0; done < n; done += piece) {
+                                     const std::int64_t m = std::min(piece, n - done);
+                                     for (std::int64_t k = 0; k < m; ++k) {
+                                       flags[k] = !bits.test(static_cast<std::size_t>(position + k));
+                                     }
+                                     write_dummies(p + done * width, m, width, flags);
+                                     position += m;
+                                   }
+                                 },
+                                 storage::cursor(*this, first));
+                           });
+}
+
+void Multi_vector::and_bitmask_n(boost::dynamic_bitset<unsigned long>&, std::int64_t, std::int64_t) {}
+
+void Multi_vector::dummy_repeat_n(std::int64_t, std::int64_t, DUMMY_REPEAT_MODE) {}
+
+}  // namespace vorlith::integration

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include <vorlith/integration.h>
+
+#include "runtime/parallel.h"
+#include "storage/bitset_chunks.h"
+#include "support/contracts.h"
+#include "support/vectors.h"
+
+namespace {
+
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
+
+constexpr double D = -1e32;
+const std::int16_t D16 = vorlith::types::typed_dummy<std::int16_t>();
+
+// Runs the parallel paths with small chunks on several threads for one scope.
+struct Small_chunks {
+  explicit Small_chunks(std::int64_t block) {
+    set_integration_min_thread_block(block);
+    vorlith::parallel::set_processor_count_override(4);
+  }
+  ~Small_chunks() {
+    set_integration_min_thread_block(16384);
+    vorlith::parallel::set_processor_count_override(0);
+  }
+};
+
+TEST(ApplyMask, ShortMaskSubRangeAndGrowth) {
+  for (bool block : {false, true}) {
+    Multi_vector v = make_doubles({1, 2, 3, 4, 5}, block);
+    const Multi_vector mask = make_vector<std::int16_t>({0, D16, 7}, !block);
+    v.apply_mask(mask, 0, -1);  // reaches the end of the mask only
+    EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, D, 3, 4, 5}));
+
+    Multi_vector grows = make_doubles({1}, block);
+    const Multi_vector long_mask = make_vector<std::int16_t>({0, 0, D16, 0}, block);
+    grows.apply_mask(long_mask, 1, 3);
+    EXPECT_EQ(values_of<double>(grows), (std::vector<double>{1, 0, D, 0}));
+
+    Multi_vector text = make_opaque({"a", "b", "c"}, 9, block);
+    text.apply_mask(make_opaque({"x", "*", ""}, 3, false), 1, 2);
+    EXPECT_EQ(opaque_text(text, 0), "a");
+    EXPECT_TRUE(text.is_element_dummy(1));
+    EXPECT_TRUE(text.is_element_dummy(2));
+  }
+}
+
+TEST(ApplyMask, ValueMaskIncludingSelfMaskAndPoints) {
+  Multi_vector v = make_doubles({2, 1, 2, 3});
+  const double two = 2;
+  v.apply_mask_value(v, &two, 0, -1);
+  EXPECT_EQ(values_of<double>(v), (std::vector<double>{D, 1, D, 3}));
+
+  using P = vorlith::common::Point_2d<float>;
+  const float fd = vorlith::types::typed_dummy<float>();
+  const Multi_vector points = make_vector<P>({{1, 2}, {fd, 0}, {1, 2.5f}}, true);
+  Multi_vector target = make_vector<std::uint8_t>({1, 2, 3}, false);
+  const P dummy_point{0, fd};  // equal to every dummy point
+  target.apply_mask_value(points, &dummy_point, 0, -1);
+  EXPECT_EQ(values_of<std::uint8_t>(target), (std::vector<std::uint8_t>{1, 255, 3}));
+
+  Multi_vector text = make_opaque({"ab", "ab ", "ab"}, 4, false);
+  const char ab[4] = {'a', 'b', 0, 0};
+  text.apply_mask_value(text, ab, 0, -1);  // all bytes must match
+  EXPECT_TRUE(text.is_element_dummy(0));
+  EXPECT_EQ(opaque_text(text, 1), "ab ");
+}
+
+// Across block borders and thread chunks: every element with a dummy mask becomes a
+// dummy, every other one keeps its value.
+TEST(ApplyMask, ParallelChunksAcrossBlocks) {
+  const Small_chunks chunks(1000);
+  const std::int64_t n = 5000;
+  std::vector<std::int16_t> mask_values(n);
+  std::vector<float> values(n);
+  for (std::int64_t i = 0; i < n; ++i) {
+    mask_values[i] = (i % 7 == 0) ? D16 : std::int16_t(1);
+    values[i] = static_cast<float>(i);
+  }
+  for (bool block : {false, true}) {
+    Multi_vector v = make_vector(values, block);
+    v.apply_mask(make_vector(mask_values, !block), 0, -1);
+    const auto got = values_of<float>(v);
+    for (std::int64_t i = 0; i < n; ++i) {
+      ASSERT_EQ(got[i], i % 7 == 0 ? vorlith::types::typed_dummy<float>() : values[i]) << i;
+    }
+  }
+}
+
+TEST(EraseMask, KeepsOrderAndShiftsTheTail) {
+  for (bool block : {false, true}) {
+    const Multi_vector mask = make_doubles({1, D, 3, D}, !block);
+    Multi_vector v = make_opaque({"a", "b", "c", "d"}, 5, block);
+    v.erase_mask(mask, true, 0, -1);
+    ASSERT_EQ(v.get_length(), 2);
+    EXPECT_EQ(opaque_text(v, 0) + opaque_text(v, 1), "ac");
+    Multi_vector w = make_opaque({"a", "b", "c", "d"}, 5, block);
+    w.erase_mask(mask, false, 0, -1);
+    EXPECT_EQ(opaque_text(w, 0) + opaque_text(w, 1), "bd");
+
+    Multi_vector sub = make_doubles({0, 1, 2, 3, 4, 5}, block);
+    sub.erase_mask(make_doubles({9, D, 9, D, 9, 9}), true, 1, 3);  // erases 1 and 3
+    EXPECT_EQ(values_of<double>(sub), (std::vector<double>{0, 2, 4, 5}));
+  }
+}
+
+TEST(EraseMask, SelfMaskOverSeveralBlocks) {
+  const std::int64_t n = 3 * 512 + 11;
+  std::vector<double> values(n), kept;
+  for (std::int64_t i = 0; i < n; ++i) {
+    values[i] = (i % 3 == 1) ? D : static_cast<double>(i);
+    if (i % 3 != 1) kept.push_back(values[i]);
+  }
+  for (bool block : {false, true}) {
+    Multi_vector v = make_doubles(values, block);
+    v.erase_mask(v, true, 0, -1);
+    EXPECT_EQ(values_of<double>(v), kept);
+  }
+}
+
+TEST(Bitmask, SetAndApplyOnSubRanges) {
+  Multi_vector v = make_vector<std::int16_t>({1, 2, 3, D16, 5, D16, 7, 8, 9, 10}, true);
+  boost::dynamic_bitset<unsigned long> bits;
+  v.set_bitmask(bits, 3, 4);
+  ASSERT_EQ(bits.size(), 7u);
+  EXPECT_EQ(bits.to_ulong(), 0b1010000ul);  // bits 4 and 6 set; 0..2 untouched and clear
+
+  bits.set();
+  v.and_bitmask(bits, 0, -1);  // grows to 10 bits; never sets a bit
+  ASSERT_EQ(bits.size(), 10u);
+  EXPECT_EQ(bits.to_ulong(), 0b0001010111ul);
+  boost::dynamic_bitset<unsigned long> clear(10);
+  v.and_bitmask(clear, 0, -1);
+  EXPECT_TRUE(clear.none());
+
+  Multi_vector target = make_doubles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, true);
+  target.apply_bitmask(bits, 2, 5);
+  EXPECT_EQ(values_of<double>(target), (std::vector<double>{1, 2, 3, D, 5, D, 7, 8, 9, 10}));
+  boost::dynamic_bitset<unsigned long> short_bits(6);
+  EXPECT_TRUE(fails_contract_in([&] { target.apply_bitmask(short_bits, 2, 5); }, "src/storage/masks.cpp"));
+  EXPECT_EQ(target.get_double(0), 1);
+
+  Multi_vector::and_bitmask_n(bits, 0, 10);
+  Multi_vector::dummy_repeat_n(0, 10, DUMMY_REPEAT_MODE::dummy_repeat_previous);
+  EXPECT_EQ(bits.count(), 5u);
+}
+
+TEST(Bitmask, ChunkBordersFallOnWordsAndPartitionTheRange) {
+  const std::int64_t word = vorlith::storage::Bitset::bits_per_block;
+  for (std::int64_t start : {0, 5, 64, 100}) {
+    for (std::int64_t end : {start, start + 3, start + 64, start + 1000}) {
+      std::int64_t previous = start;
+      for (std::int64_t border = start; border <= end; ++border) {
+        const std::int64_t b = vorlith::storage::bitset_chunk_border(border, start, end);
+        ASSERT_TRUE(b == start || b == end || b % word == 0) << b;
+        ASSERT_GE(b, previous);
+        ASSERT_GE(b, border);
+        previous = b;
+      }
+      EXPECT_EQ(vorlith::storage::bitset_chunk_border(start, start, end), start);
+      EXPECT_EQ(vorlith::storage::bitset_chunk_border(end, start, end), end);
+    }
+  }
+}
+
+// The driver's chunk borders (every 500 elements or so) fall inside 64-bit words; repeated so
+// that a lost update between threads would show.
+TEST(Bitmask, ParallelWritesLoseNoBit) {
+  const Small_chunks chunks(37);
+  const std::int64_t n = 2000;
+  std::mt19937 random(1);
+  std::vector<double> values(n);
+  for (auto& x : values) x = (random() % 3 == 0) ? D : 1.0;
+  for (bool block : {false, true}) {
+    const Multi_vector v = make_doubles(values, block);
+    for (int round = 0; round < 50; ++round) {
+      boost::dynamic_bitset<unsigned long> bits;
+      v.set_bitmask(bits, 3, -1);
+      boost::dynamic_bitset<unsigned long> anded(n);
+      anded.set();
+      v.and_bitmask(anded, 0, -1);
+      for (std::int64_t i = 0; i < n; ++i) {
+        ASSERT_EQ(bits.test(i), i >= 3 && values[i] != D) << i;
+        ASSERT_EQ(anded.test(i), values[i] != D) << i;
+      }
+      Multi_vector target(Legacy_type(type_int32), block, n);
+      target.apply_bitmask(anded, 0, -1);
+      for (std::int64_t i = 0; i < n; ++i) ASSERT_EQ(target.is_element_dummy(i), values[i] == D);
+    }
+  }
+}
+
+}  // namespace
