@@ -247,6 +247,66 @@ void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bit
                            });
 }
 
+void Multi_vector::erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start, std::int64_t count) {
+  VORLITH_EXPECTS(n > 0);
+  for (std::int64_t i = 0; i < n; ++i) vectors[i]->erase_dummies(start, count);
+}
+
+namespace {
+// Elements [start, start + count) of v become the value 1 in v's type.
+void fill_with_one(Multi_vector& v, std::int64_t start, std::int64_t count) {
+  const double one_double = 1.0;
+  unsigned char one[24];
+  v.get_type().convert_from_double(&one_double, one, 1);
+  const auto width = static_cast<std::size_t>(v.get_element_size());
+  parallel::run_over_range(start, start + count, 16384, [&](std::int64_t first, std::int64_t last) {
+    storage::for_each_run(
+        last - first,
+        [&](std::int64_t n, void* run) {
+          auto* p = static_cast<unsigned char*>(run);
+          for (std::int64_t k = 0; k < n; ++k) std::memcpy(p + static_cast<std::size_t>(k) * width, one, width);
+        },
+        storage::cursor(v, first));
+  });
+}
+}  // namespace
+
+void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step, std::int64_t extension) {
+  VORLITH_EXPECTS(!position.is_opaque_type());
+  VORLITH_EXPECTS(!mask.is_opaque_type());
+  VORLITH_EXPECTS(position.get_length() == mask.get_length());
+  VORLITH_EXPECTS(step > 0);
+  const std::int64_t first = mask.findnondummy(0, -1);
+  if (first < 0) return;
+  const std::int64_t last = mask.reverse_findnondummy(mask.get_length() - 1, -1);
+  // extend() rejects a negative extension too, but only after both channels have
+  // been trimmed; checking here fails the call before anything changes.
+  VORLITH_EXPECTS(extension >= 0);
+
+  const double first_position = position.get_double(first);
+  const double last_position = position.get_double(last);
+  const double increment = first_position > last_position ? -step : step;
+
+  mask.erase(last + 1, -1);
+  position.erase(last + 1, -1);
+  mask.erase(0, first);
+  position.erase(0, first);
+  const std::int64_t kept = last - first + 1;
+
+  mask.extend(extension);
+  position.extend(extension);
+  fill_with_one(mask, 0, extension);
+  fill_with_one(mask, extension + kept, extension);
+
+  std::vector<double> front(static_cast<std::size_t>(extension)), back(static_cast<std::size_t>(extension));
+  for (std::int64_t k = 0; k < extension; ++k) {
+    front[static_cast<std::size_t>(k)] = first_position - static_cast<double>(extension - k) * increment;
+    back[static_cast<std::size_t>(k)] = last_position + static_cast<double>(k + 1) * increment;
+  }
+  position.set_range_double(0, extension, front.data());
+  position.set_range_double(extension + kept, extension, back.data());
+}
+
 void Multi_vector::and_bitmask_n(boost::dynamic_bitset<unsigned long>&, std::int64_t, std::int64_t) {}
 
 void Multi_vector::dummy_repeat_n(std::int64_t, std::int64_t, DUMMY_REPEAT_MODE) {}

@@ -196,4 +196,51 @@ TEST(Bitmask, ParallelWritesLoseNoBit) {
   }
 }
 
+TEST(ExtendMaskPos, TrimsAndContinuesThePositionsLinearly) {
+  for (bool block : {false, true}) {
+    Multi_vector mask = make_doubles({D, 1, 1, D}, block);
+    Multi_vector position = make_doubles({0, 10, 20, 30}, !block);
+    Multi_vector::extend_mask_pos(position, mask, 10, 2);
+    EXPECT_EQ(values_of<double>(mask), (std::vector<double>(6, 1.0)));
+    EXPECT_EQ(values_of<double>(position), (std::vector<double>{-10, 0, 10, 20, 30, 40}));
+
+    // Decreasing positions keep decreasing; an integer channel gets converted values.
+    Multi_vector small_mask = make_vector<std::int16_t>({1, 1, D16, D16}, block);
+    Multi_vector decreasing = make_vector<std::int32_t>({50, 40, 30, 20}, block);
+    Multi_vector::extend_mask_pos(decreasing, small_mask, 5, 1);
+    EXPECT_EQ(values_of<std::int32_t>(decreasing), (std::vector<std::int32_t>{55, 50, 40, 35}));
+    EXPECT_EQ(values_of<std::int16_t>(small_mask), (std::vector<std::int16_t>{1, 1, 1, 1}));
+  }
+}
+
+TEST(ExtendMaskPos, AllDummyMaskAndBadArgumentsChangeNothing) {
+  Multi_vector mask = make_doubles({D, D});
+  Multi_vector position = make_doubles({1, 2});
+  Multi_vector::extend_mask_pos(position, mask, 1, 3);
+  EXPECT_EQ(values_of<double>(position), (std::vector<double>{1, 2}));
+  EXPECT_EQ(mask.get_length(), 2);
+
+  Multi_vector live = make_doubles({D, 1, D});
+  Multi_vector three = make_doubles({1, 2, 3});
+  Multi_vector text = make_opaque({"a", "b", "c"}, 4, false);
+  const char* file = "src/storage/masks.cpp";
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::extend_mask_pos(text, live, 1, 1); }, file));
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::extend_mask_pos(three, text, 1, 1); }, file));
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::extend_mask_pos(position, live, 1, 1); }, file));
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::extend_mask_pos(three, live, 0, 1); }, file));
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::extend_mask_pos(three, live, 1, -1); }, file));
+  EXPECT_EQ(values_of<double>(three), (std::vector<double>{1, 2, 3}));
+  EXPECT_EQ(live.get_length(), 3);
+}
+
+TEST(EraseDummiesN, ErasesFromEveryVectorInTurn) {
+  Multi_vector a = make_doubles({1, D, 3});
+  Multi_vector b = make_vector<std::int16_t>({D16, D16, 5, 6}, true);
+  Multi_vector* vectors[] = {&a, &b};
+  Multi_vector::erase_dummies_n(vectors, 2, 0, -1);
+  EXPECT_EQ(values_of<double>(a), (std::vector<double>{1, 3}));
+  EXPECT_EQ(values_of<std::int16_t>(b), (std::vector<std::int16_t>{5, 6}));
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::erase_dummies_n(vectors, 0, 0, -1); }, "src/storage/masks.cpp"));
+}
+
 }  // namespace
