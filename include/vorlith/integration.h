@@ -2,6 +2,7 @@
 // The whole public API of the integration library.
 
 #include <vorlith/dummy.h>
+#include <vorlith/export_direct_methods.h>
 #include <vorlith/fail_fast.h>
 #include <vorlith/fft.h>
 #include <vorlith/host_hooks.h>
