@@ -4,12 +4,25 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace vorlith::bench {
+
+/// The shared baseline: memcpy of `elements` doubles. Register it with
+/// benchmark::RegisterBenchmark(name, copy_doubles, elements).
+inline void copy_doubles(benchmark::State& state, std::int64_t elements) {
+  std::vector<double> source(static_cast<std::size_t>(elements), 1.5), target(static_cast<std::size_t>(elements), 0.0);
+  for (auto _ : state) {
+    std::memcpy(target.data(), source.data(), source.size() * sizeof(double));
+    benchmark::DoNotOptimize(target.data());
+    benchmark::ClobberMemory();
+  }
+}
 
 // Prints as usual and keeps each benchmark's mean real time per iteration.
 class Ratio_reporter : public benchmark::ConsoleReporter {

@@ -26,15 +26,6 @@ vi::Multi_vector make(vi::legacy_data_type code, bool block) {
   return v;
 }
 
-void memcpy_doubles(benchmark::State& state) {
-  std::vector<double> source(kElements, 1.5), target(kElements, 0.0);
-  for (auto _ : state) {
-    std::memcpy(target.data(), source.data(), kElements * sizeof(double));
-    benchmark::DoNotOptimize(target.data());
-    benchmark::ClobberMemory();
-  }
-}
-
 void get_range_double(benchmark::State& state) {
   const vi::Multi_vector v = make(vi::type_double, state.range(0) != 0);
   std::vector<double> out(kElements);
@@ -72,7 +63,7 @@ void typed_read(benchmark::State& state, vi::legacy_data_type from, vi::legacy_d
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::RegisterBenchmark("memcpy_doubles", memcpy_doubles)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("memcpy_doubles", vorlith::bench::copy_doubles, kElements)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("get_range_double/contiguous", get_range_double)->Arg(0)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("get_range_double/block", get_range_double)->Arg(1)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("set_range_double/contiguous", set_range_double)->Arg(0)->Unit(benchmark::kMillisecond);

@@ -101,15 +101,6 @@ void opaque_general_sort(benchmark::State& state) {
   }
 }
 
-void memcpy_doubles(benchmark::State& state) {
-  std::vector<double> source(kMaskElements, 1.5), target(kMaskElements, 0.0);
-  for (auto _ : state) {
-    std::memcpy(target.data(), source.data(), kMaskElements * sizeof(double));
-    benchmark::DoNotOptimize(target.data());
-    benchmark::ClobberMemory();
-  }
-}
-
 void apply_mask(benchmark::State& state) {
   const bool block = state.range(0) != 0;
   std::vector<double> values(kMaskElements, 2.0);
@@ -138,7 +129,7 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("sort_index_1/block", sort_index_1)->Arg(1)->Unit(ms)->UseRealTime();
   benchmark::RegisterBenchmark("sort/opaque10/contiguous", opaque_general_sort)->Arg(0)->Unit(ms)->UseRealTime();
   benchmark::RegisterBenchmark("sort/opaque10/block", opaque_general_sort)->Arg(1)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("memcpy_doubles", memcpy_doubles)->Unit(ms)->UseRealTime();
+  benchmark::RegisterBenchmark("memcpy_doubles", vorlith::bench::copy_doubles, kMaskElements)->Unit(ms)->UseRealTime();
   benchmark::RegisterBenchmark("apply_mask/contiguous", apply_mask)->Arg(0)->Unit(ms)->UseRealTime();
   benchmark::RegisterBenchmark("apply_mask/block", apply_mask)->Arg(1)->Unit(ms)->UseRealTime();
 
