@@ -14,6 +14,22 @@ PACKAGES=(
   libgtest-dev
   libgmock-dev
   libbenchmark-dev
+  # Python module, its tests, the peer benchmark and the examples
+  python3-dev
+  pybind11-dev
+  python3-numpy
+  python3-scipy
+  python3-pytest
+  python3-matplotlib
+  python3-dask
+  python3-distributed
+  # command-line tool
+  libcli11-dev
+  # hardening: clang with ThreadSanitizer and OpenMP's Archer plugin, libFuzzer, coverage
+  clang
+  libomp-14-dev
+  libclang-rt-14-dev
+  gcovr
 )
 
 missing=()
