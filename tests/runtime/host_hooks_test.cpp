@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
-
-#include <string>
-
 #include <vorlith/fail_fast.h>
 #include <vorlith/host_hooks.h>
+
+#include <string>
 
 #include "runtime/contracts.h"
 #include "runtime/text_conversions.h"
@@ -27,7 +26,6 @@ class HostHooks : public ::testing::Test {
  protected:
   void SetUp() override {
     saved_progress_ = get_external_progress_functions();
-    saved_block_ = get_integration_min_thread_block();
     last_message.clear();
     abort_calls = 0;
   }
@@ -37,12 +35,10 @@ class HostHooks : public ::testing::Test {
     register_external_progress_functions(saved_progress_);
     register_external_string_conversions(vorlith::text::default_string_functions());
     register_external_sys_functions({smp_inactive});
-    set_integration_min_thread_block(saved_block_);
   }
 
  private:
   external_progress_functions saved_progress_{};
-  std::int64_t saved_block_ = 0;
 };
 
 void postcondition_fails() { VORLITH_ENSURES(1 + 1 == 3); }
@@ -78,9 +74,6 @@ TEST_F(HostHooks, RegistrationReplacesWholeTables) {
   progress.is_cancelled = cancelled;
   register_external_progress_functions(progress);
   EXPECT_TRUE(get_integration_progress_reporter().functions().is_cancelled());
-
-  set_integration_min_thread_block(-5);
-  EXPECT_EQ(get_integration_min_thread_block(), -5);
 }
 
 TEST_F(HostHooks, FailedCheckThrowsEvenWhenTheHostAbortReturns) {
@@ -91,10 +84,11 @@ TEST_F(HostHooks, FailedCheckThrowsEvenWhenTheHostAbortReturns) {
   } catch (const gsl::fail_fast& e) {
     EXPECT_EQ(abort_calls, 1);
     EXPECT_EQ(last_message, e.what());
-    EXPECT_TRUE(vorlith::testing_support::fails_contract_in([&] { throw gsl::fail_fast(last_message); },
-                                                            "src/runtime/text_conversions.cpp"));
+    EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
+        [&] { throw gsl::fail_fast(last_message); }, "src/runtime/text_conversions.cpp"));
   }
-  EXPECT_TRUE(vorlith::testing_support::fails_contract_in(postcondition_fails, "tests/runtime/host_hooks_test.cpp"));
+  EXPECT_TRUE(vorlith::testing_support::fails_contract_in(postcondition_fails,
+                                                          "tests/runtime/host_hooks_test.cpp"));
   try {
     postcondition_fails();
   } catch (const gsl::fail_fast& e) {
