@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <cstring>
 #include <string>
-
-#include <vorlith/integration.h>
 
 #include "types/opaque_text.h"
 
@@ -19,10 +18,12 @@ std::string field(const std::string& text, std::size_t width) {
 }
 
 int sensitive(const std::string& a, const std::string& b, std::size_t w = 8) {
-  return compare_opaque_case_sensitive(field(a, w).data(), field(b, w).data(), static_cast<std::int64_t>(w));
+  return compare_opaque_case_sensitive(field(a, w).data(), field(b, w).data(),
+                                       static_cast<std::int64_t>(w));
 }
 int insensitive(const std::string& a, const std::string& b, std::size_t w = 8) {
-  return compare_opaque_case_insensitive(field(a, w).data(), field(b, w).data(), static_cast<std::int64_t>(w));
+  return compare_opaque_case_insensitive(field(a, w).data(), field(b, w).data(),
+                                         static_cast<std::int64_t>(w));
 }
 
 TEST(OpaqueCompare, CaseSensitiveTrimsSpacesAndComparesUnsigned) {
@@ -81,9 +82,11 @@ TEST(OpaqueConversion, TextToNumbersAndBack) {
 
   const std::string eight = "ABCDEFGH";
   std::string out4(4, 'x'), out10(10, 'x');
-  Legacy_type(std::int64_t{8}).convert_to(eight.data(), out4.data(), Legacy_type(std::int64_t{4}), 1);
+  Legacy_type(std::int64_t{8})
+      .convert_to(eight.data(), out4.data(), Legacy_type(std::int64_t{4}), 1);
   EXPECT_EQ(out4, "ABCD");
-  Legacy_type(std::int64_t{8}).convert_to(eight.data(), out10.data(), Legacy_type(std::int64_t{10}), 1);
+  Legacy_type(std::int64_t{8})
+      .convert_to(eight.data(), out10.data(), Legacy_type(std::int64_t{10}), 1);
   EXPECT_EQ(out10, field("ABCDEFGH", 10));
 
   std::int32_t values[2] = {-2147483647, -5};
@@ -102,7 +105,8 @@ TEST(OpaqueConversion, TextToNumbersAndBack) {
   EXPECT_EQ(p16, field("{1.500000,2.0000", 16));
   vorlith::common::Point_2d<double> back;
   const std::string text_point = field("{1.5, 2}", 16);
-  Legacy_type(std::int64_t{16}).convert_to(text_point.data(), &back, Legacy_type(type_double_point_2d), 1);
+  Legacy_type(std::int64_t{16})
+      .convert_to(text_point.data(), &back, Legacy_type(type_double_point_2d), 1);
   EXPECT_EQ(back.x, 1.5);
   EXPECT_EQ(back.y, 2);
 }
