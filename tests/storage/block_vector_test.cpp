@@ -1,13 +1,12 @@
 #include "storage/block_vector.h"
 
 #include <gtest/gtest.h>
+#include <vorlith/point.h>
 
 #include <bit>
 #include <cstring>
 #include <random>
 #include <vector>
-
-#include <vorlith/point.h>
 
 #include "support/contracts.h"
 #include "support/typed_lists.h"
@@ -83,7 +82,9 @@ TYPED_TEST(BlockVectorOperations, FollowStdVector) {
   using T = TypeParam;
   constexpr std::uint64_t per_block = Block_vector<T>::elements_per_block;
   std::mt19937 random(12345);
-  auto below = [&](std::uint64_t n) { return std::uniform_int_distribution<std::uint64_t>(0, n)(random); };
+  auto below = [&](std::uint64_t n) {
+    return std::uniform_int_distribution<std::uint64_t>(0, n)(random);
+  };
   auto value = [&] {
     unsigned char bytes[sizeof(T)];
     for (auto& b : bytes) b = static_cast<unsigned char>(below(255));
@@ -115,10 +116,12 @@ TYPED_TEST(BlockVectorOperations, FollowStdVector) {
         reference.resize(store.size(), v);
         break;
       default:
-        for (std::uint64_t k = below(per_block); k > 0; --k) store.push_back(v), reference.push_back(v);
+        for (std::uint64_t k = below(per_block); k > 0; --k)
+          store.push_back(v), reference.push_back(v);
     }
     ASSERT_EQ(store.size(), reference.size());
-    for (std::uint64_t i = 0; i < store.size(); ++i) ASSERT_EQ(std::memcmp(&store.at(i), &reference[i], sizeof(T)), 0) << step;
+    for (std::uint64_t i = 0; i < store.size(); ++i)
+      ASSERT_EQ(std::memcmp(&store.at(i), &reference[i], sizeof(T)), 0) << step;
     for (std::uint64_t i = 0, run = 0; i < store.size(); i += run) {
       run = store.elements_remaining_in_block(i);
       ASSERT_TRUE(run == store.size() - i || (i + run) % per_block == 0);

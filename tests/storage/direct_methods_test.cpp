@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <string>
 #include <vector>
-
-#include <vorlith/integration.h>
 
 #include "support/contracts.h"
 #include "support/vectors.h"
@@ -35,8 +34,10 @@ TEST(DirectMethods, SearchesReportOnlyTheirRangeChecks) {
   X::finddummy(empty, 0, -1);
   X::findnondummy(empty, 0, -1);
   X::countdummy(empty, 0, -1);
-  EXPECT_TRUE(fails_contract_in([&] { X::reverse_finddummy(empty, 0, -1); }, "src/storage/multi_vector.cpp"));
-  EXPECT_TRUE(fails_contract_in([&] { X::reverse_findnondummy(empty, 0, -1); }, "src/storage/multi_vector.cpp"));
+  EXPECT_TRUE(fails_contract_in([&] { X::reverse_finddummy(empty, 0, -1); },
+                                "src/storage/multi_vector.cpp"));
+  EXPECT_TRUE(fails_contract_in([&] { X::reverse_findnondummy(empty, 0, -1); },
+                                "src/storage/multi_vector.cpp"));
   Multi_vector v = make_doubles({1, D});
   EXPECT_TRUE(fails_contract_in([&] { X::countdummy(v, 1, 2); }, "src/storage/multi_vector.cpp"));
 }

@@ -8,6 +8,7 @@
 
 #include "support/contracts.h"
 #include "support/element_cases.h"
+#include "support/small_blocks.h"
 #include "support/vectors.h"
 
 namespace {
@@ -104,8 +105,6 @@ TEST(FillSearch, ValueEqualityPerType) {
 
     const std::int16_t dummy16 = vorlith::common::dummy_value<std::int16_t>, zero16 = 0;
     Multi_vector s = make_vector<std::int16_t>({dummy16, 1, 2, dummy16, dummy16}, block);
-    EXPECT_EQ(s.finddummy(2, 2), 3);
-    EXPECT_EQ(s.reverse_finddummy(2, -1), 0);
     s.replace(&dummy16, &zero16, 0, -1);
     EXPECT_EQ(values_of<std::int16_t>(s), (std::vector<std::int16_t>{0, 1, 2, 0, 0}));
     EXPECT_TRUE(fails_contract_in([&] { s.strupr(0, -1); }, fill_file));
@@ -150,7 +149,7 @@ TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
 // Long fills, counts and upper-casing split over threads; the result must not depend
 // on where the parts begin.
 TEST(FillSearch, ParallelPartsAboveTheSplit) {
-  const Parallel_setup setup(4);
+  const Small_blocks setup(1024, 4);
   const std::int64_t n = 70001;
   for (bool block : {false, true}) {
     Multi_vector v(type_int32, block, 0);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,10 +9,8 @@
 #include <string>
 #include <vector>
 
-#include <vorlith/integration.h>
-
-#include "runtime/parallel.h"
 #include "support/contracts.h"
+#include "support/small_blocks.h"
 #include "support/vectors.h"
 
 namespace {
@@ -61,7 +60,9 @@ TEST(SortIndex, OneKeyMatchesAReferenceStableOrder) {
     const unsigned r = random() % 40;
     k = r == 0 ? nan : r == 1 ? -1e32 : static_cast<double>(r % 13);
   }
-  const auto rank = [](double x) { return std::isnan(x) ? std::numeric_limits<double>::infinity() : x; };
+  const auto rank = [](double x) {
+    return std::isnan(x) ? std::numeric_limits<double>::infinity() : x;
+  };
   for (bool desc : {false, true}) {
     std::vector<std::int64_t> expected(keys.size());
     std::iota(expected.begin(), expected.end(), 0);
@@ -101,11 +102,11 @@ TEST(SortIndex, FourKeysOfMixedTypes) {
   std::vector<std::int64_t> expected(n);
   std::iota(expected.begin(), expected.end(), 0);
   std::stable_sort(expected.begin(), expected.end(), [&](std::int64_t p, std::int64_t q) {
-    if (up(texts[p]) != up(texts[q])) return up(texts[p]) < up(texts[q]);               // ascending
-    if (floats[p] != floats[q]) return floats[p] > floats[q];                           // descending
-    if (points[p].x != points[q].x) return points[p].x < points[q].x;                   // ascending
+    if (up(texts[p]) != up(texts[q])) return up(texts[p]) < up(texts[q]);  // ascending
+    if (floats[p] != floats[q]) return floats[p] > floats[q];              // descending
+    if (points[p].x != points[q].x) return points[p].x < points[q].x;      // ascending
     if (points[p].y != points[q].y) return points[p].y < points[q].y;
-    return bytes[p] > bytes[q];                                                         // descending
+    return bytes[p] > bytes[q];  // descending
   });
   for (bool block : {false, true}) {
     const Multi_vector k1 = make_opaque(texts, 3, block), k2 = make_vector(floats, !block),
@@ -144,10 +145,14 @@ TEST(SortIndex, BadIndexTypeAndKeyLengthsAreContractFailures) {
   EXPECT_EQ(bad.get_length(), 3);  // resized before the type is checked
   Multi_vector index(Legacy_type(type_int32), false, 1);
   const Multi_vector shorter = make_doubles({1, 2});
-  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::sort_index_2(index, key, false, shorter, false); },
-                                "src/storage/index_sort.cpp"));
-  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::sort_index_4(index, key, false, key, false, key, false, shorter, false); },
-                                "src/storage/index_sort.cpp"));
+  EXPECT_TRUE(
+      fails_contract_in([&] { Multi_vector::sort_index_2(index, key, false, shorter, false); },
+                        "src/storage/index_sort.cpp"));
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        Multi_vector::sort_index_4(index, key, false, key, false, key, false, shorter, false);
+      },
+      "src/storage/index_sort.cpp"));
   EXPECT_EQ(index.get_length(), 1);
 }
 
@@ -170,12 +175,13 @@ TEST(InsertIndex, GathersAndWritesDummiesForPositionsOutsideTheSource) {
   EXPECT_TRUE(text.is_element_dummy(1));
   EXPECT_EQ(opaque_text(text, 2), "ab");
   Multi_vector floats(Legacy_type(type_float), false, 0);
-  EXPECT_TRUE(fails_contract_in([&] { floats.insert_index(source, index, 0, -1); }, "src/storage/index_sort.cpp"));
+  EXPECT_TRUE(fails_contract_in([&] { floats.insert_index(source, index, 0, -1); },
+                                "src/storage/index_sort.cpp"));
 }
 
 // Large enough for several threads; also gathers a vector into itself.
 TEST(InsertIndex, ParallelGatherAndSelfGather) {
-  vorlith::parallel::set_processor_count_override(4);
+  const Small_blocks processors(16384, 4);
   const std::int64_t n = 70000;
   std::vector<std::int32_t> values(n), reversed(n);
   for (std::int64_t i = 0; i < n; ++i) {
@@ -189,7 +195,6 @@ TEST(InsertIndex, ParallelGatherAndSelfGather) {
     const auto got = values_of<std::int32_t>(v);
     for (std::int64_t i = 0; i < n; ++i) ASSERT_EQ(got[i], values[n - 1 - i]) << i;
   }
-  vorlith::parallel::set_processor_count_override(0);
 }
 
 }  // namespace

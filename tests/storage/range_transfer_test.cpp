@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <numeric>
 #include <vector>
 
-#include <vorlith/integration.h>
-
-#include "runtime/parallel.h"
 #include "storage/window_reader.h"
 #include "support/contracts.h"
+#include "support/small_blocks.h"
 #include "support/typed_lists.h"
 #include "support/vectors.h"
 
@@ -87,7 +86,8 @@ TEST(RangeTransfer, OutputRangesLengthenWithZeros) {
     Multi_vector empty(type_int16, block, 0);
     empty.get_range_double(0, -1, &none);
     EXPECT_EQ(none, 7);
-    EXPECT_TRUE(fails_contract_in([&] { empty.get_range_double(0, 1, &none); }, "src/storage/multi_vector.cpp"));
+    EXPECT_TRUE(fails_contract_in([&] { empty.get_range_double(0, 1, &none); },
+                                  "src/storage/multi_vector.cpp"));
   }
 }
 
@@ -108,11 +108,12 @@ TEST(RangeTransfer, OpaqueRawCopiesKeepBytes) {
 // Above 16384 elements typed transfers split over threads; the split must not change
 // a single element.
 TEST(RangeTransfer, ParallelTypedTransfersAtTheThreshold) {
-  vorlith::parallel::set_processor_count_override(3);
+  const Small_blocks processors(16384, 3);
   for (bool block : {false, true}) {
     for (std::int64_t n : {16384, 16385, 50001}) {
       std::vector<double> source(static_cast<std::size_t>(n));
-      for (std::int64_t i = 0; i < n; ++i) source[static_cast<std::size_t>(i)] = (i % 1000) * 0.5 - 200;
+      for (std::int64_t i = 0; i < n; ++i)
+        source[static_cast<std::size_t>(i)] = (i % 1000) * 0.5 - 200;
       source[16383 % source.size()] = -1e32;
       Multi_vector v(type_int16, block, 0);
       v.set_range(Legacy_type(type_double), 3, n, source.data());
@@ -120,12 +121,12 @@ TEST(RangeTransfer, ParallelTypedTransfersAtTheThreshold) {
       v.get_range(Legacy_type(type_int32), 3, n, out.data());
       for (std::int64_t i = 0; i < n; ++i) {
         const double x = source[static_cast<std::size_t>(i)];
-        const std::int32_t expected = x == -1e32 ? -2147483647 : static_cast<std::int32_t>(x < 0 ? x - 0.5 : x + 0.5);
+        const std::int32_t expected =
+            x == -1e32 ? -2147483647 : static_cast<std::int32_t>(x < 0 ? x - 0.5 : x + 0.5);
         ASSERT_EQ(out[static_cast<std::size_t>(i)], expected) << i;
       }
     }
   }
-  vorlith::parallel::set_processor_count_override(0);
 }
 
 TEST(RangeTransfer, ExpandedReadFillsOutsideWithDummies) {

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/parallel.h"
 #include "support/typed_lists.h"
 #include "support/vectors.h"
 #include "types/type_list.h"
@@ -77,18 +76,5 @@ inline std::vector<Bytes> elements_of(const Multi_vector& v) {
 inline std::int64_t three_blocks(const Legacy_type& type) {
   return 3 * (4096 / type.get_element_size()) + 5;
 }
-
-/// Sets a small processor count and minimum block for the parallel paths; restores the
-/// defaults when it goes.
-struct Parallel_setup {
-  explicit Parallel_setup(int processors, std::int64_t min_block = 1024) {
-    parallel::set_processor_count_override(processors);
-    set_integration_min_thread_block(min_block);
-  }
-  ~Parallel_setup() {
-    parallel::set_processor_count_override(0);
-    set_integration_min_thread_block(16384);
-  }
-};
 
 }  // namespace vorlith::testing_support
