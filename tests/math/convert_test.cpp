@@ -6,8 +6,8 @@
 #include <limits>
 #include <vector>
 
-#include "runtime/parallel.h"
 #include "support/contracts.h"
+#include "support/small_blocks.h"
 #include "support/vectors.h"
 
 namespace {
@@ -21,13 +21,6 @@ constexpr double D = vorlith::common::dummy_value<double>;
 constexpr float FD = vorlith::common::dummy_value<float>;
 constexpr std::int32_t ID = vorlith::common::dummy_value<std::int32_t>;
 constexpr const char* convert_file = "src/math/point_conversion.cpp";
-
-// More than one chunk of the fixed 16384 block on three processors.
-class Processors {
- public:
-  Processors() { vorlith::parallel::set_processor_count_override(3); }
-  ~Processors() { vorlith::parallel::set_processor_count_override(0); }
-};
 
 TEST(PointConversion, ListedCases) {
   Multi_vector x = make_doubles({1e39, -2});
@@ -121,7 +114,7 @@ void round_trip(bool block, bool opaque) {
 }
 
 TEST(PointConversion, RoundTripsAcrossChunksAndBlocks) {
-  Processors three;
+  const Small_blocks three(16384, 3);  // more than one chunk of the default block
   for (bool block : {false, true}) {
     for (bool opaque : {false, true}) {
       SCOPED_TRACE(std::string(block ? "block" : "contiguous") + (opaque ? " opaque" : ""));
@@ -134,7 +127,7 @@ TEST(PointConversion, RoundTripsAcrossChunksAndBlocks) {
 }
 
 TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
-  Processors three;
+  const Small_blocks three(16384, 3);  // more than one chunk of the default block
   const std::int64_t n = 40000;
   std::vector<std::int32_t> v[3];
   for (int k = 0; k < 3; ++k)
@@ -186,16 +179,16 @@ TEST(FieldVector, ListedCasesAndDummies) {
 
   Multi_vector a = make_doubles({2, 1}), i = make_doubles({0, 90}), d = make_doubles({90, 0});
   Integration_convert::convert_amp_inc_dec_to_xyz(a, i, d, 0, -1);
-  EXPECT_NEAR(a.get_double(0), 2, 1e-15);
-  EXPECT_NEAR(i.get_double(0), 0, 1e-15);
-  EXPECT_NEAR(d.get_double(0), 0, 1e-15);
-  EXPECT_NEAR(a.get_double(1), 0, 1e-15);
-  EXPECT_NEAR(i.get_double(1), 0, 1e-15);
-  EXPECT_NEAR(d.get_double(1), -1, 1e-15);
+  const double expected[3][2] = {{2, 0}, {0, 0}, {0, -1}};  // x, y, z of both stations
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_NEAR(a.get_double(k), expected[0][k], 1e-15);
+    EXPECT_NEAR(i.get_double(k), expected[1][k], 1e-15);
+    EXPECT_NEAR(d.get_double(k), expected[2][k], 1e-15);
+  }
 }
 
 TEST(FieldVector, RoundTripAcrossChunks) {
-  Processors three;
+  const Small_blocks three(16384, 3);  // more than one chunk of the default block
   const std::int64_t n = 40000;
   std::vector<double> c[3];
   for (std::int64_t k = 0; k < n; ++k) {

@@ -21,12 +21,6 @@ constexpr double D = vorlith::common::dummy_value<double>;
 const double nan = std::numeric_limits<double>::quiet_NaN();
 constexpr const char* frame_file = "src/math/elementwise.cpp";
 
-std::vector<double> doubles_of(const Multi_vector& v) {
-  std::vector<double> out(static_cast<std::size_t>(v.get_length()));
-  v.get_range_double(0, v.get_length(), out.data());
-  return out;
-}
-
 // Equal as stored: NaN matches NaN, and the sign of zero counts.
 void expect_same(const std::vector<double>& got, const std::vector<double>& expected) {
   ASSERT_EQ(got.size(), expected.size());

@@ -36,6 +36,13 @@ std::vector<T> values_of(const Multi_vector& v) {
   return out;
 }
 
+/// All elements of a vector of any value type, through its conversion to double.
+inline std::vector<double> doubles_of(const Multi_vector& v) {
+  std::vector<double> out(static_cast<std::size_t>(v.get_length()));
+  v.get_range_double(0, v.get_length(), out.data());
+  return out;
+}
+
 /// An opaque vector of the given width holding the texts (zero-padded, cut at width).
 Multi_vector make_opaque(const std::vector<std::string>& texts, std::int64_t width, bool block);
 
