@@ -14,10 +14,7 @@
 namespace vorlith::integration {
 namespace {
 
-using testing_support::fails_contract_in;
-using testing_support::make_doubles;
-using testing_support::make_vector;
-using testing_support::values_of;
+using namespace testing_support;
 
 constexpr double D = common::dummy_value<double>;
 
@@ -29,10 +26,7 @@ TEST(Akima, WorkedExamplesWithBothOverloads) {
     Multi_vector result = make_doubles({}, block);
     Integration_spline::akima(x, y, xi, result, 5.0, 1.0);
     const auto out = values_of<double>(result);
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_NE(out[0], D);
-    EXPECT_EQ(out[1], D);
-    EXPECT_NE(out[2], D);
+    EXPECT_TRUE(out.size() == 3 && out[0] != D && out[1] == D && out[2] != D);
 
     Integration_spline::akima(make_doubles({0, 2}, block), make_doubles({1, 5, 99}, block), result,
                               -1.0, 2.0, 3, 0.0, D);

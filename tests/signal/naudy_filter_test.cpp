@@ -1,23 +1,18 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
-#include <vorlith/integration.h>
-
 #include "support/contracts.h"
 #include "support/vectors.h"
 
 namespace {
 
-using vorlith::integration::Integration_filter;
-using vorlith::integration::Multi_vector;
-using vorlith::testing_support::fails_contract_in;
-using vorlith::testing_support::make_doubles;
-using vorlith::testing_support::make_vector;
-using vorlith::testing_support::values_of;
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
 
 std::vector<double> naudy(const std::vector<double>& x, std::int64_t width, double tolerance,
                           std::int64_t iterations, bool block = false) {
@@ -28,12 +23,15 @@ std::vector<double> naudy(const std::vector<double>& x, std::int64_t width, doub
 
 // Serial transcription of the filter with whole-array copies after every offset; the
 // library's parallel form must give the same bits. Returns the cascades run.
-int reference(std::vector<double>& x, std::int64_t width, double tolerance, std::int64_t max_iterations) {
+int reference(std::vector<double>& x, std::int64_t width, double tolerance,
+              std::int64_t max_iterations) {
   const auto n = static_cast<std::int64_t>(x.size());
   const auto tol = static_cast<float>(tolerance);
   std::vector<double> working = x;
   std::vector<float> ratios(x.size(), 0.0f);
-  auto at = [&](std::int64_t i) { return x[static_cast<std::size_t>(std::clamp<std::int64_t>(i, 0, n - 1))]; };
+  auto at = [&](std::int64_t i) {
+    return x[static_cast<std::size_t>(std::clamp<std::int64_t>(i, 0, n - 1))];
+  };
   auto ratio = [&](std::int64_t c, std::int64_t w) {
     const double a = at(c - 2 * w), b = at(c - w), s = at(c), d = at(c + w), e = at(c + 2 * w);
     const float dev = static_cast<float>(s - (b + d) / 2);
@@ -80,11 +78,13 @@ TEST(NaudyFilter, DocumentedExamples) {
   EXPECT_EQ(naudy({0, 0, 10, 0, 0}, 1, 0.5, 10), (std::vector<double>(5, 0.0)));
   std::vector<double> long_ramp(200);
   for (int i = 0; i < 200; ++i) long_ramp[i] = 0.5 * i - 7;
-  for (const std::vector<double>& ramp : {std::vector<double>{0, 1, 2, 3, 4},
-                                          std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, long_ramp}) {
+  for (const std::vector<double>& ramp :
+       {std::vector<double>{0, 1, 2, 3, 4}, std::vector<double>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9},
+        long_ramp}) {
     for (std::int64_t width : {1, 2, 16}) {
       if (width > 2 && ramp.size() < 100) continue;
-      for (double tolerance : {1e-6, 0.5, 3.0}) EXPECT_EQ(naudy(ramp, width, tolerance, 5, width % 2), ramp);
+      for (double tolerance : {1e-6, 0.5, 3.0})
+        EXPECT_EQ(naudy(ramp, width, tolerance, 5, width % 2), ramp);
     }
   }
   // Once the spacing reaches a third of a short ramp, the clamped ends look like spikes.
@@ -95,11 +95,13 @@ TEST(NaudyFilter, DocumentedExamples) {
   EXPECT_NE(filtered, (std::vector<double>{0, 1, 2, 3, 4}));
   EXPECT_EQ(naudy({5}, 4, 0.1, 3), (std::vector<double>{5}));
   EXPECT_EQ(naudy({}, 4, 0.1, 3), (std::vector<double>{}));
-  EXPECT_EQ(naudy({0, 0, 10, 0, 0}, 0, 0.5, 10), (std::vector<double>{0, 0, 10, 0, 0}));  // width < 1
+  EXPECT_EQ(naudy({0, 0, 10, 0, 0}, 0, 0.5, 10),
+            (std::vector<double>{0, 0, 10, 0, 0}));  // width < 1
 
   Multi_vector floats = make_vector<float>({0, 0, 10, 0, 0}, false);
-  EXPECT_TRUE(fails_contract_in([&] { Integration_filter::naudy_filter_workflow(floats, 1, 0.5, 1); },
-                                "src/signal/naudy_filter.cpp"));
+  EXPECT_TRUE(
+      fails_contract_in([&] { Integration_filter::naudy_filter_workflow(floats, 1, 0.5, 1); },
+                        "src/signal/naudy_filter.cpp"));
 }
 
 TEST(NaudyFilter, RemovesSpikesAndKeepsSmoothSignals) {
@@ -141,7 +143,8 @@ TEST(NaudyFilter, ParallelPassesMatchASerialTranscription) {
         }
         for (bool block : {false, true}) {
           const std::vector<double> got = naudy(x, width, 0.8, iterations, block);
-          ASSERT_EQ(got, expected) << "n " << n << " width " << width << " iterations " << iterations;
+          ASSERT_EQ(got, expected)
+              << "n " << n << " width " << width << " iterations " << iterations;
         }
       }
     }

@@ -104,24 +104,13 @@ TEST(PredictCore, ShortSeriesExtrapolateSafely) {
   EXPECT_EQ(out, (std::vector<double>{5, 6, 6, 6}));
 }
 
-TEST(PredictCore, ShortGapsFollowTheRollWeight) {
-  EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none)),
-            (std::vector<double>{10, 20, 30, 40}));
-  EXPECT_EQ(filled({10, D, D, 40}, settings(Edge_fill::none, Rollweight_type::squared)),
-            (std::vector<double>{10, 16, 34, 40}));
+TEST(PredictCore, OneSampleRunsAndInteriorGapsWithoutEdgeFill) {
   // A long gap between one-sample runs blends two constants.
   EXPECT_EQ(filled({D, 10, D, D, D, 40, D}, settings(Edge_fill::none)),
             (std::vector<double>{D, 10, 17.5, 25, 32.5, 40, D}));
-}
-
-TEST(PredictCore, EndGapsInEachEdgeMode) {
-  const std::vector<double> x{D, D, 5, 7, D};
-  EXPECT_EQ(filled(x, settings(Edge_fill::none)), x);
-  EXPECT_EQ(filled(x, settings(Edge_fill::extrapolate)), (std::vector<double>{1, 3, 5, 7, 9}));
-  EXPECT_EQ(filled(x, settings(Edge_fill::wrap)), (std::vector<double>{6, 5.5, 5, 7, 6.5}));
   // Interior gaps are filled in every mode; only the ends depend on it.
-  const auto kept = filled({D, 1, 2, D, 4, 5, D}, settings(Edge_fill::none));
-  EXPECT_EQ(kept, (std::vector<double>{D, 1, 2, 3, 4, 5, D}));
+  EXPECT_EQ(filled({D, 1, 2, D, 4, 5, D}, settings(Edge_fill::none)),
+            (std::vector<double>{D, 1, 2, 3, 4, 5, D}));
 }
 
 TEST(PredictCore, NothingToFill) {

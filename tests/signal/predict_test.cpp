@@ -15,10 +15,7 @@ namespace {
 
 using algorithm::Rollweight_type;
 using Edge = Integration_predict::Edge_type;
-using testing_support::fails_contract_in;
-using testing_support::make_doubles;
-using testing_support::make_vector;
-using testing_support::values_of;
+using namespace testing_support;
 
 constexpr double D = common::dummy_value<double>;
 

@@ -1,29 +1,25 @@
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include <vorlith/integration.h>
-
 #include "support/contracts.h"
 #include "support/vectors.h"
 
 namespace {
 
-using vorlith::integration::Integration_string;
-using vorlith::integration::Legacy_type;
-using vorlith::integration::Multi_vector;
-using vorlith::testing_support::fails_contract_in;
-using vorlith::testing_support::make_doubles;
-using vorlith::testing_support::values_of;
+using namespace vorlith::integration;
+using namespace vorlith::testing_support;
 
 constexpr double D = -1.0e32;
 constexpr double inf = std::numeric_limits<double>::infinity();
 
-std::vector<double> tokenize(const std::string& text, const std::string& delimiters, bool block = false) {
-  Multi_vector out(Legacy_type(vorlith::integration::type_double), block, 0);
+std::vector<double> tokenize(const std::string& text, const std::string& delimiters,
+                             bool block = false) {
+  Multi_vector out(Legacy_type(type_double), block, 0);
   Integration_string::tokenize_to_doubles(text, delimiters, out);
   return values_of<double>(out);
 }
@@ -46,13 +42,16 @@ TEST(Tokenize, DelimitersAreASetAndRunsSeparateOnce) {
 }
 
 TEST(Tokenize, PieceSpellings) {
-  const std::vector<double> numbers = tokenize("1e3;-2.5;+4;.5;6.;1E-2;-0;abc; 1;1 ;1e;1E;1+;1-;1e+;-", ";");
+  const std::vector<double> numbers =
+      tokenize("1e3;-2.5;+4;.5;6.;1E-2;-0;abc; 1;1 ;1e;1E;1+;1-;1e+;-", ";");
   const std::vector<double> expected{1000, -2.5, 4, 0.5, 6, 0.01, -0.0, D, D, D, D, D, D, D, D, D};
   ASSERT_EQ(numbers.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(numbers[i], expected[i]) << "piece " << i;
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    EXPECT_EQ(numbers[i], expected[i]) << "piece " << i;
   EXPECT_TRUE(std::signbit(numbers[6]));
 
-  const std::vector<double> special = tokenize("1e3;-inf;NaN;INF;+Infinity;-infinity;nan;-NAN;infx", ";");
+  const std::vector<double> special =
+      tokenize("1e3;-inf;NaN;INF;+Infinity;-infinity;nan;-NAN;infx", ";");
   ASSERT_EQ(special.size(), 9u);
   EXPECT_EQ(special[0], 1000);
   EXPECT_EQ(special[1], -inf);
@@ -72,12 +71,12 @@ TEST(Tokenize, ReplacesPreviousContents) {
 }
 
 TEST(Tokenize, NonDoubleOutputFailsBeforeItChanges) {
-  Multi_vector ints = vorlith::testing_support::make_vector<std::int32_t>({5, 6, 7}, false);
+  Multi_vector ints = make_vector<std::int32_t>({5, 6, 7}, false);
   EXPECT_TRUE(fails_contract_in([&] { Integration_string::tokenize_to_doubles("1,2", ",", ints); },
                                 "src/signal/tokenize.cpp"));
   EXPECT_EQ(values_of<std::int32_t>(ints), (std::vector<std::int32_t>{5, 6, 7}));
 
-  Multi_vector text = vorlith::testing_support::make_opaque({"ab"}, 8, false);
+  Multi_vector text = make_opaque({"ab"}, 8, false);
   EXPECT_TRUE(fails_contract_in([&] { Integration_string::tokenize_to_doubles("1", ",", text); },
                                 "src/signal/tokenize.cpp"));
   EXPECT_EQ(text.get_length(), 1);
