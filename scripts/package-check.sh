@@ -51,4 +51,10 @@ for program in "$root/tests/package/consumer.cpp" "$work/readme_example.cpp"; do
   fi
   "$work/$name" </dev/null
 done
+# The installed command-line tool finds the installed library through its RPATH.
+if [[ -x "$prefix/bin/vorlith-line" ]]; then
+  echo "package-check: installed vorlith-line"
+  printf 'a,b\n1.5,*\n' | "$prefix/bin/vorlith-line" -o "$work/tool.csv"
+  printf 'a,b\n1.5,*\n' | cmp - "$work/tool.csv"
+fi
 echo "package-check: passed"
