@@ -20,16 +20,21 @@ awk -v n="$rows" 'BEGIN {
 bytes=$(stat -c %s "$work/line.csv")
 columns_mb=$(awk -v n="$rows" 'BEGIN { printf "%.0f", n * 4 * 8 / 1e6 }')
 printf 'input: %d rows, 4 columns, %.1f MB; the columns as doubles: %s MB\n' "$rows" "$(awk -v b="$bytes" 'BEGIN { print b / 1e6 }')" "$columns_mb"
-printf '%-40s %9s %9s %13s\n' program seconds "MB/s" "peak RSS MB"
+# Elapsed time depends on what else runs on the machine; the CPU time (user + system) of
+# the one process is the figure for one core.
+printf '%-38s %8s %8s %8s %8s %12s\n' program elapsed "MB/s" "cpu s" "MB/s" "peak RSS MB"
 
-# measure LABEL COMMAND...: elapsed time and maximum resident set size (as time -v reports it).
+# measure LABEL COMMAND...: elapsed and CPU time, maximum resident set size (as time -v
+# reports it), and the input's megabytes per second on each clock.
 measure() {
   local label=$1
   shift
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null
-  read -r seconds kilobytes <"$work/time"
-  awk -v l="$label" -v s="$seconds" -v k="$kilobytes" -v b="$bytes" \
-    'BEGIN { printf "%-40s %9.2f %9.1f %13.1f\n", l, s, (s > 0 ? b / 1e6 / s : 0), k / 1024 }'
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null
+  read -r elapsed user system kilobytes <"$work/time"
+  awk -v l="$label" -v e="$elapsed" -v c="$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
+    -v k="$kilobytes" -v b="$bytes" 'BEGIN {
+      printf "%-38s %8.2f %8.1f %8.2f %8.1f %12.1f\n", l, e, (e > 0 ? b / 1e6 / e : 0), c,
+             (c > 0 ? b / 1e6 / c : 0), k / 1024 }'
 }
 measure "cat" cat "$work/line.csv"
 measure "wc -l" wc -l "$work/line.csv"
