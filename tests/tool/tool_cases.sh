@@ -148,6 +148,71 @@ T
     grep -q '^mag  *10  *0  ' report.txt || fail "report: $(cat report.txt)"
     awk -F, 'NR > 1 && ($5 < 50009 || $5 > 50017) { exit 1 }' out.csv || fail "$(cat out.csv)"
     ;;
+  chunks)
+    # More rows than one read chunk; a column that turns to text after the first chunk
+    # keeps the numbers before it as they were written.
+    awk 'BEGIN { print "i,v,t"; for (i = 0; i < 20000; ++i) printf "%d,%.3f,%s\n", i, i / 7, (i == 15000 ? "late text" : i % 11) }' >big.csv
+    run -i big.csv -o out.csv
+    cmp out.csv big.csv
+    expect_error "column 't' is not numeric: line 15002 holds 'late text'" -i big.csv -o x.csv stats --column t
+    ;;
+  formatting)
+    # Values computed by an operation are written as C's printf rounds them (halfway
+    # cases to even on the exact binary value), for every count of decimals.
+    awk 'BEGIN { srand(7); print "d0,d1,d2,d3,d6"
+      for (i = 0; i < 5000; ++i)
+        printf "%.0f,%.1f,%.2f,%.3f,%.6f\n", (rand() - 0.5) * 1e6, (rand() - 0.5) * 1e5, (rand() - 0.5) * 1e4,
+               (i % 2 ? i / 8 : rand() - 0.5), (rand() - 0.5) * 10 }' >in.csv
+    run -i in.csv -o same.csv
+    cmp same.csv in.csv
+    run -i in.csv -o tenth.csv filter -c d0 -c d1 -c d2 -c d3 -c d6 --kernel 0.1
+    awk -F, 'NR == 1 { print; next }
+      { printf "%.0f,%.1f,%.2f,%.3f,%.6f\n", $1 * 0.1, $2 * 0.1, $3 * 0.1, $4 * 0.1, $5 * 0.1 }' in.csv >expected.csv
+    cmp tenth.csv expected.csv
+    printf 'a\n1\n2\n3\n4\n' | "$tool" filter -c a --kernel 0.5,0.5 --keep-length >half.csv
+    expect_file half.csv <<'T'
+a
+2
+2
+4
+*
+T
+    ;;
+  text_columns)
+    # Text grows past its first width; resample leaves text columns as dummies.
+    printf 'p,label,v\n0,a,1\n1,%s,2\n2,%s,*\n' "$(printf 'x%.0s' {1..40})" "$(printf 'y%.0s' {1..300})" >text.csv
+    run -i text.csv -o out.csv
+    cmp out.csv text.csv
+    run -i text.csv -o half.csv resample --position p --spacing 0.5
+    expect_file half.csv <<'T'
+p,label,v
+0.0,*,1
+0.5,*,2
+1.0,*,2
+1.5,*,*
+2.0,*,*
+T
+    ;;
+  delimiters)
+    printf 'a b\tc\n1  2\t3\n' >mixed.txt
+    run -i mixed.txt -d space -o out.txt
+    printf 'a b c\n1 2 3\n' | cmp - out.txt
+    # Tab wins over commas in detection (column 'b,c' holds text); -d overrides it.
+    printf 'a\tb,c\n1\t2,5\n' >tab.txt
+    run -i tab.txt stats >report.txt
+    grep -q '^a  *1 ' report.txt && ! grep -q 'b,c' report.txt || fail "$(cat report.txt)"
+    run -i tab.txt -d comma stats -c c >report.txt
+    grep -q '^c  *1  *0  *5 ' report.txt || fail "$(cat report.txt)"
+    ;;
+  arguments)
+    # A subcommand's name is a value where an option expects one.
+    printf 'stats,log\n1,10\n' >names.csv
+    run -i names.csv -o out.csv log --column log stats --column stats >report.txt
+    [[ $(sed -n 2p out.csv) == 1,1.000000 ]] || fail "$(cat out.csv)"
+    grep -q '^stats ' report.txt || fail "$(cat report.txt)"
+    run -i names.csv -o out2.csv clamp --column=stats --max=0.5
+    [[ $(sed -n 2p out2.csv) == 0,10 ]] || fail "$(cat out2.csv)"
+    ;;
   help)
     run --help | grep -q 'fill-gaps' || fail "global help"
     for command in stats despike fill-gaps resample filter clip clamp log distance spectrum; do

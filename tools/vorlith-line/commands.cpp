@@ -284,7 +284,8 @@ std::vector<double> parse_kernel(const std::string& text) {
 void define_filter(CLI::App& app, Step& step) {
   auto p = std::make_shared<Filter>();
   add_columns(app, p->columns, "Column(s) to filter in place");
-  auto* kernel = app.add_option("-k,--kernel", p->kernel, "Weights, separated by commas or spaces")
+  auto* kernel = app.add_option("-k,--kernel", p->kernel, "Weights, separated by commas or spaces, applied as given: row i gets the sum of "
+                                "w[j] * value[i - h + j], h = (taps - 1) / 2")
                      ->type_name("LIST");
   auto* lowpass = app.add_option("--lowpass", p->lowpass, "A named low-pass kernel: boxcar, triangle or hann")
                       ->check(CLI::IsMember({"boxcar", "triangle", "hann"}));

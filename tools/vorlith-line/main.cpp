@@ -37,8 +37,9 @@ line. Output has the input's form; numbers are written by these rules:
   - a leading '+' and leading zeros go, "5." becomes "5";
   - the value -1e32 is the dummy and is written as one;
   - dummies are written as '*', or as empty fields in a column whose first dummy was;
+  - numbers are held as doubles, so digits beyond about 16 significant ones change;
   - blanks around fields, blank lines and the alignment of blank-separated files go
-    (one space separates); CRLF line ends are kept.
+    (one space separates); CRLF line ends are kept; a missing final line end is added.
 Columns made by an operation: distance takes the decimals of its coordinates, log
 writes at least 6 decimals, resample gives the position column the decimals of the
 spacing.
