@@ -86,10 +86,13 @@ TEST(MultiVector, BlockAndModeContracts) {
 TEST(MultiVector, OpaqueWidthsAndQueries) {
   for (std::int64_t width : {1, 4, 5, 8, 12, 100, 4095, 4096}) {
     for (bool block : {false, true}) {
-      Multi_vector v(Legacy_type(width), block, 3);
+      const std::int64_t per_block = 4096 / width;
+      Multi_vector v(Legacy_type(width), block, per_block + 1);
       EXPECT_TRUE(v.is_opaque_type());
-      EXPECT_EQ(v.get_block_elements(), 4096 / width);
-      EXPECT_EQ(v.get_block_size(), 4096 / width * width);
+      EXPECT_EQ(v.get_block_elements(), per_block);
+      EXPECT_EQ(v.get_block_size(), per_block * width);
+      EXPECT_EQ(v.get_block_for_element(per_block - 1), 0);
+      EXPECT_EQ(v.get_block_for_element(per_block), 1);
       EXPECT_EQ(v.is_optimized_opaque_type(), width == 8 || width == 12 || width == 4096);
     }
   }
