@@ -23,7 +23,7 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 sanitize: deps
-	cmake -S . -B $(SANITIZE_BUILD) -DVORLITH_SANITIZE=ON -DVORLITH_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_BUILD) -DVORLITH_SANITIZE=ON -DVORLITH_BUILD_BENCH=OFF -DVORLITH_PYTHON=OFF $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 

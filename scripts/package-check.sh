@@ -57,4 +57,15 @@ if [[ -x "$prefix/bin/vorlith-line" ]]; then
   printf 'a,b\n1.5,*\n' | "$prefix/bin/vorlith-line" -o "$work/tool.csv"
   printf 'a,b\n1.5,*\n' | cmp - "$work/tool.csv"
 fi
+# The Python package, when the build has it: importable from the prefix's site-packages
+# with nothing but PYTHONPATH (the module carries the library inside).
+core=$(find "$prefix" -name '_core*.so' -path '*/vorlith/*' -print -quit)
+if [[ -n "$core" ]]; then
+  echo "package-check: Python package"
+  PYTHONPATH=$(dirname "$(dirname "$core")") /usr/bin/python3 -c '
+import numpy, vorlith
+assert vorlith.__file__.startswith("'"$prefix"'"), vorlith.__file__
+assert vorlith.math.mean(numpy.array([1.0, 2.0, vorlith.DUMMY_DOUBLE])) == 1.5
+' </dev/null
+fi
 echo "package-check: passed"

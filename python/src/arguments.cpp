@@ -1,0 +1,254 @@
+// Arguments: dtypes and types, arrays and vectors, and the claims of one call.
+
+#include <algorithm>
+#include <string>
+
+#include "bindings.h"
+#include "types/type_list.h"
+
+namespace vorlith::python {
+
+namespace {
+
+py::module_ numpy() { return py::module_::import("numpy"); }
+
+std::int64_t components_of(const Legacy_type& type) {
+  return types::visit_type(type, [](auto tag) -> std::int64_t {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return 1;
+    } else {
+      using T = typename decltype(tag)::type;
+      return static_cast<std::int64_t>(sizeof(T) / sizeof(typename types::point_component<T>::type));
+    }
+  });
+}
+
+constexpr std::int64_t max_opaque_width = 4096;
+
+std::string unsupported(const py::dtype& dtype) {
+  return "unsupported dtype " + py::repr(dtype).cast<std::string>() +
+         ": expected int8..uint64, float32, float64, bytes S1..S4096, or float32/float64 "
+         "points as (n, 2) / (n, 3) arrays or structured arrays of 2 or 3 equal fields";
+}
+
+// A structured point dtype (2 or 3 packed fields of one float type) as its component
+// dtype, else None.
+py::object point_fields(const py::dtype& dtype, std::int64_t& components) {
+  py::object names = dtype.attr("names");
+  if (names.is_none()) return py::none();
+  const auto n = static_cast<std::int64_t>(py::len(names));
+  py::object fields = dtype.attr("fields");
+  py::dtype first = fields[names[py::int_(0)]][py::int_(0)].cast<py::dtype>();
+  bool packed = (n == 2 || n == 3) && dtype.itemsize() == n * first.itemsize();
+  for (std::int64_t i = 0; packed && i < n; ++i) {
+    py::tuple field = fields[names[py::int_(i)]];
+    packed = field[0].cast<py::dtype>().equal(first) && field[1].cast<std::int64_t>() == i * first.itemsize();
+  }
+  if (!packed || first.kind() != 'f') throw py::type_error(unsupported(dtype));
+  components = n;
+  return first;
+}
+
+}  // namespace
+
+py::dtype dtype_of_type(const Legacy_type& type) {
+  return types::visit_type(type, [](auto tag) {
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
+      return py::dtype("S" + std::to_string(tag.width));
+    } else {
+      return py::dtype::of<typename types::point_component<typename decltype(tag)::type>::type>();
+    }
+  });
+}
+
+Legacy_type type_of_dtype(const py::dtype& dtype, std::int64_t components) {
+  if (dtype.kind() == 'S' && components == 1) {
+    if (dtype.itemsize() < 1 || dtype.itemsize() > max_opaque_width) throw py::type_error(unsupported(dtype));
+    return Legacy_type(static_cast<std::int64_t>(dtype.itemsize()));
+  }
+  // Bools and characters share sizes with integers; only the integer and float kinds map.
+  if (dtype.kind() == 'i' || dtype.kind() == 'u' || dtype.kind() == 'f') {
+    for (std::int32_t code = integration::type_int8; code <= integration::type_double_point_3d; ++code) {
+      const Legacy_type type(static_cast<integration::legacy_data_type>(code));
+      if (components_of(type) == components && dtype_of_type(type).equal(dtype)) return type;
+    }
+  }
+  throw py::type_error(unsupported(dtype));
+}
+
+Legacy_type type_of_dtype_like(py::handle dtype_like) {
+  if (py::isinstance<integration::legacy_data_type>(dtype_like)) {
+    const auto code = dtype_like.cast<integration::legacy_data_type>();
+    if (code == integration::type_opaque) throw py::value_error("DataType.OPAQUE needs a width: use a bytes dtype such as 'S8'");
+    return Legacy_type(code);
+  }
+  const py::dtype dtype = py::dtype::from_args(py::reinterpret_borrow<py::object>(dtype_like));
+  std::int64_t components = 1;
+  py::object component = point_fields(dtype, components);
+  return type_of_dtype(component.is_none() ? dtype : component.cast<py::dtype>(), components);
+}
+
+std::unique_ptr<Vector> vector_from_array(py::handle data, bool block) {
+  py::array array = numpy().attr("asarray")(data);
+  std::int64_t components = 1;
+  py::object component = point_fields(array.dtype(), components);
+  if (!component.is_none()) {
+    array = numpy().attr("ascontiguousarray")(array).attr("view")(component).attr("reshape")(-1, components);
+  } else if (array.ndim() == 2) {
+    components = array.shape(1);
+    if (components != 2 && components != 3) {
+      throw py::value_error("a 2-D array must have 2 or 3 columns (points); got shape (" +
+                            std::to_string(array.shape(0)) + ", " + std::to_string(components) + ")");
+    }
+  }
+  if (array.ndim() != 1 && component.is_none() && array.ndim() != 2) {
+    throw py::value_error("expected a 1-D array, or an (n, 2) / (n, 3) array of points; got " +
+                          std::to_string(array.ndim()) + " dimensions");
+  }
+  if (!array.dtype().attr("isnative").cast<bool>()) {
+    array = array.attr("astype")(array.dtype().attr("newbyteorder")("="));
+  }
+  const Legacy_type type = type_of_dtype(array.dtype(), components);
+  // Strided input is copied into packed order here (documented: never a view).
+  array = numpy().attr("ascontiguousarray")(array);
+  const std::int64_t n = array.ndim() == 0 ? 0 : array.shape(0);
+  auto vector = std::make_unique<Vector>(type, block, n);
+  if (n > 0) vector->get().set_range(0, n, array.data());
+  return vector;
+}
+
+py::array array_of_vector(py::object self) {
+  Vector& vector = self.cast<Vector&>();
+  const Multi_vector& v = vector.get();
+  const std::int64_t n = v.get_length();
+  const std::int64_t components = components_of(v.get_type());
+  std::vector<py::ssize_t> shape{n};
+  if (components > 1) shape.push_back(components);
+  const py::dtype dtype = dtype_of_type(v.get_type());
+  if (!v.is_block_vector() && n > 0) {
+    // The base holds the vector's Python object; while it lives the memory must not move.
+    auto* owner = new py::object(std::move(self));
+    ++vector.views;
+    py::capsule base(owner, [](void* p) {
+      auto* held = static_cast<py::object*>(p);
+      --held->cast<Vector&>().views;
+      delete held;
+    });
+    return py::array(dtype, shape, {}, vector.get().get_vector_memory(), base);
+  }
+  py::array copy(dtype, shape);
+  if (n > 0) v.get_range(0, n, copy.mutable_data());
+  // Writes into a copy would be lost silently; make them fail instead.
+  if (v.is_block_vector()) copy.attr("flags").attr("writeable") = false;
+  return copy;
+}
+
+// --- Call -------------------------------------------------------------------------
+
+Call::~Call() {
+  if (claimed_) release();
+}
+
+Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name) {
+  Vector* raw = vector.get();
+  py::object owner = py::cast(std::move(vector));
+  arguments_.push_back({std::move(owner), raw, access, std::move(array), name});
+  return *raw;
+}
+
+Multi_vector& Call::add(py::handle obj, Access access, const char* name) {
+  if (py::isinstance<Vector>(obj)) {
+    Vector& vector = obj.cast<Vector&>();
+    arguments_.push_back({py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name});
+    return vector.get();
+  }
+  if (obj.is_none()) throw py::type_error(std::string(name) + ": expected a MultiVector or an array, got None");
+  py::object array = py::none();
+  if (access != Access::read) {
+    if (!py::isinstance<py::array>(obj)) {
+      throw py::type_error(std::string(name) + ": changed in place, so it must be a MultiVector or a writable NumPy array");
+    }
+    const py::array a = py::reinterpret_borrow<py::array>(obj);
+    if (!a.writeable()) throw py::value_error(std::string(name) + ": the array is read-only");
+    if (!a.dtype().attr("isnative").cast<bool>()) throw py::value_error(std::string(name) + ": the array is not in native byte order");
+    array = a;
+  }
+  return adopt(vector_from_array(obj, false), access, std::move(array), name).get();
+}
+
+const Multi_vector& Call::in(py::handle obj, const char* name) { return add(obj, Access::read, name); }
+
+Multi_vector& Call::inout(py::handle obj, const char* name) { return add(obj, Access::write, name); }
+
+Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name) {
+  return obj.is_none() ? fresh(type) : resizable(obj, name);
+}
+
+Multi_vector& Call::resizable(py::handle obj, const char* name) {
+  if (!py::isinstance<Vector>(obj)) throw py::type_error(std::string(name) + ": expected a MultiVector");
+  return add(obj, Access::resize, name);
+}
+
+Multi_vector& Call::fresh(const Legacy_type& type, bool block) {
+  return adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result").get();
+}
+
+py::object Call::result(const Multi_vector& v) const {
+  for (const Argument& argument : arguments_) {
+    if (&argument.vector->get() == &v) return argument.owner;
+  }
+  throw std::logic_error("result() of a vector that is not an argument of the call");
+}
+
+void Call::claim() {
+  // A vector passed twice (out= one of the inputs) is claimed once, for its strongest use.
+  claims_.clear();
+  for (const Argument& argument : arguments_) {
+    auto same = std::find_if(claims_.begin(), claims_.end(), [&](const Argument& c) { return c.vector == argument.vector; });
+    if (same == claims_.end()) claims_.push_back(argument);
+    else same->access = std::max(same->access, argument.access);
+  }
+  for (const Argument& claim : claims_) {
+    const Vector& v = *claim.vector;
+    const std::string name(claim.name);
+    if (v.writer || (claim.access != Access::read && v.readers > 0)) {
+      throw py::buffer_error(name + ": the vector is in use by a call running in another thread");
+    }
+    if (claim.access == Access::resize && v.views > 0) {
+      throw py::buffer_error(name + ": the vector has live arrays from numpy(); delete them before a call "
+                                    "that may resize it");
+    }
+  }
+  for (const Argument& claim : claims_) {
+    if (claim.access == Access::read) ++claim.vector->readers;
+    else claim.vector->writer = true;
+  }
+  claimed_ = true;
+}
+
+void Call::release() {
+  for (const Argument& claim : claims_) {
+    if (claim.access == Access::read) --claim.vector->readers;
+    else claim.vector->writer = false;
+  }
+  claimed_ = false;
+}
+
+void Call::write_back() {
+  for (const Argument& argument : arguments_) {
+    if (argument.array.is_none()) continue;
+    py::array array = py::reinterpret_borrow<py::array>(argument.array);
+    const Multi_vector& v = argument.vector->get();
+    const std::int64_t n = std::min<std::int64_t>(v.get_length(), array.ndim() == 0 ? 0 : array.shape(0));
+    if (n == 0) continue;
+    if (array.flags() & py::array::c_style) {
+      v.get_range(0, n, array.mutable_data());
+    } else {
+      py::array packed(array.dtype(), std::vector<py::ssize_t>(array.shape(), array.shape() + array.ndim()));
+      v.get_range(0, n, packed.mutable_data());
+      numpy().attr("copyto")(array, packed);
+    }
+  }
+}
+
+}  // namespace vorlith::python

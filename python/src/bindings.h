@@ -1,0 +1,195 @@
+#pragma once
+// What every binding file shares: the Python-side vector, the conversion of
+// "MultiVector or array" arguments, and the one way to run a library call without the
+// GIL while the vectors it touches are kept safe.
+
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+#include <vorlith/integration.h>
+
+namespace vorlith::python {
+
+namespace py = pybind11;
+using integration::Legacy_type;
+using integration::Multi_vector;
+
+/// The object behind vorlith.MultiVector: the library vector plus the counts that keep
+/// its memory from moving while NumPy views of it exist or a call without the GIL runs
+/// on it. The counts are only read and changed with the GIL held.
+class Vector {
+ public:
+  Vector(Legacy_type type, bool block, std::int64_t length) : v_(type, block, length) {}
+  Multi_vector& get() { return v_; }
+  const Multi_vector& get() const { return v_; }
+
+  std::int64_t views = 0;    // live arrays returned by numpy()
+  std::int64_t readers = 0;  // running calls that read the vector
+  bool writer = false;       // a running call that writes the vector
+
+ private:
+  Multi_vector v_;
+};
+
+/// How a call uses a vector. `write` changes values in place (views stay valid),
+/// `resize` may change the length or move the memory.
+enum class Access { read, write, resize };
+
+/// The Legacy_type of a NumPy dtype and the shape it came with (points: (n, 2) or
+/// (n, 3) component arrays, or structured arrays of 2 or 3 equal float fields).
+/// Raises TypeError for dtypes the library has no type for.
+Legacy_type type_of_dtype(const py::dtype& dtype, std::int64_t components);
+/// The dtype numpy() gives for a type: the component dtype for points, S<width> for opaque.
+py::dtype dtype_of_type(const Legacy_type& type);
+/// Parses a dtype-like argument (np.float64, "int32", "S8", a DataType).
+Legacy_type type_of_dtype_like(py::handle dtype_like);
+
+/// A new vector holding a copy of `data` (anything NumPy turns into an array).
+/// Non-contiguous arrays are copied element by element like any other.
+std::unique_ptr<Vector> vector_from_array(py::handle data, bool block);
+/// The elements as an array: a view for contiguous storage (its base keeps `self`
+/// alive and counts as a view), a read-only copy for block storage.
+py::array array_of_vector(py::object self);
+
+/// One library call: collects its vector arguments (converting arrays), claims them
+/// for the call, runs it without the GIL and writes in-place results back into arrays
+/// the caller passed.
+class Call {
+ public:
+  Call() = default;
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+  ~Call();
+
+  /// A vector read by the call: a MultiVector, or an array copied into a new vector.
+  const Multi_vector& in(py::handle obj, const char* name);
+  /// A vector changed in place: a MultiVector, or a writable array whose values are
+  /// copied in and, after the call, back.
+  Multi_vector& inout(py::handle obj, const char* name);
+  /// A vector the call writes and may resize: `obj` when it is a MultiVector, a new
+  /// vector of `type` when it is None (returned by result()).
+  Multi_vector& out(py::handle obj, const Legacy_type& type, const char* name);
+  /// A MultiVector the call may resize or move to another storage mode.
+  Multi_vector& resizable(py::handle obj, const char* name);
+  /// A new vector of `type`, owned by the call until result() hands it out.
+  Multi_vector& fresh(const Legacy_type& type, bool block = false);
+
+  /// Runs f() without the GIL, then copies in-place results back into arrays.
+  template <class F>
+  auto run(F&& f) {
+    claim();
+    struct Release {
+      Call& call;
+      ~Release() { call.release(); }
+    } release_claims{*this};
+    if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+      run_released(f);
+      write_back();
+    } else {
+      auto result = run_released(f);
+      write_back();
+      return result;
+    }
+  }
+
+  /// The Python object of an out() or fresh() vector.
+  py::object result(const Multi_vector& v) const;
+
+ private:
+  struct Argument {
+    py::object owner;  // the MultiVector object (keeps it alive during the call)
+    Vector* vector;
+    Access access;
+    py::object array;  // an array to copy the result back into, or None
+    const char* name;
+  };
+
+  template <class F>
+  static auto run_released(F& f) {
+    py::gil_scoped_release released;
+    return f();
+  }
+
+  Multi_vector& add(py::handle obj, Access access, const char* name);
+  Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name);
+  void claim();
+  void release();
+  void write_back();
+
+  std::vector<Argument> arguments_;
+  std::vector<Argument> claims_;  // the distinct vectors, each with its strongest use
+  bool claimed_ = false;
+};
+
+/// Runs f(v) on the MultiVector `self` read, changed in place, or resized.
+template <class F>
+auto reading(py::handle self, F&& f) {
+  Call call;
+  const Multi_vector& v = call.in(self, "self");
+  return call.run([&] { return f(v); });
+}
+template <class F>
+auto changing(py::handle self, F&& f) {
+  Call call;
+  Multi_vector& v = call.inout(self, "self");
+  return call.run([&] { return f(v); });
+}
+template <class F>
+auto resizing(py::handle self, F&& f) {
+  Call call;
+  Multi_vector& v = call.resizable(self, "self");
+  return call.run([&] { return f(v); });
+}
+
+/// Adapters for the library's members of the form F(v, scalars..., start, count):
+/// Ranged<R, Scalars...>::in_place<F> changes v in place, ::read<F> and ::read2<F>
+/// (two vectors) only read.
+template <class R, class... Scalars>
+struct Ranged {
+  template <R (*F)(Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
+  static R in_place(py::handle v, Scalars... s, std::int64_t start, std::int64_t count) {
+    Call call;
+    Multi_vector& vector = call.inout(v, "v");
+    return call.run([&] { return F(vector, s..., start, count); });
+  }
+  template <R (*F)(const Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
+  static R read(py::handle v, Scalars... s, std::int64_t start, std::int64_t count) {
+    Call call;
+    const Multi_vector& vector = call.in(v, "v");
+    return call.run([&] { return F(vector, s..., start, count); });
+  }
+  template <R (*F)(const Multi_vector&, const Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
+  static R read2(py::handle a, py::handle b, Scalars... s, std::int64_t start, std::int64_t count) {
+    Call call;
+    const Multi_vector& first = call.in(a, "first");
+    const Multi_vector& second = call.in(b, "second");
+    return call.run([&] { return F(first, second, s..., start, count); });
+  }
+};
+
+/// Defines a function whose last keyword arguments are the library's range, start=0
+/// and count=-1 (to the end). `extra` holds the other arguments and py::kw_only().
+template <class F, class... Extra>
+void def_ranged(py::module_& m, const char* name, F&& f, const char* doc, Extra&&... extra) {
+  m.def(name, std::forward<F>(f), doc, std::forward<Extra>(extra)..., py::arg("start") = 0,
+        py::arg("count") = -1);
+}
+
+// The bindings of each family, called once from the module definition.
+void bind_multi_vector(py::module_ m);
+void bind_math(py::module_ m);
+void bind_range(py::module_ m);
+void bind_convert(py::module_ m);
+void bind_predict(py::module_ m);
+void bind_spline(py::module_ m);
+void bind_filter(py::module_ m);
+void bind_fft(py::module_ m);
+void bind_text(py::module_ m);
+
+}  // namespace vorlith::python

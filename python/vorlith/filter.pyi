@@ -1,0 +1,9 @@
+"""Convolution with a kernel, and multi-scale despiking."""
+
+import numpy.typing as npt
+
+from . import InPlace, MultiVector, VectorLike
+
+def convolution(channel: VectorLike, kernel: npt.ArrayLike, *, keep_length: bool = False, out: MultiVector | None = None) -> MultiVector: ...
+def despike(channel: InPlace, width: int, tolerance: float, *, max_iterations: int | None = None) -> int:
+    """Despikes a float64 channel in place; returns how many samples changed."""

@@ -1,0 +1,6 @@
+"""Akima spline interpolation through the knots (x[i], y[i])."""
+
+from . import MultiVector, VectorLike
+
+def akima(x: VectorLike, y: VectorLike, positions: VectorLike, *, max_gap: float = 0.0, extension: float | None = 0.0, out: MultiVector | None = None) -> MultiVector: ...
+def akima_regular(x: VectorLike, y: VectorLike, first: float, increment: float, samples: int, *, max_gap: float = 0.0, extension: float | None = 0.0, out: MultiVector | None = None) -> MultiVector: ...

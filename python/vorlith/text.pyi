@@ -1,0 +1,6 @@
+"""Number lists typed as text, and fixed-width text comparison."""
+
+from . import MultiVector
+
+def tokenize_to_doubles(text: str, delimiters: str = " ,;\t\n") -> MultiVector: ...
+def compare(a: bytes, b: bytes, *, case_sensitive: bool = True) -> int: ...
