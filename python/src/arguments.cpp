@@ -125,16 +125,21 @@ py::array array_of_vector(py::object self) {
   std::vector<py::ssize_t> shape{n};
   if (components > 1) shape.push_back(components);
   const py::dtype dtype = dtype_of_type(v.get_type());
+  if (vector.writer) throw py::buffer_error("the vector is being changed by a call running in another thread");
   if (!v.is_block_vector() && n > 0) {
     // The base holds the vector's Python object; while it lives the memory must not move.
-    auto* owner = new py::object(std::move(self));
+    struct View_base {
+      py::object owner;
+      Vector* vector;
+    };
+    auto* base = new View_base{std::move(self), &vector};
     ++vector.views;
-    py::capsule base(owner, [](void* p) {
-      auto* held = static_cast<py::object*>(p);
-      --held->cast<Vector&>().views;
+    py::capsule capsule(base, [](void* p) {
+      auto* held = static_cast<View_base*>(p);
+      --held->vector->views;
       delete held;
     });
-    return py::array(dtype, shape, {}, vector.get().get_vector_memory(), base);
+    return py::array(dtype, shape, {}, vector.get().get_vector_memory(), capsule);
   }
   py::array copy(dtype, shape);
   if (n > 0) v.get_range(0, n, copy.mutable_data());

@@ -75,6 +75,8 @@ class Call {
   /// A vector the call writes and may resize: `obj` when it is a MultiVector, a new
   /// vector of `type` when it is None (returned by result()).
   Multi_vector& out(py::handle obj, const Legacy_type& type, const char* name);
+  /// As inout(), for calls that lengthen the vector when their range passes its end.
+  Multi_vector& growing(py::handle obj, const char* name) { return add(obj, Access::resize, name); }
   /// A MultiVector the call may resize or move to another storage mode.
   Multi_vector& resizable(py::handle obj, const char* name);
   /// A new vector of `type`, owned by the call until result() hands it out.
@@ -148,14 +150,20 @@ auto resizing(py::handle self, F&& f) {
 }
 
 /// Adapters for the library's members of the form F(v, scalars..., start, count):
-/// Ranged<R, Scalars...>::in_place<F> changes v in place, ::read<F> and ::read2<F>
-/// (two vectors) only read.
+/// Ranged<R, Scalars...>::in_place<F> changes v in place, ::output_range<F> may also
+/// lengthen it, ::read<F> and ::read2<F> (two vectors) only read.
 template <class R, class... Scalars>
 struct Ranged {
   template <R (*F)(Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
   static R in_place(py::handle v, Scalars... s, std::int64_t start, std::int64_t count) {
     Call call;
     Multi_vector& vector = call.inout(v, "v");
+    return call.run([&] { return F(vector, s..., start, count); });
+  }
+  template <R (*F)(Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
+  static R output_range(py::handle v, Scalars... s, std::int64_t start, std::int64_t count) {
+    Call call;
+    Multi_vector& vector = call.growing(v, "v");
     return call.run([&] { return F(vector, s..., start, count); });
   }
   template <R (*F)(const Multi_vector&, Scalars..., std::int64_t, std::int64_t)>

@@ -1,5 +1,8 @@
 // vorlith.filter: Integration_filter.
 
+#include <cstring>
+#include <functional>
+#include <numeric>
 #include <vector>
 
 #include "bindings.h"
@@ -34,12 +37,17 @@ with (K - 1) // 2 dummies at each end, so odd kernels keep the channel's length.
         Call call;
         Multi_vector& v = call.inout(channel, "channel");
         return call.run([&] {
-          std::vector<double> before(static_cast<std::size_t>(v.get_length()));
-          if (!before.empty()) v.get_range_double(0, v.get_length(), before.data());
+          const auto values = [&v] {
+            std::vector<double> copy(static_cast<std::size_t>(v.get_length()));
+            if (!copy.empty()) v.get_range_double(0, v.get_length(), copy.data());
+            return copy;
+          };
+          const std::vector<double> before = values();
           Integration_filter::naudy_filter_workflow(v, width, tolerance, iterations);
-          std::int64_t changed = 0;
-          for (std::int64_t i = 0; i < v.get_length(); ++i) changed += v.get_double(i) != before[static_cast<std::size_t>(i)];
-          return changed;
+          const std::vector<double> after = values();
+          return static_cast<std::int64_t>(before.size()) -
+                 std::inner_product(before.begin(), before.end(), after.begin(), std::int64_t{0}, std::plus<>(),
+                                    [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; });
         });
       },
       "channel"_a, "width"_a, "tolerance"_a, py::kw_only(), "max_iterations"_a = py::none(), R"doc(

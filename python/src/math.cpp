@@ -113,12 +113,12 @@ void bind_math(py::module_ m) {
              "Reverses the bytes of every element of 2 to 8 bytes.", "v"_a, py::kw_only());
   def_ranged(m, "dummy_back_tracks", &Ranged<std::int64_t>::in_place<&M::dummy_back_tracks>,
              "Makes the range strictly increasing by setting dummies; returns how many.", "v"_a, py::kw_only());
-  def_ranged(m, "uniform_distribution", &Ranged<void, double, double, unsigned>::in_place<&M::uniform_distribution>,
-             "Fills the range with uniform values in [low, high) from `seed`.", "v"_a, "low"_a, "high"_a, "seed"_a,
+  def_ranged(m, "uniform_distribution", &Ranged<void, double, double, unsigned>::output_range<&M::uniform_distribution>,
+             "Fills the range with uniform values in [low, high) from `seed` (a range past the end lengthens v).", "v"_a, "low"_a, "high"_a, "seed"_a,
              py::kw_only());
-  def_ranged(m, "normal_distribution", &Ranged<void, double, double, unsigned>::in_place<&M::normal_distribution>,
+  def_ranged(m, "normal_distribution", &Ranged<void, double, double, unsigned>::output_range<&M::normal_distribution>,
              "Fills the range with normal values from `seed`.", "v"_a, "mean"_a, "sigma"_a, "seed"_a, py::kw_only());
-  def_ranged(m, "exp_distribution", &Ranged<void, double, unsigned>::in_place<&M::exp_distribution>,
+  def_ranged(m, "exp_distribution", &Ranged<void, double, unsigned>::output_range<&M::exp_distribution>,
              "Fills the range with exponential values of scale `mean` from `seed`.", "v"_a, "mean"_a, "seed"_a,
              py::kw_only());
   def_ranged(

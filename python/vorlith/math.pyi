@@ -3,7 +3,8 @@
 Values are read as double (a typed dummy reads as DUMMY_DOUBLE) and results are written
 with the output's own conversion. Functions with `out` return it, or a new float64
 MultiVector when `out` is None. Functions without a result change their first channel in
-place (a MultiVector, or a writable array that receives the results). `start`/`count`
+place (a MultiVector, or a writable array that receives the results); the random fills
+lengthen a MultiVector when their range passes its end. `start`/`count`
 choose a range (count -1: to the end); a range outside a vector raises ContractError.
 """
 
