@@ -84,10 +84,13 @@ def generate_line(samples, seed):
     anomalies = np.zeros(n)
     centres = rng.uniform(0.05, 0.95, max(4, n // 2500)) * length
     for centre in centres:
-        anomalies += _dipole_profile(
-            distance,
+        depth = rng.uniform(40.0, 400.0)
+        # Beyond 100 depths the anomaly is below a tenth of a nanotesla.
+        lo, hi = np.searchsorted(distance, [centre - 100.0 * depth, centre + 100.0 * depth])
+        anomalies[lo:hi] += _dipole_profile(
+            distance[lo:hi],
             centre=centre,
-            depth=rng.uniform(40.0, 400.0),
+            depth=depth,
             amplitude=rng.uniform(30.0, 600.0) * rng.choice([-1.0, 1.0], p=[0.2, 0.8]),
             phase=rng.uniform(0.3, 1.3),
         )
@@ -119,11 +122,14 @@ def generate_line(samples, seed):
 
 
 def _smooth_noise(rng, n, correlation):
-    """Unit-variance noise correlated over about `correlation` samples."""
-    kernel = np.hanning(2 * correlation + 1)
-    raw = rng.standard_normal(n + 2 * correlation)
-    smooth = np.convolve(raw, kernel / kernel.sum(), mode="valid")
-    return smooth / smooth.std()
+    """Unit-variance noise correlated over about `correlation` samples (white noise through
+    a moving average twice, which is a triangular window)."""
+    smooth = rng.standard_normal(n + 2 * correlation)
+    for _ in range(2):
+        sums = np.cumsum(np.concatenate(([0.0], smooth)))
+        smooth = (sums[correlation:] - sums[:-correlation]) / correlation
+    smooth = smooth[:n]
+    return (smooth - smooth.mean()) / smooth.std()
 
 
 def _dipole_profile(distance, centre, depth, amplitude, phase):

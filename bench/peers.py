@@ -1,0 +1,273 @@
+#!/usr/bin/python3
+"""The same work done by the vorlith module and by NumPy/SciPy, timed in one run.
+
+For every case both sides get the same values, each in its own representation
+(NaN for a missing value on the NumPy side, the type's dummy in a MultiVector),
+and run with preallocated outputs where both sides allow it. Each timing is
+the median of several repeats after one warm-up call. Three library figures
+are printed:
+
+  call      the library call alone, on MultiVectors made beforehand;
+  +conv     the call plus making the MultiVectors from the NumPy arrays and
+            reading the results back as NumPy arrays;
+  ratio     library time / peer time (below 1: the library is faster), for the
+            call alone and with the conversions.
+
+Whether a MultiVector made from a NumPy array shares its memory (a view) or
+copies it is reported in the header. The results of both sides are compared
+once per case (largest difference relative to the data's scale).
+
+  python3 bench/peers.py            full sizes (1e6 / 1e7 elements)
+  python3 bench/peers.py --quick    small sizes, a smoke test of the script
+"""
+
+import argparse
+import os
+import platform
+import statistics
+import sys
+import time
+from dataclasses import dataclass
+from typing import Callable
+
+import numpy as np
+import scipy
+from scipy.interpolate import Akima1DInterpolator
+
+import vorlith
+
+DUMMY = vorlith.DUMMY_DOUBLE
+
+
+@dataclass
+class Case:
+    name: str
+    size: int
+    peer: Callable[[object], object]  # the NumPy/SciPy work on peer_setup()'s value
+    prepare: Callable[[], object]  # NumPy arrays to MultiVectors (conversion in)
+    call: Callable[[object], object]  # the library call on prepared vectors
+    finish: Callable[[object], object]  # library result back to NumPy (conversion out)
+    peer_setup: Callable[[], object] = lambda: None  # fresh peer input, outside the timing
+    in_place: bool = False  # the call changes its input: prepare afresh before every call
+
+
+def timed(fn, repeats, setup=lambda: None):
+    """Median wall-clock seconds of fn(setup()) over `repeats` runs after one warm-up;
+    setup runs outside the timing."""
+    result = fn(setup())
+    times = []
+    for _ in range(repeats):
+        state = setup()
+        start = time.perf_counter()
+        fn(state)
+        times.append(time.perf_counter() - start)
+    return statistics.median(times), result
+
+
+def with_dummies(rng, n, fraction=0.01):
+    """n random doubles with `fraction` of them missing: (values with NaN, with DUMMY)."""
+    values = rng.normal(100.0, 25.0, n)
+    missing = rng.random(n) < fraction
+    nan_form = values.copy()
+    nan_form[missing] = np.nan
+    dummy_form = values.copy()
+    dummy_form[missing] = DUMMY
+    return nan_form, dummy_form
+
+
+def reduction_cases(rng, n):
+    nan_form, dummy_form = with_dummies(rng, n)
+    mv = lambda: vorlith.MultiVector(dummy_form)
+    return [
+        Case("nanmean / mean", n, lambda _: np.nanmean(nan_form), mv, lambda v: vorlith.math.mean(v), lambda r: r),
+        Case("nanmin / compute_min", n, lambda _: np.nanmin(nan_form), mv, lambda v: vorlith.range.compute_min(v),
+             lambda r: r),
+        Case("nanmax / compute_max", n, lambda _: np.nanmax(nan_form), mv, lambda v: vorlith.range.compute_max(v),
+             lambda r: r),
+        Case("nanmin+nanmax / compute_range", n, lambda _: (np.nanmin(nan_form), np.nanmax(nan_form)), mv,
+             lambda v: vorlith.range.compute_range(v), lambda r: r),
+    ]
+
+
+def add_case(rng, n):
+    a, b = rng.random(n), rng.random(n)
+    out = np.empty(n)
+
+    def prepare():
+        return vorlith.MultiVector(a), vorlith.MultiVector(b), vorlith.MultiVector(np.empty(n))
+
+    def call(vectors):
+        va, vb, vout = vectors
+        vorlith.math.add(va, vb, vout)
+        return vout
+
+    return [Case("add", n, lambda _: np.add(a, b, out=out), prepare, call, lambda v: v.numpy())]
+
+
+def sort_cases(rng, n):
+    values = rng.random(n)
+
+    def peer_sort(work):
+        work.sort()
+        return work
+
+    def call_sort(vector):
+        vector.sort()
+        return vector
+
+    def prepare_index():
+        return vorlith.MultiVector(values), vorlith.MultiVector(np.empty(0, dtype=np.int64))
+
+    def call_index(vectors):
+        key, index = vectors
+        vorlith.MultiVector.sort_index_1(index, key)
+        return index
+
+    return [
+        Case("sort / sort", n, peer_sort, lambda: vorlith.MultiVector(values.copy()), call_sort, lambda v: v.numpy(),
+             peer_setup=values.copy, in_place=True),
+        Case("argsort stable / sort_index_1", n, lambda _: np.argsort(values, kind="stable"), prepare_index,
+             call_index, lambda v: v.numpy()),
+    ]
+
+
+def akima_case(rng, n):
+    x = np.cumsum(rng.uniform(0.5, 1.5, n))
+    y = np.sin(x / 50.0) * 100.0 + rng.normal(0.0, 1.0, n)
+    xi = np.linspace(x[0], x[-1], n)
+
+    def prepare():
+        return (vorlith.MultiVector(x), vorlith.MultiVector(y), vorlith.MultiVector(xi),
+                vorlith.MultiVector(np.empty(0)))
+
+    def call(vectors):
+        vx, vy, vxi, out = vectors
+        vorlith.spline.akima(vx, vy, vxi, out)
+        return out
+
+    return [Case("Akima1DInterpolator / akima", n, lambda _: Akima1DInterpolator(x, y)(xi), prepare, call,
+                 lambda v: v.numpy())]
+
+
+def convolution_case(rng, n, taps=31):
+    signal = rng.normal(0.0, 1.0, n)
+    kernel = np.hamming(taps)
+    kernel /= kernel.sum()
+    kernel_list = kernel.tolist()
+
+    def prepare():
+        return vorlith.MultiVector(signal), vorlith.MultiVector(np.empty(0))
+
+    def call(vectors):
+        source, out = vectors
+        vorlith.filter.convolution(source, out, kernel_list, keep_length=False)
+        return out
+
+    # numpy.convolve flips the kernel; this one is symmetric, so both compute the same sums.
+    return [Case(f"convolve {taps} taps / convolution", n, lambda _: np.convolve(signal, kernel, mode="valid"),
+                 prepare, call, lambda v: v.numpy())]
+
+
+def fft_case(rng, n):
+    signal = rng.normal(0.0, 1.0, n)
+
+    def prepare():
+        return vorlith.MultiVector(signal), vorlith.MultiVector(np.empty(0)), vorlith.MultiVector(np.empty(0))
+
+    def call(vectors):
+        source, re, im = vectors
+        vorlith.fft.rfft_1d_forward(source, re, im)
+        return re, im
+
+    def finish(result):
+        re, im = result
+        # The library's imaginary part has the opposite sign of NumPy's.
+        return re.numpy() - 1j * im.numpy()
+
+    return [Case("rfft / rfft_1d_forward", n, lambda _: np.fft.rfft(signal), prepare, call, finish)]
+
+
+def build_cases(quick, seed):
+    rng = np.random.default_rng(seed)
+    big, small = (20000, 5000) if quick else (10_000_000, 1_000_000)
+    pow2 = 1 << 12 if quick else 1 << 20
+    cases = reduction_cases(rng, big)
+    cases += add_case(rng, big)
+    cases += sort_cases(rng, small) + sort_cases(rng, big)
+    cases += akima_case(rng, small)
+    cases += convolution_case(rng, big)
+    cases += fft_case(rng, pow2) + fft_case(rng, small)
+    return cases
+
+
+def difference(peer, library):
+    """Largest |peer - library| relative to the peer's largest magnitude."""
+    p = np.asarray(peer, dtype=np.complex128 if np.iscomplexobj(peer) else np.float64).ravel()
+    q = np.asarray(library, dtype=p.dtype).ravel()
+    if p.shape != q.shape:
+        return float("inf")
+    scale = max(float(np.max(np.abs(p))), 1e-300) if p.size else 1.0
+    return float(np.max(np.abs(p - q))) / scale if p.size else 0.0
+
+
+def run_case(case, repeats):
+    peer_time, peer_result = timed(case.peer, repeats, case.peer_setup)
+    if case.in_place:
+        call_time, call_result = timed(case.call, repeats, case.prepare)
+    else:
+        vectors = case.prepare()
+        call_time, call_result = timed(lambda _: case.call(vectors), repeats)
+    library_result = case.finish(call_result)
+    total_time, _ = timed(lambda _: case.finish(case.call(case.prepare())), repeats)
+    return peer_time, call_time, total_time, difference(peer_result, library_result)
+
+
+def shares_memory():
+    array = np.arange(8.0)
+    vector = vorlith.MultiVector(array)
+    return np.shares_memory(array, vector.numpy())
+
+
+def header(args):
+    load = os.getloadavg()
+    lines = [
+        f"peers.py: vorlith vs NumPy {np.__version__} / SciPy {scipy.__version__} on Python {platform.python_version()}",
+        f"machine: {os.cpu_count()} logical processors; load average {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}",
+        f"repeats: {args.repeats} (median); MultiVector from a NumPy array: "
+        + ("view (shares memory)" if shares_memory() else "copy"),
+    ]
+    return "\n".join(lines)
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--quick", action="store_true", help="small sizes: checks that the script works")
+    parser.add_argument("--repeats", type=int, default=None, help="timed repeats per figure (default 7, quick 2)")
+    parser.add_argument("--seed", type=int, default=11)
+    parser.add_argument("--only", default="", help="run only cases whose name contains this text")
+    args = parser.parse_args(argv)
+    if args.repeats is None:
+        args.repeats = 2 if args.quick else 7
+
+    print(header(args))
+    columns = f"{'case':<34}{'n':>10}{'peer ms':>11}{'call ms':>11}{'+conv ms':>11}{'ratio':>8}{'+conv':>8}{'diff':>10}"
+    print(columns)
+    print("-" * len(columns))
+    worst = 0.0
+    for case in build_cases(args.quick, args.seed):
+        if args.only not in case.name:
+            continue
+        peer, call, total, diff = run_case(case, args.repeats)
+        worst = max(worst, diff)
+        print(f"{case.name:<34}{case.size:>10}{peer * 1e3:>11.3f}{call * 1e3:>11.3f}{total * 1e3:>11.3f}"
+              f"{call / peer:>8.2f}{total / peer:>8.2f}{diff:>10.1e}", flush=True)
+    load = os.getloadavg()
+    print(f"load average at the end: {load[0]:.2f} {load[1]:.2f} {load[2]:.2f}")
+    if worst > 1e-9:
+        print(f"results differ by up to {worst:.1e} (relative)", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
