@@ -5,8 +5,10 @@ JOBS ?= 2
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 CMAKE_FLAGS ?=
+PYTHON ?= /usr/bin/python3
+DEMO_OUT ?= out
 
-.PHONY: all deps configure build test sanitize bench package-check clean
+.PHONY: all deps configure build test sanitize bench package-check demo clean
 
 all: build
 
@@ -30,6 +32,12 @@ sanitize: deps
 bench: configure
 	cmake --build $(BUILD) -j$(JOBS) --target vorlith_bench
 	cmake --build $(BUILD) --target run_bench
+
+# The survey-line demo on the Python module from the build tree: prints its summary and
+# writes $(DEMO_OUT)/survey_line.csv, survey_line_resampled.csv and survey_line.png.
+demo: configure
+	cmake --build $(BUILD) -j$(JOBS) --target vorlith_python
+	PYTHONPATH=$(abspath $(BUILD))/python $(PYTHON) examples/survey_line_demo.py --out $(DEMO_OUT)
 
 package-check: build
 	scripts/package-check.sh $(BUILD)

@@ -1,0 +1,75 @@
+"""End-to-end runs of the survey-line demo and the peer benchmark's quick mode."""
+
+import csv
+import os
+import re
+import subprocess
+import sys
+
+import pytest
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+
+def run_script(*args):
+    return subprocess.run([sys.executable, *args], capture_output=True, text=True, timeout=600, cwd=ROOT)
+
+
+@pytest.fixture(scope="module")
+def demo(tmp_path_factory):
+    out = tmp_path_factory.mktemp("demo")
+    run = run_script("examples/survey_line_demo.py", "--samples", "3000", "--seed", "5", "--out", str(out))
+    assert run.returncode == 0, run.stderr
+    return out, run.stdout
+
+
+def summary_number(text, label):
+    match = re.search(rf"^{label}: (\d+)", text, re.MULTILINE)
+    assert match, f"no '{label}' in the summary:\n{text}"
+    return int(match.group(1))
+
+
+def test_summary_counts_match_the_generated_line(demo):
+    _, text = demo
+    assert summary_number(text, "survey line") == 3000
+    injected = int(re.search(r"spikes removed: \d+ \((\d+) injected\)", text).group(1))
+    removed = summary_number(text, "spikes removed")
+    assert injected > 0 and injected <= removed <= 3 * injected
+    assert summary_number(text, "gaps filled") >= 3
+    for step in ("despike", "predict gaps", "akima resample", "low-pass 31 taps", "spectrum"):
+        assert re.search(rf"^  {step}\s+\d+\.\d+$", text, re.MULTILINE), step
+
+
+def test_line_csv_keeps_raw_dummies_and_fills_them(demo):
+    out, _ = demo
+    with open(out / "survey_line.csv", newline="") as f:
+        rows = list(csv.DictReader(f))
+    assert len(rows) == 3000
+    assert list(rows[0])[:5] == ["fid", "x", "y", "distance", "mag"]
+    gaps = [r for r in rows if r["mag"] == "*"]
+    assert gaps and all(r["mag_despiked"] == "*" for r in gaps)
+    assert all(r["mag_filled"] != "*" for r in rows)
+    distance = [float(r["distance"]) for r in rows]
+    assert all(b > a for a, b in zip(distance, distance[1:]))
+    for r in gaps:
+        assert 50000.0 < float(r["mag_filled"]) < 53000.0
+
+
+def test_resampled_profile_and_figure_are_written(demo):
+    out, _ = demo
+    with open(out / "survey_line_resampled.csv", newline="") as f:
+        rows = list(csv.DictReader(f))
+    steps = {round(float(b["distance"]) - float(a["distance"]), 6) for a, b in zip(rows, rows[1:])}
+    assert steps == {5.0}
+    lowpass = [r["mag_lowpass"] for r in rows]
+    # The 31-tap filter leaves 15 samples without a full window at each end.
+    assert lowpass[:15] == ["*"] * 15 and lowpass[-15:] == ["*"] * 15 and "*" not in lowpass[15:-15]
+    with open(out / "survey_line.png", "rb") as f:
+        assert f.read(8) == b"\x89PNG\r\n\x1a\n"
+
+
+def test_peer_benchmark_quick_mode_runs_and_agrees():
+    run = run_script("bench/peers.py", "--quick")
+    assert run.returncode == 0, run.stdout + run.stderr
+    for case in ("mean", "compute_range", "add", "sort_index", "akima", "convolution", "rfft_1d_forward"):
+        assert case in run.stdout
