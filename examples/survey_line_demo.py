@@ -324,6 +324,8 @@ def plot_line(line, result, path):
     zoom.plot(km[lo:hi], raw[lo:hi], color="0.55", lw=0.8, marker=".", ms=2, label="raw")
     zoom.plot(km[lo:hi], result.mag_filled[lo:hi], color="tab:orange", lw=1.0, label="despiked, gaps predicted")
     zoom.plot(km[first:last], result.mag_filled[first:last], color="tab:red", lw=1.5, zorder=3, label="predicted gap")
+    zoom.plot(km[first:last], line.clean[first:last], color="k", lw=0.8, ls="--", zorder=4,
+              label="true field in the gap (not recorded)")
     inside = (result.resampled_distance >= line.distance[lo]) & (result.resampled_distance <= line.distance[hi - 1])
     zoom.plot(result.resampled_distance[inside] / 1000.0, lowpass[inside], color="tab:blue", lw=1.0, label="low-passed")
     _shade_gaps(zoom, km[lo:hi], gap[lo:hi])
