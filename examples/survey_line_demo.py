@@ -174,56 +174,44 @@ def process_line(line, spacing=NOMINAL_SPACING):
     clock = time.perf_counter
 
     # Despiking works on each stretch between gaps on its own: the despiker would take a
-    # dummy for a huge negative value and bend the samples next to it.
+    # dummy for a huge negative value and bend the samples next to it. The library works
+    # on the array slices in place.
     t = clock()
     despiked = line.mag.copy()
     is_gap = despiked == DUMMY
+    spikes_removed = 0
     for first, last in data_runs(is_gap):
-        if last - first < 5:
-            continue
-        run = vorlith.MultiVector(despiked[first:last])
-        vorlith.filter.naudy_filter_workflow(run, DESPIKE_WIDTH, DESPIKE_TOLERANCE, DESPIKE_MAX_ITERATIONS)
-        despiked[first:last] = run.numpy()
+        if last - first >= 5:
+            spikes_removed += vorlith.filter.despike(
+                despiked[first:last], DESPIKE_WIDTH, DESPIKE_TOLERANCE, max_iterations=DESPIKE_MAX_ITERATIONS
+            )
     timings["despike"] = clock() - t
-    spikes_removed = int(np.count_nonzero(np.abs(despiked - line.mag)[~is_gap] > DESPIKE_TOLERANCE))
 
-    # Gap prediction fills every dummy run from both sides.
+    # Gap prediction fills every dummy run from both sides, in place.
     t = clock()
     channel = vorlith.MultiVector(despiked)
-    vorlith.predict.predict(channel, edges=vorlith.predict.EdgeType.EXTRAPOLATE)
-    filled = channel.numpy().copy()
+    samples_filled = vorlith.predict.fill_gaps(channel, edges=vorlith.predict.EdgeType.EXTRAPOLATE)
+    filled = channel.numpy()
     timings["predict gaps"] = clock() - t
-    gap_runs = data_runs(~is_gap)
 
     # Resample the distance-indexed line to a regular spacing.
     t = clock()
     count = int(np.floor((line.distance[-1] - line.distance[0]) / spacing)) + 1
-    resampled = vorlith.MultiVector(np.empty(0))
-    vorlith.spline.akima(
-        vorlith.MultiVector(line.distance),
-        vorlith.MultiVector(filled),
-        resampled,
-        start=float(line.distance[0]),
-        increment=spacing,
-        count=count,
-    )
-    mag_resampled = resampled.numpy().copy()
+    resampled = vorlith.spline.akima_regular(line.distance, channel, float(line.distance[0]), spacing, count)
+    mag_resampled = resampled.numpy()
     resampled_distance = line.distance[0] + spacing * np.arange(count)
     timings["akima resample"] = clock() - t
 
-    # Low-pass: the output keeps the length of the input with dummies at both ends.
+    # Low-pass: the output keeps the length of the input, with dummies at both ends where
+    # the kernel does not fit.
     t = clock()
-    lowpass = vorlith.MultiVector(np.empty(0))
-    vorlith.filter.convolution(resampled, lowpass, lowpass_kernel(spacing=spacing).tolist(), keep_length=True)
-    mag_lowpass = lowpass.numpy().copy()
+    mag_lowpass = vorlith.filter.convolution(resampled, lowpass_kernel(spacing=spacing), keep_length=True).numpy()
     timings["low-pass 31 taps"] = clock() - t
 
     # Amplitude spectrum of the resampled profile after removing its mean and trend.
     t = clock()
-    detrended = mag_resampled - np.polyval(np.polyfit(resampled_distance, mag_resampled, 1), resampled_distance)
-    re = vorlith.MultiVector(np.empty(0))
-    im = vorlith.MultiVector(np.empty(0))
-    vorlith.fft.rfft_1d_forward(vorlith.MultiVector(detrended), re, im)
+    trend = np.polyval(np.polyfit(resampled_distance, mag_resampled, 1), resampled_distance)
+    re, im = vorlith.fft.rfft_1d_forward(mag_resampled - trend)
     amplitude = np.hypot(re.numpy(), im.numpy()) * (2.0 / count)
     wavenumber = np.arange(amplitude.size) / (count * spacing) * 1000.0
     timings["spectrum"] = clock() - t
@@ -237,8 +225,8 @@ def process_line(line, spacing=NOMINAL_SPACING):
         wavenumber=wavenumber,
         amplitude=amplitude,
         spikes_removed=spikes_removed,
-        gaps_filled=sum(1 for first, last in gap_runs if np.all(filled[first:last] != DUMMY)),
-        samples_filled=int(np.count_nonzero(is_gap & (filled != DUMMY))),
+        gaps_filled=sum(1 for first, last in data_runs(~is_gap) if np.all(filled[first:last] != DUMMY)),
+        samples_filled=samples_filled,
         timings=timings,
     )
 
