@@ -320,7 +320,7 @@ def plot_line(line, result, path):
     zoom.set_title(f"Detail around a predicted gap of {last - first} samples")
     zoom.set_xlabel("distance along line (km)")
     zoom.set_ylabel("total field (nT)")
-    zoom.legend(loc="upper right", fontsize=8)
+    zoom.legend(loc="upper left", fontsize=8, ncol=2)
     finite = result.mag_filled[lo:hi]
     margin = 0.15 * (finite.max() - finite.min() + 1.0)
     zoom.set_ylim(finite.min() - margin, finite.max() + margin)
@@ -334,7 +334,7 @@ def plot_line(line, result, path):
     spectrum.legend(loc="lower left", fontsize=8)
 
     residual.plot(km, np.where(gap, np.nan, line.mag - result.mag_despiked), color="tab:purple", lw=0.6)
-    residual.set_title(f"Removed by the despiker ({result.spikes_removed} spikes)")
+    residual.set_title(f"Removed by the despiker ({result.spikes_removed} samples changed)")
     residual.set_xlabel("distance along line (km)")
     residual.set_ylabel("raw - despiked (nT)")
 
