@@ -323,7 +323,7 @@ def plot_line(line, result, path):
     zoom.legend(loc="upper left", fontsize=8, ncol=2)
     finite = result.mag_filled[lo:hi]
     margin = 0.15 * (finite.max() - finite.min() + 1.0)
-    zoom.set_ylim(finite.min() - margin, finite.max() + margin)
+    zoom.set_ylim(finite.min() - margin, finite.max() + 3.0 * margin)  # room for the legend
 
     positive = result.wavenumber > 0
     spectrum.loglog(result.wavenumber[positive], result.amplitude[positive], color="tab:green", lw=0.6)
