@@ -24,6 +24,7 @@ import time
 from dataclasses import dataclass, field
 
 import numpy as np
+import scipy.fft
 
 import vorlith
 
@@ -208,12 +209,18 @@ def process_line(line, spacing=NOMINAL_SPACING):
     mag_lowpass = vorlith.filter.convolution(resampled, lowpass_kernel(spacing=spacing), keep_length=True).numpy()
     timings["low-pass 31 taps"] = clock() - t
 
-    # Amplitude spectrum of the resampled profile after removing its mean and trend.
+    # Amplitude spectrum of the resampled profile after removing its mean and trend, padded
+    # with zeros to a length with small prime factors (a profile of prime length would make
+    # the transform slow).
     t = clock()
-    trend = np.polyval(np.polyfit(resampled_distance, mag_resampled, 1), resampled_distance)
-    re, im = vorlith.fft.rfft_1d_forward(mag_resampled - trend)
+    centred = resampled_distance - resampled_distance.mean()
+    residual = mag_resampled - mag_resampled.mean()
+    slope = np.dot(centred, residual) / np.dot(centred, centred)
+    padded = np.zeros(scipy.fft.next_fast_len(count, real=True))
+    padded[:count] = residual - slope * centred
+    re, im = vorlith.fft.rfft_1d_forward(padded)
     amplitude = np.hypot(re.numpy(), im.numpy()) * (2.0 / count)
-    wavenumber = np.arange(amplitude.size) / (count * spacing) * 1000.0
+    wavenumber = np.arange(amplitude.size) / (padded.size * spacing) * 1000.0
     timings["spectrum"] = clock() - t
 
     return ProcessedLine(
