@@ -3,12 +3,22 @@
 #include <omp.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+
+#include "runtime/worker_hook.h"
 
 namespace vorlith::parallel {
 namespace {
 int processor_override = 0;
+std::atomic<Worker_hook> worker_hook{nullptr};
+
+void call_worker_hook() {
+  if (const Worker_hook hook = worker_hook.load(std::memory_order_relaxed)) hook();
+}
 }  // namespace
+
+void set_worker_hook(Worker_hook hook) { worker_hook.store(hook, std::memory_order_relaxed); }
 
 Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors) {
   // Single-precision ceilings, as the chunking rule has always been computed; the last
@@ -37,6 +47,7 @@ void run_chunks(int threads, void (*body)(void* context, int t), void* context) 
     const int team = omp_get_num_threads();
     for (int t = omp_get_thread_num(); t < threads; t += team) {
       try {
+        call_worker_hook();
         body(context, t);
       } catch (...) {
         failures[static_cast<std::size_t>(t)] = std::current_exception();
@@ -74,6 +85,7 @@ void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void*
       for (std::int64_t j = 0; j < passes; ++j) {
         if (mine) continue;
         try {
+          if (j % dynamic_chunk == 0) call_worker_hook();
           body(context, k + j * stride);
         } catch (...) {
           mine = std::current_exception();
