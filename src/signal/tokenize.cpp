@@ -31,8 +31,9 @@ void Integration_string::tokenize_to_doubles(const std::string& text, const std:
     double value = common::dummy_value<double>;
     try {
       value = boost::lexical_cast<double>(piece);
-    } catch (...) {
-      // Anything that does not read as a number stays a dummy.
+    } catch (const boost::bad_lexical_cast&) {
+      // Anything that does not read as a number stays a dummy; other failures (an
+      // allocation) reach the caller instead of turning a number into a dummy.
     }
     values.push_back(value);
   }
