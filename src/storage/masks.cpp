@@ -287,24 +287,27 @@ void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, d
   const double last_position = position.get_double(last);
   const double increment = first_position > last_position ? -step : step;
 
-  mask.erase(last + 1, -1);
-  position.erase(last + 1, -1);
-  mask.erase(0, first);
-  position.erase(0, first);
+  // Both channels are built aside and replace the originals only once everything has
+  // succeeded: a failure on the way (an allocation) leaves the pair as it was instead
+  // of channels of different lengths.
   const std::int64_t kept = last - first + 1;
-
-  mask.extend(extension);
-  position.extend(extension);
-  fill_with_one(mask, 0, extension);
-  fill_with_one(mask, extension + kept, extension);
+  const std::int64_t length = extension + kept + extension;
+  Multi_vector new_mask(mask.get_type(), mask.is_block_vector(), length);
+  Multi_vector new_position(position.get_type(), position.is_block_vector(), length);
+  new_mask.copy(extension, mask, first, kept);
+  new_position.copy(extension, position, first, kept);
+  fill_with_one(new_mask, 0, extension);
+  fill_with_one(new_mask, extension + kept, extension);
 
   std::vector<double> front(static_cast<std::size_t>(extension)), back(static_cast<std::size_t>(extension));
   for (std::int64_t k = 0; k < extension; ++k) {
     front[static_cast<std::size_t>(k)] = first_position - static_cast<double>(extension - k) * increment;
     back[static_cast<std::size_t>(k)] = last_position + static_cast<double>(k + 1) * increment;
   }
-  position.set_range_double(0, extension, front.data());
-  position.set_range_double(extension + kept, extension, back.data());
+  new_position.set_range_double(0, extension, front.data());
+  new_position.set_range_double(extension + kept, extension, back.data());
+  mask = std::move(new_mask);
+  position = std::move(new_position);
 }
 
 void Multi_vector::and_bitmask_n(boost::dynamic_bitset<unsigned long>&, std::int64_t, std::int64_t) {}
