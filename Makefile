@@ -4,11 +4,12 @@
 JOBS ?= 2
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+COVERAGE_BUILD ?= build-coverage
 CMAKE_FLAGS ?=
 PYTHON ?= /usr/bin/python3
 DEMO_OUT ?= out
 
-.PHONY: all deps configure build test sanitize bench package-check demo clean
+.PHONY: all deps configure build test sanitize coverage bench package-check demo clean
 
 all: build
 
@@ -29,6 +30,19 @@ sanitize: deps
 	cmake --build $(SANITIZE_BUILD) -j$(JOBS)
 	ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j$(JOBS)
 
+# Unoptimised gcc build with coverage counters; every test but the exhaustive label, then
+# line, function and branch coverage of the library (exception branches left out).
+coverage: deps
+	cmake -S . -B $(COVERAGE_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVORLITH_COVERAGE=ON -DVORLITH_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(COVERAGE_BUILD) -j$(JOBS)
+	find $(COVERAGE_BUILD) -name '*.gcda' -delete
+	ctest --test-dir $(COVERAGE_BUILD) --output-on-failure -j$(JOBS) -LE exhaustive
+	mkdir -p $(COVERAGE_BUILD)/coverage
+	gcovr --root . --object-directory $(COVERAGE_BUILD) --filter src/ --filter include/ \
+	  --exclude-throw-branches --exclude-unreachable-branches --exclude-noncode-lines \
+	  --txt $(COVERAGE_BUILD)/coverage/files.txt \
+	  --html-details $(COVERAGE_BUILD)/coverage/index.html --print-summary
+
 bench: configure
 	cmake --build $(BUILD) -j$(JOBS) --target vorlith_bench
 	cmake --build $(BUILD) --target run_bench
@@ -43,4 +57,4 @@ package-check: build
 	scripts/package-check.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(COVERAGE_BUILD)

@@ -1,4 +1,4 @@
-// Conversion rules checked against an independent long-double formulation.
+// Conversion rules checked against the independent reference of tests/support.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 
 #include <vorlith/integration.h>
 
+#include "support/conversion_reference.h"
 #include "support/typed_lists.h"
 #include "types/convert.h"
 
@@ -19,32 +20,6 @@ using namespace vorlith::integration;
 using vorlith::common::dummy_value;
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
-
-// Valid ranges written out, not taken from the library.
-template <class I> struct Range;
-template <> struct Range<std::int8_t> { static constexpr long double lo = -126, hi = 127; };
-template <> struct Range<std::uint8_t> { static constexpr long double lo = 0, hi = 254; };
-template <> struct Range<std::int16_t> { static constexpr long double lo = -32766, hi = 32767; };
-template <> struct Range<std::uint16_t> { static constexpr long double lo = 0, hi = 65534; };
-template <> struct Range<std::int32_t> { static constexpr long double lo = -2147483646.0L, hi = 2147483647.0L; };
-template <> struct Range<std::uint32_t> { static constexpr long double lo = 0, hi = 4294967294.0L; };
-template <> struct Range<std::int64_t> {
-  static constexpr long double lo = -9223372036854775806.0L, hi = 9223372036854775807.0L;
-};
-template <> struct Range<std::uint64_t> { static constexpr long double lo = 0, hi = 18446744073709551614.0L; };
-
-// Floating source F into integer I: add or subtract one half in F's precision,
-// truncate, saturate. NaN and the dummy give the dummy.
-template <class I, class F>
-I reference_to_integer(F v) {
-  if (std::isnan(v) || v == dummy_value<F>) return dummy_value<I>;
-  const F half_added = v < 0 ? v - F(0.5) : v + F(0.5);
-  long double t = std::trunc(static_cast<long double>(half_added));
-  if (t < Range<I>::lo) t = Range<I>::lo;
-  if (t > Range<I>::hi) t = Range<I>::hi;
-  if constexpr (std::is_signed_v<I>) return static_cast<I>(static_cast<long long>(t));
-  else return static_cast<I>(static_cast<unsigned long long>(t));
-}
 
 template <class F>
 std::vector<F> dense_grid() {
@@ -91,7 +66,7 @@ void check_grid(legacy_data_type source_code) {
   Legacy_type(source_code).convert_to(grid.data(), out.data(), Legacy_type(vorlith::types::type_traits<I>::code),
                                       static_cast<std::int64_t>(grid.size()));
   for (std::size_t i = 0; i < grid.size(); ++i) {
-    ASSERT_EQ(out[i], (reference_to_integer<I, F>(grid[i]))) << "value " << static_cast<double>(grid[i]);
+    ASSERT_EQ(out[i], (vorlith::testing_support::reference::to_integer<I>(grid[i]))) << "value " << static_cast<double>(grid[i]);
   }
 }
 

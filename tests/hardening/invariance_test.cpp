@@ -1,0 +1,73 @@
+// Every operation that runs the parallel driver gives the same results in contiguous and
+// block storage and for 1, 2 and 7 worker chunks.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "support/operations.h"
+
+namespace {
+
+using namespace vorlith::testing_support;
+
+// Seven chunks of more than 16384 indices, so that members with their own minimum chunk
+// split seven ways too.
+constexpr std::int64_t length = 7 * 16384 + 1000;
+
+struct Outcome {
+  std::vector<std::vector<unsigned char>> bytes;  // every vector's elements
+  std::vector<double> scalars;
+  std::vector<std::pair<double, double>> sums;
+};
+
+// Built once per storage mode; every run works on a copy.
+const Workspace& original(bool block) {
+  static const Workspace contiguous(length, false), blocks(length, true);
+  return block ? blocks : contiguous;
+}
+
+Outcome run(const Operation& op, bool block, int chunks) {
+  Workspace w(original(block));
+  with_chunking(chunks, 1, [&] { op.run(w); });
+  Outcome o{{}, w.scalars, w.sums};
+  for (const auto* v : w.vectors()) {
+    o.bytes.emplace_back(static_cast<std::size_t>(v->get_length() * v->get_element_size()));
+    if (v->get_length() > 0) v->get_range(0, v->get_length(), o.bytes.back().data());
+  }
+  return o;
+}
+
+class Invariance : public ::testing::TestWithParam<Operation> {};
+
+TEST_P(Invariance, SameResultsInBothModesAndForOneTwoAndSevenChunks) {
+  const Operation& op = GetParam();
+  const Outcome serial = run(op, false, 1);
+  for (bool block : {false, true}) {
+    for (int chunks : {1, 2, 7}) {
+      const Outcome o = run(op, block, chunks);
+      SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", chunks " + std::to_string(chunks));
+      for (std::size_t v = 0; v < o.bytes.size(); ++v) EXPECT_TRUE(o.bytes[v] == serial.bytes[v]) << "vector " << v;
+      ASSERT_EQ(o.scalars.size(), serial.scalars.size());
+      for (std::size_t s = 0; s < o.scalars.size(); ++s) {
+        EXPECT_EQ(std::memcmp(&o.scalars[s], &serial.scalars[s], sizeof(double)), 0) << o.scalars[s];
+      }
+      // Sums are combined in chunk order: each order's rounding error is at most
+      // (n - 1) eps sum|term|, so two orders differ by at most twice that.
+      ASSERT_EQ(o.sums.size(), serial.sums.size());
+      for (std::size_t s = 0; s < o.sums.size(); ++s) {
+        const double bound = 2.0 * length * std::numeric_limits<double>::epsilon() * serial.sums[s].second;
+        EXPECT_NEAR(o.sums[s].first, serial.sums[s].first, bound);
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Driver, Invariance, ::testing::ValuesIn(driver_operations()),
+                         [](const auto& info) { return operation_test_name(info.param); });
+
+}  // namespace
