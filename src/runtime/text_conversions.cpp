@@ -161,7 +161,7 @@ bool split_point(std::string_view s, std::string_view (&parts)[N]) {
 
 template <class P>
 P point_from_text(std::string_view s) {
-  using C = types::point_component<P>::type;
+  using C = typename types::point_component<P>::type;
   constexpr std::size_t n = std::is_same_v<P, Point_2d<C>> ? 2 : 3;
   std::string_view parts[n];
   if (!split_point(s, parts)) return P::dummy();

@@ -28,6 +28,22 @@ using Order = std::vector<std::int64_t>;
 // One key of an index sort: compares the elements at two positions by the tolerant
 // rule (or the opaque rule of its case flag). The type is resolved once, here.
 class Sort_key {
+  // Declared before the constructor takes their addresses: clang 14 leaves member
+  // templates named in a generic lambda uninstantiated when they are declared later.
+  using Compare = compare_direction (*)(const unsigned char*, const unsigned char*, std::int64_t);
+
+  template <class T>
+  static compare_direction compare_values(const unsigned char* a, const unsigned char* b, std::int64_t) {
+    T x, y;
+    std::memcpy(&x, a, sizeof(T));
+    std::memcpy(&y, b, sizeof(T));
+    return storage::tolerant_compare(x, y);
+  }
+  template <bool Insensitive>
+  static compare_direction compare_opaque(const unsigned char* a, const unsigned char* b, std::int64_t width) {
+    return storage::direction_of(storage::opaque_comparison(Insensitive)(a, b, width));
+  }
+
  public:
   Sort_key(const Multi_vector& key, bool desc, bool case_insensitive)
       : address_(key), width_(key.get_element_size()), desc_(desc) {
@@ -46,20 +62,6 @@ class Sort_key {
   bool desc() const { return desc_; }
 
  private:
-  using Compare = compare_direction (*)(const unsigned char*, const unsigned char*, std::int64_t);
-
-  template <class T>
-  static compare_direction compare_values(const unsigned char* a, const unsigned char* b, std::int64_t) {
-    T x, y;
-    std::memcpy(&x, a, sizeof(T));
-    std::memcpy(&y, b, sizeof(T));
-    return storage::tolerant_compare(x, y);
-  }
-  template <bool Insensitive>
-  static compare_direction compare_opaque(const unsigned char* a, const unsigned char* b, std::int64_t width) {
-    return storage::direction_of(storage::opaque_comparison(Insensitive)(a, b, width));
-  }
-
   storage::Element_addresses<const unsigned char> address_;
   std::int64_t width_;
   bool desc_;
