@@ -4,6 +4,7 @@
 #include <vorlith/multi_vector.h>
 
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "runtime/contracts.h"
@@ -210,7 +211,8 @@ void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
   VORLITH_EXPECTS(start >= 0);
   if (count == -1) count = length - start;
   VORLITH_EXPECTS(count >= 0);
-  VORLITH_EXPECTS(start + count <= length);
+  // Not start + count <= length: a huge count would overflow the sum.
+  VORLITH_EXPECTS(count <= length - start);
 }
 
 void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a) {
@@ -233,6 +235,7 @@ void Multi_vector::validate_output_range(std::int64_t start, std::int64_t& count
   VORLITH_EXPECTS(start >= 0);
   if (count == -1) count = length_ - start;
   VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(count <= std::numeric_limits<std::int64_t>::max() - start);
   if (start + count > length_) set_length(start + count);
 }
 
@@ -247,6 +250,7 @@ void Multi_vector::validate_reverse_input_range(std::int64_t& start, std::int64_
 void Multi_vector::ensure_output_range(std::int64_t start, std::int64_t count) {
   VORLITH_EXPECTS(start >= 0);
   VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(count <= std::numeric_limits<std::int64_t>::max() - start);
   set_length(start + count);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <vorlith/integration.h>
 
+#include <limits>
 #include <stdexcept>
 
 #include "support/contracts.h"
@@ -196,6 +197,17 @@ TEST(RangeRules, InputOutputReverseAndExact) {
   EXPECT_EQ(exact.get_length(), 3);
   EXPECT_TRUE(fails_contract_in([&] { exact.ensure_output_range(0, -1); }, core_file));
   EXPECT_TRUE(fails_contract_in([&] { exact.ensure_output_range(-1, 1); }, core_file));
+
+  // Counts so large that start + count leaves the int64 range fail like any other
+  // range that passes the end, instead of wrapping round to a small sum.
+  constexpr std::int64_t huge = std::numeric_limits<std::int64_t>::max();
+  count = huge;
+  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::validate_input_range(1, count, 5); }, core_file));
+  count = huge - 2;
+  EXPECT_TRUE(fails_contract_in([&] { out.validate_output_range(4, count); }, core_file));
+  EXPECT_EQ(out.get_length(), 13);
+  EXPECT_TRUE(fails_contract_in([&] { exact.ensure_output_range(2, huge); }, core_file));
+  EXPECT_EQ(exact.get_length(), 3);
 }
 
 }  // namespace
