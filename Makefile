@@ -5,11 +5,20 @@ JOBS ?= 2
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 COVERAGE_BUILD ?= build-coverage
+TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+# The clang builds: LLVM's OpenMP runtime, so FFTW threads through fftw3_threads
+# instead of the g++-runtime fftw3_omp; no Python module, tool or benchmarks.
+CLANG_FLAGS = -DCMAKE_CXX_COMPILER=clang++ -DVORLITH_FFTW_THREADS=threads -DVORLITH_BUILD_BENCH=OFF \
+              -DVORLITH_PYTHON=OFF -DVORLITH_BUILD_TOOLS=OFF --no-warn-unused-cli
+# ThreadSanitizer cannot map its shadow memory with high-entropy address randomisation.
+NO_ASLR = setarch $(shell uname -m) -R
 CMAKE_FLAGS ?=
 PYTHON ?= /usr/bin/python3
 DEMO_OUT ?= out
 
-.PHONY: all deps configure build test sanitize coverage bench package-check demo clean
+.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check demo clean
 
 all: build
 
@@ -43,6 +52,17 @@ coverage: deps
 	  --txt $(COVERAGE_BUILD)/coverage/files.txt \
 	  --html-details $(COVERAGE_BUILD)/coverage/index.html --print-summary
 
+# The build runs without address randomisation too: test discovery starts the binaries.
+tsan: deps
+	cmake -S . -B $(TSAN_BUILD) -DVORLITH_TSAN=ON $(CLANG_FLAGS) $(CMAKE_FLAGS)
+	$(NO_ASLR) cmake --build $(TSAN_BUILD) -j$(JOBS)
+	scripts/run-tsan.sh $(TSAN_BUILD)
+
+fuzz: deps
+	cmake -S . -B $(FUZZ_BUILD) -DVORLITH_FUZZ=ON -DVORLITH_BUILD_TESTS=OFF $(CLANG_FLAGS) $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+	scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: configure
 	cmake --build $(BUILD) -j$(JOBS) --target vorlith_bench
 	cmake --build $(BUILD) --target run_bench
@@ -57,4 +77,4 @@ package-check: build
 	scripts/package-check.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(COVERAGE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(COVERAGE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
