@@ -185,24 +185,24 @@ bool fails_contract(std::int64_t (*call)(const char*, std::int64_t), const char*
 }
 
 // `count` opaque elements of `width` bytes converted to every numeric type.
-void check_opaque(const std::string& bytes, std::int64_t width, std::int64_t count) {
+void check_opaque(const std::string& bytes, std::int64_t width, std::size_t count) {
   const Legacy_type opaque(width);
   const std::size_t w = static_cast<std::size_t>(width);
   std::vector<std::string> texts;
   std::vector<bool> dummies;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const char* e = bytes.data() + i * width;
+  for (std::size_t i = 0; i < count; ++i) {
+    const char* e = bytes.data() + i * w;
     texts.push_back(field(e, w));
     dummies.push_back(e[0] == '\0' || (e[0] == '*' && (w == 1 || e[1] == '\0')));
   }
   auto each_type = [&](auto value_type, legacy_data_type code) {
     using T = decltype(value_type);
-    std::vector<T> out(static_cast<std::size_t>(count));
-    opaque.convert_to(bytes.data(), out.data(), Legacy_type(code), count);
-    for (std::int64_t i = 0; i < count; ++i) {
-      const std::string& s = texts[static_cast<std::size_t>(i)];
-      const bool dummy = dummies[static_cast<std::size_t>(i)];
-      const T& v = out[static_cast<std::size_t>(i)];
+    std::vector<T> out(count);
+    opaque.convert_to(bytes.data(), out.data(), Legacy_type(code), static_cast<std::int64_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::string& s = texts[i];
+      const bool dummy = dummies[i];
+      const T& v = out[i];
       if constexpr (std::is_same_v<T, std::int8_t> || std::is_same_v<T, std::uint8_t> ||
                     std::is_same_v<T, std::int16_t> || std::is_same_v<T, std::uint16_t>) {
         VORLITH_FUZZ_CHECK(v == (dummy ? dummy_value<T> : ref_small<T>(s)));
@@ -270,8 +270,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   VORLITH_FUZZ_CHECK(fails_contract(f.int64_from_string, text.data(), 4097));
 
   // The text as 1..4 opaque elements of equal width.
-  const std::int64_t count = 1 + elements % 4;
-  const std::int64_t width = n / count;
+  const std::size_t count = 1 + elements % 4;
+  const std::int64_t width = n / static_cast<std::int64_t>(count);
   if (width >= 1) check_opaque(text, width, count);
   return 0;
 }
