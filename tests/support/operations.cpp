@@ -242,7 +242,7 @@ const std::vector<Operation>& operations() {
     {"index sort", "sort_index_2 opaque", true, false, [](Workspace& w) { Multi_vector::sort_index_2(w.index, w.text, false, w.i32, true); }},
     {"index sort", "insert_index", true, true, [](Workspace& w) { w.out.insert_index(w.x, w.permutation, 0, -1); }},
     {"masks", "apply_mask", true, false, [](Workspace& w) { w.x.apply_mask(w.y, 0, -1); }},
-    {"masks", "apply_mask_value", true, false, [](Workspace& w) { const std::int32_t v = 42; w.i32.apply_mask_value(w.x, &v, 0, -1); }},
+    {"masks", "apply_mask_value", true, false, [](Workspace& w) { const double v = w.x.get_double(0); w.i32.apply_mask_value(w.x, &v, 0, -1); }},
     {"masks", "and_bitmask", true, false, [](Workspace& w) { w.x.and_bitmask(w.bits, 0, -1); w.scalars.push_back(static_cast<double>(w.bits.count())); }},
     {"masks", "apply_bitmask", true, false, [](Workspace& w) { w.y.apply_bitmask(w.bits, 0, -1); }},
     {"masks", "extend_mask_pos", true, true, [](Workspace& w) { Multi_vector::extend_mask_pos(w.ramp, w.x, 0.5, w.n); }},
