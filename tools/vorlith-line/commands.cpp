@@ -593,8 +593,8 @@ void define_stats(CLI::App& app, Step& step) {
 
 }  // namespace
 
-const std::vector<Command_spec>& command_specs() {
-  static const std::vector<Command_spec> specs{
+const std::vector<Command_entry>& command_entries() {
+  static const std::vector<Command_entry> entries{
       {"stats", "Print count, dummies, min, max, mean and order of columns",
        "vorlith-line -i line.csv stats --column mag", define_stats},
       {"despike", "Remove spikes with the multi-scale despiking filter",
@@ -619,7 +619,7 @@ const std::vector<Command_spec>& command_specs() {
       {"spectrum", "Write the amplitude spectrum of a column to a new file",
        "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2", define_spectrum},
   };
-  return specs;
+  return entries;
 }
 
 }  // namespace vorlith_line

@@ -25,7 +25,7 @@ struct Run_context {
 /// One subcommand of a chain, ready to run after its options were parsed.
 using Step = std::function<void(Table&, Run_context&)>;
 
-struct Command_spec {
+struct Command_entry {
   const char* name;
   const char* summary;
   const char* example;
@@ -33,6 +33,6 @@ struct Command_spec {
   void (*define)(CLI::App& app, Step& step);
 };
 
-const std::vector<Command_spec>& command_specs();
+const std::vector<Command_entry>& command_entries();
 
 }  // namespace vorlith_line

@@ -80,14 +80,14 @@ std::unique_ptr<CLI::App> make_global_app(Global_options& options) {
       ->capture_default_str();
   app->add_flag("--no-header", options.no_header, "The first line is data; columns are named 1, 2, ...");
   app->add_flag("-q,--quiet", options.quiet, "No progress line on standard error");
-  for (const auto& spec : command_specs()) app->add_subcommand(spec.name, spec.summary);
+  for (const auto& command : command_entries()) app->add_subcommand(command.name, command.summary);
   app->footer(formatting_rules);
   return app;
 }
 
-const Command_spec* find_command(const std::string& word) {
-  for (const auto& spec : command_specs()) {
-    if (word == spec.name) return &spec;
+const Command_entry* find_command(const std::string& word) {
+  for (const auto& command : command_entries()) {
+    if (word == command.name) return &command;
   }
   return nullptr;
 }
@@ -101,17 +101,17 @@ bool expects_value(const CLI::App& app, const std::string& token) {
 }
 
 struct Segment {
-  const Command_spec* spec = nullptr;  // none for the global options
+  const Command_entry* command = nullptr;  // none for the global options
   std::unique_ptr<CLI::App> app;
   Step step;
   std::vector<std::string> args;
 };
 
-std::unique_ptr<CLI::App> make_command_app(const Command_spec& spec, Step& step) {
-  auto app = std::make_unique<CLI::App>(spec.summary, std::string("vorlith-line ") + spec.name);
+std::unique_ptr<CLI::App> make_command_app(const Command_entry& command, Step& step) {
+  auto app = std::make_unique<CLI::App>(command.summary, std::string("vorlith-line ") + command.name);
   configure_app(*app);
-  spec.define(*app, step);
-  app->footer(std::string("Example:\n  ") + spec.example);
+  command.define(*app, step);
+  app->footer(std::string("Example:\n  ") + command.example);
   return app;
 }
 
@@ -127,7 +127,7 @@ int parse_segment(Segment& segment) {
     std::fputs(segment.app->help("", CLI::AppFormatMode::All).c_str(), stdout);
     return 0;
   } catch (const CLI::ParseError& error) {
-    const std::string name = segment.spec ? segment.spec->name : "";
+    const std::string name = segment.command ? segment.command->name : "";
     std::fprintf(stderr, "vorlith-line: %s%s%s\nRun 'vorlith-line%s%s --help' for the options.\n", name.c_str(),
                  name.empty() ? "" : ": ", error.what(), name.empty() ? "" : " ", name.c_str());
     return usage_error;
@@ -148,11 +148,11 @@ int run(int argc, char** argv) {
   segments.push_back(Segment{nullptr, make_global_app(options), {}, {}});
   for (int i = 1; i < argc; ++i) {
     const std::string token = argv[i];
-    const Command_spec* spec = find_command(token);
+    const Command_entry* command = find_command(token);
     const auto& current = segments.back();
-    if (spec != nullptr && (current.args.empty() || !expects_value(*current.app, current.args.back()))) {
-      Segment segment{spec, nullptr, {}, {}};
-      segment.app = make_command_app(*spec, segment.step);
+    if (command != nullptr && (current.args.empty() || !expects_value(*current.app, current.args.back()))) {
+      Segment segment{command, nullptr, {}, {}};
+      segment.app = make_command_app(*command, segment.step);
       segments.push_back(std::move(segment));
     } else {
       segments.back().args.push_back(token);
@@ -167,7 +167,7 @@ int run(int argc, char** argv) {
   if (reading_stdin && isatty(STDIN_FILENO)) {
     throw Tool_error("no input: give -i PATH or pipe a table in (--help for more)");
   }
-  const std::string last_command = segments.size() > 1 ? segments.back().spec->name : "";
+  const std::string last_command = segments.size() > 1 ? segments.back().command->name : "";
   const bool report_only = last_command == "stats" || last_command == "spectrum";
   const bool write_table_out = !options.output.empty() || !report_only;
   const bool table_to_stdout = write_table_out && (options.output.empty() || options.output == "-");
