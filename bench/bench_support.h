@@ -60,4 +60,14 @@ inline std::string ratio(const Ratio_reporter& reporter, const std::string& name
   return text;
 }
 
+// Runs the registered benchmarks through reporter; false when the command line has
+// arguments Google Benchmark does not know.
+inline bool run_registered(int& argc, char** argv, Ratio_reporter& reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return false;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return true;
+}
+
 }  // namespace vorlith::bench

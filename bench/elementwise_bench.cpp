@@ -143,11 +143,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("plain_clamp_double", plain_clamp)->Unit(ms);
   benchmark::RegisterBenchmark("clamp_to_range_double", clamp_to_range)->Unit(ms);
 
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vorlith::bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   using vorlith::bench::ratio;
   std::printf("\ntime as a multiple of its baseline, same run (lower is better)\n");

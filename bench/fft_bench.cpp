@@ -61,11 +61,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("rfft_1d_forward/" + size).c_str(), rfft_1d_forward)->Arg(n)->Unit(benchmark::kMillisecond);
   }
 
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vorlith::bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   using vorlith::bench::ratio;
   std::printf("\nrfft_1d_forward time as a multiple of FFTW's bare execute, same run (lower is better)\n");

@@ -82,11 +82,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("convolution/default_team", convolution)->Arg(0)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("naudy_filter_workflow/1M_width16", naudy)->Unit(benchmark::kMillisecond);
 
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vorlith::bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   using vorlith::bench::ratio;
   std::printf("\nconvolution time as a multiple of the plain loop, same run (lower is better)\n");

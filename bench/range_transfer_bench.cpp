@@ -73,11 +73,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("bare/double_to_float", typed_read, vi::type_double, vi::type_float, true)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("get_range/double_to_float", typed_read, vi::type_double, vi::type_float, false)->Unit(benchmark::kMillisecond);
 
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vorlith::bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   using vorlith::bench::ratio;
   std::printf("\nrange transfer time as a multiple of its baseline, same run (lower is better)\n");

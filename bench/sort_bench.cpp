@@ -133,11 +133,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("apply_mask/contiguous", apply_mask)->Arg(0)->Unit(ms)->UseRealTime();
   benchmark::RegisterBenchmark("apply_mask/block", apply_mask)->Arg(1)->Unit(ms)->UseRealTime();
 
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vorlith::bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   using vorlith::bench::ratio;
   std::printf("\ntime as a multiple of the same-run baseline (lower is better)\n");

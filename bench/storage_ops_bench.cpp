@@ -170,11 +170,8 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("std::remove", raw_remove)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("loop int16 to double", raw_convert)->Unit(benchmark::kMillisecond);
 
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   vorlith::bench::Ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   std::printf("\nmember time as a multiple of its raw-array baseline, same run (lower is better)\n");
   std::printf("%-22s", "");
