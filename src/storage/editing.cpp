@@ -77,7 +77,9 @@ void copy_strided(Multi_vector& dst, std::int64_t dst_start, const Multi_vector&
   std::vector<char> staging(raw ? 0
                                 : static_cast<std::size_t>(std::min(piece, count) * source_size));
   Element_locator<const Multi_vector> source(src);
-  std::int64_t next = src_start;
+  // Positions are computed from the count taken so far: stepping a running position
+  // past the last element could overflow when that element lies near the int64 limit.
+  std::int64_t taken = 0;
   for_each_run(
       count,
       [&](std::int64_t n, void* target) {
@@ -85,8 +87,8 @@ void copy_strided(Multi_vector& dst, std::int64_t dst_start, const Multi_vector&
         for (std::int64_t done = 0; done < n;) {
           const std::int64_t m = std::min(n - done, piece);
           char* gather = raw ? out + done * target_size : staging.data();
-          for (std::int64_t k = 0; k < m; ++k, next += stride) {
-            std::memmove(gather + k * source_size, source.address(next),
+          for (std::int64_t k = 0; k < m; ++k, ++taken) {
+            std::memmove(gather + k * source_size, source.address(src_start + taken * stride),
                          static_cast<std::size_t>(source_size));
           }
           if (!raw) types::convert(from, staging.data(), out + done * target_size, to, m);

@@ -2,6 +2,7 @@
 #include <vorlith/integration.h>
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -111,6 +112,11 @@ TEST(Editing, CopiesConvertAndResize) {
     const Multi_vector nine = make_vector<std::int16_t>({0, 1, 2, 3, 4, 5, 6, 7, 8}, block);
     EXPECT_TRUE(fails_contract_in([&] { strided.copy_stride(0, nine, 0, 4, 3); }, range_file));
     EXPECT_TRUE(fails_contract_in([&] { strided.copy_stride(0, nine, 0, 1, 0); }, editing_file));
+    // A stride far beyond the vector is fine for one element, also into the same vector.
+    const std::int64_t huge = std::numeric_limits<std::int64_t>::max() - 2;
+    strided.copy_stride(1, nine, 8, 1, huge);
+    strided.copy_stride(0, strided, 1, 1, huge);
+    EXPECT_EQ(values_of<double>(strided), (std::vector<double>{8, 8, 7}));
 
     Multi_vector a = make_vector<std::int16_t>({1, 2}, block);
     a.insert(2, ten, 0, -1);
