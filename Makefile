@@ -48,9 +48,10 @@ coverage: deps
 	ctest --test-dir $(COVERAGE_BUILD) --output-on-failure -j$(JOBS) -LE exhaustive
 	mkdir -p $(COVERAGE_BUILD)/coverage
 	gcovr --root . --object-directory $(COVERAGE_BUILD) --filter src/ --filter include/ \
-	  --exclude-throw-branches --exclude-unreachable-branches --exclude-noncode-lines \
+	  --exclude-throw-branches --exclude-unreachable-branches \
 	  --txt $(COVERAGE_BUILD)/coverage/files.txt \
 	  --html-details $(COVERAGE_BUILD)/coverage/index.html --print-summary
+	python3 scripts/coverage-merged.py . $(COVERAGE_BUILD) | tee $(COVERAGE_BUILD)/coverage/merged.txt
 
 # The build runs without address randomisation too: test discovery starts the binaries.
 tsan: deps

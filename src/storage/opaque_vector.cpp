@@ -34,11 +34,6 @@ const std::uint8_t* Opaque_vector::data(std::int64_t i) const {
   return bytes_.data() + i * width_;
 }
 
-std::int64_t Opaque_vector::elements_remaining(std::int64_t i) const {
-  VORLITH_EXPECTS(i >= 0 && i < size());
-  return size() - i;
-}
-
 void Opaque_vector::insert_zeroed(std::int64_t position, std::int64_t count) {
   VORLITH_EXPECTS(position >= 0 && position <= size());
   VORLITH_EXPECTS(count >= 0);

@@ -28,10 +28,6 @@ class Opaque_vector {
   std::uint8_t* data(std::int64_t i);
   const std::uint8_t* data(std::int64_t i) const;
 
-  /// Elements contiguous from i, which is every element up to the end
-  /// (precondition 0 <= i < size()).
-  std::int64_t elements_remaining(std::int64_t i) const;
-
   /// Inserts count zeroed elements before position (preconditions
   /// 0 <= position <= size(), count >= 0).
   void insert_zeroed(std::int64_t position, std::int64_t count);

@@ -168,6 +168,46 @@ TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
   }
 }
 
+// Each argument of each conversion in turn gets a channel of the wrong type (or text of
+// the wrong width); every one must be refused before anything is written.
+TEST(PointConversion, EveryArgumentIsTypeChecked) {
+  using Args = std::vector<Multi_vector*>;
+  using IC = Integration_convert;
+  struct Case {
+    std::vector<Legacy_type> types;
+    void (*call)(const Args&);
+  };
+  const Legacy_type d(type_double), i(type_int32), t12(std::int64_t{12}), t32(std::int64_t{32});
+  const Case cases[] = {
+      {{d, d, type_float_point_2d}, [](const Args& a) { IC::convert_doubles_to_floatpoint2d(*a[0], *a[1], *a[2], 0, -1); }},
+      {{d, d, type_double_point_2d}, [](const Args& a) { IC::convert_doubles_to_doublepoint2d(*a[0], *a[1], *a[2], 0, -1); }},
+      {{type_float_point_2d, d, d}, [](const Args& a) { IC::convert_floatpoint2d_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
+      {{type_double_point_2d, d, d}, [](const Args& a) { IC::convert_doublepoint2d_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
+      {{d, d, d, type_float_point_3d}, [](const Args& a) { IC::convert_doubles_to_floatpoint3d(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
+      {{d, d, d, type_double_point_3d}, [](const Args& a) { IC::convert_doubles_to_doublepoint3d(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
+      {{type_float_point_3d, d, d, d}, [](const Args& a) { IC::convert_floatpoint3d_to_doubles(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
+      {{type_double_point_3d, d, d, d}, [](const Args& a) { IC::convert_doublepoint3d_to_doubles(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
+      {{i, i, i, t12}, [](const Args& a) { IC::convert_int32_to_int32point(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
+      {{t12, i, i, i}, [](const Args& a) { IC::convert_int32point_to_int32(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
+      {{t32, d, d}, [](const Args& a) { IC::convert_doublesegment_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t bad = 0; bad < c.types.size(); ++bad) {
+      // A number where a point or text is due, and 20-byte text where anything is due.
+      for (const Legacy_type& wrong : {Legacy_type(type_int16), Legacy_type(std::int64_t{20})}) {
+        std::vector<Multi_vector> vectors;
+        for (std::size_t k = 0; k < c.types.size(); ++k)
+          vectors.emplace_back(k == bad ? wrong : c.types[k], false, 2);
+        Args args;
+        for (auto& v : vectors) args.push_back(&v);
+        EXPECT_TRUE(fails_contract_in([&] { c.call(args); }, convert_file))
+            << "argument " << bad << " of case " << (&c - cases);
+        for (const auto& v : vectors) EXPECT_EQ(v.get_length(), 2);
+      }
+    }
+  }
+}
+
 TEST(FieldVector, ListedCasesAndDummies) {
   Multi_vector x = make_doubles({0, 1, 0, 0, D, 3});
   Multi_vector y = make_doubles({1, 0, 0, 0, 1, 4});

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -126,6 +127,18 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
                 same_bytes(fmax, Point_3d<float>{1, 5, 3}));
     Integration_range::compute_range_float_point3d(fp, fmin, fmax, 1, 0);
     EXPECT_TRUE(fmin.is_dummy() && fmax.is_dummy());
+    Point_2d<float> f2min, f2max;
+    Integration_range::compute_range_float_point2d(make_vector<Point_2d<float>>({{1, 9}, {4, 2}}, block),
+                                                   f2min, f2max, 0, -1);
+    EXPECT_TRUE(same_bytes(f2min, Point_2d<float>{1, 2}) && same_bytes(f2max, Point_2d<float>{4, 9}));
+    // Integer points are read from any vector of their size, here 12-byte text fields.
+    Multi_vector triplets(Legacy_type(std::int64_t{12}), block, 2);
+    const Point_3d<std::int32_t> stored[2] = {{1, -4, 3}, {2, 5, -6}};
+    for (int i = 0; i < 2; ++i) std::memcpy(triplets.get_data(i), &stored[i], sizeof stored[i]);
+    Point_3d<std::int32_t> i3min, i3max;
+    Integration_range::compute_range_int32_point3d(triplets, i3min, i3max, 0, -1);
+    EXPECT_TRUE(same_bytes(i3min, Point_3d<std::int32_t>{1, -4, -6}) &&
+                same_bytes(i3max, Point_3d<std::int32_t>{2, 5, 3}));
     Point_2d<std::int32_t> imin, imax;
     EXPECT_TRUE(fails_contract_in(
         [&] { Integration_range::compute_range_int32_point2d(fp, imin, imax, 0, -1); },

@@ -125,6 +125,10 @@ TEST(Bitmask, SetAndApplyOnSubRanges) {
   boost::dynamic_bitset<unsigned long> clear(10);
   v.and_bitmask(clear, 0, -1);
   EXPECT_TRUE(clear.none());
+  // The reserved n-forms change nothing.
+  Multi_vector::and_bitmask_n(bits, 0, 10);
+  Multi_vector::dummy_repeat_n(0, 10, DUMMY_REPEAT_MODE::dummy_repeat_previous);
+  EXPECT_EQ(bits.to_ulong(), 0b0001010111ul);
 
   Multi_vector target = make_doubles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, true);
   target.apply_bitmask(bits, 2, 5);

@@ -162,6 +162,11 @@ TEST(RangeRules, InputOutputReverseAndExact) {
   Multi_vector a(type_double, false, 10), b(type_double, true, 7);
   Multi_vector::validate_input_range(2, count, a, b);
   EXPECT_EQ(count, 5);
+  // Every vector counts: the shortest of four sets the default count.
+  Multi_vector shortest(type_int8, false, 4);
+  count = -1;
+  Multi_vector::validate_input_range(1, count, a, b, a, shortest);
+  EXPECT_EQ(count, 3);
 
   Multi_vector out = make_doubles({1, 2, 3, 4, 5}, true);
   count = 3;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <vorlith/integration.h>
@@ -167,6 +168,30 @@ TYPED_TEST(EveryPair, DummyAndSmallValueInBothDirections) {
     EXPECT_EQ(scalar_of(back[1]), 7.0);
   };
   vorlith::testing_support::value_types::for_each(check_to);
+}
+
+// Text goes through the host's to-text and from-text function of the type itself.
+TYPED_TEST(EveryPair, DummyAndSmallValueThroughTextAndInt64) {
+  using From = TypeParam;
+  const Legacy_type from(vorlith::types::type_traits<From>::code);
+  From source[2];
+  from.set_dummy(&source[0]);
+  source[1] = vorlith::types::convert_value<From>(std::int8_t{7});
+  const Legacy_type text(std::int64_t{40});
+  char fields[2][40];
+  std::memset(fields, 'x', sizeof fields);
+  from.convert_to(source, fields, text, 2);
+  EXPECT_TRUE(text.is_dummy(fields[0])) << from.get_name();
+  EXPECT_NE(std::string(fields[1], 40).find('7'), std::string::npos) << from.get_name();
+  From back[2];
+  text.convert_to(fields, back, from, 2);
+  EXPECT_TRUE(from.is_dummy(&back[0])) << from.get_name();
+  EXPECT_EQ(scalar_of(back[1]), 7.0) << from.get_name();
+
+  const std::int64_t wide[2] = {vorlith::common::dummy_value<std::int64_t>, 7};
+  from.convert_from_int64(wide, back, 2);
+  EXPECT_TRUE(from.is_dummy(&back[0])) << from.get_name();
+  EXPECT_EQ(scalar_of(back[1]), 7.0) << from.get_name();
 }
 
 TEST(Conversion, NegativeCountIsAContractFailure) {
