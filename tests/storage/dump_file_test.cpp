@@ -155,6 +155,18 @@ TEST_F(DumpFile, BadFiles) {
       EXPECT_TRUE(fails_with([&] { v.debug_read_from_file(path("truncated")); }, "Read failed"));
       EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, 2, 3}));
     }
+
+    // A full device: the write fails at the latest when the buffered bytes are flushed.
+    std::vector<double> many(100000, 1.5);
+    Multi_vector large(type_double, block, 0);
+    large.set_range_double(0, static_cast<std::int64_t>(many.size()), many.data());
+    EXPECT_TRUE(fails_with([&] { large.debug_write_to_file("/dev/full"); }, "Write failed: /dev/full"));
+    EXPECT_TRUE(fails_with([&] { make_doubles({1}, block).debug_write_to_file("/dev/full"); },
+                           "Write failed: /dev/full"));
+    // Text channels have no tag in the file format.
+    Multi_vector text(Legacy_type(std::int64_t{4}), block, 1);
+    EXPECT_THROW(text.debug_write_to_file(path("text")), gsl::fail_fast);
+    EXPECT_THROW(text.debug_read_from_file(path("text")), gsl::fail_fast);
   }
 }
 
