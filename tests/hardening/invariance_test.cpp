@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/contracts.h"
 #include "support/operations.h"
 
 namespace {
@@ -65,6 +66,28 @@ TEST_P(Invariance, SameResultsInBothModesAndForOneTwoAndSevenChunks) {
       }
     }
   }
+}
+
+// Empty channels are the smallest input: each operation either finishes or refuses with
+// a contract failure, and every vector can be read whole afterwards.
+TEST(EmptyChannels, EveryOperationFinishesOrRefuses) {
+  int refused = 0;
+  for (const Operation& op : operations()) {
+    for (bool block : {false, true}) {
+      Workspace w(0, block);
+      try {
+        op.run(w);
+      } catch (const gsl::fail_fast&) {
+        ++refused;
+      }
+      for (const auto* v : w.vectors()) {
+        EXPECT_EQ(v->is_block_vector(), block) << op.family << " " << op.name;
+        std::vector<unsigned char> bytes(static_cast<std::size_t>(v->get_length() * v->get_element_size()));
+        if (!bytes.empty()) v->get_range(0, v->get_length(), bytes.data());
+      }
+    }
+  }
+  EXPECT_LT(refused, static_cast<int>(2 * operations().size()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Driver, Invariance, ::testing::ValuesIn(driver_operations()),

@@ -103,7 +103,7 @@ Workspace::Workspace(std::int64_t n_, bool block)
       index(empty(type_int32, block)),
       fpoint2(empty(type_float_point_2d, block)),
       bits(static_cast<std::size_t>(n)),
-      buffer(static_cast<std::size_t>(3 * n)) {
+      buffer(static_cast<std::size_t>(3 * n + 8)) {
   permutation.reverse();
   C::convert_doubles_to_doublepoint3d(x, y, z, dpoint3, 0, -1);
   // A segment is two 2-D points, as the segment channel stores them.

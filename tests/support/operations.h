@@ -33,7 +33,7 @@ struct Workspace {
   Multi_vector index;              // int32 output, empty
   Multi_vector fpoint2;            // float 2-D point output, empty
   boost::dynamic_bitset<unsigned long> bits;
-  std::vector<double> buffer;      // 3n doubles for range transfers
+  std::vector<double> buffer;      // 3n + 8 doubles for range transfers
   std::vector<double> scalars;     // results that are not vectors
   /// Order-dependent sums: (value, sum of the magnitudes of its terms).
   std::vector<std::pair<double, double>> sums;
