@@ -149,6 +149,9 @@ TEST(PredictCore, ShortGapsRelaxTowardsTheLevel) {
   // A leading gap of two relaxes from the first sample, ignoring the slope.
   EXPECT_EQ(filled({D, D, 4, 6, 8}, settings(Edge_fill::extrapolate, Rollweight_type::linear, 2, 0.0)),
             (std::vector<double>{0, 2, 4, 6, 8}));
+  // A long leading gap before a run of two continues the run's slope.
+  EXPECT_EQ(filled({D, D, D, D, 5, 7}, settings(Edge_fill::extrapolate)),
+            (std::vector<double>{-3, -1, 1, 3, 5, 7}));
 }
 
 TEST(PredictCore, LeadingGapMirrorsTheTrailingGap) {

@@ -194,6 +194,19 @@ TYPED_TEST(EveryPair, DummyAndSmallValueThroughTextAndInt64) {
   EXPECT_EQ(scalar_of(back[1]), 7.0) << from.get_name();
 }
 
+TEST(Conversion, TextToTextKeepsTheBytesAndPadsWithZeros) {
+  const char words[2][4] = {{'a', 'b', 'c', 'd'}, {'x', 0, 0, 0}};
+  char same[2][4], wider[2][6], narrower[2][2];
+  const Legacy_type four(std::int64_t{4});
+  four.convert_to(words, same, four, 2);
+  EXPECT_EQ(std::memcmp(same, words, sizeof words), 0);
+  four.convert_to(words, wider, Legacy_type(std::int64_t{6}), 2);
+  EXPECT_EQ(std::string(wider[0], 6), std::string("abcd\0\0", 6));
+  EXPECT_EQ(std::string(wider[1], 6), std::string("x\0\0\0\0\0", 6));
+  four.convert_to(words, narrower, Legacy_type(std::int64_t{2}), 2);
+  EXPECT_EQ(std::string(narrower[0], 2), "ab");
+}
+
 TEST(Conversion, NegativeCountIsAContractFailure) {
   double d = 0;
   EXPECT_THROW(Legacy_type(type_double).convert_to_double(&d, &d, -1), gsl::fail_fast);
