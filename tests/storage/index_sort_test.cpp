@@ -88,7 +88,8 @@ TEST(SortIndex, OneKeyMatchesAReferenceStableOrder) {
   }
 }
 
-// Four keys of different types, directions alternating, against a reference order.
+// Four keys of different types, directions alternating, against a reference order. NaN
+// float keys order above every number, so first in the descending key.
 TEST(SortIndex, FourKeysOfMixedTypes) {
   using P = vorlith::common::Point_2d<float>;
   std::mt19937 random(5);
@@ -100,16 +101,20 @@ TEST(SortIndex, FourKeysOfMixedTypes) {
   const std::string letters = "aAbB";
   for (std::size_t i = 0; i < n; ++i) {
     texts[i] = std::string(1, letters[random() % 4]);
-    floats[i] = static_cast<float>(random() % 3) * 0.5f;
+    const unsigned f = random() % 4;
+    floats[i] = f == 3 ? std::numeric_limits<float>::quiet_NaN() : static_cast<float>(f) * 0.5f;
     points[i] = {static_cast<float>(random() % 2), static_cast<float>(random() % 3)};
     bytes[i] = static_cast<std::uint8_t>(random() % 4);
   }
   const auto up = [](const std::string& s) { return static_cast<char>(std::toupper(s[0])); };
+  const auto rank = [&](std::int64_t p) {
+    return std::isnan(floats[p]) ? std::numeric_limits<float>::infinity() : floats[p];
+  };
   std::vector<std::int64_t> expected(n);
   std::iota(expected.begin(), expected.end(), 0);
   std::stable_sort(expected.begin(), expected.end(), [&](std::int64_t p, std::int64_t q) {
     if (up(texts[p]) != up(texts[q])) return up(texts[p]) < up(texts[q]);  // ascending
-    if (floats[p] != floats[q]) return floats[p] > floats[q];              // descending
+    if (rank(p) != rank(q)) return rank(p) > rank(q);                      // descending
     if (points[p].x != points[q].x) return points[p].x < points[q].x;      // ascending
     if (points[p].y != points[q].y) return points[p].y < points[q].y;
     return bytes[p] > bytes[q];  // descending
@@ -125,7 +130,7 @@ TEST(SortIndex, FourKeysOfMixedTypes) {
     const auto three = index_values(index);
     for (std::size_t i = 1; i < n; ++i) {
       const auto p = three[i - 1], q = three[i];
-      if (up(texts[p]) == up(texts[q]) && floats[p] == floats[q] && points[p] == points[q]) {
+      if (up(texts[p]) == up(texts[q]) && rank(p) == rank(q) && points[p] == points[q]) {
         EXPECT_LT(p, q);
       }
     }
