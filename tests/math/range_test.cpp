@@ -111,6 +111,15 @@ TEST(RangeReductions, ComputeRangeInTheElementType) {
   const Multi_vector points(type_double_point_2d, false, 2);
   EXPECT_TRUE(fails_contract_in([&] { Integration_range::compute_range(points, min, max, 0, -1); },
                                 range_file));
+  // Points have no scalar order: the typed forms refuse them too.
+  Multi_vector point_channel(type_float_point_3d, false, 2);
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_range::compute_range(point_channel, low, high, 0, -1); }, range_file));
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_range::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); }, range_file));
+  EXPECT_TRUE(fails_contract_in(
+      [&] { Integration_range::clip_range_to_dummy(point_channel, 0.0, 1.0, true, true, false, 0, -1); },
+      range_file));
 }
 
 TEST(RangeReductions, PointRangesAndHypotenuse) {
