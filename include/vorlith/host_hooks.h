@@ -78,11 +78,15 @@ class VORLITH_API IntegrationProgressReporter {
 }  // namespace vorlith::integration
 
 /// Replaces the abort method called on a failed contract check. The default throws
-/// gsl::fail_fast with the message. If a host method returns, the failed check throws
+/// vorlith::integration::Contract_failure (a gsl::fail_fast) with the message and the
+/// check's reason. If a host method returns, the failed check throws
 /// gsl::fail_fast itself: no operation goes on past a failed check.
 VORLITH_API void register_external_abort_method(void (*method)(const char* const message));
 /// Calls the current abort method with the message.
 VORLITH_API void external_abort(const char* const message);
+/// While the abort method runs for a failed check: that check's plain reason
+/// ("clamp_to_range: minimum 5 is above maximum 2"), for hosts that log it. Empty otherwise.
+VORLITH_API const char* external_abort_reason();
 
 VORLITH_API void register_external_progress_functions(const external_progress_functions& functions);
 VORLITH_API const external_progress_functions& get_external_progress_functions();

@@ -491,8 +491,8 @@ void Integration_range::order(const Multi_vector& v, bool& has_equal_neighbours,
 void Integration_range::clamp_to_range(Multi_vector& v, double min, double max, std::int64_t start,
                                        std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  VORLITH_EXPECTS(min <= max);
-  VORLITH_EXPECTS(!v.is_opaque_type());
+  VORLITH_EXPECTS(min <= max, "clamp_to_range: minimum ", min, " is above maximum ", max);
+  VORLITH_EXPECTS(!v.is_opaque_type(), "clamp_to_range: a text channel cannot be clamped");
   visit_scalar(
       v,
       [&]<class T>(types::type_tag<T>) {

@@ -3,12 +3,26 @@
 #include <vorlith/fail_fast.h>
 #include <vorlith/host_hooks.h>
 
+namespace {
+
+// The reason of the check that is failing on this thread, for the abort method.
+thread_local const std::string* failing_reason = nullptr;
+
+}  // namespace
+
 namespace vorlith::detail {
 
-void contract_failure(const char* message) {
+void contract_failure(const char* message, const std::string& reason) {
+  struct Reason_scope {
+    const std::string* previous;
+    explicit Reason_scope(const std::string& reason) : previous(failing_reason) { failing_reason = &reason; }
+    ~Reason_scope() { failing_reason = previous; }
+  } scope(reason);
   external_abort(message);
   // A host abort method that returns must not let the operation go on.
-  throw gsl::fail_fast(message);
+  throw vorlith::integration::Contract_failure(message, reason);
 }
 
 }  // namespace vorlith::detail
+
+const char* external_abort_reason() { return failing_reason ? failing_reason->c_str() : ""; }

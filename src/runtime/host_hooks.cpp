@@ -5,7 +5,9 @@
 
 namespace {
 
-void default_abort(const char* const message) { throw gsl::fail_fast(message); }
+void default_abort(const char* const message) {
+  throw vorlith::integration::Contract_failure(message, external_abort_reason());
+}
 void progress_start(const char*) {}
 void progress_update(std::int64_t, std::int64_t) {}
 bool progress_is_cancelled() { return false; }
