@@ -324,8 +324,8 @@ void Integration_math::reduce_bits(Multi_vector& v, int bits, std::int64_t start
   VORLITH_EXPECTS(bits >= 1, "reduce_bits: bits ", bits, " is below 1");
   const legacy_data_type type = v.get_type().get_data_type();
   VORLITH_EXPECTS((type == type_double && bits <= 51) || (type == type_float && bits <= 22),
-                  "reduce_bits: bits ", bits, " on a ", v.get_type().get_name(),
-                  " channel (double takes 1 to 51, float 1 to 22)");
+                  "reduce_bits: bits ", bits, " on a channel of type ", v.get_type().get_name(),
+                  " (double takes 1 to 51, float 1 to 22)");
   Multi_vector::validate_input_range(start, count, v);
   if (type == type_double) {
     for_each_stored_run<double>(v, start, count,

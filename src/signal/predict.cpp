@@ -41,8 +41,9 @@ void Integration_predict::predict(Multi_vector& channel, Edge_type edges,
                   " is below 0");
   // Points would come back as their magnitude and text as reformatted numbers: the
   // write-back would change samples that are not gaps.
-  VORLITH_EXPECTS(!channel.is_point_type() && !channel.is_opaque_type(), "predict: a ",
-                  channel.get_type().get_name(), " channel cannot be predicted");
+  VORLITH_EXPECTS(!channel.is_point_type() && !channel.is_opaque_type(),
+                  "predict: a channel of type ", channel.get_type().get_name(),
+                  " cannot be predicted");
 
   const std::int64_t n = channel.get_length();
   if (n == 0) return;

@@ -29,7 +29,7 @@ const Reason_case reason_cases[] = {
     {"src/types/legacy_type.cpp", "Legacy_type: code 14 is not a fixed type code (0 to 13)",
      [] { Legacy_type{type_opaque}; }},
     {"src/math/elementwise.cpp",
-     "reduce_bits: bits 52 on a double channel (double takes 1 to 51, float 1 to 22)",
+     "reduce_bits: bits 52 on a channel of type double (double takes 1 to 51, float 1 to 22)",
      [] {
        Multi_vector v = make_doubles({1.5});
        Integration_math::reduce_bits(v, 52, 0, 1);
