@@ -1,7 +1,11 @@
 #pragma once
 // Host hooks and process-wide settings. The host may replace the abort method and
 // the three function tables before it starts work; until then the library's
-// defaults apply. Registration is not synchronised with running operations.
+// defaults apply. A null pointer, as the abort method or in any slot of a table,
+// stands for the library's default of that slot: a host that replaces one text
+// conversion registers a table with only that slot set, and a value-initialised
+// table ({}) restores every default. Registration is not synchronised with running
+// operations.
 
 #include <cstdint>
 
@@ -77,10 +81,11 @@ class VORLITH_API IntegrationProgressReporter {
 
 }  // namespace vorlith::integration
 
-/// Replaces the abort method called on a failed contract check. The default throws
-/// vorlith::integration::Contract_failure (a gsl::fail_fast) with the message and the
-/// check's reason. If a host method returns, the failed check throws
-/// gsl::fail_fast itself: no operation goes on past a failed check.
+/// Replaces the abort method called on a failed contract check; null restores the
+/// default. The default throws vorlith::integration::Contract_failure (a
+/// gsl::fail_fast) with the message and the check's reason. If a host method returns,
+/// the failed check throws gsl::fail_fast itself: no operation goes on past a failed
+/// check.
 VORLITH_API void register_external_abort_method(void (*method)(const char* const message));
 /// Calls the current abort method with the message.
 VORLITH_API void external_abort(const char* const message);
@@ -88,12 +93,21 @@ VORLITH_API void external_abort(const char* const message);
 /// ("clamp_to_range: minimum 5 is above maximum 2"), for hosts that log it. Empty otherwise.
 VORLITH_API const char* external_abort_reason();
 
+/// Copies the table; a null slot gets the default of that slot.
 VORLITH_API void register_external_progress_functions(const external_progress_functions& functions);
+/// The table in use (never a null slot); copy it to restore it later.
 VORLITH_API const external_progress_functions& get_external_progress_functions();
 VORLITH_API vorlith::integration::IntegrationProgressReporter& get_integration_progress_reporter();
 
+/// Copies the table; a null slot gets the library's own conversion for that slot.
 VORLITH_API void register_external_string_conversions(const external_string_functions& functions);
+/// The table in use (never a null slot); copy it to restore it later.
+VORLITH_API const external_string_functions& get_external_string_functions();
+/// Copies the table; a null is_smp_active gets the default (answers false).
 VORLITH_API void register_external_sys_functions(const external_sys_functions& functions);
+/// The table in use (never a null slot); copy it to restore it later.
+VORLITH_API const external_sys_functions& get_external_sys_functions();
+/// Calls the registered is_smp_active.
 VORLITH_API bool external_is_smp_active();
 
 /// Each forwards to its slot of the registered external_string_functions.

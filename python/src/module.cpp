@@ -8,13 +8,33 @@ PYBIND11_MODULE(_core, m) {
   using namespace vorlith::python;
   m.doc() = "Compiled core of the vorlith package; import vorlith instead.";
 
-  // Contract failures carry the library's message ("GSL: Precondition failure at
-  // <file>: <line>"). The default abort method throws gsl::fail_fast, which lands here;
-  // the other standard exceptions keep pybind11's mapping (out_of_range -> IndexError,
-  // invalid_argument -> ValueError, bad_alloc -> MemoryError, others -> RuntimeError).
-  py::register_exception<gsl::fail_fast>(m, "ContractError", PyExc_ValueError).doc() =
-      "A precondition of the library failed (bad range, wrong element type, ...). "
-      "The message names the library source position of the check.";
+  // Contract failures: the default abort method throws Contract_failure (a
+  // gsl::fail_fast), which lands here; the other standard exceptions keep pybind11's
+  // mapping (out_of_range -> IndexError, invalid_argument -> ValueError, bad_alloc ->
+  // MemoryError, others -> RuntimeError).
+  py::exception<gsl::fail_fast> contract_error(m, "ContractError", PyExc_ValueError);
+  contract_error.doc() =
+      "A precondition of the library failed (bad range, wrong element type, ...). str() gives the "
+      "reason first and the library's message after it, 'count 0 is below 1 (GSL: Precondition "
+      "failure at <file>: <line>)'; the attributes reason and location hold the two parts.";
+  // Kept for the life of the process: a translator may run until the interpreter ends.
+  static PyObject* contract_error_type = contract_error.inc_ref().ptr();
+  py::register_exception_translator([](std::exception_ptr thrown) {
+    const auto raise = [](const std::string& reason, const std::string& location) {
+      const std::string text = reason.empty() ? location : reason + " (" + location + ")";
+      py::object error = py::reinterpret_borrow<py::object>(contract_error_type)(text);
+      error.attr("reason") = reason;
+      error.attr("location") = location;
+      PyErr_SetObject(contract_error_type, error.ptr());
+    };
+    try {
+      std::rethrow_exception(thrown);
+    } catch (const vorlith::integration::Contract_failure& failure) {
+      raise(failure.reason(), failure.what());
+    } catch (const gsl::fail_fast& failure) {
+      raise("", failure.what());
+    }
+  });
 
   bind_multi_vector(m);
   bind_math(m.def_submodule("math", "Elementwise arithmetic, statistics, line geometry and random fills."));

@@ -5,7 +5,7 @@ array; `numpy()` gives a zero-copy view back), and the submodules `math`, `range
 `convert`, `predict`, `spline`, `filter`, `fft` and `text` hold the algorithm families.
 Functions accept a MultiVector or anything NumPy turns into an array; missing values are
 each type's dummy (the constants DUMMY_INT8 to DUMMY_OPAQUE, `to_float_nan` and `from_float_nan`).
-Library preconditions raise `ContractError` (a ValueError).
+Library preconditions raise `ContractError` (a ValueError) with the reason and the position.
 """
 
 import sys as _sys

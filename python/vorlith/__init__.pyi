@@ -25,7 +25,11 @@ InPlace = Union["MultiVector", np.ndarray]
 DTypeLike = Union[npt.DTypeLike, "DataType"]
 
 class ContractError(ValueError):
-    """A precondition of the library failed; the message names the check's source position."""
+    """A precondition of the library failed; str() gives the reason, then the check's source position."""
+    #: What failed, e.g. "rfft_1d_forward: count 0 is below 1" ("" when unknown).
+    reason: str
+    #: The library's message: "GSL: Precondition failure at <file>: <line>".
+    location: str
 
 class DataType(enum.Enum):
     INT8 = 0

@@ -296,16 +296,16 @@ void Integration_math::log10_scaled(Multi_vector& v, double scale, std::int64_t 
 
 void Integration_math::polyfillx(Multi_vector& v, std::int64_t order, const double* coefficients,
                                  std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(order >= 0);
-  VORLITH_EXPECTS(coefficients != nullptr);
+  VORLITH_EXPECTS(order >= 0, "polyfillx: order ", order, " is below 0");
+  VORLITH_EXPECTS(coefficients != nullptr, "polyfillx: coefficients is a null pointer");
   in_place(Polyfill_index{Polynomial(order, coefficients)}, v, start, count);
 }
 
 void Integration_math::polyfillxy(const Multi_vector& x, Multi_vector& y, std::int64_t order,
                                   const double* coefficients, std::int64_t start,
                                   std::int64_t count) {
-  VORLITH_EXPECTS(order >= 0);
-  VORLITH_EXPECTS(coefficients != nullptr);
+  VORLITH_EXPECTS(order >= 0, "polyfillxy: order ", order, " is below 0");
+  VORLITH_EXPECTS(coefficients != nullptr, "polyfillxy: coefficients is a null pointer");
   Multi_vector::validate_input_range(start, count, x, y);
   run_elementwise(Polyfill_value{Polynomial(order, coefficients)}, Operands<1, 1>{{&x}, {&y}},
                   start, count);
@@ -313,7 +313,7 @@ void Integration_math::polyfillxy(const Multi_vector& x, Multi_vector& y, std::i
 
 void Integration_math::rotate(Multi_vector& x, Multi_vector& y, double angle, std::int64_t start,
                               std::int64_t count) {
-  VORLITH_EXPECTS(angle != dummy);
+  VORLITH_EXPECTS(angle != dummy, "rotate: angle is the dummy");
   Multi_vector::validate_input_range(start, count, x, y);
   run_elementwise(Rotate{std::cos(angle), std::sin(angle)}, Operands<2, 2>{{&x, &y}, {&x, &y}},
                   start, count);
@@ -321,9 +321,11 @@ void Integration_math::rotate(Multi_vector& x, Multi_vector& y, double angle, st
 
 void Integration_math::reduce_bits(Multi_vector& v, int bits, std::int64_t start,
                                    std::int64_t count) {
-  VORLITH_EXPECTS(bits >= 1);
+  VORLITH_EXPECTS(bits >= 1, "reduce_bits: bits ", bits, " is below 1");
   const legacy_data_type type = v.get_type().get_data_type();
-  VORLITH_EXPECTS((type == type_double && bits <= 51) || (type == type_float && bits <= 22));
+  VORLITH_EXPECTS((type == type_double && bits <= 51) || (type == type_float && bits <= 22),
+                  "reduce_bits: bits ", bits, " on a channel of type ", v.get_type().get_name(),
+                  " (double takes 1 to 51, float 1 to 22)");
   Multi_vector::validate_input_range(start, count, v);
   if (type == type_double) {
     for_each_stored_run<double>(v, start, count,
@@ -348,7 +350,8 @@ void Integration_math::validate(Multi_vector& v, std::int64_t start, std::int64_
 
 void Integration_math::swap(Multi_vector& v, std::int64_t start, std::int64_t count) {
   if (v.is_opaque_type()) return;
-  VORLITH_EXPECTS(!v.is_point_type() || v.get_element_size() != 8);
+  VORLITH_EXPECTS(!v.is_point_type() || v.get_element_size() != 8,
+                  "swap: a float_point_2d channel cannot be byte-swapped");
   if (v.get_element_size() < 2 || v.get_element_size() > 8) return;
   Multi_vector::validate_input_range(start, count, v);
   types::visit_type(v.get_type(), [&](auto tag) {

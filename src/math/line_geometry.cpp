@@ -57,9 +57,9 @@ struct Line_mask_horizontal {
 };
 
 void expect_not_opaque(const Multi_vector& x, const Multi_vector& y, const Multi_vector& out) {
-  VORLITH_EXPECTS(!x.is_opaque_type());
-  VORLITH_EXPECTS(!y.is_opaque_type());
-  VORLITH_EXPECTS(!out.is_opaque_type());
+  VORLITH_EXPECTS(!x.is_opaque_type(), "distance_from_line: x is a text channel");
+  VORLITH_EXPECTS(!y.is_opaque_type(), "distance_from_line: y is a text channel");
+  VORLITH_EXPECTS(!out.is_opaque_type(), "distance_from_line: the output is a text channel");
 }
 
 template <class Rule>
@@ -198,7 +198,8 @@ void Integration_math::distance_from_line(const Multi_vector& x, const Multi_vec
   expect_not_opaque(x, y, out);
   const common::Point_2d<double>& p1 = segment.first;
   const common::Point_2d<double>& p2 = segment.second;
-  VORLITH_EXPECTS(!(p1 == p2));
+  VORLITH_EXPECTS(!(p1 == p2), "distance_from_line: the segment's two points are equal (", p1.x,
+                  ", ", p1.y, ")");
   if (p1.x == p2.x) {
     distance_from_line_with(X_offset{p1.x}, x, y, out, start, count);
   } else if (p1.y == p2.y) {
@@ -214,11 +215,13 @@ void Integration_math::distance_from_line(const Multi_vector& x, const Multi_vec
 
 std::int64_t Integration_math::inflection(const Multi_vector& v, double threshold,
                                           std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(threshold >= -1.0 && threshold < 1.0);
+  VORLITH_EXPECTS(threshold >= -1.0 && threshold < 1.0, "inflection: threshold ", threshold,
+                  " is outside [-1, 1)");
   Multi_vector::validate_input_range(start, count, v);
   // Fewer than three elements hold no neighbourhood to judge: no index is an answer.
   if (count < 3) return int64_dummy;
-  VORLITH_ENSURES(v.get_type().get_data_type() == type_double);
+  VORLITH_ENSURES(v.get_type().get_data_type() == type_double, "inflection: the channel is ",
+                  v.get_type().get_name(), ", not double");
   if (v.get_double(start) == dummy || v.get_double(start + 1) == dummy) return int64_dummy;
 
   const double factor = threshold + 1.0;
@@ -250,8 +253,9 @@ void Integration_math::find_gaps(const Multi_vector& x, const Multi_vector& y,
                                  const Multi_vector& z, Multi_vector& out, double threshold,
                                  std::int64_t start, std::int64_t count) {
   const legacy_data_type out_type = out.get_type().get_data_type();
-  VORLITH_EXPECTS(out_type == type_int64 || out_type == type_int32);
-  VORLITH_EXPECTS(threshold > 0.0);
+  VORLITH_EXPECTS(out_type == type_int64 || out_type == type_int32, "find_gaps: the output is ",
+                  out.get_type().get_name(), ", not int64 or int32");
+  VORLITH_EXPECTS(threshold > 0.0, "find_gaps: threshold ", threshold, " is not above 0");
   Multi_vector::validate_input_range(start, count, x, y, z);
   const double limit = threshold * threshold;
   // The running sum and its previous value, compared as such: the difference of two
@@ -286,7 +290,8 @@ void Integration_math::find_gaps(const Multi_vector& x, const Multi_vector& y,
 void Integration_math::line_mask(Multi_vector& v, const Multi_vector& x, const Multi_vector& y,
                                  double x_min, double x_max, double y_min, double y_max,
                                  std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(x_min == x_max || y_min == y_max);
+  VORLITH_EXPECTS(x_min == x_max || y_min == y_max, "line_mask: neither x_min ", x_min,
+                  " equals x_max ", x_max, " nor y_min ", y_min, " equals y_max ", y_max);
   Multi_vector::validate_input_range(start, count, v, x, y);
   const Operands<3, 1> ops{{&v, &x, &y}, {&v}};
   if (x_min == x_max)
@@ -297,7 +302,7 @@ void Integration_math::line_mask(Multi_vector& v, const Multi_vector& x, const M
 
 std::int64_t Integration_math::dummy_back_tracks(Multi_vector& v, std::int64_t start,
                                                  std::int64_t count) {
-  VORLITH_EXPECTS(!v.is_opaque_type());
+  VORLITH_EXPECTS(!v.is_opaque_type(), "dummy_back_tracks: the channel is a text channel");
   Multi_vector::validate_input_range(start, count, v);
   double highest = std::numeric_limits<double>::lowest();
   std::int64_t made_dummy = 0;

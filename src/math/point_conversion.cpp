@@ -183,86 +183,126 @@ void field_vector(const Rule& rule, Multi_vector& a, Multi_vector& b, Multi_vect
 void Integration_convert::convert_doubles_to_floatpoint2d(Multi_vector& x, Multi_vector& y,
                                                           Multi_vector& p, std::int64_t start,
                                                           std::int64_t count) {
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
-  VORLITH_EXPECTS(is_point_channel(p, type_float_point_2d, 8));
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doubles_to_floatpoint2d: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doubles_to_floatpoint2d: y is ",
+                  y.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_point_channel(p, type_float_point_2d, 8),
+                  "convert_doubles_to_floatpoint2d: p is ", p.get_type().get_name(),
+                  ", not float_point_2d or opaque(8)");
   doubles_to_points_2d<float>(x, y, p, start, count);
 }
 
 void Integration_convert::convert_doubles_to_doublepoint2d(Multi_vector& x, Multi_vector& y,
                                                            Multi_vector& p, std::int64_t start,
                                                            std::int64_t count) {
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
-  VORLITH_EXPECTS(is_point_channel(p, type_double_point_2d, 16));
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doubles_to_doublepoint2d: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doubles_to_doublepoint2d: y is ",
+                  y.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_point_channel(p, type_double_point_2d, 16),
+                  "convert_doubles_to_doublepoint2d: p is ", p.get_type().get_name(),
+                  ", not double_point_2d or opaque(16)");
   doubles_to_points_2d<double>(x, y, p, start, count);
 }
 
 void Integration_convert::convert_floatpoint2d_to_doubles(Multi_vector& p, Multi_vector& x,
                                                           Multi_vector& y, std::int64_t start,
                                                           std::int64_t count) {
-  VORLITH_EXPECTS(is_point_channel(p, type_float_point_2d, 8));
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
+  VORLITH_EXPECTS(is_point_channel(p, type_float_point_2d, 8),
+                  "convert_floatpoint2d_to_doubles: p is ", p.get_type().get_name(),
+                  ", not float_point_2d or opaque(8)");
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_floatpoint2d_to_doubles: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_floatpoint2d_to_doubles: y is ",
+                  y.get_type().get_name(), ", not double");
   points_to_doubles_2d<float>(p, x, y, start, count);
 }
 
 void Integration_convert::convert_doublepoint2d_to_doubles(Multi_vector& p, Multi_vector& x,
                                                            Multi_vector& y, std::int64_t start,
                                                            std::int64_t count) {
-  VORLITH_EXPECTS(is_point_channel(p, type_double_point_2d, 16));
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
+  VORLITH_EXPECTS(is_point_channel(p, type_double_point_2d, 16),
+                  "convert_doublepoint2d_to_doubles: p is ", p.get_type().get_name(),
+                  ", not double_point_2d or opaque(16)");
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doublepoint2d_to_doubles: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doublepoint2d_to_doubles: y is ",
+                  y.get_type().get_name(), ", not double");
   points_to_doubles_2d<double>(p, x, y, start, count);
 }
 
 void Integration_convert::convert_doubles_to_floatpoint3d(Multi_vector& x, Multi_vector& y,
                                                           Multi_vector& z, Multi_vector& p,
                                                           std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
-  VORLITH_EXPECTS(is_type(z, type_double));
-  VORLITH_EXPECTS(is_point_channel(p, type_float_point_3d, 12));
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doubles_to_floatpoint3d: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doubles_to_floatpoint3d: y is ",
+                  y.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(z, type_double), "convert_doubles_to_floatpoint3d: z is ",
+                  z.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_point_channel(p, type_float_point_3d, 12),
+                  "convert_doubles_to_floatpoint3d: p is ", p.get_type().get_name(),
+                  ", not float_point_3d or opaque(12)");
   doubles_to_points_3d<float>(x, y, z, p, start, count);
 }
 
 void Integration_convert::convert_doubles_to_doublepoint3d(Multi_vector& x, Multi_vector& y,
                                                            Multi_vector& z, Multi_vector& p,
                                                            std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
-  VORLITH_EXPECTS(is_type(z, type_double));
-  VORLITH_EXPECTS(is_point_channel(p, type_double_point_3d, 24));
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doubles_to_doublepoint3d: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doubles_to_doublepoint3d: y is ",
+                  y.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(z, type_double), "convert_doubles_to_doublepoint3d: z is ",
+                  z.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_point_channel(p, type_double_point_3d, 24),
+                  "convert_doubles_to_doublepoint3d: p is ", p.get_type().get_name(),
+                  ", not double_point_3d or opaque(24)");
   doubles_to_points_3d<double>(x, y, z, p, start, count);
 }
 
 void Integration_convert::convert_floatpoint3d_to_doubles(Multi_vector& p, Multi_vector& x,
                                                           Multi_vector& y, Multi_vector& z,
                                                           std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(is_point_channel(p, type_float_point_3d, 12));
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
-  VORLITH_EXPECTS(is_type(z, type_double));
+  VORLITH_EXPECTS(is_point_channel(p, type_float_point_3d, 12),
+                  "convert_floatpoint3d_to_doubles: p is ", p.get_type().get_name(),
+                  ", not float_point_3d or opaque(12)");
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_floatpoint3d_to_doubles: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_floatpoint3d_to_doubles: y is ",
+                  y.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(z, type_double), "convert_floatpoint3d_to_doubles: z is ",
+                  z.get_type().get_name(), ", not double");
   points_to_doubles_3d<float>(p, x, y, z, start, count);
 }
 
 void Integration_convert::convert_doublepoint3d_to_doubles(Multi_vector& p, Multi_vector& x,
                                                            Multi_vector& y, Multi_vector& z,
                                                            std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(is_point_channel(p, type_double_point_3d, 24));
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
-  VORLITH_EXPECTS(is_type(z, type_double));
+  VORLITH_EXPECTS(is_point_channel(p, type_double_point_3d, 24),
+                  "convert_doublepoint3d_to_doubles: p is ", p.get_type().get_name(),
+                  ", not double_point_3d or opaque(24)");
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doublepoint3d_to_doubles: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doublepoint3d_to_doubles: y is ",
+                  y.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(z, type_double), "convert_doublepoint3d_to_doubles: z is ",
+                  z.get_type().get_name(), ", not double");
   points_to_doubles_3d<double>(p, x, y, z, start, count);
 }
 
 void Integration_convert::convert_int32_to_int32point(Multi_vector& x, Multi_vector& y,
                                                       Multi_vector& z, Multi_vector& p,
                                                       std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(is_type(x, type_int32));
-  VORLITH_EXPECTS(is_type(y, type_int32));
-  VORLITH_EXPECTS(is_type(z, type_int32));
-  VORLITH_EXPECTS(is_opaque_of(p, 12));
+  VORLITH_EXPECTS(is_type(x, type_int32), "convert_int32_to_int32point: x is ",
+                  x.get_type().get_name(), ", not int32");
+  VORLITH_EXPECTS(is_type(y, type_int32), "convert_int32_to_int32point: y is ",
+                  y.get_type().get_name(), ", not int32");
+  VORLITH_EXPECTS(is_type(z, type_int32), "convert_int32_to_int32point: z is ",
+                  z.get_type().get_name(), ", not int32");
+  VORLITH_EXPECTS(is_opaque_of(p, 12), "convert_int32_to_int32point: p is ",
+                  p.get_type().get_name(), ", not opaque(12)");
   run_points<3>(
       start, count,
       [](std::int64_t n, void* vx, void* vy, void* vz, void* vp) {
@@ -278,10 +318,14 @@ void Integration_convert::convert_int32_to_int32point(Multi_vector& x, Multi_vec
 void Integration_convert::convert_int32point_to_int32(Multi_vector& p, Multi_vector& x,
                                                       Multi_vector& y, Multi_vector& z,
                                                       std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(is_opaque_of(p, 12));
-  VORLITH_EXPECTS(is_type(x, type_int32));
-  VORLITH_EXPECTS(is_type(y, type_int32));
-  VORLITH_EXPECTS(is_type(z, type_int32));
+  VORLITH_EXPECTS(is_opaque_of(p, 12), "convert_int32point_to_int32: p is ",
+                  p.get_type().get_name(), ", not opaque(12)");
+  VORLITH_EXPECTS(is_type(x, type_int32), "convert_int32point_to_int32: x is ",
+                  x.get_type().get_name(), ", not int32");
+  VORLITH_EXPECTS(is_type(y, type_int32), "convert_int32point_to_int32: y is ",
+                  y.get_type().get_name(), ", not int32");
+  VORLITH_EXPECTS(is_type(z, type_int32), "convert_int32point_to_int32: z is ",
+                  z.get_type().get_name(), ", not int32");
   run_points<1>(
       start, count,
       [](std::int64_t n, void* vp, void* vx, void* vy, void* vz) {
@@ -303,9 +347,12 @@ void Integration_convert::convert_int32point_to_int32(Multi_vector& p, Multi_vec
 void Integration_convert::convert_doublesegment_to_doubles(Multi_vector& s, Multi_vector& x,
                                                            Multi_vector& y, std::int64_t start,
                                                            std::int64_t count) {
-  VORLITH_EXPECTS(is_opaque_of(s, 32));
-  VORLITH_EXPECTS(is_type(x, type_double));
-  VORLITH_EXPECTS(is_type(y, type_double));
+  VORLITH_EXPECTS(is_opaque_of(s, 32), "convert_doublesegment_to_doubles: s is ",
+                  s.get_type().get_name(), ", not opaque(32)");
+  VORLITH_EXPECTS(is_type(x, type_double), "convert_doublesegment_to_doubles: x is ",
+                  x.get_type().get_name(), ", not double");
+  VORLITH_EXPECTS(is_type(y, type_double), "convert_doublesegment_to_doubles: y is ",
+                  y.get_type().get_name(), ", not double");
   Multi_vector::validate_input_range(start, count, s);
   x.ensure_output_range(2 * start, 2 * count);
   y.ensure_output_range(2 * start, 2 * count);

@@ -238,9 +238,12 @@ struct Point_range {
 };
 
 template <class P>
-void point_range(const Multi_vector& v, P& min, P& max, std::int64_t start, std::int64_t count) {
+void point_range(const char* operation, const Multi_vector& v, P& min, P& max, std::int64_t start,
+                 std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  VORLITH_EXPECTS(v.get_element_size() == static_cast<std::int64_t>(sizeof(P)));
+  VORLITH_EXPECTS(v.get_element_size() == static_cast<std::int64_t>(sizeof(P)), operation,
+                  ": the channel is ", v.get_type().get_name(), ", whose elements are not ",
+                  sizeof(P), " bytes");
   const std::int64_t min_block = get_integration_min_thread_block();
   Point_range<P> result;
   if (count > 0) {
@@ -363,14 +366,17 @@ void Integration_range::compute_range(const Multi_vector& v, double& min, double
         min = types::convert_value<double>(r.min);
         max = types::convert_value<double>(r.max);
       },
-      [] { VORLITH_EXPECTS(!"a point vector has no scalar range"); });
+      [&] {
+        VORLITH_EXPECTS(false, "compute_range: a ", v.get_type().get_name(),
+                        " channel has no scalar range");
+      });
 }
 
 void Integration_range::compute_range(const Multi_vector& v, void* min, void* max,
                                       std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  VORLITH_EXPECTS(min != nullptr);
-  VORLITH_EXPECTS(max != nullptr);
+  VORLITH_EXPECTS(min != nullptr, "compute_range: min is a null pointer");
+  VORLITH_EXPECTS(max != nullptr, "compute_range: max is a null pointer");
   if (v.is_opaque_type()) {
     const Range_state<double> r = double_range(v, start, count);
     types::convert(Legacy_type(type_double), &r.min, min, v.get_type(), 1);
@@ -384,44 +390,47 @@ void Integration_range::compute_range(const Multi_vector& v, void* min, void* ma
         std::memcpy(min, &r.min, sizeof(T));
         std::memcpy(max, &r.max, sizeof(T));
       },
-      [] { VORLITH_EXPECTS(!"a point vector has no scalar range"); });
+      [&] {
+        VORLITH_EXPECTS(false, "compute_range: a ", v.get_type().get_name(),
+                        " channel has no scalar range");
+      });
 }
 
 void Integration_range::compute_range_double_point2d(const Multi_vector& v,
                                                      common::Point_2d<double>& min,
                                                      common::Point_2d<double>& max,
                                                      std::int64_t start, std::int64_t count) {
-  point_range(v, min, max, start, count);
+  point_range("compute_range_double_point2d", v, min, max, start, count);
 }
 void Integration_range::compute_range_float_point2d(const Multi_vector& v,
                                                     common::Point_2d<float>& min,
                                                     common::Point_2d<float>& max,
                                                     std::int64_t start, std::int64_t count) {
-  point_range(v, min, max, start, count);
+  point_range("compute_range_float_point2d", v, min, max, start, count);
 }
 void Integration_range::compute_range_int32_point2d(const Multi_vector& v,
                                                     common::Point_2d<std::int32_t>& min,
                                                     common::Point_2d<std::int32_t>& max,
                                                     std::int64_t start, std::int64_t count) {
-  point_range(v, min, max, start, count);
+  point_range("compute_range_int32_point2d", v, min, max, start, count);
 }
 void Integration_range::compute_range_double_point3d(const Multi_vector& v,
                                                      common::Point_3d<double>& min,
                                                      common::Point_3d<double>& max,
                                                      std::int64_t start, std::int64_t count) {
-  point_range(v, min, max, start, count);
+  point_range("compute_range_double_point3d", v, min, max, start, count);
 }
 void Integration_range::compute_range_float_point3d(const Multi_vector& v,
                                                     common::Point_3d<float>& min,
                                                     common::Point_3d<float>& max,
                                                     std::int64_t start, std::int64_t count) {
-  point_range(v, min, max, start, count);
+  point_range("compute_range_float_point3d", v, min, max, start, count);
 }
 void Integration_range::compute_range_int32_point3d(const Multi_vector& v,
                                                     common::Point_3d<std::int32_t>& min,
                                                     common::Point_3d<std::int32_t>& max,
                                                     std::int64_t start, std::int64_t count) {
-  point_range(v, min, max, start, count);
+  point_range("compute_range_int32_point3d", v, min, max, start, count);
 }
 
 void Integration_range::compute_range_hypot(const Multi_vector& x, const Multi_vector& y,
@@ -508,14 +517,17 @@ void Integration_range::clamp_to_range(Multi_vector& v, double min, double max, 
           }
         });
       },
-      [] { VORLITH_EXPECTS(!"a point vector cannot be clamped"); });
+      [&] {
+        VORLITH_EXPECTS(false, "clamp_to_range: a ", v.get_type().get_name(),
+                        " channel cannot be clamped");
+      });
 }
 
 void Integration_range::clip_range_to_dummy(Multi_vector& v, double min, double max, bool inside,
                                             bool include_min, bool include_max, std::int64_t start,
                                             std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  VORLITH_EXPECTS(min <= max);
+  VORLITH_EXPECTS(min <= max, "clip_range_to_dummy: minimum ", min, " is above maximum ", max);
   const Clip_band band{inside, include_min, include_max};
   if (v.is_opaque_type()) {
     clip_opaque(v, min, max, band, start, count);
@@ -535,7 +547,10 @@ void Integration_range::clip_range_to_dummy(Multi_vector& v, double min, double 
           }
         });
       },
-      [] { VORLITH_EXPECTS(!"a point vector cannot be clipped"); });
+      [&] {
+        VORLITH_EXPECTS(false, "clip_range_to_dummy: a ", v.get_type().get_name(),
+                        " channel cannot be clipped");
+      });
 }
 
 // --- detection limits -------------------------------------------------------------------
@@ -557,14 +572,14 @@ void Integration_range::set_detection_limit(Multi_vector& v, double limit, std::
                                             std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
   if (limit == dummy) limit = compute_positive_min(v, start, count);
-  VORLITH_EXPECTS(limit > 0.0);
+  VORLITH_EXPECTS(limit > 0.0, "set_detection_limit: limit ", limit, " is not above 0");
   math::run_in_place(Detection_limit{limit}, v, start, count);
 }
 
 void Integration_range::set_factor_limit(Multi_vector& v, double limit, std::int64_t start,
                                          std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  VORLITH_EXPECTS(limit != dummy);
+  VORLITH_EXPECTS(limit != dummy, "set_factor_limit: limit is the dummy");
   math::run_in_place(Factor_limit{limit}, v, start, count);
 }
 

@@ -120,10 +120,11 @@ double Integration_math::weighted_mean(const Multi_vector& values, const Multi_v
 void Integration_math::duplicate_stats(const Multi_vector& values, const Multi_vector& codes,
                                        Multi_vector& out_mean, Multi_vector& out_difference,
                                        std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(!values.is_opaque_type());
-  VORLITH_EXPECTS(!codes.is_opaque_type());
-  VORLITH_EXPECTS(!out_mean.is_opaque_type());
-  VORLITH_EXPECTS(!out_difference.is_opaque_type());
+  VORLITH_EXPECTS(!values.is_opaque_type(), "duplicate_stats: values is a text channel");
+  VORLITH_EXPECTS(!codes.is_opaque_type(), "duplicate_stats: codes is a text channel");
+  VORLITH_EXPECTS(!out_mean.is_opaque_type(), "duplicate_stats: the mean output is a text channel");
+  VORLITH_EXPECTS(!out_difference.is_opaque_type(),
+                  "duplicate_stats: the difference output is a text channel");
   Multi_vector::validate_input_range(start, count, values, codes);
   out_mean.ensure_output_range(start, count);
   out_difference.ensure_output_range(start, count);

@@ -14,22 +14,40 @@ bool progress_is_cancelled() { return false; }
 void progress_finish() {}
 bool smp_inactive() { return false; }
 
+const external_progress_functions default_progress_functions{
+    progress_start, progress_update, progress_is_cancelled, progress_finish};
+const external_sys_functions default_sys_functions{smp_inactive};
+
 // Plain statics, read without locks; the host registers before it starts work.
 void (*abort_method)(const char* const) = default_abort;
-external_progress_functions progress_functions{progress_start, progress_update,
-                                               progress_is_cancelled, progress_finish};
+external_progress_functions progress_functions = default_progress_functions;
 external_string_functions string_functions = vorlith::text::default_string_functions();
-external_sys_functions sys_functions{smp_inactive};
+external_sys_functions sys_functions = default_sys_functions;
 std::int64_t min_thread_block = 16384;
 vorlith::integration::IntegrationProgressReporter progress_reporter(&progress_functions);
 
+// A null slot stands for the library's own function, so a stored table never holds
+// one and no call goes through a null pointer later, far from the registration.
+template <class Slot>
+void default_if_null(Slot& slot, Slot library_default) {
+  if (slot == nullptr) slot = library_default;
+}
+
 }  // namespace
 
-void register_external_abort_method(void (*method)(const char* const)) { abort_method = method; }
+void register_external_abort_method(void (*method)(const char* const)) {
+  abort_method = method;
+  default_if_null(abort_method, &default_abort);
+}
 void external_abort(const char* const message) { abort_method(message); }
 
 void register_external_progress_functions(const external_progress_functions& functions) {
   progress_functions = functions;
+  const external_progress_functions& d = default_progress_functions;
+  default_if_null(progress_functions.start, d.start);
+  default_if_null(progress_functions.update, d.update);
+  default_if_null(progress_functions.is_cancelled, d.is_cancelled);
+  default_if_null(progress_functions.finish, d.finish);
 }
 const external_progress_functions& get_external_progress_functions() { return progress_functions; }
 vorlith::integration::IntegrationProgressReporter& get_integration_progress_reporter() {
@@ -38,10 +56,34 @@ vorlith::integration::IntegrationProgressReporter& get_integration_progress_repo
 
 void register_external_string_conversions(const external_string_functions& functions) {
   string_functions = functions;
+  external_string_functions& s = string_functions;
+  const external_string_functions& d = vorlith::text::default_string_functions();
+  default_if_null(s.int32_from_string, d.int32_from_string);
+  default_if_null(s.uint32_from_string, d.uint32_from_string);
+  default_if_null(s.int64_from_string, d.int64_from_string);
+  default_if_null(s.uint64_from_string, d.uint64_from_string);
+  default_if_null(s.double_from_string, d.double_from_string);
+  default_if_null(s.float_point_2d_from_string, d.float_point_2d_from_string);
+  default_if_null(s.double_point_2d_from_string, d.double_point_2d_from_string);
+  default_if_null(s.float_point_3d_from_string, d.float_point_3d_from_string);
+  default_if_null(s.double_point_3d_from_string, d.double_point_3d_from_string);
+  default_if_null(s.int32_to_string, d.int32_to_string);
+  default_if_null(s.uint32_to_string, d.uint32_to_string);
+  default_if_null(s.int64_to_string, d.int64_to_string);
+  default_if_null(s.uint64_to_string, d.uint64_to_string);
+  default_if_null(s.double_to_string, d.double_to_string);
+  default_if_null(s.float_point_2d_to_string, d.float_point_2d_to_string);
+  default_if_null(s.double_point_2d_to_string, d.double_point_2d_to_string);
+  default_if_null(s.float_point_3d_to_string, d.float_point_3d_to_string);
+  default_if_null(s.double_point_3d_to_string, d.double_point_3d_to_string);
 }
+const external_string_functions& get_external_string_functions() { return string_functions; }
+
 void register_external_sys_functions(const external_sys_functions& functions) {
   sys_functions = functions;
+  default_if_null(sys_functions.is_smp_active, default_sys_functions.is_smp_active);
 }
+const external_sys_functions& get_external_sys_functions() { return sys_functions; }
 bool external_is_smp_active() { return sys_functions.is_smp_active(); }
 
 std::int64_t get_integration_min_thread_block() { return min_thread_block; }

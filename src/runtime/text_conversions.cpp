@@ -39,8 +39,9 @@ std::string_view trim(std::string_view s) {
 // place gives the same text as copying it into a zero-filled buffer of
 // max_field_width + 1 bytes, without touching 4 KB per element.
 std::string_view field_text(const char* text, std::int64_t width) {
-  VORLITH_EXPECTS(width >= 0);
-  VORLITH_EXPECTS(width <= max_field_width);
+  VORLITH_EXPECTS(width >= 0, "text conversion: field width ", width, " is below 0");
+  VORLITH_EXPECTS(width <= max_field_width, "text conversion: field width ", width, " is above ",
+                  max_field_width);
   if (width == 0) return {};
   const auto size = static_cast<std::size_t>(width);
   const void* zero = std::memchr(text, '\0', size);

@@ -89,10 +89,11 @@ void Integration_spline::akima(const Multi_vector& x, const Multi_vector& y, Mul
                                double start, double increment, std::int64_t count, double max_gap,
                                double extension) {
   constexpr double dummy = common::dummy_value<double>;
-  VORLITH_EXPECTS(increment > 0.0);
-  VORLITH_EXPECTS(start != dummy);
-  VORLITH_EXPECTS(increment != dummy && increment != 0.0);
-  VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(increment > 0.0, "akima_regular: increment ", increment, " is not above 0");
+  VORLITH_EXPECTS(start != dummy, "akima_regular: start is the dummy");
+  VORLITH_EXPECTS(increment != dummy && increment != 0.0, "akima_regular: increment ", increment,
+                  " is the dummy or 0");
+  VORLITH_EXPECTS(count >= 0, "akima_regular: count ", count, " is below 0");
   std::int64_t knots = x.get_length();
   Multi_vector::validate_input_range(0, knots, x, y);
   const bool knots_overwritten = &result == &x || &result == &y;

@@ -44,8 +44,11 @@ Akima_spline::Akima_spline(const double* x, const double* y, std::int64_t count,
     hi_ = x_[count_ - 1] + extension;
   }
   if (count_ > 0 && count_ < 3) {
-    for (std::int64_t i = 0; i < count_; ++i) VORLITH_EXPECTS(!is_dummy(x_[i]) && !is_dummy(y_[i]));
-    VORLITH_EXPECTS(count_ == 1 || x_[1] > x_[0]);
+    for (std::int64_t i = 0; i < count_; ++i) {
+      VORLITH_EXPECTS(!is_dummy(x_[i]) && !is_dummy(y_[i]), "akima: knot ", i, " is a dummy");
+    }
+    VORLITH_EXPECTS(count_ == 1 || x_[1] > x_[0], "akima: knot x values ", x_[0], " then ", x_[1],
+                    " do not increase");
   }
 }
 
@@ -92,15 +95,17 @@ namespace {
 // and its mirror before a.
 template <class Knot>
 Knot forward_knot(const Knot& a, const Knot& b) {
-  VORLITH_EXPECTS(!is_dummy(a.x) && !is_dummy(a.y) && !is_dummy(b.x) && !is_dummy(b.y));
-  VORLITH_EXPECTS(b.x - a.x != 0.0);
+  VORLITH_EXPECTS(!is_dummy(a.x) && !is_dummy(a.y) && !is_dummy(b.x) && !is_dummy(b.y),
+                  "akima: a knot to extrapolate forward from is a dummy");
+  VORLITH_EXPECTS(b.x - a.x != 0.0, "akima: two knots to extrapolate forward from share x ", a.x);
   return {b.x + (b.x - a.x), b.y + (b.y - a.y) / 2.0};
 }
 
 template <class Knot>
 Knot backward_knot(const Knot& a, const Knot& b) {
-  VORLITH_EXPECTS(!is_dummy(a.x) && !is_dummy(a.y) && !is_dummy(b.x) && !is_dummy(b.y));
-  VORLITH_EXPECTS(b.x - a.x != 0.0);
+  VORLITH_EXPECTS(!is_dummy(a.x) && !is_dummy(a.y) && !is_dummy(b.x) && !is_dummy(b.y),
+                  "akima: a knot to extrapolate backward from is a dummy");
+  VORLITH_EXPECTS(b.x - a.x != 0.0, "akima: two knots to extrapolate backward from share x ", a.x);
   return {a.x - (b.x - a.x), a.y - (b.y - a.y) / 2.0};
 }
 
@@ -128,7 +133,7 @@ void Akima_spline::start_window(double p) {
     knots_[slot] = {x_[k], y_[k]};
     present[slot] = true;
   }
-  VORLITH_ENSURES(present[3]);
+  VORLITH_ENSURES(present[3], "akima: knot ", u, " at the start of the window is a dummy");
   auto& P = knots_;
   if (!present[4]) P[4] = forward_knot(P[2], P[3]);
   if (!present[2]) P[2] = backward_knot(P[3], P[4]);
@@ -138,7 +143,8 @@ void Akima_spline::start_window(double p) {
   for (std::int64_t i = 0; i < 5; ++i) {
     // Checked for the whole window, not only the current interval: a non-increasing
     // neighbour would otherwise turn the knot slopes into NaN without a failure.
-    VORLITH_ENSURES(P[i + 1].x - P[i].x > 0.0);
+    VORLITH_ENSURES(P[i + 1].x - P[i].x > 0.0, "akima: knot x values ", P[i].x, " then ",
+                    P[i + 1].x, " do not increase");
     slopes_[i] = (P[i + 1].y - P[i].y) / (P[i + 1].x - P[i].x);
   }
   for (std::int64_t i = 0; i < 4; ++i) weights_[i] = std::fabs(slopes_[i + 1] - slopes_[i]);
@@ -151,7 +157,7 @@ void Akima_spline::start_window(double p) {
 
 void Akima_spline::push_knot(Knot k) {
   const double h = k.x - knots_[5].x;
-  VORLITH_ENSURES(h > 0.0);
+  VORLITH_ENSURES(h > 0.0, "akima: knot x values ", knots_[5].x, " then ", k.x, " do not increase");
   for (std::int64_t i = 0; i < 5; ++i) knots_[i] = knots_[i + 1];
   knots_[5] = k;
   for (std::int64_t i = 0; i < 4; ++i) slopes_[i] = slopes_[i + 1];
@@ -171,7 +177,8 @@ void Akima_spline::make_cubic() {
                              ? (slopes_[2] + slopes_[3]) / 2.0
                              : (weights_[3] * slopes_[2] + weights_[1] * slopes_[3]) / sum;
   const double h = knots_[3].x - knots_[2].x;
-  VORLITH_ENSURES(h > 0.0);
+  VORLITH_ENSURES(h > 0.0, "akima: knot x values ", knots_[2].x, " then ", knots_[3].x,
+                  " do not increase");
   c0_ = knots_[2].y;
   c1_ = t_left;
   c2_ = (3.0 * m - 2.0 * t_left - t_right) / h;
@@ -197,7 +204,7 @@ double Akima_spline::value_at(double p) {
       if (next_ < count_) {
         const double kx = x_[next_];
         const double ky = y_[next_];
-        VORLITH_EXPECTS(!is_dummy(kx) && !is_dummy(ky));
+        VORLITH_EXPECTS(!is_dummy(kx) && !is_dummy(ky), "akima: knot ", next_, " is a dummy");
         push_knot({kx, ky});
         ++next_;
       } else {

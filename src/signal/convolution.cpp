@@ -70,7 +70,7 @@ void Integration_filter::convolution(const Multi_vector& input, Multi_vector& ou
                                      const std::vector<double>& kernel, bool keep_length) {
   if (kernel.empty()) return;
   // The output is resized before the input is read.
-  VORLITH_EXPECTS(&input != &output);
+  VORLITH_EXPECTS(&input != &output, "convolution: the output is the input vector itself");
 
   const auto taps = static_cast<std::int64_t>(kernel.size());
   const std::int64_t left = (taps - 1) / 2;

@@ -55,7 +55,7 @@ class Plan_cache {
       return entries_.front().plan;
     }
     fftw_plan made = make();
-    VORLITH_ENSURES(made != nullptr);
+    VORLITH_EXPECTS(made != nullptr, "FFT: FFTW made no plan for sizes ", key.n0, " and ", key.n1);
     entries_.push_front({key, Shared_plan(made, fftw_destroy_plan)});
     if (entries_.size() > capacity) entries_.pop_back();
     return entries_.front().plan;
@@ -102,7 +102,7 @@ bool is_double(const Multi_vector& v) { return v.get_type().get_data_type() == t
 
 int transform_length(std::int64_t n) {
   // FFTW takes int lengths.
-  VORLITH_EXPECTS(n <= INT32_MAX);
+  VORLITH_EXPECTS(n <= INT32_MAX, "FFT: transform length ", n, " is above ", INT32_MAX);
   return static_cast<int>(n);
 }
 
@@ -153,7 +153,7 @@ bool is_contiguous_double(const Multi_vector& v) { return is_double(v) && !v.is_
 void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_vector& imaginary_part,
                      std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, input);
-  VORLITH_EXPECTS(count >= 1);
+  VORLITH_EXPECTS(count >= 1, "rfft_1d_forward: count ", count, " is below 1");
   const int n = transform_length(count);
   const std::int64_t m = count / 2 + 1;
   std::int64_t m_real = m;
@@ -191,7 +191,7 @@ void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_v
 void rfft_1d_inverse(const Multi_vector& real_part, const Multi_vector& imaginary_part, Multi_vector& output,
                      std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, real_part, imaginary_part);
-  VORLITH_EXPECTS(count >= 2);
+  VORLITH_EXPECTS(count >= 2, "rfft_1d_inverse: count ", count, " is below 2");
   const std::int64_t samples = 2 * count - 2;
   const int n = transform_length(samples);
   std::int64_t written = samples;
@@ -223,8 +223,10 @@ void rfft_1d_inverse(const Multi_vector& real_part, const Multi_vector& imaginar
 }
 
 void rfft_2d_forward(int rows, int columns, double* input, double* output) {
-  VORLITH_EXPECTS(rows >= 1 && columns >= 1);
-  VORLITH_EXPECTS(input != nullptr && output != nullptr);
+  VORLITH_EXPECTS(rows >= 1 && columns >= 1, "rfft_2d_forward: rows ", rows, " and columns ",
+                  columns, " are not both at least 1");
+  VORLITH_EXPECTS(input != nullptr && output != nullptr,
+                  "rfft_2d_forward: input or output is a null pointer");
   auto* spectrum = reinterpret_cast<fftw_complex*>(output);
   const Shared_plan plan = plan_cache().get(key_of(Plan_kind::r2c_2d, rows, columns, input, output), [&] {
     return fftw_plan_dft_r2c_2d(rows, columns, input, spectrum, FFTW_ESTIMATE);
@@ -233,8 +235,10 @@ void rfft_2d_forward(int rows, int columns, double* input, double* output) {
 }
 
 void rfft_2d_inverse(int rows, int columns, double* input, double* output) {
-  VORLITH_EXPECTS(rows >= 1 && columns >= 1);
-  VORLITH_EXPECTS(input != nullptr && output != nullptr);
+  VORLITH_EXPECTS(rows >= 1 && columns >= 1, "rfft_2d_inverse: rows ", rows, " and columns ",
+                  columns, " are not both at least 1");
+  VORLITH_EXPECTS(input != nullptr && output != nullptr,
+                  "rfft_2d_inverse: input or output is a null pointer");
   auto* spectrum = reinterpret_cast<fftw_complex*>(input);
   const Shared_plan plan = plan_cache().get(key_of(Plan_kind::c2r_2d, rows, columns, input, output), [&] {
     return fftw_plan_dft_c2r_2d(rows, columns, spectrum, output, FFTW_ESTIMATE);

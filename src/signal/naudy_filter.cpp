@@ -104,7 +104,9 @@ class Naudy_state {
 
 void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64_t width, double tolerance,
                                                std::int64_t max_iterations) {
-  VORLITH_EXPECTS(channel.get_type().get_data_type() == type_double);
+  VORLITH_EXPECTS(channel.get_type().get_data_type() == type_double,
+                  "naudy_filter_workflow: the channel is ", channel.get_type().get_name(),
+                  ", not double");
   const std::int64_t n = channel.get_length();
   if (n == 0) return;
 

@@ -33,12 +33,17 @@ void Integration_predict::predict(Multi_vector& channel, Edge_type edges,
                                   std::int64_t fit_length) {
   const auto edge_code = static_cast<std::int32_t>(edges);
   const auto roll_code = static_cast<std::int32_t>(roll);
-  VORLITH_EXPECTS(edge_code >= 0 && edge_code <= 2);
-  VORLITH_EXPECTS(roll_code == 1 || roll_code == 2);
-  VORLITH_EXPECTS(prediction_length >= 0);
+  VORLITH_EXPECTS(edge_code >= 0 && edge_code <= 2, "predict: edge type ", edge_code,
+                  " is not none (0), extrapolate (1) or wrap (2)");
+  VORLITH_EXPECTS(roll_code == 1 || roll_code == 2, "predict: roll weight ", roll_code,
+                  " is not linear (1) or squared (2)");
+  VORLITH_EXPECTS(prediction_length >= 0, "predict: prediction_length ", prediction_length,
+                  " is below 0");
   // Points would come back as their magnitude and text as reformatted numbers: the
   // write-back would change samples that are not gaps.
-  VORLITH_EXPECTS(!channel.is_point_type() && !channel.is_opaque_type());
+  VORLITH_EXPECTS(!channel.is_point_type() && !channel.is_opaque_type(),
+                  "predict: a channel of type ", channel.get_type().get_name(),
+                  " cannot be predicted");
 
   const std::int64_t n = channel.get_length();
   if (n == 0) return;

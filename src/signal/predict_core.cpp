@@ -54,8 +54,10 @@ Prediction_settings make_prediction_settings(std::int64_t length, Edge_fill edge
 }
 
 void burg_filter(const double* r, std::int64_t n, std::int64_t order, double* a) {
-  VORLITH_EXPECTS(order >= 1 && order <= max_prediction_order);
-  VORLITH_EXPECTS(n >= 0 && n <= max_prediction_order);
+  VORLITH_EXPECTS(order >= 1 && order <= max_prediction_order, "predict: Burg filter order ", order,
+                  " is outside 1 to ", max_prediction_order);
+  VORLITH_EXPECTS(n >= 0 && n <= max_prediction_order, "predict: Burg filter input of ", n,
+                  " samples is outside 0 to ", max_prediction_order);
   std::array<double, max_prediction_order> f{};
   std::array<double, max_prediction_order> b{};
   std::array<double, max_prediction_order + 1> rho{};
@@ -99,14 +101,17 @@ void burg_filter(const double* r, std::int64_t n, std::int64_t order, double* a)
 
 void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std::int64_t count,
                         double* out) {
-  VORLITH_EXPECTS(n >= 1 && n <= max_prediction_order);
-  VORLITH_EXPECTS(order >= 1 && order <= max_prediction_order);
+  VORLITH_EXPECTS(n >= 1 && n <= max_prediction_order, "predict: extrapolation from ", n,
+                  " samples is outside 1 to ", max_prediction_order);
+  VORLITH_EXPECTS(order >= 1 && order <= max_prediction_order, "predict: extrapolation order ",
+                  order, " is outside 1 to ", max_prediction_order);
   if (count <= 0) return;
   if (n == 1) {
     std::fill(out, out + count, y[0]);
     return;
   }
-  VORLITH_EXPECTS(order - 1 <= n);
+  VORLITH_EXPECTS(order - 1 <= n, "predict: extrapolation order ", order, " needs more than ", n,
+                  " samples");
 
   const double last = y[n - 1];
   const double slope = (last - y[0]) / static_cast<double>(n - 1);
@@ -311,7 +316,7 @@ class Gap_filler {
   // Extends the data run [s, e) over the leading gap [0, s) (backward) or over the
   // trailing gap [e, n).
   void fill_edge(std::int64_t s, std::int64_t e, bool backward) {
-    VORLITH_EXPECTS(e >= 1);
+    VORLITH_EXPECTS(e >= 1, "predict: an edge gap is filled from a data run ending at ", e);
     const std::int64_t run = e - s;
     const std::int64_t m = backward ? s : n_ - e;
     const double base = backward ? x_[s] : x_[e - 1];

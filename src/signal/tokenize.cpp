@@ -19,7 +19,9 @@ void Integration_string::tokenize_to_doubles(const std::string& text, const std:
                                              Multi_vector& output) {
   // Checked before anything is parsed, so a wrong output type never loses the
   // caller's previous contents.
-  VORLITH_EXPECTS(output.get_type().get_data_type() == type_double);
+  VORLITH_EXPECTS(output.get_type().get_data_type() == type_double,
+                  "tokenize_to_doubles: the output is ", output.get_type().get_name(),
+                  ", not double");
 
   std::vector<std::string> pieces;
   boost::algorithm::split(pieces, text, boost::algorithm::is_any_of(delimiters),

@@ -9,8 +9,8 @@
 
 namespace vorlith::types {
 
-void fail_unknown_type() {
-  VORLITH_CONTRACT_FAILURE("Precondition");
+void fail_unknown_type(std::int32_t code) {
+  VORLITH_CONTRACT_FAILURE("Precondition", "element type: code ", code, " is not a known type");
 }
 
 }  // namespace vorlith::types
@@ -21,7 +21,8 @@ using types::opaque_tag;
 using types::visit_type;
 
 std::int64_t Legacy_type::get_known_size(legacy_data_type code) {
-  VORLITH_EXPECTS(code >= type_int8 && code <= type_double_point_3d);
+  VORLITH_EXPECTS(code >= type_int8 && code <= type_double_point_3d, "Legacy_type: code ", +code,
+                  " is not a fixed type code (0 to 13)");
   static constexpr std::int64_t sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 8, 16, 12, 24};
   return sizes[code];
 }
@@ -50,7 +51,8 @@ std::string Legacy_type::get_name() const {
       "int64", "uint64", "float",         "double",          "float_point_2d", "double_point_2d",
       "float_point_3d", "double_point_3d"};
   if (is_opaque()) return "opaque(" + std::to_string(element_size_) + ")";
-  VORLITH_EXPECTS(data_type_ >= type_int8 && data_type_ <= type_double_point_3d);
+  VORLITH_EXPECTS(data_type_ >= type_int8 && data_type_ <= type_double_point_3d, "get_name: code ",
+                  +data_type_, " is not a known type");
   return names[data_type_];
 }
 

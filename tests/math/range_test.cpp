@@ -192,8 +192,6 @@ TEST(RangeLimits, ClampAndClip) {
     Multi_vector v = make_doubles({-1, 4, 12, D}, block);
     Integration_range::clamp_to_range(v, 0, 10, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{0, 4, 10, D}));
-    EXPECT_TRUE(
-        fails_contract_in([&] { Integration_range::clamp_to_range(v, 5, 1, 0, -1); }, range_file));
     // The bounds are converted to the element type first: 0.4 becomes 0, 9.6 becomes 10.
     Multi_vector i = make_vector<std::int16_t>({-1, 4, 12, -32767}, block);
     Integration_range::clamp_to_range(i, 0.4, 9.6, 0, -1);

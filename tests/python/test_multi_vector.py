@@ -1,4 +1,5 @@
 import gc
+import re
 
 import numpy as np
 import pytest
@@ -142,7 +143,9 @@ def test_sorting_and_index():
 
 
 def test_contract_failures_raise_contract_error():
-    v = vorlith.MultiVector(np.arange(4.0))
-    with pytest.raises(vorlith.ContractError, match=r"GSL: Precondition failure at src/.*: \d+"):
-        v.count_dummy(start=2, count=5)
+    reason = "rfft_1d_forward: count 0 is below 1"
+    location = r"GSL: Precondition failure at src/signal/fft\.cpp: \d+"
+    with pytest.raises(vorlith.ContractError, match=rf"^{reason} \({location}\)$") as failure:
+        vorlith.fft.rfft_1d_forward(np.ones(3), count=0)
+    assert failure.value.reason == reason and re.fullmatch(location, failure.value.location)
     assert issubclass(vorlith.ContractError, ValueError)

@@ -98,7 +98,7 @@ TEST_F(Driver, WorkerExceptionsReachTheCaller) {
   for (int repeat = 0; repeat < 50; ++repeat) {
     try {
       vorlith::parallel::run_over_range(0, 4000, 1000, [](std::int64_t first, std::int64_t) {
-        if (first >= 2000) VORLITH_EXPECTS(first < 0);
+        if (first >= 2000) VORLITH_EXPECTS(first < 0, "worker: chunk at ", first);
       });
       FAIL() << "no exception";
     } catch (const gsl::fail_fast& e) {

@@ -133,8 +133,6 @@ TEST(Rfft1d, CountsWithoutATransformAreRejected) {
   Multi_vector input = make_doubles({1, 2, 3});
   Multi_vector re = empty_doubles(), im = empty_doubles();
   EXPECT_TRUE(
-      fails_contract_in([&] { FFT::rfft_1d_forward(input, re, im, 0, 0); }, "src/signal/fft.cpp"));
-  EXPECT_TRUE(
       fails_contract_in([&] { FFT::rfft_1d_forward(input, re, im, 3, -1); }, "src/signal/fft.cpp"));
   EXPECT_TRUE(fails_contract_in([&] { FFT::rfft_1d_inverse(input, input, re, 0, 1); },
                                 "src/signal/fft.cpp"));

@@ -219,6 +219,8 @@ int main(int argc, char** argv) {
     return run(argc, argv);
   } catch (const Tool_error& error) {
     std::fprintf(stderr, "vorlith-line: %s\n", error.what());
+  } catch (const vorlith::integration::Contract_failure& error) {
+    std::fprintf(stderr, "vorlith-line: %s (%s)\n", error.reason(), error.what());
   } catch (const gsl::fail_fast& error) {
     std::fprintf(stderr, "vorlith-line: the library refused the operation: %s\n", error.what());
   } catch (const std::bad_alloc&) {
