@@ -13,6 +13,11 @@ namespace vorlith::integration {
 /// first. They add no checks: every range rule, contract failure and effect is the
 /// member's. Wrappers of searches and counts return nothing; their observable effect
 /// is the member's range check.
+///
+/// Threads: the wrappers of reads (countdummy, finddummy, findnondummy, get_range,
+/// get_range_double, reverse_finddummy, reverse_findnondummy) only read a, like the
+/// const members they call, and may run at the same time as other reads of a. Every
+/// other wrapper changes a and needs it to itself.
 class VORLITH_API Export_direct_methods {
  public:
   /// a.append(b, start, count).
@@ -24,7 +29,8 @@ class VORLITH_API Export_direct_methods {
   static void countdummy(Multi_vector& a, std::int64_t start, std::int64_t count);
   /// a.erase(start, count).
   static void erase(Multi_vector& a, std::int64_t start, std::int64_t count);
-  /// a.erase_mask(a, true, start, count): erases the dummies of the range.
+  /// a.erase_mask(a, true, start, count): erases the dummies of the range, keeping the
+  /// order of the others.
   static void erase_mask(Multi_vector& a, std::int64_t start, std::int64_t count);
   /// a.finddummy(start, count); the index is dropped.
   static void finddummy(Multi_vector& a, std::int64_t start, std::int64_t count);
@@ -60,7 +66,9 @@ class VORLITH_API Export_direct_methods {
   static void set_range(Multi_vector& a, std::int64_t start, std::int64_t count, const void* in);
   /// a.set_range_double(start, count, in).
   static void set_range_double(Multi_vector& a, std::int64_t start, std::int64_t count, const double* in);
-  /// a.sort(flag, false): descending when flag is true; opaque values case-sensitively.
+  /// a.sort(flag, false): unstable, by the exact rule of Multi_vector::sort (NaN after
+  /// every number, dummies by their stored value); descending when flag is true;
+  /// opaque values case-sensitively.
   static void sort(Multi_vector& a, bool flag);
   /// a.strupr(start, count).
   static void strupr(Multi_vector& a, std::int64_t start, std::int64_t count);

@@ -43,6 +43,19 @@ enum class DUMMY_REPEAT_MODE : std::int32_t { dummy_repeat_none = 0, dummy_repea
 ///   hold zero bytes), never shorten it;
 /// - a failed check is a contract failure (gsl::fail_fast by default) before any
 ///   element changes.
+///
+/// Pointers to the caller's memory (buffers, values, the vector list of
+/// erase_dummies_n) may be null only when the call uses none of their elements, i.e.
+/// when the resolved count is 0; otherwise a null pointer is a contract failure before
+/// anything changes.
+///
+/// Threads: a vector has no lock. Const members only read it, so any number of them
+/// may run at the same time on one vector. A non-const member, or a call that takes
+/// the vector as a non-const argument (the index of sort_index_1..4, the channels of
+/// extend_mask_pos, the vectors of erase_dummies_n), needs the vector to itself: no
+/// other call on it, const or not, may overlap. Calls on different vectors are
+/// independent. Several members split long ranges over OpenMP threads themselves
+/// (serially when the host's external_is_smp_active answers true).
 class VORLITH_API Multi_vector {
  public:
   /// A vector of `length` elements of zero bytes (not dummies).
@@ -67,11 +80,6 @@ class VORLITH_API Multi_vector {
   bool is_same_type_and_storage(const Multi_vector& other) const {
     return is_same_type(other) && is_same_storage(other);
   }
-  /// a is double and every other vector has a's type and storage mode.
-  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b);
-  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c);
-  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c,
-                                         const Multi_vector& d);
 
   /// Resizes to n >= 0 elements; kept elements keep their values, new ones are zero bytes.
   void set_length(std::int64_t n);
@@ -81,10 +89,13 @@ class VORLITH_API Multi_vector {
   void get(std::int64_t i, void* out) const;
   /// Copies element_size bytes from in into element i (0 <= i < length).
   void set(std::int64_t i, const void* in);
-  /// Element i converted to double (dummies become the double dummy). An index
-  /// outside the vector throws std::out_of_range.
+  /// Element i converted to double (dummies become the double dummy; opaque text goes
+  /// through the host's string conversion). An index outside the vector is a contract
+  /// failure for double and opaque vectors and throws std::out_of_range for the
+  /// other types.
   double get_double(std::int64_t i) const;
-  /// Stores v converted to the vector's type. An index outside throws std::out_of_range.
+  /// Stores v converted to the vector's type; an index outside the vector fails as in
+  /// get_double.
   void set_double(std::int64_t i, double v);
   bool is_element_dummy(std::int64_t i) const;
   void set_element_dummy(std::int64_t i);
@@ -200,34 +211,102 @@ class VORLITH_API Multi_vector {
   void strupr(std::int64_t start, std::int64_t count);
 
   // --- sorting --------------------------------------------------------------
+  // Comparison rules of the sorts:
+  // - exact: integers by value; float and double by value, with NaN after every
+  //   number (NaN equal to NaN); points by x, then y, then z, each by that rule;
+  // - tolerant: integers exact; double values equal when |a - b| < max(|a|, |b|) * 1e-14,
+  //   float values within 1e-7 (taken in float); NaN as in the exact rule; points
+  //   component by component;
+  // - opaque: compare_opaque_case_sensitive or compare_opaque_case_insensitive
+  //   (opaque.h) over the element width, as the case flag chooses.
+  // Descending order reverses the comparison, so NaN comes first there. Dummies get
+  // no special place: they are ordered by their stored value, so in ascending order
+  // the dummies of the signed integer, float, double and point types come first (a
+  // point with a dummy x before all others) and those of the unsigned types last;
+  // opaque dummies are the empty text.
+
+  /// Unstable sort of the whole vector by the exact rule; desc for descending. The
+  /// second flag matters only for opaque vectors (case-insensitive when true).
   void sort(bool desc, bool case_insensitive);
+  /// Stable sort of the whole vector by the tolerant rule: elements the rule calls
+  /// equal keep their order. Flags as in sort.
   void stable_sort(bool desc, bool case_insensitive);
+  /// Whether no element orders strictly before its predecessor (equal neighbours are
+  /// in order): the exact rule, or for opaque vectors the opaque rule of the case
+  /// flag. An empty vector is sorted.
   bool is_sorted(bool desc, bool case_insensitive) const;
+  /// Sets index (int32 or int64) to key's length and fills it with the permutation
+  /// of 0 .. n-1 that orders key stably by the tolerant rule. Flag order: descending
+  /// first, then case_sensitive (opaque keys compare case-sensitively when true) --
+  /// the reverse sense of sort_index_on_data. Another index type is a contract
+  /// failure after the index has been resized.
   static void sort_index_1(Multi_vector& index, const Multi_vector& key, bool desc, bool case_sensitive);
+  /// As sort_index_1 over two keys: key2 decides where key1 calls two elements equal;
+  /// each key has its own direction flag. Opaque keys always compare case-
+  /// insensitively. Every key must have key1's length (a contract failure before the
+  /// index changes).
   static void sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
                            bool desc2);
+  /// As sort_index_2 with three keys.
   static void sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
                            bool desc2, const Multi_vector& key3, bool desc3);
+  /// As sort_index_2 with four keys.
   static void sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
                            bool desc2, const Multi_vector& key3, bool desc3, const Multi_vector& key4,
                            bool desc4);
-  /// Called on the index vector; note the flag order: case-insensitive, then ascending.
+  /// sort_index_1 called on the index vector. Flag order: case_insensitive first, then
+  /// ascending (descending when false) -- the reverse sense of sort_index_1's flags.
   void sort_index_on_data(const Multi_vector& key, bool case_insensitive, bool ascending);
-  /// Gathers source elements through this index range into this vector.
-  void insert_index(const Multi_vector& source, const Multi_vector& index, std::int64_t start, std::int64_t count);
-  compare_direction compare_data_values_sensative(std::int64_t i, std::int64_t j) const;
-  compare_direction compare_data_values_insensative(std::int64_t i, std::int64_t j) const;
+  /// Output range: element i becomes source element index[i] (index converted to
+  /// int64, floating values rounded half away from zero), or the dummy where that
+  /// position lies outside source or the index is a dummy. The input range is
+  /// checked against index; source must have this vector's type. source and index may
+  /// be this vector.
+  void insert_index(const Multi_vector& source, const Multi_vector& index, std::int64_t start,
+                    std::int64_t count);
 
   // --- masks ------------------------------------------------------------------
+  // A mask is any vector; element i of the mask governs element i of the target.
+  // Bit i of a bitset belongs to element i (not to i - start); a set bit means "not a
+  // dummy".
+
+  /// Input range checked against mask, then the output range on this vector (which
+  /// may grow; new elements are zero bytes). Every element whose mask element is a
+  /// dummy becomes a dummy; others are untouched. The mask may be this vector.
   void apply_mask(const Multi_vector& mask, std::int64_t start, std::int64_t count);
+  /// As apply_mask, but an element becomes a dummy where its mask element equals
+  /// *value (one element of the mask's type): integers bit for bit, float and double
+  /// numerically (0.0 equals -0.0, NaN equals nothing), points with the dummy-aware
+  /// point equality, opaque values when all bytes are equal.
   void apply_mask_value(const Multi_vector& mask, const void* value, std::int64_t start, std::int64_t count);
+  /// Range checked against this vector and the mask (the shorter length). With
+  /// erase_mask_dummies, erases the elements whose mask element is a dummy, else those
+  /// whose mask element is not; the others keep their order and the tail moves down.
+  /// The mask may be this vector.
   void erase_mask(const Multi_vector& mask, bool erase_mask_dummies, std::int64_t start, std::int64_t count);
+  /// erase_dummies(start, count) on each of the n vectors in turn. n must be
+  /// positive, and every vector and its range are checked before any vector changes.
   static void erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start, std::int64_t count);
+  /// Bit i := element i is not a dummy, for i in the range; a bitset shorter than
+  /// start + count first grows to that size (new bits clear). The bitset is written
+  /// by several threads, in whole words each: it must not be shared meanwhile.
   void set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count) const;
+  /// Clears bit i where element i is a dummy; never sets a bit. Grows the bitset as
+  /// set_bitmask does.
   void and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count) const;
+  /// Element i becomes a dummy where bit i is clear. The bitset must hold at least
+  /// start + count bits (a contract failure otherwise); it is only read.
   void apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count);
+  /// Trims both channels to the mask's first .. last non-dummy element and extends
+  /// both by `extension` samples at each end: the mask with 1, the positions
+  /// continuing from the kept end positions at spacing step (decreasing when the
+  /// positions decrease). Neither channel may be opaque, both must have one length,
+  /// step > 0 and extension >= 0, all checked before any change. A mask without a
+  /// non-dummy element changes nothing.
   static void extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step, std::int64_t extension);
+  /// Does nothing.
   static void and_bitmask_n(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count);
+  /// Does nothing.
   static void dummy_repeat_n(std::int64_t start, std::int64_t count, DUMMY_REPEAT_MODE mode);
 
   // --- debug dump -------------------------------------------------------------
@@ -253,6 +332,17 @@ class VORLITH_API Multi_vector {
 
   std::int64_t compute_block_elements() const;
   void make_store();
+
+  /// a is double and every other vector has a's type and storage mode.
+  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b);
+  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b,
+                                         const Multi_vector& c);
+  static bool is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b,
+                                         const Multi_vector& c, const Multi_vector& d);
+  /// Element i against element j by the tolerant rule; opaque case-sensitively or
+  /// case-insensitively.
+  compare_direction compare_data_values_sensative(std::int64_t i, std::int64_t j) const;
+  compare_direction compare_data_values_insensative(std::int64_t i, std::int64_t j) const;
 
   Legacy_type type_;
   bool block_vector_;

@@ -84,7 +84,9 @@ class Block_vector {
   /// Deep copy: the same end and a fresh copy of every block, used or not.
   Block_vector(const Block_vector& other)
       : last_block_(other.last_block_), last_used_(other.last_used_) {
-    VORLITH_EXPECTS(other.get_elements_per_block() == get_elements_per_block());
+    VORLITH_EXPECTS(other.get_elements_per_block() == get_elements_per_block(),
+                    "block store: copying ", other.get_elements_per_block(),
+                    " elements per block into ", get_elements_per_block());
     blocks_.reserve(other.blocks_.size());
     for (const auto& block : other.blocks_) {
       auto copy = allocate_block();
@@ -125,18 +127,18 @@ class Block_vector {
   /// Address of element i (precondition i < size()); elements_remaining_in_block(i)
   /// elements lie contiguous from there.
   T* data(std::uint64_t i) {
-    VORLITH_EXPECTS(i < size());
+    VORLITH_EXPECTS(i < size(), "block store: index ", i, " is not below the size ", size());
     return &slot(i);
   }
   const T* data(std::uint64_t i) const {
-    VORLITH_EXPECTS(i < size());
+    VORLITH_EXPECTS(i < size(), "block store: index ", i, " is not below the size ", size());
     return &slot(i);
   }
 
   /// Elements from i to the end of its block or of the store, whichever comes
   /// first (precondition i < size()).
   std::uint64_t elements_remaining_in_block(std::uint64_t i) const {
-    VORLITH_EXPECTS(i < size());
+    VORLITH_EXPECTS(i < size(), "block store: index ", i, " is not below the size ", size());
     return std::min(elements_per_block - i % elements_per_block, size() - i);
   }
 
@@ -149,7 +151,8 @@ class Block_vector {
       blocks_.reserve(checked_block_count(needed));
       while (blocks_.size() < needed) blocks_.push_back(allocate_block());
     }
-    VORLITH_ENSURES(capacity() >= n);
+    VORLITH_ENSURES(capacity() >= n, "block store: reserve(", n, ") left room for only ",
+                    capacity(), " elements");
   }
 
   /// Appends one element, allocating a block when the last one is full.
@@ -162,7 +165,8 @@ class Block_vector {
       blocks_.reserve(checked_block_count(blocks_.size() + 1));
       blocks_.push_back(allocate_block());
     }
-    VORLITH_ENSURES(last_block_ < blocks_.size());
+    VORLITH_ENSURES(last_block_ < blocks_.size(), "block store: block ", last_block_,
+                    " beyond the last of ", blocks_.size(), " blocks after growth");
     blocks_[last_block_][last_used_] = value;
     ++last_used_;
   }
@@ -171,7 +175,8 @@ class Block_vector {
   /// The elements from position move up by count.
   void insert(std::uint64_t position, std::uint64_t count, const T& value) {
     const std::uint64_t old_size = size();
-    VORLITH_EXPECTS(position <= old_size);
+    VORLITH_EXPECTS(position <= old_size, "block store: insert position ", position,
+                    " is beyond the size ", old_size);
     if (count == 0) return;
     if (count > max_elements() - old_size) throw std::length_error("Block_vector too long");
     const std::uint64_t end = old_size + count;
@@ -192,7 +197,9 @@ class Block_vector {
   /// last <= size()); the elements from last move down to first.
   void erase(std::uint64_t first, std::uint64_t last) {
     const std::uint64_t old_size = size();
-    VORLITH_EXPECTS(first < old_size && first < last && last <= old_size);
+    VORLITH_EXPECTS(first < old_size && first < last && last <= old_size,
+                    "block store: erase range ", first, "..", last, " does not fit the size ",
+                    old_size);
     move_elements(first, last, old_size - last);
     const std::uint64_t end = first + (old_size - last);
     fill(end, old_size - end, T{});
@@ -202,7 +209,8 @@ class Block_vector {
 
   /// Removes element position (precondition position < size()).
   void erase(std::uint64_t position) {
-    VORLITH_EXPECTS(position < size());
+    VORLITH_EXPECTS(position < size(), "block store: erase position ", position,
+                    " is not below the size ", size());
     erase(position, position + 1);
   }
 

@@ -73,7 +73,9 @@ void write_bytes(std::FILE* file, const void* data, std::size_t bytes, const std
 
 void Multi_vector::debug_write_to_file(const std::string& path) const {
   const int tag = dump_tag(type_);
-  VORLITH_ENSURES(tag >= 0);
+  VORLITH_ENSURES(tag >= 0, "debug_write_to_file: type code ",
+                  static_cast<int>(type_.get_data_type()),
+                  " is not int64, uint64, float or double");
   File file = open_file(path, "wb", "writing");
 
   unsigned char header[header_bytes] = {};
@@ -96,7 +98,9 @@ void Multi_vector::debug_write_to_file(const std::string& path) const {
 
 void Multi_vector::debug_read_from_file(const std::string& path) {
   const int tag = dump_tag(type_);
-  VORLITH_ENSURES(tag >= 0);
+  VORLITH_ENSURES(tag >= 0, "debug_read_from_file: type code ",
+                  static_cast<int>(type_.get_data_type()),
+                  " is not int64, uint64, float or double");
   set_length(0);
   File file = open_file(path, "rb", "reading");
 

@@ -202,7 +202,7 @@ void Multi_vector::copy(std::int64_t dst_start, const Multi_vector& src, std::in
 
 void Multi_vector::copy_stride(std::int64_t dst_start, const Multi_vector& src,
                                std::int64_t src_start, std::int64_t count, std::int64_t stride) {
-  VORLITH_EXPECTS(stride >= 1);
+  VORLITH_EXPECTS(stride >= 1, "copy_stride: stride ", stride, " is below 1");
   if (stride == 1) {
     copy(dst_start, src, src_start, count);
     return;
@@ -215,7 +215,8 @@ void Multi_vector::copy_stride(std::int64_t dst_start, const Multi_vector& src,
   // The span of source elements the copy reads; a count of 0 reads none.
   std::int64_t span = count;
   if (count > 0) {
-    VORLITH_EXPECTS(count - 1 <= (std::numeric_limits<std::int64_t>::max() - 1) / stride);
+    VORLITH_EXPECTS(count - 1 <= (std::numeric_limits<std::int64_t>::max() - 1) / stride,
+                    "copy_stride: count ", count, " at stride ", stride, " passes the int64 range");
     span = (count - 1) * stride + 1;
   }
   validate_input_range(src_start, span, src);
@@ -241,8 +242,9 @@ void Multi_vector::append(const Multi_vector& src, std::int64_t start, std::int6
 // --- inserting ------------------------------------------------------------------
 
 void Multi_vector::insert_dummies(std::int64_t position, std::int64_t count) {
-  VORLITH_EXPECTS(position >= 0 && position <= length_);
-  VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(position >= 0 && position <= length_, "insert_dummies: position ", position,
+                  " is outside 0..", length_);
+  VORLITH_EXPECTS(count >= 0, "insert_dummies: count ", count, " is negative");
   if (count == 0) return;
   insert_zeroed_slots(*this, position, count);
   length_ += count;
@@ -251,8 +253,9 @@ void Multi_vector::insert_dummies(std::int64_t position, std::int64_t count) {
 
 void Multi_vector::insert(std::int64_t position, const Multi_vector& src, std::int64_t src_start,
                           std::int64_t count) {
-  VORLITH_EXPECTS(&src != this);
-  VORLITH_EXPECTS(position >= 0 && position <= length_);
+  VORLITH_EXPECTS(&src != this, "insert: the source is this vector");
+  VORLITH_EXPECTS(position >= 0 && position <= length_, "insert: position ", position,
+                  " is outside 0..", length_);
   validate_input_range(src_start, count, src);
   if (count == 0) return;
   if (position == length_) {
@@ -264,7 +267,7 @@ void Multi_vector::insert(std::int64_t position, const Multi_vector& src, std::i
 }
 
 void Multi_vector::extend(std::int64_t n) {
-  VORLITH_EXPECTS(n >= 0);
+  VORLITH_EXPECTS(n >= 0, "extend: n ", n, " is negative");
   insert_dummies(0, n);
   insert_dummies(length_, n);
 }
@@ -292,7 +295,7 @@ void Multi_vector::erase_dummies(std::int64_t start, std::int64_t count) {
 // --- resampling and order ---------------------------------------------------------
 
 void Multi_vector::decimate(std::int64_t n) {
-  VORLITH_EXPECTS(n >= 1);
+  VORLITH_EXPECTS(n >= 1, "decimate: n ", n, " is below 1");
   if (n == 1 || length_ == 0) return;
   const std::int64_t kept = (length_ - 1) / n + 1;
   storage::visit_element_model(type_, [&](const auto& model) {
@@ -313,9 +316,10 @@ void Multi_vector::decimate(std::int64_t n) {
 }
 
 void Multi_vector::expand(std::int64_t n) {
-  VORLITH_EXPECTS(n >= 1);
+  VORLITH_EXPECTS(n >= 1, "expand: n ", n, " is below 1");
   if (n == 1 || length_ == 0) return;
-  VORLITH_EXPECTS(length_ <= std::numeric_limits<std::int64_t>::max() / n);
+  VORLITH_EXPECTS(length_ <= std::numeric_limits<std::int64_t>::max() / n, "expand: length ",
+                  length_, " times ", n, " overflows int64");
   const std::int64_t old_length = length_;
   set_length(old_length * n);
   storage::visit_element_model(type_, [&](const auto& model) {
@@ -335,7 +339,8 @@ void Multi_vector::reverse() { reverse(0, length_); }
 void Multi_vector::reverse(std::int64_t start, std::int64_t count) {
   if (length_ <= 1 || count <= 0) return;
   // No range rule applies here, but a range outside the vector must not be written.
-  VORLITH_EXPECTS(start >= 0 && start <= length_ - count);
+  VORLITH_EXPECTS(start >= 0 && start <= length_ - count, "reverse: start ", start, " and count ",
+                  count, " do not fit the length ", length_);
   storage::visit_element_model(type_, [&](const auto& model) {
     const std::int64_t size = model.size();
     const std::int64_t mirror = 2 * start + count - 1;  // i pairs with mirror - i

@@ -134,7 +134,7 @@ auto hit_test(const Model& model, const void* value) {
 // --- fills ------------------------------------------------------------------------
 
 void Multi_vector::fill_value(const void* value, std::int64_t start, std::int64_t count) {
-  validate_output_range(start, count);
+  storage::validate_output_range(*this, start, count, value, "fill_value", "value");
   if (count == 0) return;
   // One block's worth of copies of value: every run is written from it with byte copies.
   const auto size = static_cast<std::size_t>(element_size_);
@@ -168,11 +168,16 @@ void Multi_vector::fill_increasing(std::int64_t first, std::int64_t increment, s
     if (resolved > 0) {
       const std::int64_t head = std::min(resolved, block_elements_ - start % block_elements_);
       const std::int64_t rest = resolved - head;
-      VORLITH_EXPECTS(int32_run_fits(first, increment, head));
+      VORLITH_EXPECTS(int32_run_fits(first, increment, head), "fill_increasing: int32 run of ",
+                      head, " from ", first, " by ", increment, " reaches 2147483647");
       if (rest >= block_elements_)
-        VORLITH_EXPECTS(int32_run_fits(first, increment, block_elements_));
+        VORLITH_EXPECTS(int32_run_fits(first, increment, block_elements_),
+                        "fill_increasing: int32 run of ", block_elements_, " from ", first, " by ",
+                        increment, " reaches 2147483647");
       if (rest % block_elements_ != 0)
-        VORLITH_EXPECTS(int32_run_fits(first, increment, rest % block_elements_));
+        VORLITH_EXPECTS(int32_run_fits(first, increment, rest % block_elements_),
+                        "fill_increasing: int32 run of ", rest % block_elements_, " from ", first,
+                        " by ", increment, " reaches 2147483647");
     }
   }
   validate_output_range(start, count);
@@ -248,8 +253,10 @@ namespace {
 
 template <Match M>
 std::int64_t search_forward(const Multi_vector& v, const void* value, std::int64_t start,
-                            std::int64_t count) {
+                            std::int64_t count, const char* operation) {
   Multi_vector::validate_input_range(start, count, v.get_length());
+  if constexpr (M == Match::equal || M == Match::not_equal)
+    storage::expect_caller_data(value, count, operation, "value");
   if (count == 0) return -1;
   return storage::visit_element_model(v.get_type(), [&](const auto& model) {
     if constexpr (M == Match::dummy || M == Match::non_dummy) {
@@ -263,9 +270,11 @@ std::int64_t search_forward(const Multi_vector& v, const void* value, std::int64
 
 template <Match M>
 std::int64_t search_backward(const Multi_vector& v, const void* value, std::int64_t start,
-                             std::int64_t count) {
+                             std::int64_t count, const char* operation) {
   const std::int64_t length = v.get_length();
   Multi_vector::validate_reverse_input_range(start, count, length);
+  if constexpr (M == Match::equal || M == Match::not_equal)
+    storage::expect_caller_data(value, count, operation, "value");
   if (count == 0) return -1;
   const std::int64_t top = length - 1 - start;  // back to the caller's numbering
   return storage::visit_element_model(v.get_type(), [&](const auto& model) {
@@ -281,38 +290,38 @@ std::int64_t search_backward(const Multi_vector& v, const void* value, std::int6
 }  // namespace
 
 std::int64_t Multi_vector::find(const void* value, std::int64_t start, std::int64_t count) const {
-  return search_forward<Match::equal>(*this, value, start, count);
+  return search_forward<Match::equal>(*this, value, start, count, "find");
 }
 
 std::int64_t Multi_vector::find_not(const void* value, std::int64_t start,
                                     std::int64_t count) const {
-  return search_forward<Match::not_equal>(*this, value, start, count);
+  return search_forward<Match::not_equal>(*this, value, start, count, "find_not");
 }
 
 std::int64_t Multi_vector::finddummy(std::int64_t start, std::int64_t count) const {
-  return search_forward<Match::dummy>(*this, nullptr, start, count);
+  return search_forward<Match::dummy>(*this, nullptr, start, count, "finddummy");
 }
 
 std::int64_t Multi_vector::findnondummy(std::int64_t start, std::int64_t count) const {
-  return search_forward<Match::non_dummy>(*this, nullptr, start, count);
+  return search_forward<Match::non_dummy>(*this, nullptr, start, count, "findnondummy");
 }
 
 std::int64_t Multi_vector::reverse_find(const void* value, std::int64_t start,
                                         std::int64_t count) const {
-  return search_backward<Match::equal>(*this, value, start, count);
+  return search_backward<Match::equal>(*this, value, start, count, "reverse_find");
 }
 
 std::int64_t Multi_vector::reverse_find_not(const void* value, std::int64_t start,
                                             std::int64_t count) const {
-  return search_backward<Match::not_equal>(*this, value, start, count);
+  return search_backward<Match::not_equal>(*this, value, start, count, "reverse_find_not");
 }
 
 std::int64_t Multi_vector::reverse_finddummy(std::int64_t start, std::int64_t count) const {
-  return search_backward<Match::dummy>(*this, nullptr, start, count);
+  return search_backward<Match::dummy>(*this, nullptr, start, count, "reverse_finddummy");
 }
 
 std::int64_t Multi_vector::reverse_findnondummy(std::int64_t start, std::int64_t count) const {
-  return search_backward<Match::non_dummy>(*this, nullptr, start, count);
+  return search_backward<Match::non_dummy>(*this, nullptr, start, count, "reverse_findnondummy");
 }
 
 // --- replace, count, upper-case ---------------------------------------------------
@@ -320,6 +329,8 @@ std::int64_t Multi_vector::reverse_findnondummy(std::int64_t start, std::int64_t
 void Multi_vector::replace(const void* old_value, const void* new_value, std::int64_t start,
                            std::int64_t count) {
   validate_input_range(start, count, length_);
+  storage::expect_caller_data(old_value, count, "replace", "old_value");
+  storage::expect_caller_data(new_value, count, "replace", "new_value");
   if (count == 0) return;
   storage::visit_element_model(type_, [&](const auto& model) {
     const std::int64_t size = model.size();
@@ -361,7 +372,7 @@ std::int64_t Multi_vector::count_dummy(std::int64_t start, std::int64_t count) c
 }
 
 void Multi_vector::strupr(std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(opaque_);
+  VORLITH_EXPECTS(opaque_, "strupr: the vector is not opaque");
   validate_input_range(start, count, length_);
   if (count == 0) return;
   // Upper-casing is bytewise over every byte of every element, so a run is one text.

@@ -139,7 +139,8 @@ void sort_index(Multi_vector& index, const Multi_vector& first_key, const std::v
                 bool single_numeric) {
   const std::int64_t n = first_key.get_length();
   index.set_length(n);
-  VORLITH_EXPECTS(is_index_type(index));
+  VORLITH_EXPECTS(is_index_type(index), "index sort: the index vector has type code ",
+                  static_cast<int>(index.get_type().get_data_type()), ", not int32 or int64");
   Order order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), std::int64_t{0});
   if (n >= 2) {
@@ -170,14 +171,17 @@ void Multi_vector::sort_index_1(Multi_vector& index, const Multi_vector& key, bo
 
 void Multi_vector::sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
                                 bool desc2) {
-  VORLITH_EXPECTS(key2.get_length() == key1.get_length());
+  VORLITH_EXPECTS(key2.get_length() == key1.get_length(), "sort_index_2: key2 length ",
+                  key2.get_length(), " differs from key1 length ", key1.get_length());
   sort_index(index, key1, {Sort_key(key1, desc1, true), Sort_key(key2, desc2, true)}, false);
 }
 
 void Multi_vector::sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
                                 bool desc2, const Multi_vector& key3, bool desc3) {
-  VORLITH_EXPECTS(key2.get_length() == key1.get_length());
-  VORLITH_EXPECTS(key3.get_length() == key1.get_length());
+  VORLITH_EXPECTS(key2.get_length() == key1.get_length(), "sort_index_3: key2 length ",
+                  key2.get_length(), " differs from key1 length ", key1.get_length());
+  VORLITH_EXPECTS(key3.get_length() == key1.get_length(), "sort_index_3: key3 length ",
+                  key3.get_length(), " differs from key1 length ", key1.get_length());
   sort_index(index, key1, {Sort_key(key1, desc1, true), Sort_key(key2, desc2, true), Sort_key(key3, desc3, true)},
              false);
 }
@@ -185,9 +189,12 @@ void Multi_vector::sort_index_3(Multi_vector& index, const Multi_vector& key1, b
 void Multi_vector::sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
                                 bool desc2, const Multi_vector& key3, bool desc3, const Multi_vector& key4,
                                 bool desc4) {
-  VORLITH_EXPECTS(key2.get_length() == key1.get_length());
-  VORLITH_EXPECTS(key3.get_length() == key1.get_length());
-  VORLITH_EXPECTS(key4.get_length() == key1.get_length());
+  VORLITH_EXPECTS(key2.get_length() == key1.get_length(), "sort_index_4: key2 length ",
+                  key2.get_length(), " differs from key1 length ", key1.get_length());
+  VORLITH_EXPECTS(key3.get_length() == key1.get_length(), "sort_index_4: key3 length ",
+                  key3.get_length(), " differs from key1 length ", key1.get_length());
+  VORLITH_EXPECTS(key4.get_length() == key1.get_length(), "sort_index_4: key4 length ",
+                  key4.get_length(), " differs from key1 length ", key1.get_length());
   sort_index(index, key1,
              {Sort_key(key1, desc1, true), Sort_key(key2, desc2, true), Sort_key(key3, desc3, true),
               Sort_key(key4, desc4, true)},
@@ -202,7 +209,7 @@ void Multi_vector::insert_index(const Multi_vector& source, const Multi_vector& 
                                 std::int64_t count) {
   validate_input_range(start, count, index);
   validate_output_range(start, count);
-  VORLITH_EXPECTS(is_same_type(source));
+  VORLITH_EXPECTS(is_same_type(source), "insert_index: the source type differs from this vector's");
   if (count == 0) return;
 
   // Gathering a vector into itself would read elements that other threads have

@@ -113,10 +113,14 @@ void for_each_flag_piece(const Multi_vector& v, std::int64_t first, std::int64_t
       storage::cursor(v, first));
 }
 
-// Target elements of the range become dummies where the mask's flags are set.
-void mask_elements(Multi_vector& target, const Multi_vector& mask, Flag_fn flag_fn, const void* value,
-                   std::int64_t start, std::int64_t count) {
+// Target elements of the range become dummies where the mask's flags are set. When
+// flag_fn compares with the caller's value, `operation` names the member for the
+// value's null check, made before the target grows.
+void mask_elements(Multi_vector& target, const Multi_vector& mask, Flag_fn flag_fn,
+                   const void* value, const char* operation, std::int64_t start,
+                   std::int64_t count) {
   Multi_vector::validate_input_range(start, count, mask);
+  if (operation != nullptr) storage::expect_caller_data(value, count, operation, "value");
   target.validate_output_range(start, count);
   if (count == 0) return;
   const Apply_fn write_dummies = dummy_writer_for(target.get_type());
@@ -156,12 +160,13 @@ void over_bitset_chunks(std::int64_t start, std::int64_t count, Fn&& fn) {
 }  // namespace
 
 void Multi_vector::apply_mask(const Multi_vector& mask, std::int64_t start, std::int64_t count) {
-  mask_elements(*this, mask, dummy_flags_for(mask.get_type()), nullptr, start, count);
+  mask_elements(*this, mask, dummy_flags_for(mask.get_type()), nullptr, nullptr, start, count);
 }
 
 void Multi_vector::apply_mask_value(const Multi_vector& mask, const void* value, std::int64_t start,
                                     std::int64_t count) {
-  mask_elements(*this, mask, equal_flags_for(mask.get_type()), value, start, count);
+  mask_elements(*this, mask, equal_flags_for(mask.get_type()), value, "apply_mask_value", start,
+                count);
 }
 
 void Multi_vector::erase_mask(const Multi_vector& mask, bool erase_mask_dummies, std::int64_t start,
@@ -222,7 +227,9 @@ void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bit
   validate_input_range(start, count, length_);
   // A bitset that does not cover the range is a caller error: the call fails before
   // any element changes rather than read past the bitset or guess the missing bits.
-  VORLITH_EXPECTS(static_cast<std::int64_t>(bits.size()) >= start + count);
+  VORLITH_EXPECTS(static_cast<std::int64_t>(bits.size()) >= start + count,
+                  "apply_bitmask: the bitset has ", bits.size(), " bits, the range needs ",
+                  start + count);
   if (count == 0) return;
   const Apply_fn write_dummies = dummy_writer_for(type_);
   const std::int64_t width = element_size_;
@@ -248,7 +255,14 @@ void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bit
 }
 
 void Multi_vector::erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start, std::int64_t count) {
-  VORLITH_EXPECTS(n > 0);
+  VORLITH_EXPECTS(n > 0, "erase_dummies_n: vector count ", n, " is not positive");
+  storage::expect_caller_data(vectors, n, "erase_dummies_n", "vectors");
+  // Every vector and its range are checked before the first one changes.
+  for (std::int64_t i = 0; i < n; ++i) {
+    VORLITH_EXPECTS(vectors[i] != nullptr, "erase_dummies_n: vectors[", i, "] is null");
+    std::int64_t resolved = count;
+    validate_input_range(start, resolved, *vectors[i]);
+  }
   for (std::int64_t i = 0; i < n; ++i) vectors[i]->erase_dummies(start, count);
 }
 
@@ -272,16 +286,17 @@ void fill_with_one(Multi_vector& v, std::int64_t start, std::int64_t count) {
 }  // namespace
 
 void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step, std::int64_t extension) {
-  VORLITH_EXPECTS(!position.is_opaque_type());
-  VORLITH_EXPECTS(!mask.is_opaque_type());
-  VORLITH_EXPECTS(position.get_length() == mask.get_length());
-  VORLITH_EXPECTS(step > 0);
+  VORLITH_EXPECTS(!position.is_opaque_type(), "extend_mask_pos: the position channel is opaque");
+  VORLITH_EXPECTS(!mask.is_opaque_type(), "extend_mask_pos: the mask is opaque");
+  VORLITH_EXPECTS(position.get_length() == mask.get_length(), "extend_mask_pos: position length ",
+                  position.get_length(), " differs from mask length ", mask.get_length());
+  VORLITH_EXPECTS(step > 0, "extend_mask_pos: step ", step, " is not positive");
   const std::int64_t first = mask.findnondummy(0, -1);
   if (first < 0) return;
   const std::int64_t last = mask.reverse_findnondummy(mask.get_length() - 1, -1);
   // extend() rejects a negative extension too, but only after both channels have
   // been trimmed; checking here fails the call before anything changes.
-  VORLITH_EXPECTS(extension >= 0);
+  VORLITH_EXPECTS(extension >= 0, "extend_mask_pos: extension ", extension, " is negative");
 
   const double first_position = position.get_double(first);
   const double last_position = position.get_double(last);

@@ -50,6 +50,16 @@ struct Multi_vector_access {
   using copy_const_t = std::conditional_t<std::is_const_v<V>, const S, S>;
 };
 
+/// The one rule for a caller's buffer or value pointer: it may be null only when the
+/// call uses none of its count elements. Members check it before anything changes.
+void expect_caller_data(const void* data, std::int64_t count, const char* operation,
+                        const char* argument);
+
+/// v.validate_output_range(start, count) for a member that reads the caller's `data`:
+/// the range is checked and resolved and the pointer checked before v grows.
+void validate_output_range(Multi_vector& v, std::int64_t start, std::int64_t& count,
+                           const void* data, const char* operation, const char* argument);
+
 /// A position in a vector, for for_each_run.
 template <class V>
 struct Run_cursor {

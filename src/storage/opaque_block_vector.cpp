@@ -12,13 +12,14 @@ namespace vorlith::storage {
 // The guard lets a bad width reach the check below instead of dividing by zero.
 Opaque_block_vector::Opaque_block_vector(std::int64_t width)
     : width_(width), elements_per_block_(width >= 1 ? block_stride / width : 1) {
-  VORLITH_EXPECTS(width >= 1 && width <= block_stride);
+  VORLITH_EXPECTS(width >= 1 && width <= block_stride, "opaque block store: width ", width,
+                  " is outside 1..4096");
   bytes_.resize(block_bytes);
   block_count_ = 1;
 }
 
 void Opaque_block_vector::resize(std::int64_t n) {
-  VORLITH_EXPECTS(n >= 0);
+  VORLITH_EXPECTS(n >= 0, "opaque block store: length ", n, " is negative");
   // Rounded up without forming n + elements_per_block - 1, which overflows near the
   // top of the range.
   const std::int64_t needed = n / elements_per_block_ + (n % elements_per_block_ != 0);
@@ -38,23 +39,27 @@ void Opaque_block_vector::resize(std::int64_t n) {
 }
 
 std::uint8_t* Opaque_block_vector::data(std::int64_t i) {
-  VORLITH_EXPECTS(i >= 0 && i < length_);
+  VORLITH_EXPECTS(i >= 0 && i < length_, "opaque block store: element ", i,
+                  " is outside the length ", length_);
   return &bytes_.at(byte_offset(i));
 }
 
 const std::uint8_t* Opaque_block_vector::data(std::int64_t i) const {
-  VORLITH_EXPECTS(i >= 0 && i < length_);
+  VORLITH_EXPECTS(i >= 0 && i < length_, "opaque block store: element ", i,
+                  " is outside the length ", length_);
   return &bytes_.at(byte_offset(i));
 }
 
 std::int64_t Opaque_block_vector::elements_remaining_in_block(std::int64_t i) const {
-  VORLITH_EXPECTS(i >= 0 && i < length_);
+  VORLITH_EXPECTS(i >= 0 && i < length_, "opaque block store: element ", i,
+                  " is outside the length ", length_);
   return std::min(elements_per_block_ - i % elements_per_block_, length_ - i);
 }
 
 void Opaque_block_vector::insert_zeroed(std::int64_t position, std::int64_t count) {
-  VORLITH_EXPECTS(position >= 0 && position <= length_);
-  VORLITH_EXPECTS(count >= 0);
+  VORLITH_EXPECTS(position >= 0 && position <= length_, "opaque block store: insert position ",
+                  position, " is outside 0..", length_);
+  VORLITH_EXPECTS(count >= 0, "opaque block store: insert count ", count, " is negative");
   if (count == 0) return;
   if (count > std::numeric_limits<std::int64_t>::max() - length_)
     throw std::length_error("Opaque_block_vector too long");
@@ -65,9 +70,11 @@ void Opaque_block_vector::insert_zeroed(std::int64_t position, std::int64_t coun
 }
 
 void Opaque_block_vector::erase(std::int64_t position, std::int64_t count) {
-  VORLITH_EXPECTS(position >= 0 && position < length_);
+  VORLITH_EXPECTS(position >= 0 && position < length_, "opaque block store: erase position ",
+                  position, " is outside the length ", length_);
   // Written as a difference so a huge count cannot overflow the sum.
-  VORLITH_EXPECTS(count >= 1 && count <= length_ - position);
+  VORLITH_EXPECTS(count >= 1 && count <= length_ - position, "opaque block store: erase count ",
+                  count, " from ", position, " does not fit the length ", length_);
   move_elements(position, position + count, length_ - position - count);
   resize(length_ - count);
 }

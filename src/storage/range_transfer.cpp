@@ -87,15 +87,17 @@ void split_transfer(std::int64_t start, std::int64_t count, std::int64_t buffer_
 
 void Multi_vector::get_range(std::int64_t start, std::int64_t count, void* out) const {
   validate_input_range(start, count, length_);
+  storage::expect_caller_data(out, count, "get_range", "out");
   read_raw(*this, start, count, out);
 }
 
 void Multi_vector::get_range(const Legacy_type& type, std::int64_t start, std::int64_t count, void* out) const {
+  validate_input_range(start, count, length_);
+  storage::expect_caller_data(out, count, "get_range", "out");
   if (type.is_same(type_)) {
-    get_range(start, count, out);
+    read_raw(*this, start, count, out);
     return;
   }
-  validate_input_range(start, count, length_);
   char* target = static_cast<char*>(out);
   split_transfer(start, count, type.get_element_size(), [&](std::int64_t first, std::int64_t n, std::int64_t offset) {
     read_converted(*this, type, first, n, target + offset);
@@ -103,16 +105,16 @@ void Multi_vector::get_range(const Legacy_type& type, std::int64_t start, std::i
 }
 
 void Multi_vector::set_range(std::int64_t start, std::int64_t count, const void* in) {
-  validate_output_range(start, count);
+  storage::validate_output_range(*this, start, count, in, "set_range", "in");
   write_raw(*this, start, count, in);
 }
 
 void Multi_vector::set_range(const Legacy_type& type, std::int64_t start, std::int64_t count, const void* in) {
+  storage::validate_output_range(*this, start, count, in, "set_range", "in");
   if (type.is_same(type_)) {
-    set_range(start, count, in);
+    write_raw(*this, start, count, in);
     return;
   }
-  validate_output_range(start, count);
   const char* source = static_cast<const char*>(in);
   split_transfer(start, count, type.get_element_size(), [&](std::int64_t first, std::int64_t n, std::int64_t offset) {
     write_converted(*this, type, first, n, source + offset);
@@ -120,37 +122,40 @@ void Multi_vector::set_range(const Legacy_type& type, std::int64_t start, std::i
 }
 
 void Multi_vector::get_range_double(std::int64_t start, std::int64_t count, double* out) const {
-  if (type_.get_data_type() == type_double) {
-    get_range(start, count, out);
-    return;
-  }
   validate_input_range(start, count, length_);
-  read_converted(*this, Legacy_type(type_double), start, count, out);
+  storage::expect_caller_data(out, count, "get_range_double", "out");
+  if (type_.get_data_type() == type_double) {
+    read_raw(*this, start, count, out);
+  } else {
+    read_converted(*this, Legacy_type(type_double), start, count, out);
+  }
 }
 
 void Multi_vector::set_range_double(std::int64_t start, std::int64_t count, const double* in) {
+  storage::validate_output_range(*this, start, count, in, "set_range_double", "in");
   if (type_.get_data_type() == type_double) {
-    set_range(start, count, in);
-    return;
+    write_raw(*this, start, count, in);
+  } else {
+    write_converted(*this, Legacy_type(type_double), start, count, in);
   }
-  validate_output_range(start, count);
-  write_converted(*this, Legacy_type(type_double), start, count, in);
 }
 
 void Multi_vector::get_range_int64(std::int64_t start, std::int64_t count, std::int64_t* out) const {
-  if (type_.get_data_type() == type_int64) {
-    get_range(start, count, out);
-    return;
-  }
   validate_input_range(start, count, length_);
-  read_converted(*this, Legacy_type(type_int64), start, count, out);
+  storage::expect_caller_data(out, count, "get_range_int64", "out");
+  if (type_.get_data_type() == type_int64) {
+    read_raw(*this, start, count, out);
+  } else {
+    read_converted(*this, Legacy_type(type_int64), start, count, out);
+  }
 }
 
 void Multi_vector::get_expanded_range_double(std::int64_t start, std::int64_t count, std::int64_t before,
                                              std::int64_t after, double* out) const {
   validate_input_range(start, count, length_);
-  VORLITH_EXPECTS(before >= 0);
-  VORLITH_EXPECTS(after >= 0);
+  VORLITH_EXPECTS(before >= 0, "get_expanded_range_double: before ", before, " is negative");
+  VORLITH_EXPECTS(after >= 0, "get_expanded_range_double: after ", after, " is negative");
+  storage::expect_caller_data(out, before + count + after, "get_expanded_range_double", "out");
   std::int64_t first = start - before;
   std::int64_t n = before + count + after;
   if (first < 0) {

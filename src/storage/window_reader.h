@@ -20,7 +20,7 @@ class Window {
  public:
   Window(const double* values, std::int64_t size) : values_(values), size_(size) {}
   double operator[](std::int64_t j) const {
-    VORLITH_EXPECTS(j < size_);
+    VORLITH_EXPECTS(j < size_, "window reader: position ", j, " is beyond the window of ", size_);
     return values_[j];
   }
   std::int64_t size() const { return size_; }
@@ -41,10 +41,12 @@ class Window_reader {
   Window_reader(const std::array<const integration::Multi_vector*, N>& inputs, std::int64_t before,
                 std::int64_t after)
       : inputs_(inputs), before_(before), after_(after) {
-    VORLITH_EXPECTS(before >= 0 && after >= 0);
-    VORLITH_EXPECTS(buffer_size() != 0);
-    VORLITH_EXPECTS(window_size() != 0);
-    VORLITH_EXPECTS(window_size() < buffer_size());
+    VORLITH_EXPECTS(before >= 0 && after >= 0, "window reader: margins before ", before,
+                    " and after ", after, " must not be negative");
+    VORLITH_EXPECTS(buffer_size() != 0, "window reader: the buffer is empty");
+    VORLITH_EXPECTS(window_size() != 0, "window reader: the window is empty");
+    VORLITH_EXPECTS(window_size() < buffer_size(), "window reader: window of ", window_size(),
+                    " does not fit the buffer of ", buffer_size());
     for (auto& buffer : buffers_) buffer.resize(static_cast<std::size_t>(buffer_size()));
   }
 
@@ -76,7 +78,8 @@ class Window_reader {
     const std::int64_t w = window_size();
     for_each_piece(start, count, [&](std::int64_t position, std::int64_t p, const std::array<const double*, N>& b) {
       for (std::int64_t j = 0; j < p; ++j) {
-        VORLITH_EXPECTS(j <= buffer_size() - w);
+        VORLITH_EXPECTS(j <= buffer_size() - w, "window reader: window at ", j,
+                        " passes the end of the buffer of ", buffer_size());
         std::array<Window, N> windows = make_windows(b, j, w, std::make_index_sequence<N>{});
         fn(position + j, windows);
       }

@@ -128,7 +128,6 @@ TEST(Editing, CopiesConvertAndResize) {
     EXPECT_TRUE(fails_contract_in([&] { a.insert(0, a, 0, 1); }, editing_file));
     EXPECT_TRUE(fails_contract_in([&] { a.insert_dummies(a.get_length() + 1, 1); }, editing_file));
     EXPECT_TRUE(fails_contract_in([&] { a.insert_dummies(0, -1); }, editing_file));
-    EXPECT_TRUE(fails_contract_in([&] { a.decimate(0); }, editing_file));
     EXPECT_TRUE(fails_contract_in([&] { a.expand(0); }, editing_file));
   }
 }

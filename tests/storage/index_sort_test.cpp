@@ -156,9 +156,6 @@ TEST(SortIndex, BadIndexTypeAndKeyLengthsAreContractFailures) {
   EXPECT_EQ(bad.get_length(), 3);  // resized before the type is checked
   Multi_vector index(Legacy_type(type_int32), false, 1);
   const Multi_vector shorter = make_doubles({1, 2});
-  EXPECT_TRUE(
-      fails_contract_in([&] { Multi_vector::sort_index_2(index, key, false, shorter, false); },
-                        "src/storage/index_sort.cpp"));
   EXPECT_TRUE(fails_contract_in(
       [&] {
         Multi_vector::sort_index_4(index, key, false, key, false, key, false, shorter, false);

@@ -220,16 +220,4 @@ TEST(Sort, CaseRuleChoosesTheOpaqueOrder) {
   EXPECT_FALSE(v.is_sorted(false, false));
 }
 
-TEST(CompareDataValues, TolerantRuleAndCaseFlags) {
-  Multi_vector d = make_doubles({1.0, 1.0 + 1e-15, 2.0});
-  EXPECT_EQ(d.compare_data_values_sensative(0, 1), compare_direction::equal);
-  EXPECT_EQ(d.compare_data_values_sensative(0, 2), compare_direction::less);
-  EXPECT_EQ(d.compare_data_values_insensative(2, 1), compare_direction::greater);
-  Multi_vector o = make_opaque({"abc", "ABC"}, 8, false);
-  EXPECT_EQ(o.compare_data_values_sensative(0, 1), compare_direction::greater);
-  EXPECT_EQ(o.compare_data_values_insensative(0, 1), compare_direction::equal);
-  EXPECT_TRUE(fails_contract_in([&] { d.compare_data_values_sensative(0, 3); },
-                                "src/storage/multi_vector.cpp"));
-}
-
 }  // namespace
