@@ -174,18 +174,14 @@ def process_line(line, spacing=NOMINAL_SPACING):
     timings = {}
     clock = time.perf_counter
 
-    # Despiking works on each stretch between gaps on its own: the despiker would take a
-    # dummy for a huge negative value and bend the samples next to it. The library works
-    # on the array slices in place.
+    # The despiker leaves the gaps alone and treats each stretch between them as a line of
+    # its own. It works on the array in place.
     t = clock()
     despiked = line.mag.copy()
     is_gap = despiked == DUMMY
-    spikes_removed = 0
-    for first, last in data_runs(is_gap):
-        if last - first >= 5:
-            spikes_removed += vorlith.filter.despike(
-                despiked[first:last], DESPIKE_WIDTH, DESPIKE_TOLERANCE, max_iterations=DESPIKE_MAX_ITERATIONS
-            )
+    spikes_removed = vorlith.filter.despike(
+        despiked, DESPIKE_WIDTH, DESPIKE_TOLERANCE, max_iterations=DESPIKE_MAX_ITERATIONS
+    )
     timings["despike"] = clock() - t
 
     # Gap prediction fills every dummy run from both sides, in place.
@@ -224,7 +220,7 @@ def process_line(line, spacing=NOMINAL_SPACING):
     timings["spectrum"] = clock() - t
 
     return ProcessedLine(
-        mag_despiked=np.where(is_gap, DUMMY, despiked),
+        mag_despiked=despiked,
         mag_filled=filled,
         resampled_distance=resampled_distance,
         mag_resampled=mag_resampled,

@@ -27,7 +27,12 @@ class VORLITH_API Integration_filter {
   /// at most min(width, max_iterations) + 1 times. Spikes with a ratio in [0, 2] are
   /// replaced by a cubic estimate from four neighbours, those in [-2, 0) by 1-2-1
   /// smoothing; deviations below `tolerance` (single precision) are left alone.
-  /// Dummies are treated as the value -1e32. A non-double channel is a contract failure.
+  /// Dummies stay dummies: each maximal stretch of non-dummy samples is despiked as a
+  /// channel of its own, its end samples standing in for neighbours beyond it. A stretch
+  /// of more than 1000 samples runs each spacing offset in a parallel region whatever
+  /// external_is_smp_active answers; shorter stretches are shared among threads by the
+  /// parallel-range driver, which the host's veto keeps on the calling thread.
+  /// A non-double channel is a contract failure.
   static void naudy_filter_workflow(Multi_vector& channel, std::int64_t width, double tolerance,
                                     std::int64_t max_iterations);
 };

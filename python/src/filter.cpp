@@ -53,7 +53,8 @@ with (K - 1) // 2 dummies at each end, so odd kernels keep the channel's length.
       "channel"_a, "width"_a, "tolerance"_a, py::kw_only(), "max_iterations"_a = py::none(), R"doc(
 Despikes a float64 channel in place with spacings from `width` down to 1, repeating while it
 changes samples (at most min(width, max_iterations) + 1 passes; None: width). Deviations below
-`tolerance` are left alone. Returns how many samples changed. Other dtypes raise ContractError.
+`tolerance` are left alone. Dummies stay dummies; each stretch between them is despiked as a
+channel of its own. Returns how many samples changed. Other dtypes raise ContractError.
 )doc");
 }
 

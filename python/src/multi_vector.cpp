@@ -248,7 +248,7 @@ alive; while such a view exists the vector cannot be resized or change its stora
 Stable argsort on one to four keys of equal length: an int64 MultiVector of positions that
 orders the keys (the first key first, ties broken by the next). `descending` is one flag or
 one per key; `case_sensitive` applies to a single opaque key (several keys compare
-opaque text case-sensitively). Floating keys compare with the library's relative tolerance.
+opaque text case-insensitively). Floating keys compare with the library's relative tolerance.
 )doc");
   m.def(
       "take",

@@ -35,7 +35,7 @@ void bind_text(py::module_ m) {
                               : integration::compare_opaque_case_insensitive(fa.data(), fb.data(), n);
       },
       "a"_a, "b"_a, py::kw_only(), "case_sensitive"_a = true,
-      "Compares two fixed-width texts as the sorts do: case-sensitive after trimming spaces (-1, 0, 1), or "
+      "Compares two fixed-width texts as the sorts do, after trimming spaces: case-sensitive (-1, 0, 1), or "
       "case-insensitive on upper-cased bytes (their difference).");
 }
 

@@ -6,4 +6,4 @@ from . import InPlace, MultiVector, VectorLike
 
 def convolution(channel: VectorLike, kernel: npt.ArrayLike, *, keep_length: bool = False, out: MultiVector | None = None) -> MultiVector: ...
 def despike(channel: InPlace, width: int, tolerance: float, *, max_iterations: int | None = None) -> int:
-    """Despikes a float64 channel in place; returns how many samples changed."""
+    """Despikes a float64 channel in place, each stretch between dummies on its own; returns how many samples changed."""

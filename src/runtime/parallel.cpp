@@ -66,7 +66,7 @@ void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void*
 
 void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
                          void (*after_pass)(void* context, std::int64_t k), void* context) {
-  constexpr std::int64_t dynamic_chunk = 1000;
+  constexpr std::int64_t dynamic_chunk = strided_dynamic_chunk;
   if (stride < 1) stride = 1;
   for (std::int64_t k = 0; k < stride; ++k) {
     const std::int64_t passes = n > k ? (n - k + stride - 1) / stride : 0;

@@ -90,9 +90,13 @@ double run_and_sum(std::int64_t begin, std::int64_t end, std::int64_t min_chunk,
                         [](double& into, double from) { into += from; });
 }
 
+/// Iterations handed out at a time by run_strided_dynamic. A pass of no more iterations
+/// runs on the calling thread without opening a region.
+inline constexpr std::int64_t strided_dynamic_chunk = 1000;
+
 /// For k = 0 .. stride-1 in turn, one region with the default team size runs fn(i) for
-/// i = k, k + stride, ... below n, handed out dynamically in chunks of 1000 iterations.
-/// Every index of pass k is done before pass k+1 starts. When after_pass is given, it
+/// i = k, k + stride, ... below n, handed out dynamically in chunks of strided_dynamic_chunk
+/// iterations. Every index of pass k is done before pass k+1 starts. When after_pass is given, it
 /// runs after_pass(context, k) on the calling thread between pass k and pass k+1 (and
 /// after the last pass).
 void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),

@@ -1,13 +1,16 @@
 // Multi-scale despiking filter. The ratio and tolerance arithmetic is single precision
-// on purpose: the thresholds were tuned with it, so results depend on it.
+// on purpose: the thresholds were tuned with it, so results depend on it. Each stretch of
+// samples between dummies is despiked on its own: read as a value, a dummy (-1e32) would
+// look like a huge spike and drag its neighbours towards it.
+
+#include <vorlith/host_hooks.h>
+#include <vorlith/integration_filter.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <vector>
-
-#include <vorlith/integration_filter.h>
 
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
@@ -18,18 +21,33 @@ namespace {
 
 constexpr float no_spike = 1000.0f;
 
+// The filter on one stretch of n samples. The working copy and the ratios are the
+// stretch's part of arrays shared by all stretches; the working copy starts equal to data.
 class Naudy_state {
  public:
-  Naudy_state(double* data, std::int64_t n, float tolerance)
-      : data_(data), n_(n), tolerance_(tolerance), working_(data, data + n), ratio_(static_cast<std::size_t>(n)) {}
+  Naudy_state(double* data, double* working, float* ratio, std::int64_t n, float tolerance)
+      : data_(data), n_(n), tolerance_(tolerance), working_(working), ratio_(ratio) {}
 
+  void despike(std::int64_t width, std::int64_t max_iterations) {
+    for (std::int64_t t = 0; width >= 1 && t <= std::min(width, max_iterations); ++t) {
+      bool changed = false;
+      for (std::int64_t w = width; w > 0; w = w > 2 ? w / 2 + 1 : w / 2) {
+        const bool changed_a = pass_a(w);
+        const bool changed_b = pass_b(w, changed_a);
+        changed = changed || changed_a || changed_b;
+      }
+      if (!changed) break;
+    }
+  }
+
+ private:
   // Returns whether the pass changed a sample.
   bool pass_a(std::int64_t w) {
     return run_pass(w, [&](std::int64_t c, const Neighbours& x) {
       const float r = ratio(x);
-      ratio_[static_cast<std::size_t>(c)] = r;
+      ratio_[c] = r;
       if (r >= 0.0f && r <= 2.0f) {
-        working_[static_cast<std::size_t>(c)] = (4.0 * (x.b + x.d) - x.a - x.e) / 6.0;
+        working_[c] = (4.0 * (x.b + x.d) - x.a - x.e) / 6.0;
         return true;
       }
       return false;
@@ -38,16 +56,15 @@ class Naudy_state {
 
   bool pass_b(std::int64_t w, bool recompute) {
     return run_pass(w, [&](std::int64_t c, const Neighbours& x) {
-      const float r = recompute ? ratio(x) : ratio_[static_cast<std::size_t>(c)];
+      const float r = recompute ? ratio(x) : ratio_[c];
       if (r >= -2.0f && r < 0.0f) {
-        working_[static_cast<std::size_t>(c)] = x.s / 2.0 + (x.b + x.d) / 4.0;
+        working_[c] = x.s / 2.0 + (x.b + x.d) / 4.0;
         return true;
       }
       return false;
     });
   }
 
- private:
   struct Neighbours {
     double a, b, s, d, e;
   };
@@ -88,7 +105,7 @@ class Naudy_state {
           // Until a change is noted, working equals data; afterwards only this offset's
           // centres can differ, so copying them is copying everything.
           if (!changed.load(std::memory_order_relaxed)) return;
-          for (std::int64_t c = k; c < n_; c += spacing) data_[c] = working_[static_cast<std::size_t>(c)];
+          for (std::int64_t c = k; c < n_; c += spacing) data_[c] = working_[c];
         });
     return changed.load();
   }
@@ -96,9 +113,27 @@ class Naudy_state {
   double* data_;
   std::int64_t n_;
   float tolerance_;
-  std::vector<double> working_;
-  std::vector<float> ratio_;
+  double* working_;
+  float* ratio_;
 };
+
+struct Stretch {
+  std::int64_t first;
+  std::int64_t count;
+};
+
+// The maximal stretches of non-dummy samples, in order.
+std::vector<Stretch> data_stretches(const Multi_vector& channel) {
+  const std::int64_t n = channel.get_length();
+  std::vector<Stretch> stretches;
+  for (std::int64_t first = channel.findnondummy(0, n); first >= 0;) {
+    const std::int64_t gap = first + 1 < n ? channel.finddummy(first + 1, n - first - 1) : -1;
+    const std::int64_t end = gap < 0 ? n : gap;
+    stretches.push_back({first, end - first});
+    first = end + 1 < n ? channel.findnondummy(end + 1, n - end - 1) : -1;
+  }
+  return stretches;
+}
 
 }  // namespace
 
@@ -108,7 +143,8 @@ void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64
                   "naudy_filter_workflow: the channel is ", channel.get_type().get_name(),
                   ", not double");
   const std::int64_t n = channel.get_length();
-  if (n == 0) return;
+  const std::vector<Stretch> stretches = data_stretches(channel);
+  if (stretches.empty()) return;
 
   // Block storage is filtered in a contiguous copy and written back at the end.
   std::vector<double> copied;
@@ -121,16 +157,38 @@ void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64
     data = static_cast<double*>(channel.get_vector_memory());
   }
 
-  Naudy_state state(data, n, static_cast<float>(tolerance));
-  for (std::int64_t t = 0; width >= 1 && t <= std::min(width, max_iterations); ++t) {
-    bool changed = false;
-    for (std::int64_t w = width; w > 0; w = w > 2 ? w / 2 + 1 : w / 2) {
-      const bool changed_a = state.pass_a(w);
-      const bool changed_b = state.pass_b(w, changed_a);
-      changed = changed || changed_a || changed_b;
+  std::vector<double> working(data, data + n);
+  std::vector<float> ratios(static_cast<std::size_t>(n));
+  const auto despike = [&](const Stretch& s) {
+    Naudy_state(data + s.first, working.data() + s.first, ratios.data() + s.first, s.count,
+                static_cast<float>(tolerance))
+        .despike(width, max_iterations);
+  };
+
+  // A stretch longer than one dynamic chunk is despiked on its own, each pass spread over
+  // threads. Shorter ones never open a region in their passes, so they are spread over
+  // threads instead, whole stretches at a time, cut by their running sample count.
+  struct Queued {
+    std::int64_t start;  // samples of the short stretches before this one
+    Stretch stretch;
+  };
+  std::vector<Queued> short_stretches;
+  std::int64_t short_samples = 0;
+  for (const Stretch& s : stretches) {
+    if (s.count > parallel::strided_dynamic_chunk) {
+      despike(s);
+    } else {
+      short_stretches.push_back({short_samples, s});
+      short_samples += s.count;
     }
-    if (!changed) break;
   }
+  parallel::run_over_range(0, short_samples, get_integration_min_thread_block(),
+                           [&](std::int64_t first, std::int64_t last) {
+                             auto q = std::ranges::lower_bound(short_stretches, first, {},
+                                                               &Queued::start);
+                             for (; q != short_stretches.end() && q->start < last; ++q)
+                               despike(q->stretch);
+                           });
 
   if (channel.is_block_vector()) channel.set_range_double(0, n, copied.data());
 }

@@ -9,8 +9,9 @@
 namespace vorlith::integration {
 namespace {
 
-// The text of a field: up to the first zero byte, at most n bytes, without leading
-// and trailing spaces (only ' '; other whitespace is part of the text).
+// An operand as both comparisons see it: the text of the field (up to the first zero
+// byte, at most n bytes) without trailing, then leading spaces (only ' '; other
+// whitespace is part of the text).
 std::string_view trimmed_text(const void* value, std::int64_t n) {
   const char* p = static_cast<const char*>(value);
   const std::size_t limit = n > 0 ? static_cast<std::size_t>(n) : 0;
@@ -43,14 +44,15 @@ int compare_opaque_case_sensitive(const void* a, const void* b, std::int64_t n) 
 }
 
 int compare_opaque_case_insensitive(const void* a, const void* b, std::int64_t n) {
-  const char* pa = static_cast<const char*>(a);
-  const char* pb = static_cast<const char*>(b);
-  for (std::int64_t i = 0; i < n; ++i) {
-    const int d = upper_signed(pa[i]) - upper_signed(pb[i]);
-    if (d != 0) return d;
-    if (pa[i] == '\0') return 0;
+  const std::string_view ta = trimmed_text(a, n);
+  const std::string_view tb = trimmed_text(b, n);
+  // Each text ends in its terminating zero, which differs from every upper-cased byte.
+  for (std::size_t i = 0;; ++i) {
+    const char ca = i < ta.size() ? ta[i] : '\0';
+    const char cb = i < tb.size() ? tb[i] : '\0';
+    const int d = upper_signed(ca) - upper_signed(cb);
+    if (d != 0 || ca == '\0') return d;
   }
-  return 0;
 }
 
 void swap_opaque(void* a, void* b, std::int64_t n) {

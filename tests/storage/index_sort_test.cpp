@@ -27,7 +27,7 @@ std::vector<std::int64_t> index_values(const Multi_vector& index) {
 TEST(SortIndex, TwoKeysWithMixedDirectionsAndCaseInsensitiveText) {
   for (bool block : {false, true}) {
     for (auto code : {type_int32, type_int64}) {
-      for (const char* first : {"b", "B"}) {
+      for (const char* first : {"b", "B", "b  ", " B"}) {  // equal to "b" after trimming
         Multi_vector index(Legacy_type(code), block, 5);
         const Multi_vector text = make_opaque({first, "a", "b"}, 6, block);
         const Multi_vector numbers = make_vector<std::int16_t>({3, 1, 2}, block);

@@ -79,10 +79,11 @@ T
     grep -q '^mag  *10  *2 ' report.txt || fail "report: $(cat report.txt)"
     ;;
   despike)
-    run -i "$data/line.csv" -o out.csv despike --column mag --width 3
+    # The spike sits in a stretch of four samples between two gaps.
+    run -i "$data/line.csv" -o out.csv despike --column mag --width 3 --tolerance 1
     spike=$(field out.csv 7 5)
     awk -v v="$spike" 'BEGIN { exit !(v > 50012 && v < 50016) }' || fail "spike became $spike"
-    [[ $(field out.csv 3 5) == 50011.50 && $(field out.csv 4 5) == '*' ]] || fail "other samples changed"
+    cmp <(sed 7d out.csv) <(sed 7d "$data/line.csv") || fail "other samples changed: $(cat out.csv)"
     ;;
   fill_gaps)
     run -i "$data/line.csv" -o out.csv fill-gaps --column mag --edges extrapolate --roll squared

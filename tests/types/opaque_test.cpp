@@ -40,11 +40,15 @@ TEST(OpaqueCompare, CaseSensitiveTrimsSpacesAndComparesUnsigned) {
   EXPECT_EQ(compare_opaque_case_sensitive(a, b, 4), 0);
 }
 
-TEST(OpaqueCompare, CaseInsensitiveUsesSignedUpperCaseDifference) {
+TEST(OpaqueCompare, CaseInsensitiveTrimsSpacesAndUsesSignedUpperCaseDifference) {
   EXPECT_EQ(insensitive("abc", "ABD"), 'C' - 'D');
   EXPECT_EQ(insensitive("a", "C"), -2);
   EXPECT_EQ(insensitive("Hello", "HELLO"), 0);
-  EXPECT_LT(insensitive("\xE9", "A"), 0);  // signed bytes: 0xE9 orders before 'A' here
+  EXPECT_EQ(insensitive(" x", "X ", 4), 0);
+  EXPECT_EQ(insensitive("ab ", "  AB   "), 0);
+  EXPECT_EQ(insensitive(" ab", "ABC"), -'C');  // the ended text counts as a zero byte
+  EXPECT_EQ(insensitive("a\t", "A"), '\t');    // only ' ' is trimmed
+  EXPECT_LT(insensitive("\xE9", "A"), 0);      // signed bytes: 0xE9 orders before 'A' here
   EXPECT_EQ(compare_opaque_case_insensitive("a", "b", 0), 0);
   const char a[4] = {'a', 'b', 'c', 'd'}, b[4] = {'A', 'B', 'C', 'D'};
   EXPECT_EQ(compare_opaque_case_insensitive(a, b, 4), 0);

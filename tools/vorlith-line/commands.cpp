@@ -51,30 +51,6 @@ struct Despike {
   std::int64_t iterations = 5;
 };
 
-// The filter reads a dummy as the value -1e32, which would turn every gap into a spike
-// that spreads into its neighbours; it runs on the samples between the dummies instead.
-void despike_values(vi::Multi_vector& values, const Despike& p) {
-  const std::int64_t n = values.get_length();
-  std::vector<double> all(static_cast<std::size_t>(n));
-  if (n > 0) values.get_range_double(0, n, all.data());
-  std::vector<double> samples;
-  samples.reserve(all.size());
-  for (double v : all) {
-    if (v != dummy) samples.push_back(v);
-  }
-  const auto count = static_cast<std::int64_t>(samples.size());
-  if (count == 0) return;
-  vi::Multi_vector compact(vi::Legacy_type(vi::type_double), false, count);
-  compact.set_range_double(0, count, samples.data());
-  vi::Integration_filter::naudy_filter_workflow(compact, p.width, p.tolerance, p.iterations);
-  compact.get_range_double(0, count, samples.data());
-  std::size_t next = 0;
-  for (double& v : all) {
-    if (v != dummy) v = samples[next++];
-  }
-  values.set_range_double(0, n, all.data());
-}
-
 void define_despike(CLI::App& app, Step& step) {
   auto p = std::make_shared<Despike>();
   add_columns(app, p->columns, "Column(s) to despike in place");
@@ -91,7 +67,8 @@ void define_despike(CLI::App& app, Step& step) {
     for (const auto& name : p->columns) {
       Column& column = table.numeric_column(name);
       announce(context, "despike " + name, table.rows());
-      despike_values(column.values, *p);
+      vi::Integration_filter::naudy_filter_workflow(column.values, p->width, p->tolerance,
+                                                    p->iterations);
     }
   };
 }
