@@ -7,6 +7,12 @@
 #include <string>
 #include <string_view>
 
+// Built by the package check at the level it asks for (C++17 and C++20): the package
+// must not raise it.
+#ifdef VORLITH_CONSUMER_STANDARD
+static_assert(__cplusplus == VORLITH_CONSUMER_STANDARD, "the package changed the language level");
+#endif
+
 namespace vi = vorlith::integration;
 
 namespace {
