@@ -18,7 +18,7 @@ CMAKE_FLAGS ?=
 PYTHON ?= /usr/bin/python3
 DEMO_OUT ?= out
 
-.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check demo clean
+.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check demo docs clean
 
 all: build
 
@@ -73,6 +73,11 @@ bench: configure
 demo: configure
 	cmake --build $(BUILD) -j$(JOBS) --target vorlith_python
 	PYTHONPATH=$(abspath $(BUILD))/python $(PYTHON) examples/survey_line_demo.py --out $(DEMO_OUT)
+
+# The documentation site in $(BUILD)/docs/html: Doxygen for the C++ reference, Sphinx for
+# the guide and the Python reference (from the module in $(BUILD)/python). Warnings fail it.
+docs: configure
+	cmake --build $(BUILD) -j$(JOBS) --target docs
 
 package-check: build
 	scripts/package-check.sh $(BUILD)

@@ -25,6 +25,10 @@ PACKAGES=(
   python3-distributed
   # command-line tool
   libcli11-dev
+  # documentation site: Doxygen for the C++ reference, Sphinx with breathe for the rest
+  doxygen
+  python3-sphinx
+  python3-breathe
   # hardening: clang with ThreadSanitizer and OpenMP's Archer plugin, libFuzzer, coverage
   clang
   libomp-14-dev

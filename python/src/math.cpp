@@ -88,7 +88,7 @@ void bind_math(py::module_ m) {
       "out = sqrt(x*x + y*y + z*z); the dummy where any input is a dummy.", "x"_a, "y"_a, "z"_a, py::kw_only(),
       "out"_a = py::none());
 
-  def_ranged(m, "abs", &Ranged<void>::in_place<&M::abs>, "v = |v| in place.", "v"_a, py::kw_only());
+  def_ranged(m, "abs", &Ranged<void>::in_place<&M::abs>, "v = abs(v) in place.", "v"_a, py::kw_only());
   def_ranged(m, "add_base_multiplier", &Ranged<void, double, double>::in_place<&M::add_base_multiplier>,
              "v = (v + base) * multiplier in place.", "v"_a, "base"_a, "multiplier"_a, py::kw_only());
   def_ranged(m, "replace_if_dummy_or_less_than",
@@ -101,7 +101,7 @@ void bind_math(py::module_ m) {
   def_ranged(m, "log10", &Ranged<void, double>::in_place<&M::log10>, "As log() with base 10.", "v"_a, "minimum"_a,
              py::kw_only());
   def_ranged(m, "log_scaled", &Ranged<void, double>::in_place<&M::log_scaled>,
-             "Where |v| > scale, v = sign(v) * scale * (1 + ln(|v| / scale)).", "v"_a, "scale"_a, py::kw_only());
+             "Where abs(v) > scale, v = sign(v) * scale * (1 + ln(abs(v) / scale)).", "v"_a, "scale"_a, py::kw_only());
   def_ranged(m, "log10_scaled", &Ranged<void, double>::in_place<&M::log10_scaled>, "As log_scaled() with base 10.",
              "v"_a, "scale"_a, py::kw_only());
   def_ranged(m, "reduce_bits", &Ranged<void, int>::in_place<&M::reduce_bits>,

@@ -105,7 +105,7 @@ void bind_multi_vector(py::module_ m) {
   py::class_<Vector>(m, "MultiVector", R"doc(
 A typed channel of survey data held by the library, in contiguous or block storage.
 
-MultiVector(data, *, block=False) copies `data` (anything numpy.asarray accepts). The element
+`MultiVector(data, *, block=False)` copies `data` (anything numpy.asarray accepts). The element
 type follows the dtype: int8..uint64, float32, float64; bytes S1..S4096 for opaque text;
 float32/float64 points from (n, 2) / (n, 3) arrays or structured arrays of 2 or 3 equal
 fields. Non-contiguous input is copied like any other. Unsupported dtypes raise TypeError,

@@ -4,7 +4,7 @@ The package wraps the compiled library: `MultiVector` holds a channel (made from
 array; `numpy()` gives a zero-copy view back), and the submodules `math`, `range`,
 `convert`, `predict`, `spline`, `filter`, `fft` and `text` hold the algorithm families.
 Functions accept a MultiVector or anything NumPy turns into an array; missing values are
-each type's dummy (see the DUMMY_* constants, `to_float_nan` and `from_float_nan`).
+each type's dummy (the constants DUMMY_INT8 to DUMMY_OPAQUE, `to_float_nan` and `from_float_nan`).
 Library preconditions raise `ContractError` (a ValueError).
 """
 

@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""A fixed, seeded sample of mutants over src/, each built and run against the tests.
+
+Every mutant changes one place of one library source: a comparison or arithmetic
+operator swapped, a bound moved by one, a condition negated, a constant changed or a
+statement removed. The sample is the same for the same seed and the same sources, so
+two runs (before and after a change of the tests) compare. For each mutant the file is
+changed, the test executables are rebuilt incrementally in their own build folder, the
+tests run (without the exhaustive label) with a time limit, and the file is restored.
+
+  scripts/mutation-sample.py                 # the whole sample (hours on two cores)
+  scripts/mutation-sample.py --list          # print the mutants, build nothing
+  scripts/mutation-sample.py --shard 1/4     # a quarter of the sample; results are kept
+  scripts/mutation-sample.py --report        # counts and survivors of the kept results
+
+Results go to <build>/mutation-results.json, one entry per mutant, so a run can stop
+and go on later; --fresh forgets them.
+"""
+
+import argparse
+import json
+import os
+import pathlib
+import random
+import re
+import subprocess
+import sys
+import time
+
+ROOT = pathlib.Path(__file__).resolve().parent.parent
+
+# (kind, pattern, replacement). Patterns need blanks around binary operators so that
+# template brackets, pointers, references and include lines are left alone.
+OPERATORS = [
+    ("comparison", r" == ", " != "),
+    ("comparison", r" != ", " == "),
+    ("comparison", r" < ", " <= "),
+    ("comparison", r" <= ", " < "),
+    ("comparison", r" > ", " >= "),
+    ("comparison", r" >= ", " > "),
+    ("logic", r" && ", " || "),
+    ("logic", r" \|\| ", " && "),
+    ("arithmetic", r" \+ ", " - "),
+    ("arithmetic", r" - ", " + "),
+    ("arithmetic", r" \* ", " / "),
+    ("arithmetic", r" / ", " * "),
+    ("off-by-one", r"(?<=[ (\[])1(?=[ );\]])", "2"),
+    ("off-by-one", r" \+ 1\b", ""),
+    ("off-by-one", r" - 1\b", ""),
+    ("constant", r"(?<=[ (\[{,])0(?=[ );\]},])", "1"),
+    ("constant", r"(?<=[ (\[{,])2(?=[ );\]},])", "3"),
+    ("constant", r"(?<=[ (\[{,])0\.5(?=[ );\]},])", "0.25"),
+    ("negation", r"\bif \(", "if (!"),
+    ("negation", r"\bwhile \(", "while (!"),
+]
+
+# A statement line that may be removed: an expression statement, not a declaration,
+# a return, a brace or a control line.
+STATEMENT = re.compile(r"^\s+[a-z_][\w.\->\[\]]*(\s*[-+*/|&]?=\s*|\+\+|--|\()[^;{}]*;\s*$")
+SKIP_LINE = re.compile(r"^\s*(#|//|\*|/\*)|static_assert|VORLITH_(EXPECTS|ENSURES)|template\s*<")
+
+
+def candidates():
+    found = []
+    for path in sorted((ROOT / "src").rglob("*")):
+        if path.suffix not in (".cpp", ".h"):
+            continue
+        rel = path.relative_to(ROOT).as_posix()
+        for number, line in enumerate(path.read_text().splitlines(), start=1):
+            if SKIP_LINE.search(line):
+                continue
+            code = line.split("//", 1)[0]
+            for kind, pattern, replacement in OPERATORS:
+                for match in re.finditer(pattern, code):
+                    found.append((rel, number, match.start(), kind, match.group(0), replacement))
+            if STATEMENT.match(code) and not code.lstrip().startswith(("return", "const ", "auto ")):
+                found.append((rel, number, 0, "removal", code.strip(), ""))
+    return found
+
+
+def sample(seed, count):
+    pool = candidates()
+    rng = random.Random(seed)
+    chosen = rng.sample(pool, min(count, len(pool)))
+    chosen.sort()
+    return [
+        {"id": f"{rel}:{line}:{col}:{kind}", "file": rel, "line": line, "col": col,
+         "kind": kind, "from": old, "to": new}
+        for rel, line, col, kind, old, new in chosen
+    ]
+
+
+def apply(mutant, text):
+    lines = text.split("\n")
+    index = mutant["line"] - 1
+    line = lines[index]
+    if mutant["kind"] == "removal":
+        lines[index] = "/* mutant: statement removed */"
+    else:
+        col = mutant["col"]
+        assert line[col:col + len(mutant["from"])] == mutant["from"], mutant["id"]
+        lines[index] = line[:col] + mutant["to"] + line[col + len(mutant["from"]):]
+    return "\n".join(lines)
+
+
+def run(command, timeout, env):
+    try:
+        done = subprocess.run(command, cwd=ROOT, env=env, timeout=timeout,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return done.returncode
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def configure(build, env):
+    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
+                    "-DVORLITH_BUILD_BENCH=OFF", "-DVORLITH_PYTHON=OFF"],
+                   check=True, env=env, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(build), f"-j{os.cpu_count() or 2}"], check=True, env=env,
+                   stdout=subprocess.DEVNULL)
+
+
+def test_mutant(mutant, build, timeout, env):
+    path = ROOT / mutant["file"]
+    original = path.read_text()
+    try:
+        path.write_text(apply(mutant, original))
+        started = time.monotonic()
+        built = run(["cmake", "--build", str(build), f"-j{os.cpu_count() or 2}"], timeout, env)
+        if built is None:
+            return "timeout"
+        if built != 0:
+            return "not built"
+        left = max(1.0, timeout - (time.monotonic() - started))
+        tested = run(["ctest", "--test-dir", str(build), "-LE", "exhaustive", "--stop-on-failure",
+                      f"-j{os.cpu_count() or 2}", "--timeout", str(int(left))], left, env)
+        if tested is None:
+            return "timeout"
+        return "survived" if tested == 0 else "killed"
+    finally:
+        path.write_text(original)
+
+
+def report(results, mutants):
+    wanted = {m["id"] for m in mutants}
+    kept = {k: v for k, v in results.items() if k in wanted}
+    counts = {}
+    for entry in kept.values():
+        counts[entry["outcome"]] = counts.get(entry["outcome"], 0) + 1
+    built = sum(counts.get(k, 0) for k in ("killed", "survived", "timeout"))
+    killed = counts.get("killed", 0) + counts.get("timeout", 0)
+    print(f"mutants: {len(mutants)} in the sample, {len(kept)} run")
+    for outcome in ("killed", "survived", "timeout", "not built"):
+        print(f"  {outcome}: {counts.get(outcome, 0)}")
+    if built:
+        print(f"kill rate (killed or timed out, of the mutants that built): {killed / built:.1%}")
+    survivors = sorted(k for k, v in kept.items() if v["outcome"] == "survived")
+    if survivors:
+        print("survivors:")
+        for key in survivors:
+            entry = kept[key]
+            print(f"  {key}: '{entry['from']}' -> '{entry['to']}'")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--seed", type=int, default=2026)
+    parser.add_argument("--count", type=int, default=160)
+    parser.add_argument("--build", default="build-mutation")
+    parser.add_argument("--timeout", type=float, default=900, help="seconds per mutant, build and tests")
+    parser.add_argument("--shard", default="1/1", help="K/N: run the K-th of N equal parts")
+    parser.add_argument("--list", action="store_true")
+    parser.add_argument("--report", action="store_true")
+    parser.add_argument("--fresh", action="store_true")
+    args = parser.parse_args()
+
+    mutants = sample(args.seed, args.count)
+    if args.list:
+        for m in mutants:
+            print(f"{m['id']}: '{m['from']}' -> '{m['to']}'")
+        return 0
+    build = (ROOT / args.build).resolve()
+    store = build / "mutation-results.json"
+    results = {} if args.fresh or not store.exists() else json.loads(store.read_text())
+    if args.report:
+        report(results, mutants)
+        return 0
+
+    env = dict(os.environ, CCACHE_DISABLE="1", OMP_NUM_THREADS=os.environ.get("OMP_NUM_THREADS", "2"))
+    configure(build, env)
+    k, n = (int(x) for x in args.shard.split("/"))
+    mine = [m for i, m in enumerate(mutants) if i % n == k - 1]
+    for number, mutant in enumerate(mine, start=1):
+        if mutant["id"] in results:
+            continue
+        outcome = test_mutant(mutant, build, args.timeout, env)
+        results[mutant["id"]] = dict(mutant, outcome=outcome)
+        store.write_text(json.dumps(results, indent=1))
+        print(f"[{number}/{len(mine)}] {outcome:9} {mutant['id']}", flush=True)
+    # Leave the build matching the sources again.
+    subprocess.run(["cmake", "--build", str(build), f"-j{os.cpu_count() or 2}"], env=env,
+                   stdout=subprocess.DEVNULL)
+    report(results, mutants)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
