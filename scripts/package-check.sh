@@ -20,6 +20,7 @@ if grep -Eiq 'openmp|fftw' "$prefix"/lib*/cmake/VorlithIntegration/*.cmake; then
   exit 1
 fi
 test -f "$prefix/include/vorlith/export.h"
+test -f "$prefix/share/doc/vorlith-integration/LICENSE"
 
 echo "package-check: CMake consumer"
 ctest --build-and-test "$root/tests/package" "$work/consumer-cmake" \
@@ -41,9 +42,12 @@ awk '/<!-- api-tour -->/ { tour = 1; next }
      inside { print }' "$root/README.md" >"$work/readme_example.cpp"
 test -s "$work/readme_example.cpp"
 
+# At C++17, the lowest level the headers support; the .pc file's flags come last, so
+# a -std in them would win and fail the consumer's check of the level.
 for program in "$root/tests/package/consumer.cpp" "$work/readme_example.cpp"; do
   name=$(basename "$program" .cpp)
-  c++ "${pc_cflags[@]}" "$program" -o "$work/$name" "${pc_libs[@]}" -Wl,-rpath,"$libdir"
+  c++ -std=c++17 -DVORLITH_CONSUMER_STANDARD=201703L "${pc_cflags[@]}" "$program" -o "$work/$name" \
+    "${pc_libs[@]}" -Wl,-rpath,"$libdir"
   # Only the library itself is a direct dependency of a consumer.
   if readelf -d "$work/$name" | grep NEEDED | grep -Eq 'fftw|gomp'; then
     echo "package-check: $name links a private dependency of the library directly" >&2
@@ -57,15 +61,27 @@ if [[ -x "$prefix/bin/vorlith-line" ]]; then
   printf 'a,b\n1.5,*\n' | "$prefix/bin/vorlith-line" -o "$work/tool.csv"
   printf 'a,b\n1.5,*\n' | cmp - "$work/tool.csv"
 fi
-# The Python package, when the build has it: importable from the prefix's site-packages
-# with nothing but PYTHONPATH (the module carries the library inside).
+# The Python package, when the build has it: its module links the installed library
+# (no copy of its own, nothing exported but the module's entry point) and imports from
+# the prefix's site-packages with nothing but PYTHONPATH, finding the library there.
 core=$(find "$prefix" -name '_core*.so' -path '*/vorlith/*' -print -quit)
 if [[ -n "$core" ]]; then
   echo "package-check: Python package"
+  if ! readelf -d "$core" | grep NEEDED | grep -q 'libvorlith_integration\.so'; then
+    echo "package-check: the Python module does not link libvorlith_integration.so" >&2
+    exit 1
+  fi
+  if nm -D --defined-only "$core" | grep -v ' PyInit__core$'; then
+    echo "package-check: the Python module exports more than its entry point" >&2
+    exit 1
+  fi
   PYTHONPATH=$(dirname "$(dirname "$core")") /usr/bin/python3 -c '
 import numpy, vorlith
-assert vorlith.__file__.startswith("'"$prefix"'"), vorlith.__file__
+prefix = "'"$prefix"'"
+assert vorlith.__file__.startswith(prefix), vorlith.__file__
 assert vorlith.math.mean(numpy.array([1.0, 2.0, vorlith.DUMMY_DOUBLE])) == 1.5
+maps = open("/proc/self/maps").read().splitlines()
+assert any(prefix in line and "libvorlith_integration.so" in line for line in maps), "library not from the prefix"
 ' </dev/null
 fi
 echo "package-check: passed"

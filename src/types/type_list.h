@@ -89,7 +89,8 @@ struct opaque_tag { std::int64_t width; };
 
 template <class Tag> inline constexpr bool is_opaque_tag_v = std::is_same_v<std::decay_t<Tag>, opaque_tag>;
 
-[[noreturn]] void fail_unknown_type(std::int32_t code);
+// Exported for the Python module, which dispatches with visit_type over the shared library.
+[[noreturn]] VORLITH_API void fail_unknown_type(std::int32_t code);
 
 /// The one type switch: calls f(opaque_tag{width}) for opaque types (tested first) and
 /// f(type_tag<T>{}) for the fourteen value types. An unknown code is a contract failure.
