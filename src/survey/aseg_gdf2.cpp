@@ -254,7 +254,8 @@ struct Field_writer {
   const Channel* channel;
   Value_kind kind;
   Field_definition definition;
-  bool shortest = false;  // computed reals: E25.16
+  bool shortest = false;         // computed reals: E25.16
+  const char* values = nullptr;  // the channel's contiguous elements
 };
 
 int fixed_length(double v, int decimals) {
@@ -263,23 +264,43 @@ int fixed_length(double v, int decimals) {
 }
 
 // Smallest and largest non-dummy value of a numeric channel; false when all are dummies.
-bool value_range(const Channel& channel, double& low, double& high) {
-  const std::int64_t n = channel.values.get_length();
-  low = std::numeric_limits<double>::infinity();
-  high = -low;
+template <class T>
+bool value_range(const T* values, std::int64_t n, double& low, double& high) {
+  T smallest = std::numeric_limits<T>::max();
+  T largest = std::numeric_limits<T>::lowest();
   bool any = false;
   for (std::int64_t i = 0; i < n; ++i) {
-    if (channel.values.is_element_dummy(i)) continue;
-    const double v = channel.values.get_double(i);
-    low = std::min(low, v);
-    high = std::max(high, v);
+    const T v = values[i];
+    if (v == common::dummy_value<T> || v != v) continue;
+    smallest = std::min(smallest, v);
+    largest = std::max(largest, v);
     any = true;
   }
+  low = static_cast<double>(smallest);
+  high = static_cast<double>(largest);
   return any;
 }
 
+bool value_range(const Channel& channel, Value_kind kind, double& low, double& high) {
+  const std::int64_t n = channel.values.get_length();
+  switch (kind) {
+    case Value_kind::int32:
+      return value_range(values_of<std::int32_t>(channel.values), n, low, high);
+    case Value_kind::int64:
+      return value_range(values_of<std::int64_t>(channel.values), n, low, high);
+    default:
+      return value_range(values_of<double>(channel.values), n, low, high);
+  }
+}
+
 Field_writer plan_field(const Channel& channel) {
-  Field_writer writer{&channel, kind_of(channel.values), {}, false};
+  Field_writer writer{&channel,
+                      kind_of(channel.values),
+                      {},
+                      false,
+                      channel.values.get_length() > 0
+                          ? static_cast<const char*>(channel.values.get_vector_memory())
+                          : nullptr};
   Field_definition& definition = writer.definition;
   definition.name = channel.name;
   definition.unit = channel.unit;
@@ -318,7 +339,7 @@ Field_writer plan_field(const Channel& channel) {
   }
   double low = 0;
   double high = 0;
-  const bool any = value_range(channel, low, high);
+  const bool any = value_range(channel, writer.kind, low, high);
   int needed = 1;
   if (any && !writer.shortest) {
     needed = std::max(fixed_length(low, format.decimals), fixed_length(high, format.decimals)) + 1;
@@ -400,7 +421,7 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
       const Channel& channel = *writer.channel;
       const int width = writer.definition.format.width;
       const std::string& null_text = writer.definition.null_text;
-      const void* first = channel.values.get_vector_memory();
+      const void* first = writer.values;
       for (std::int64_t column = 0; column < channel.columns; ++column) {
         const std::int64_t i = row * channel.columns + column;
         char* end = text;

@@ -32,7 +32,8 @@ std::string_view delimiter_name(char delimiter) {
 }
 
 std::string_view unquote(std::string_view field) {
-  field = trim(field);
+  while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
+  while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
   if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
     field = field.substr(1, field.size() - 2);
   return field;
@@ -51,12 +52,15 @@ void split(std::string_view record, char delimiter, std::vector<std::string_view
     }
     return;
   }
-  for (;;) {
-    const auto stop = record.find(delimiter);
-    fields.push_back(unquote(record.substr(0, stop)));
-    if (stop == std::string_view::npos) return;
-    record.remove_prefix(stop + 1);
+  // Fields are short: a plain loop beats a library search call per field.
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    if (record[i] == delimiter) {
+      fields.push_back(unquote(record.substr(start, i - start)));
+      start = i + 1;
+    }
   }
+  fields.push_back(unquote(record.substr(start)));
 }
 
 bool skipped(std::string_view record) {
@@ -67,9 +71,16 @@ bool skipped(std::string_view record) {
 bool dummy_word(std::string_view text) {
   if (text.empty() || text.find_first_not_of('*') == std::string_view::npos) return true;
   if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
-  std::string lower(text.substr(0, 9));
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text.size() <= 8 && (lower == "nan" || lower == "inf" || lower == "infinity");
+  // Numbers, the usual field, start with a digit or a point.
+  if (text.empty() || (text.front() >= '0' && text.front() <= '9') || text.front() == '.')
+    return false;
+  const auto lower_is = [&](std::string_view word) {
+    return text.size() == word.size() &&
+           std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+  };
+  return lower_is("nan") || lower_is("inf") || lower_is("infinity");
 }
 
 enum class Column_kind { unknown, integer, real, text };
@@ -83,33 +94,35 @@ struct Column_scan {
   std::int64_t width = 1;  // widest field
 };
 
-// What kind of value one field holds, with the digit counts the kinds need.
+// What kind of value one field holds, with the digit counts the kinds need. Numbers
+// follow [sign] digits [. digits] [e|E [sign] digits] with at least one digit.
 Column_kind classify(std::string_view field, int& digits, int& decimals, bool& exponent) {
   if (dummy_word(field)) return Column_kind::unknown;
-  digits = 0;
+  std::size_t i = 0;
+  const std::size_t n = field.size();
+  const auto run_of_digits = [&] {
+    const std::size_t start = i;
+    while (i < n && field[i] >= '0' && field[i] <= '9') ++i;
+    return static_cast<int>(i - start);
+  };
+  if (field[i] == '+' || field[i] == '-') ++i;
+  digits = run_of_digits();
+  decimals = 0;
   bool point = false;
-  bool exp = false;
-  for (const char c : field) {
-    if (c >= '0' && c <= '9') {
-      digits += !point && !exp;
-    } else if (c == '.') {
-      point = true;
-    } else if (c == 'e' || c == 'E') {
-      exp = true;
-    } else if (c != '+' && c != '-') {
-      return Column_kind::text;
-    }
+  if (i < n && field[i] == '.') {
+    point = true;
+    ++i;
+    decimals = run_of_digits();
   }
-  double value = 0;
-  if ((point || exp || digits > 18) && parse_real(field, value) == Parsed::bad)
-    return Column_kind::text;
-  if (digits == 0) return Column_kind::text;
-  if (point || exp || digits > 18) {
-    decimals = decimals_of(field);
-    exponent = exp;
-    return Column_kind::real;
+  if (digits + decimals == 0) return Column_kind::text;
+  exponent = i < n && (field[i] == 'e' || field[i] == 'E');
+  if (exponent) {
+    ++i;
+    if (i < n && (field[i] == '+' || field[i] == '-')) ++i;
+    if (run_of_digits() == 0) return Column_kind::text;
   }
-  return Column_kind::integer;
+  if (i != n) return Column_kind::text;
+  return point || exponent || digits > 18 ? Column_kind::real : Column_kind::integer;
 }
 
 // A channel made of one or more columns (x[0], x[1], ... make one array channel).
@@ -249,7 +262,6 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
       fail(path, header_record, base, "appears twice in the header");
     Channel channel(base, make_values(kind, rows * columns, merged.width), columns);
     channel.format = format;
-    if (kind != Value_kind::text) channel.values.filldummy();
     survey.channels.push_back(std::move(channel));
     for (std::size_t k = c; k < end; ++k)
       targets[k] = Column_target{survey.channels.size() - 1, static_cast<std::int64_t>(k - c)};
@@ -292,7 +304,8 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
         if (parsed == Parsed::bad)
           fail(path, reader.record_number(), scans[c].name,
                "'" + std::string(field) + "' is not a number");
-        if (parsed == Parsed::number) std::memcpy(out, &value, 8);
+        if (parsed == Parsed::dummy) value = common::dummy_value<double>;
+        std::memcpy(out, &value, 8);
         continue;
       }
       std::int64_t value = 0;
@@ -300,11 +313,17 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
       if (parsed == Parsed::bad)
         fail(path, reader.record_number(), scans[c].name,
              "'" + std::string(field) + "' is not a whole number");
-      if (parsed == Parsed::dummy) continue;
+      if (parsed == Parsed::dummy) {
+        value = sink.kind == Value_kind::int32 ? common::dummy_value<std::int32_t>
+                                               : common::dummy_value<std::int64_t>;
+      } else if (sink.kind == Value_kind::int32 && (value < -2147483646 || value > 2147483647)) {
+        fail(path, reader.record_number(), scans[c].name,
+             "'" + std::string(field) + "' is too large for its 32-bit channel");
+      }
       if (sink.kind == Value_kind::int32) {
         const auto v32 = static_cast<std::int32_t>(value);
         std::memcpy(out, &v32, 4);
-      } else if (value == common::dummy_value<std::int64_t>) {
+      } else if (value == common::dummy_value<std::int64_t> && parsed == Parsed::number) {
         fail(path, reader.record_number(), scans[c].name,
              "'" + std::string(field) + "' is too large for its channel");
       } else {
@@ -347,12 +366,19 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
   file.write(header);
 
   const std::int64_t rows = survey.rows();
+  std::vector<const void*> memories;
+  std::vector<Value_kind> kinds;
+  for (const auto& channel : survey.channels) {
+    memories.push_back(rows > 0 ? channel.values.get_vector_memory() : nullptr);
+    kinds.push_back(kind_of(channel.values));
+  }
   for (std::int64_t row = 0; row < rows; ++row) {
     char* out = file.reserve(record_room);
     bool first_field = true;
-    for (const auto& channel : survey.channels) {
-      const Value_kind kind = kind_of(channel.values);
-      const void* memory = channel.values.get_vector_memory();
+    for (std::size_t c = 0; c < survey.channels.size(); ++c) {
+      const Channel& channel = survey.channels[c];
+      const Value_kind kind = kinds[c];
+      const void* memory = memories[c];
       const bool fixed = channel.format.kind == 'F' || channel.format.kind == 'I';
       for (std::int64_t k = 0; k < channel.columns; ++k) {
         const std::int64_t i = row * channel.columns + k;
