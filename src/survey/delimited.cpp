@@ -353,8 +353,11 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
   std::string header;
   std::size_t record_room = 1;
   for (const auto& channel : survey.channels) {
-    if (unsafe(channel.name))
-      fail(path, 0, channel.name, "the name holds the delimiter or a line end");
+    if (unsafe(channel.name) || channel.name.empty() ||
+        (header.empty() && channel.name.front() == '#')) {
+      fail(path, 0, channel.name,
+           "the name is empty, holds the delimiter or a line end, or starts a comment");
+    }
     for (std::int64_t k = 0; k < channel.columns; ++k) {
       if (!header.empty()) header += delimiter;
       header += channel.columns == 1 ? channel.name : channel.name + "[" + std::to_string(k) + "]";
@@ -374,6 +377,7 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
   }
   for (std::int64_t row = 0; row < rows; ++row) {
     char* out = file.reserve(record_room);
+    char* const row_start = out;
     bool first_field = true;
     for (std::size_t c = 0; c < survey.channels.size(); ++c) {
       const Channel& channel = survey.channels[c];
@@ -389,9 +393,11 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
           case Value_kind::text: {
             const std::int64_t size = channel.values.get_element_size();
             text = opaque_text(static_cast<const char*>(memory) + i * size, size);
-            if (unsafe(text))
+            if (unsafe(text) || (out == row_start && !text.empty() && text.front() == '#')) {
               fail(path, row + 2, channel.name,
-                   "the text '" + std::string(text) + "' holds the delimiter or a line end");
+                   "the text '" + std::string(text) +
+                       "' holds the delimiter or a line end, or starts a comment");
+            }
             if (text.empty()) text = dummy_text;
             break;
           }
@@ -424,6 +430,7 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
         out += text.size();
       }
     }
+    if (out == row_start) *out++ = '*';  // a blank row would be skipped on reading
     *out++ = '\n';
     file.advance(out);
   }

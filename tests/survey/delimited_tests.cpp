@@ -87,6 +87,13 @@ TEST(Delimited, WritesTextBytesAndKnownDecimals) {
   EXPECT_THROW(write_delimited(survey, scratch / "out.txt", {' '}),
                Survey_error);  // "A 1" holds a blank
   EXPECT_EQ(scratch.entries(), 2u);
+  // A row of one dummy is not written blank (a blank line is skipped on reading); text
+  // that would start a comment line is refused.
+  write_delimited(read_delimited(scratch.file("one.csv", "v\n1\n*\n")), scratch / "one.out");
+  EXPECT_EQ(survey_test::read_file(scratch / "one.out"), "v\n1\n*\n");
+  EXPECT_THROW(write_delimited(read_delimited(scratch.file("hash.csv", "t,v\nx,1\n\"#y\",2\n")),
+                               scratch / "h.out"),
+               Survey_error);
 }
 
 TEST(Delimited, BadInputNamesLineAndColumn) {
