@@ -23,6 +23,7 @@ PACKAGES=(
   python3-matplotlib
   python3-dask
   python3-distributed
+  python3-pandas
   # command-line tool
   libcli11-dev
   # documentation site: Doxygen for the C++ reference, Sphinx with breathe for the rest

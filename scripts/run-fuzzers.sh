@@ -9,7 +9,7 @@ shift $(( $# >= 2 ? 2 : 1 ))
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
-  targets=(text_conversions tokenize dump_file range_rules)
+  targets=(text_conversions tokenize dump_file range_rules survey_aseg_gdf2 survey_delimited)
 fi
 
 for target in "${targets[@]}"; do

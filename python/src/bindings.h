@@ -199,5 +199,6 @@ void bind_spline(py::module_ m);
 void bind_filter(py::module_ m);
 void bind_fft(py::module_ m);
 void bind_text(py::module_ m);
+void bind_io(py::module_ m);
 
 }  // namespace vorlith::python

@@ -45,4 +45,5 @@ PYBIND11_MODULE(_core, m) {
   bind_filter(m.def_submodule("filter", "Convolution and despiking."));
   bind_fft(m.def_submodule("fft", "Real discrete Fourier transforms."));
   bind_text(m.def_submodule("text", "Number lists typed as text, and fixed-width text comparison."));
+  bind_io(m.def_submodule("io", "Whole surveys in ASEG-GDF2 and delimited text."));
 }

@@ -142,3 +142,5 @@ __all__ = [
 ]
 # The submodules stay out of __all__: `from vorlith import *` must not shadow the
 # built-ins range and filter.
+
+from . import io  # noqa: E402  (whole surveys: vorlith.io.read, vorlith.io.write)

@@ -1,0 +1,469 @@
+// ASEG-GDF2 records: reading the `.dat` against its definitions, and writing both files.
+
+#include <vorlith/dummy.h>
+#include <vorlith/survey/aseg_gdf2.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "survey/aseg_gdf2_definitions.h"
+#include "survey/text_io.h"
+
+namespace vorlith::survey {
+
+using namespace detail;
+
+namespace {
+
+std::filesystem::path with_extension(const std::filesystem::path& path, bool definitions) {
+  std::filesystem::path result = path;
+  const std::string extension = path.extension().string();
+  const bool upper =
+      !extension.empty() && std::isupper(static_cast<unsigned char>(extension.back()));
+  result.replace_extension(definitions ? (upper ? ".DFN" : ".dfn") : (upper ? ".DAT" : ".dat"));
+  return result;
+}
+
+// One data field of the records and the channel it fills.
+struct Field_reader {
+  const Field_definition* definition;
+  Value_kind kind;
+  char* values;        // the channel's contiguous elements
+  std::int64_t width;  // element size
+  bool has_null = false;
+  double null_value = 0;
+  int decimals_seen = 0;
+};
+
+class Record_parser {
+ public:
+  Record_parser(const std::filesystem::path& dat, const Definitions& definitions,
+                std::vector<Field_reader>& fields)
+      : dat_(dat), definitions_(definitions), fields_(fields) {
+    for (const auto& field : fields_) {
+      values_per_record_ += field.definition->repeat;
+      record_width_ += field.definition->repeat * field.definition->format.width;
+    }
+    pieces_.reserve(static_cast<std::size_t>(values_per_record_) + 1);
+  }
+
+  // Stores record `record` as row `row`.
+  void parse(std::string_view text, std::int64_t record, std::int64_t row) {
+    record_ = record;
+    if (definitions_.record_type_field && text.substr(0, 4) == "DATA") text.remove_prefix(4);
+    split_on_blanks(text);
+    if (static_cast<std::int64_t>(pieces_.size()) != values_per_record_ && !split_by_widths(text)) {
+      fail(dat_, record_, {},
+           std::to_string(pieces_.size()) + " values where the definitions give " +
+               std::to_string(values_per_record_) + ", and its " + std::to_string(text.size()) +
+               " characters do not fit the declared widths (" + std::to_string(record_width_) +
+               ")");
+    }
+    std::size_t piece = 0;
+    for (auto& field : fields_) {
+      const std::int64_t repeat = field.definition->repeat;
+      for (std::int64_t column = 0; column < repeat; ++column) {
+        store(field, row * repeat + column, pieces_[piece++]);
+      }
+    }
+  }
+
+ private:
+  void split_on_blanks(std::string_view text) {
+    pieces_.clear();
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n) {
+      while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+      if (i == n) break;
+      const std::size_t start = i;
+      while (i < n && text[i] != ' ' && text[i] != '\t') ++i;
+      pieces_.push_back(text.substr(start, i - start));
+    }
+  }
+
+  // Fields that run together: cut at the declared widths. Characters past the end of a
+  // short record are blank. Past the declared width only blanks and `*` (a NULL marker
+  // some writers append) may follow: anything else does not fit.
+  bool split_by_widths(std::string_view text) {
+    if (static_cast<std::int64_t>(text.size()) > record_width_ &&
+        text.find_first_not_of(" \t*", static_cast<std::size_t>(record_width_)) !=
+            std::string_view::npos) {
+      return false;
+    }
+    pieces_.clear();
+    std::size_t at = 0;
+    for (const auto& field : fields_) {
+      const auto width = static_cast<std::size_t>(field.definition->format.width);
+      for (std::int64_t column = 0; column < field.definition->repeat; ++column) {
+        pieces_.push_back(at < text.size() ? trim(text.substr(at, width)) : std::string_view{});
+        at += width;
+      }
+    }
+    split_by_widths_ = true;
+    return true;
+  }
+
+  [[noreturn]] void fail_value(const Field_reader& field, std::string_view text,
+                               std::string_view what) {
+    std::string message = "'" + std::string(text) + "' " + std::string(what);
+    if (split_by_widths_) message += " (record split by the declared widths)";
+    fail(dat_, record_, field.definition->name, message);
+  }
+
+  void store(Field_reader& field, std::int64_t index, std::string_view text) {
+    switch (field.kind) {
+      case Value_kind::text: {
+        if (text.empty() || text.find_first_not_of('*') == std::string_view::npos ||
+            text == field.definition->null_text) {
+          std::memset(field.values + index * field.width, 0, static_cast<std::size_t>(field.width));
+          return;
+        }
+        if (static_cast<std::int64_t>(text.size()) > field.width) {
+          fail_value(field, text, "is wider than its format A" + std::to_string(field.width));
+        }
+        char* out = field.values + index * field.width;
+        std::memcpy(out, text.data(), text.size());
+        std::memset(out + text.size(), 0, static_cast<std::size_t>(field.width) - text.size());
+        return;
+      }
+      case Value_kind::int32:
+      case Value_kind::int64: {
+        std::int64_t value = 0;
+        const Parsed parsed = parse_integer(text, value);
+        if (parsed == Parsed::bad) fail_value(field, text, "is not an integer that fits 64 bits");
+        const bool narrow = field.kind == Value_kind::int32;
+        if (parsed == Parsed::dummy ||
+            (field.has_null && static_cast<double>(value) == field.null_value)) {
+          value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
+        } else if (narrow ? (value < -2147483646 || value > 2147483647)
+                          : value == common::dummy_value<std::int64_t>) {
+          fail_value(
+              field, text,
+              narrow ? "is too large for its 32-bit channel" : "is too large for its channel");
+        }
+        if (narrow) {
+          const auto v32 = static_cast<std::int32_t>(value);
+          std::memcpy(field.values + index * 4, &v32, 4);
+        } else {
+          std::memcpy(field.values + index * 8, &value, 8);
+        }
+        return;
+      }
+      case Value_kind::real: {
+        double value = 0;
+        const Parsed parsed = parse_real(text, value);
+        if (parsed == Parsed::bad) fail_value(field, text, "is not a number");
+        if (parsed == Parsed::dummy || (field.has_null && value == field.null_value)) {
+          value = common::dummy_value<double>;
+        } else {
+          field.decimals_seen = std::max(field.decimals_seen, decimals_of(text));
+        }
+        std::memcpy(field.values + index * 8, &value, 8);
+        return;
+      }
+    }
+  }
+
+  const std::filesystem::path& dat_;
+  const Definitions& definitions_;
+  std::vector<Field_reader>& fields_;
+  std::vector<std::string_view> pieces_;
+  std::int64_t values_per_record_ = 0;
+  std::int64_t record_width_ = 0;
+  std::int64_t record_ = 0;
+  bool split_by_widths_ = false;
+};
+
+Value_kind kind_for(const Field_format& format) {
+  switch (format.kind) {
+    case 'A':
+      return Value_kind::text;
+    case 'I':
+      return format.width <= 9 ? Value_kind::int32 : Value_kind::int64;
+    default:
+      return Value_kind::real;
+  }
+}
+
+}  // namespace
+
+Survey read_aseg_gdf2(const std::filesystem::path& path, const Aseg_gdf2_read_options& options) {
+  const std::filesystem::path dfn = with_extension(path, true);
+  const std::filesystem::path dat = with_extension(path, false);
+  std::error_code error;
+  if (!std::filesystem::exists(dfn, error))
+    fail(dfn, 0, {},
+         "definition file not found (it must sit beside " + dat.filename().string() + ")");
+  const Definitions definitions = read_definitions(dfn);
+
+  Record_reader reader(dat);
+  const std::int64_t capacity = reader.count_and_rewind();
+
+  Survey survey;
+  survey.channels.reserve(definitions.fields.size());
+  for (const auto& definition : definitions.fields) {
+    const Value_kind kind = kind_for(definition.format);
+    Channel channel(definition.name,
+                    make_values(kind, capacity * definition.repeat, definition.format.width),
+                    definition.repeat);
+    channel.unit = definition.unit;
+    channel.long_name = definition.long_name;
+    channel.description = definition.description;
+    channel.null_text = definition.null_text;
+    channel.format = definition.format;
+    survey.channels.push_back(std::move(channel));
+  }
+  std::vector<Field_reader> fields;
+  for (std::size_t i = 0; i < definitions.fields.size(); ++i) {
+    Channel& channel = survey.channels[i];
+    Field_reader field{
+        &definitions.fields[i], kind_of(channel.values),
+        capacity > 0 ? static_cast<char*>(channel.values.get_vector_memory()) : nullptr,
+        channel.values.get_element_size()};
+    field.has_null = field.kind != Value_kind::text && !channel.null_text.empty() &&
+                     parse_real(channel.null_text, field.null_value) == Parsed::number;
+    fields.push_back(field);
+  }
+
+  Record_parser parser(dat, definitions, fields);
+  std::int64_t rows = 0;
+  std::string_view record;
+  while (reader.next(record)) {
+    if (trim(record).empty() || record.substr(0, 4) == "COMM") continue;
+    parser.parse(record, reader.record_number(), rows++);
+  }
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    Channel& channel = survey.channels[i];
+    channel.values.set_length(rows * channel.columns);
+    if (fields[i].kind == Value_kind::real)
+      channel.format.decimals = std::max(channel.format.decimals, fields[i].decimals_seen);
+  }
+  survey.index_lines(options.line_field);
+  return survey;
+}
+
+// --- writing --------------------------------------------------------------------------
+
+namespace {
+
+// How one channel is written: its definition and the text of its dummies.
+struct Field_writer {
+  const Channel* channel;
+  Value_kind kind;
+  Field_definition definition;
+  bool shortest = false;         // computed reals: E25.16
+  const char* values = nullptr;  // the channel's contiguous elements
+};
+
+int fixed_length(double v, int decimals) {
+  char text[number_room];
+  return static_cast<int>(format_fixed(text, v, decimals) - text);
+}
+
+// Smallest and largest non-dummy value of a numeric channel; false when all are dummies.
+template <class T>
+bool value_range(const T* values, std::int64_t n, double& low, double& high) {
+  T smallest = std::numeric_limits<T>::max();
+  T largest = std::numeric_limits<T>::lowest();
+  bool any = false;
+  for (std::int64_t i = 0; i < n; ++i) {
+    const T v = values[i];
+    if (v == common::dummy_value<T> || v != v) continue;
+    smallest = std::min(smallest, v);
+    largest = std::max(largest, v);
+    any = true;
+  }
+  low = static_cast<double>(smallest);
+  high = static_cast<double>(largest);
+  return any;
+}
+
+bool value_range(const Channel& channel, Value_kind kind, double& low, double& high) {
+  const std::int64_t n = channel.values.get_length();
+  switch (kind) {
+    case Value_kind::int32:
+      return value_range(values_of<std::int32_t>(channel.values), n, low, high);
+    case Value_kind::int64:
+      return value_range(values_of<std::int64_t>(channel.values), n, low, high);
+    default:
+      return value_range(values_of<double>(channel.values), n, low, high);
+  }
+}
+
+Field_writer plan_field(const Channel& channel) {
+  Field_writer writer{&channel,
+                      kind_of(channel.values),
+                      {},
+                      false,
+                      channel.values.get_length() > 0
+                          ? static_cast<const char*>(channel.values.get_vector_memory())
+                          : nullptr};
+  Field_definition& definition = writer.definition;
+  definition.name = channel.name;
+  definition.unit = channel.unit;
+  definition.long_name = channel.long_name;
+  definition.description = channel.description;
+  definition.repeat = channel.columns;
+  Field_format format = channel.format;
+
+  if (writer.kind == Value_kind::text) {
+    const std::int64_t size = channel.values.get_element_size();
+    std::int64_t longest =
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(channel.null_text.size()));
+    const char* bytes = channel.values.get_length() > 0
+                            ? static_cast<const char*>(channel.values.get_vector_memory())
+                            : nullptr;
+    for (std::int64_t i = 0; i < channel.values.get_length(); ++i) {
+      longest = std::max<std::int64_t>(
+          longest, static_cast<std::int64_t>(opaque_text(bytes + i * size, size).size()));
+    }
+    definition.format =
+        Field_format{'A', static_cast<int>(std::max<std::int64_t>(format.width, longest + 1)), 0};
+    definition.null_text = channel.null_text;
+    return writer;
+  }
+
+  const bool integer = writer.kind != Value_kind::real;
+  if (integer) {
+    format = Field_format{'I', format.kind == 'I' ? format.width : 0, 0};
+  } else if (format.kind == 0 || format.kind == 'A' || format.kind == 'I') {
+    if (format.kind == 'I') {
+      format = Field_format{'F', format.width, 0};
+    } else {
+      writer.shortest = true;
+      format = Field_format{'E', 25, 16};
+    }
+  }
+  double low = 0;
+  double high = 0;
+  const bool any = value_range(channel, writer.kind, low, high);
+  int needed = 1;
+  if (any && !writer.shortest) {
+    needed = std::max(fixed_length(low, format.decimals), fixed_length(high, format.decimals)) + 1;
+  }
+  int width = std::max(format.width, needed);
+  double null_value = 0;
+  const bool keep_null = !channel.null_text.empty() &&
+                         parse_real(channel.null_text, null_value) == Parsed::number &&
+                         (!any || null_value < low || null_value > high) &&
+                         (integer ? null_value == std::trunc(null_value) : true);
+  char text[number_room];
+  if (writer.shortest) {
+    definition.null_text = std::string(text, format_scientific(text, common::dummy_value<double>));
+  } else if (keep_null) {
+    definition.null_text =
+        integer ? std::string(text, format_integer(text, static_cast<std::int64_t>(null_value)))
+                : std::string(text, format_fixed(text, null_value, format.decimals));
+    width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
+  } else {
+    // Nines filling the field after a blank and the sign, below every value.
+    for (;; ++width) {
+      const int digits = integer ? width - 2 : width - 3 - format.decimals;
+      if (digits < 1 || digits > 17) continue;
+      const double nines =
+          std::pow(10.0, digits) - (integer ? 1.0 : std::pow(10.0, -format.decimals));
+      if (any && -nines >= low) continue;
+      if (integer && -nines <= (writer.kind == Value_kind::int32 ? -2147483646.0 : -9.2e18)) {
+        // No room below the data in this type: keep the smallest value the channel holds.
+        definition.null_text = std::string(
+            text, format_integer(
+                      text, writer.kind == Value_kind::int32 ? -2147483646 : -9200000000000000000));
+        width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
+        break;
+      }
+      definition.null_text =
+          integer ? std::string(text, format_integer(text, -static_cast<std::int64_t>(nines)))
+                  : std::string(text, format_fixed(text, -nines, format.decimals));
+      break;
+    }
+  }
+  format.width = width;
+  definition.format = format;
+  return writer;
+}
+
+char* pad_to(char* out, const char* text, std::size_t length, int width) {
+  const std::size_t blanks =
+      static_cast<std::size_t>(width) > length ? static_cast<std::size_t>(width) - length : 0;
+  std::memset(out, ' ', blanks);
+  std::memcpy(out + blanks, text, length);
+  return out + blanks + length;
+}
+
+}  // namespace
+
+void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
+  const std::filesystem::path dfn = with_extension(path, true);
+  const std::filesystem::path dat = with_extension(path, false);
+  if (survey.channels.empty()) fail(dfn, 0, {}, "a survey without channels cannot be written");
+
+  std::vector<Field_writer> writers;
+  std::vector<Field_definition> definitions;
+  std::size_t record_room = 2;
+  for (const auto& channel : survey.channels) {
+    writers.push_back(plan_field(channel));
+    definitions.push_back(writers.back().definition);
+    record_room += static_cast<std::size_t>(channel.columns) *
+                   (static_cast<std::size_t>(writers.back().definition.format.width) + number_room);
+  }
+
+  Output_file definition_file(dfn);
+  definition_file.write(definitions_text(definitions));
+  Output_file data_file(dat);
+  char text[number_room];
+  const std::int64_t rows = survey.rows();
+  for (std::int64_t row = 0; row < rows; ++row) {
+    char* out = data_file.reserve(record_room);
+    for (const auto& writer : writers) {
+      const Channel& channel = *writer.channel;
+      const int width = writer.definition.format.width;
+      const std::string& null_text = writer.definition.null_text;
+      const void* first = writer.values;
+      for (std::int64_t column = 0; column < channel.columns; ++column) {
+        const std::int64_t i = row * channel.columns + column;
+        char* end = text;
+        switch (writer.kind) {
+          case Value_kind::text: {
+            const std::int64_t size = channel.values.get_element_size();
+            const std::string_view value =
+                opaque_text(static_cast<const char*>(first) + i * size, size);
+            const std::string_view shown =
+                value.empty()
+                    ? (null_text.empty() ? std::string_view("*") : std::string_view(null_text))
+                    : value;
+            out = pad_to(out, shown.data(), shown.size(), width);
+            continue;
+          }
+          case Value_kind::int32: {
+            const std::int32_t v = static_cast<const std::int32_t*>(first)[i];
+            end = v == common::dummy_value<std::int32_t> ? nullptr : format_integer(text, v);
+            break;
+          }
+          case Value_kind::int64: {
+            const std::int64_t v = static_cast<const std::int64_t*>(first)[i];
+            end = v == common::dummy_value<std::int64_t> ? nullptr : format_integer(text, v);
+            break;
+          }
+          case Value_kind::real: {
+            const double v = static_cast<const double*>(first)[i];
+            end = v == common::dummy_value<double> ? nullptr
+                  : writer.shortest                ? format_scientific(text, v)
+                                    : format_fixed(text, v, writer.definition.format.decimals);
+            break;
+          }
+        }
+        out = end == nullptr ? pad_to(out, null_text.data(), null_text.size(), width)
+                             : pad_to(out, text, static_cast<std::size_t>(end - text), width);
+      }
+    }
+    *out++ = '\n';
+    data_file.advance(out);
+  }
+  definition_file.commit();
+  data_file.commit();
+}
+
+}  // namespace vorlith::survey

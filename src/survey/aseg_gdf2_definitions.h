@@ -1,0 +1,37 @@
+#pragma once
+// The field definitions of an ASEG-GDF2 `.dfn` file, read and written.
+
+#include <vorlith/survey/survey.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vorlith::survey::detail {
+
+struct Field_definition {
+  std::string name;
+  std::string unit;
+  std::string long_name;
+  std::string description;
+  std::string null_text;
+  Field_format format;
+  std::int64_t repeat = 1;
+  /// Record number in the .dfn, for messages.
+  std::int64_t record = 0;
+};
+
+struct Definitions {
+  std::vector<Field_definition> fields;
+  /// The data definition starts with the record-type field `RT:A4`.
+  bool record_type_field = false;
+};
+
+/// Reads the data field definitions; every fault throws Survey_error naming the record.
+Definitions read_definitions(const std::filesystem::path& dfn);
+
+/// The definition file text for these fields.
+std::string definitions_text(const std::vector<Field_definition>& fields);
+
+}  // namespace vorlith::survey::detail

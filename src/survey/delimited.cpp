@@ -1,0 +1,440 @@
+// Delimited text: a header row, then rows of fields. Two passes over the file: the
+// first finds each column's kind, width and row count, the second parses into channels
+// allocated once.
+
+#include <vorlith/dummy.h>
+#include <vorlith/survey/delimited.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+
+#include "survey/text_io.h"
+
+namespace vorlith::survey {
+
+using namespace detail;
+
+namespace {
+
+std::string_view delimiter_name(char delimiter) {
+  switch (delimiter) {
+    case ',':
+      return "comma";
+    case ';':
+      return "semicolon";
+    case '\t':
+      return "tab";
+    default:
+      return "blanks";
+  }
+}
+
+std::string_view unquote(std::string_view field) {
+  while (!field.empty() && (field.front() == ' ' || field.front() == '\t')) field.remove_prefix(1);
+  while (!field.empty() && (field.back() == ' ' || field.back() == '\t')) field.remove_suffix(1);
+  if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+    field = field.substr(1, field.size() - 2);
+  return field;
+}
+
+void split(std::string_view record, char delimiter, std::vector<std::string_view>& fields) {
+  fields.clear();
+  if (delimiter == ' ') {
+    std::size_t i = 0;
+    while (i < record.size()) {
+      while (i < record.size() && (record[i] == ' ' || record[i] == '\t')) ++i;
+      if (i == record.size()) break;
+      const std::size_t start = i;
+      while (i < record.size() && record[i] != ' ' && record[i] != '\t') ++i;
+      fields.push_back(unquote(record.substr(start, i - start)));
+    }
+    return;
+  }
+  // Fields are short: a plain loop beats a library search call per field.
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < record.size(); ++i) {
+    if (record[i] == delimiter) {
+      fields.push_back(unquote(record.substr(start, i - start)));
+      start = i + 1;
+    }
+  }
+  fields.push_back(unquote(record.substr(start)));
+}
+
+bool skipped(std::string_view record) {
+  const std::string_view text = trim(record);
+  return text.empty() || text.front() == '#';
+}
+
+bool dummy_word(std::string_view text) {
+  if (text.empty() || text.find_first_not_of('*') == std::string_view::npos) return true;
+  if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
+  // Numbers, the usual field, start with a digit or a point.
+  if (text.empty() || (text.front() >= '0' && text.front() <= '9') || text.front() == '.')
+    return false;
+  const auto lower_is = [&](std::string_view word) {
+    return text.size() == word.size() &&
+           std::equal(text.begin(), text.end(), word.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == b;
+           });
+  };
+  return lower_is("nan") || lower_is("inf") || lower_is("infinity");
+}
+
+enum class Column_kind { unknown, integer, real, text };
+
+struct Column_scan {
+  std::string name;
+  Column_kind kind = Column_kind::unknown;
+  int digits = 0;  // most digits of an integer
+  int decimals = 0;
+  bool exponent = false;
+  std::int64_t width = 1;  // widest field
+};
+
+// What kind of value one field holds, with the digit counts the kinds need. Numbers
+// follow [sign] digits [. digits] [e|E [sign] digits] with at least one digit.
+Column_kind classify(std::string_view field, int& digits, int& decimals, bool& exponent) {
+  if (dummy_word(field)) return Column_kind::unknown;
+  std::size_t i = 0;
+  const std::size_t n = field.size();
+  const auto run_of_digits = [&] {
+    const std::size_t start = i;
+    while (i < n && field[i] >= '0' && field[i] <= '9') ++i;
+    return static_cast<int>(i - start);
+  };
+  if (field[i] == '+' || field[i] == '-') ++i;
+  digits = run_of_digits();
+  decimals = 0;
+  bool point = false;
+  if (i < n && field[i] == '.') {
+    point = true;
+    ++i;
+    decimals = run_of_digits();
+  }
+  if (digits + decimals == 0) return Column_kind::text;
+  exponent = i < n && (field[i] == 'e' || field[i] == 'E');
+  if (exponent) {
+    ++i;
+    if (i < n && (field[i] == '+' || field[i] == '-')) ++i;
+    if (run_of_digits() == 0) return Column_kind::text;
+  }
+  if (i != n) return Column_kind::text;
+  return point || exponent || digits > 18 ? Column_kind::real : Column_kind::integer;
+}
+
+// A channel made of one or more columns (x[0], x[1], ... make one array channel).
+struct Column_target {
+  std::size_t channel;
+  std::int64_t column;
+};
+
+}  // namespace
+
+Survey read_delimited(const std::filesystem::path& path, const Delimited_read_options& options) {
+  Record_reader reader(path);
+  std::string_view record;
+  std::vector<std::string_view> fields;
+  std::int64_t header_record = 0;
+  std::string header;
+  while (reader.next(record)) {
+    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
+      record.remove_prefix(3);
+    if (skipped(record)) continue;
+    header = std::string(record);
+    header_record = reader.record_number();
+    break;
+  }
+  if (header_record == 0) fail(path, 0, {}, "holds no header row");
+
+  char delimiter = options.delimiter;
+  if (delimiter == 0) {
+    delimiter = header.find('\t') != std::string::npos  ? '\t'
+                : header.find(',') != std::string::npos ? ','
+                : header.find(';') != std::string::npos ? ';'
+                                                        : ' ';
+  }
+  split(header, delimiter, fields);
+  if (fields.size() == 1) {
+    for (const char other : {'\t', ',', ';', ' '}) {
+      if (other == delimiter) continue;
+      std::vector<std::string_view> others;
+      split(header, other, others);
+      if (others.size() > 1) {
+        fail(path, header_record, {},
+             "the header is one column when split on " + std::string(delimiter_name(delimiter)) +
+                 " but " + std::to_string(others.size()) + " columns on " +
+                 std::string(delimiter_name(other)) + ": is the delimiter wrong?");
+      }
+    }
+  }
+  std::vector<Column_scan> scans(fields.size());
+  for (std::size_t c = 0; c < fields.size(); ++c) {
+    scans[c].name = std::string(fields[c]);
+    if (scans[c].name.empty())
+      fail(path, header_record, {}, "column " + std::to_string(c + 1) + " has no name");
+  }
+
+  // Pass 1: kinds, widths and the row count.
+  std::int64_t rows = 0;
+  while (reader.next(record)) {
+    if (reader.record_number() <= header_record || skipped(record)) continue;
+    split(record, delimiter, fields);
+    if (fields.size() != scans.size()) {
+      fail(path, reader.record_number(), {},
+           std::to_string(fields.size()) + " fields where the header has " +
+               std::to_string(scans.size()));
+    }
+    for (std::size_t c = 0; c < scans.size(); ++c) {
+      Column_scan& scan = scans[c];
+      int digits = 0;
+      int decimals = 0;
+      bool exponent = false;
+      const Column_kind kind = classify(fields[c], digits, decimals, exponent);
+      scan.width = std::max<std::int64_t>(scan.width, static_cast<std::int64_t>(fields[c].size()));
+      if (scan.kind == Column_kind::text) continue;
+      if (kind == Column_kind::unknown) continue;
+      if (kind == Column_kind::text) {
+        if (scan.kind != Column_kind::unknown) {
+          fail(path, reader.record_number(), scan.name,
+               "'" + std::string(fields[c]) + "' in a numeric column");
+        }
+        scan.kind = Column_kind::text;
+        continue;
+      }
+      if (kind == Column_kind::real || scan.kind == Column_kind::real) {
+        scan.kind = Column_kind::real;
+      } else {
+        scan.kind = Column_kind::integer;
+      }
+      scan.digits = std::max(scan.digits, digits);
+      scan.decimals = std::max(scan.decimals, decimals);
+      scan.exponent = scan.exponent || exponent;
+    }
+    ++rows;
+  }
+
+  // Channels, with x[0], x[1], ... of one numeric kind folded into one array channel.
+  Survey survey;
+  std::vector<Column_target> targets(scans.size());
+  for (std::size_t c = 0; c < scans.size();) {
+    std::size_t end = c + 1;
+    std::string base;
+    if (scans[c].name.size() > 3 && scans[c].name.ends_with("[0]") &&
+        scans[c].kind != Column_kind::text) {
+      base = scans[c].name.substr(0, scans[c].name.size() - 3);
+      while (end < scans.size() && scans[end].kind != Column_kind::text &&
+             scans[end].name == base + "[" + std::to_string(end - c) + "]") {
+        ++end;
+      }
+    } else {
+      base = scans[c].name;
+    }
+    Column_scan merged = scans[c];
+    for (std::size_t k = c + 1; k < end; ++k) {
+      if (scans[k].kind == Column_kind::real) merged.kind = Column_kind::real;
+      if (merged.kind == Column_kind::unknown) merged.kind = scans[k].kind;
+      merged.digits = std::max(merged.digits, scans[k].digits);
+      merged.decimals = std::max(merged.decimals, scans[k].decimals);
+      merged.exponent = merged.exponent || scans[k].exponent;
+    }
+    const auto columns = static_cast<std::int64_t>(end - c);
+    Value_kind kind = Value_kind::real;
+    Field_format format{0, 0, 0};
+    switch (merged.kind) {
+      case Column_kind::text:
+        kind = Value_kind::text;
+        format = Field_format{'A', static_cast<int>(merged.width), 0};
+        break;
+      case Column_kind::integer:
+        kind = merged.digits <= 9 ? Value_kind::int32 : Value_kind::int64;
+        format = Field_format{'I', 0, 0};
+        break;
+      case Column_kind::real:
+        if (!merged.exponent) format = Field_format{'F', 0, merged.decimals};
+        break;
+      case Column_kind::unknown:
+        break;
+    }
+    if (survey.find(base) != nullptr)
+      fail(path, header_record, base, "appears twice in the header");
+    Channel channel(base, make_values(kind, rows * columns, merged.width), columns);
+    channel.format = format;
+    survey.channels.push_back(std::move(channel));
+    for (std::size_t k = c; k < end; ++k)
+      targets[k] = Column_target{survey.channels.size() - 1, static_cast<std::int64_t>(k - c)};
+    c = end;
+  }
+
+  // Pass 2: values.
+  struct Sink {
+    Value_kind kind;
+    char* values;
+    std::int64_t size;
+    std::int64_t columns;
+  };
+  std::vector<Sink> sinks;
+  for (const Column_target& target : targets) {
+    Channel& channel = survey.channels[target.channel];
+    sinks.push_back(Sink{kind_of(channel.values),
+                         rows > 0 ? static_cast<char*>(channel.values.get_vector_memory()) +
+                                        target.column * channel.values.get_element_size()
+                                  : nullptr,
+                         channel.values.get_element_size(), channel.columns});
+  }
+  reader.rewind();
+  std::int64_t row = 0;
+  while (reader.next(record)) {
+    if (reader.record_number() <= header_record || skipped(record)) continue;
+    split(record, delimiter, fields);
+    for (std::size_t c = 0; c < sinks.size(); ++c) {
+      const Sink& sink = sinks[c];
+      char* out = sink.values + row * sink.columns * sink.size;
+      const std::string_view field = fields[c];
+      if (sink.kind == Value_kind::text) {
+        if (field.find_first_not_of('*') != std::string_view::npos)
+          std::memcpy(out, field.data(), field.size());
+        continue;
+      }
+      if (sink.kind == Value_kind::real) {
+        double value = 0;
+        const Parsed parsed = parse_real(field, value);
+        if (parsed == Parsed::bad)
+          fail(path, reader.record_number(), scans[c].name,
+               "'" + std::string(field) + "' is not a number");
+        if (parsed == Parsed::dummy) value = common::dummy_value<double>;
+        std::memcpy(out, &value, 8);
+        continue;
+      }
+      std::int64_t value = 0;
+      const Parsed parsed = parse_integer(field, value);
+      if (parsed == Parsed::bad)
+        fail(path, reader.record_number(), scans[c].name,
+             "'" + std::string(field) + "' is not a whole number");
+      if (parsed == Parsed::dummy) {
+        value = sink.kind == Value_kind::int32 ? common::dummy_value<std::int32_t>
+                                               : common::dummy_value<std::int64_t>;
+      } else if (sink.kind == Value_kind::int32 && (value < -2147483646 || value > 2147483647)) {
+        fail(path, reader.record_number(), scans[c].name,
+             "'" + std::string(field) + "' is too large for its 32-bit channel");
+      }
+      if (sink.kind == Value_kind::int32) {
+        const auto v32 = static_cast<std::int32_t>(value);
+        std::memcpy(out, &v32, 4);
+      } else if (value == common::dummy_value<std::int64_t> && parsed == Parsed::number) {
+        fail(path, reader.record_number(), scans[c].name,
+             "'" + std::string(field) + "' is too large for its channel");
+      } else {
+        std::memcpy(out, &value, 8);
+      }
+    }
+    ++row;
+  }
+  survey.index_lines(options.line_field);
+  return survey;
+}
+
+void write_delimited(const Survey& survey, const std::filesystem::path& path,
+                     const Delimited_write_options& options) {
+  const char delimiter = options.delimiter;
+  if (delimiter != ',' && delimiter != ';' && delimiter != '\t' && delimiter != ' ') {
+    fail(path, 0, {}, "the delimiter must be a comma, semicolon, tab or blank");
+  }
+  if (survey.channels.empty()) fail(path, 0, {}, "a survey without channels cannot be written");
+  const std::string_view dummy_text = delimiter == ' ' ? "*" : "";
+  const auto unsafe = [&](std::string_view text) {
+    return text.find(delimiter) != std::string_view::npos ||
+           text.find_first_of(delimiter == ' ' ? " \t\r\n" : "\r\n") != std::string_view::npos;
+  };
+
+  Output_file file(path);
+  std::string header;
+  std::size_t record_room = 1;
+  for (const auto& channel : survey.channels) {
+    if (unsafe(channel.name) || channel.name.empty() ||
+        (header.empty() && channel.name.front() == '#')) {
+      fail(path, 0, channel.name,
+           "the name is empty, holds the delimiter or a line end, or starts a comment");
+    }
+    for (std::int64_t k = 0; k < channel.columns; ++k) {
+      if (!header.empty()) header += delimiter;
+      header += channel.columns == 1 ? channel.name : channel.name + "[" + std::to_string(k) + "]";
+    }
+    record_room += static_cast<std::size_t>(channel.columns) *
+                   (number_room + static_cast<std::size_t>(channel.values.get_element_size()) + 1);
+  }
+  header += '\n';
+  file.write(header);
+
+  const std::int64_t rows = survey.rows();
+  std::vector<const void*> memories;
+  std::vector<Value_kind> kinds;
+  for (const auto& channel : survey.channels) {
+    memories.push_back(rows > 0 ? channel.values.get_vector_memory() : nullptr);
+    kinds.push_back(kind_of(channel.values));
+  }
+  for (std::int64_t row = 0; row < rows; ++row) {
+    char* out = file.reserve(record_room);
+    char* const row_start = out;
+    bool first_field = true;
+    for (std::size_t c = 0; c < survey.channels.size(); ++c) {
+      const Channel& channel = survey.channels[c];
+      const Value_kind kind = kinds[c];
+      const void* memory = memories[c];
+      const bool fixed = channel.format.kind == 'F' || channel.format.kind == 'I';
+      for (std::int64_t k = 0; k < channel.columns; ++k) {
+        const std::int64_t i = row * channel.columns + k;
+        if (!first_field) *out++ = delimiter;
+        first_field = false;
+        std::string_view text;
+        switch (kind) {
+          case Value_kind::text: {
+            const std::int64_t size = channel.values.get_element_size();
+            text = opaque_text(static_cast<const char*>(memory) + i * size, size);
+            if (unsafe(text) || (out == row_start && !text.empty() && text.front() == '#')) {
+              fail(path, row + 2, channel.name,
+                   "the text '" + std::string(text) +
+                       "' holds the delimiter or a line end, or starts a comment");
+            }
+            if (text.empty()) text = dummy_text;
+            break;
+          }
+          case Value_kind::int32: {
+            const std::int32_t v = static_cast<const std::int32_t*>(memory)[i];
+            if (v == common::dummy_value<std::int32_t>)
+              text = dummy_text;
+            else
+              out = format_integer(out, v);
+            break;
+          }
+          case Value_kind::int64: {
+            const std::int64_t v = static_cast<const std::int64_t*>(memory)[i];
+            if (v == common::dummy_value<std::int64_t>)
+              text = dummy_text;
+            else
+              out = format_integer(out, v);
+            break;
+          }
+          case Value_kind::real: {
+            const double v = static_cast<const double*>(memory)[i];
+            if (v == common::dummy_value<double>)
+              text = dummy_text;
+            else
+              out = fixed ? format_fixed(out, v, channel.format.decimals) : format_shortest(out, v);
+            break;
+          }
+        }
+        std::memcpy(out, text.data(), text.size());
+        out += text.size();
+      }
+    }
+    if (out == row_start) *out++ = '*';  // a blank row would be skipped on reading
+    *out++ = '\n';
+    file.advance(out);
+  }
+  file.commit();
+}
+
+}  // namespace vorlith::survey

@@ -1,0 +1,114 @@
+#pragma once
+// Text input and output shared by the survey readers and writers: a buffered record
+// reader, an output file that appears only when complete, and number parsing and
+// formatting in the C locale.
+
+#include <vorlith/survey/survey.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlith::survey::detail {
+
+/// "<file>: record <n>: field <name>: <what>", leaving out the parts that are empty or 0.
+[[noreturn]] void fail(const std::filesystem::path& file, std::int64_t record,
+                       std::string_view field, std::string_view what);
+
+/// Reads a file record by record in large pieces; a record is the text up to "\n" or
+/// "\r\n" (the last one may lack it). Views stay valid until the next call.
+class Record_reader {
+ public:
+  explicit Record_reader(const std::filesystem::path& path);
+  ~Record_reader();
+  Record_reader(const Record_reader&) = delete;
+  Record_reader& operator=(const Record_reader&) = delete;
+
+  bool next(std::string_view& record);
+  /// 1-based number of the record last returned.
+  std::int64_t record_number() const { return record_number_; }
+  /// Counts the records left (an upper bound for the rows they hold) and starts over.
+  std::int64_t count_and_rewind();
+  void rewind();
+
+ private:
+  bool fill();
+
+  std::filesystem::path path_;
+  std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool at_end_ = false;
+  std::int64_t record_number_ = 0;
+};
+
+/// A file written under a temporary name beside its target and renamed onto it by
+/// commit(); dropped without commit() the temporary file is removed.
+class Output_file {
+ public:
+  explicit Output_file(std::filesystem::path path);
+  ~Output_file();
+  Output_file(const Output_file&) = delete;
+  Output_file& operator=(const Output_file&) = delete;
+
+  /// Room for at least n more characters at the returned pointer; advance() takes them.
+  char* reserve(std::size_t n);
+  void advance(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+  void write(std::string_view text);
+  void commit();
+
+ private:
+  void flush();
+
+  std::filesystem::path path_;
+  std::filesystem::path temporary_;
+  std::FILE* file_ = nullptr;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+enum class Parsed { number, dummy, bad };
+
+/// A whole field as a real number: an optional sign, Fortran `D` exponents accepted.
+/// Empty text, text of only `*`, `nan` and `inf` are the dummy.
+Parsed parse_real(std::string_view text, double& value);
+/// A whole field as an integer; a real of integral value ("5.0") is accepted.
+Parsed parse_integer(std::string_view text, std::int64_t& value);
+/// Digits after the decimal point of a number text (0 without a point).
+int decimals_of(std::string_view text);
+
+std::string_view trim(std::string_view text);
+/// The text of an opaque element: up to the first zero byte, trailing blanks dropped.
+std::string_view opaque_text(const char* element, std::int64_t width);
+
+/// Shortest text that reads back to v.
+char* format_shortest(char* out, double v);
+/// Fixed notation with `decimals` decimals.
+char* format_fixed(char* out, double v, int decimals);
+/// Scientific notation with 16 decimals (17 significant digits: reads back to v).
+char* format_scientific(char* out, double v);
+char* format_integer(char* out, std::int64_t v);
+/// Room any one formatted number needs.
+inline constexpr std::size_t number_room = 400;
+
+/// Typed view of a channel's contiguous values (nullptr when empty).
+template <class T>
+T* values_of(Multi_vector& values) {
+  return values.get_length() == 0 ? nullptr : static_cast<T*>(values.get_vector_memory());
+}
+template <class T>
+const T* values_of(const Multi_vector& values) {
+  return values.get_length() == 0 ? nullptr : static_cast<const T*>(values.get_vector_memory());
+}
+
+/// The storage kind of a channel: what the readers parse and the writers format.
+enum class Value_kind { int32, int64, real, text };
+Value_kind kind_of(const Multi_vector& values);
+/// A contiguous vector of `length` dummies of that kind (text: `width` bytes).
+Multi_vector make_values(Value_kind kind, std::int64_t length, std::int64_t width = 0);
+
+}  // namespace vorlith::survey::detail

@@ -1,0 +1,310 @@
+// ASEG-GDF2: the example surveys, the definition variants of real files, bad input, and
+// the writer's output checked by a fixed-width parser written here.
+
+#include <gtest/gtest.h>
+#include <vorlith/dummy.h>
+#include <vorlith/survey/aseg_gdf2.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "survey/survey_test_support.h"
+
+namespace {
+
+using namespace vorlith::survey;
+using survey_test::Scratch;
+
+const std::filesystem::path examples = VORLITH_SURVEY_TEST_DATA;
+constexpr double dummy = vorlith::common::dummy_value<double>;
+
+// Counted from the files with a separate script: fields as the .dfn declares (the
+// record-type field left out), data records, lines of the line field, and the dummies
+// of one channel.
+struct Example {
+  const char* stem;
+  std::size_t channels;
+  const char* first_channel;
+  const char* last_channel;
+  std::int64_t rows;
+  std::size_t lines;
+  const char* counted_channel;
+  std::int64_t dummies;
+};
+
+const Example examples_table[] = {
+    {"Example_AeroMag_MuppetTown_2009", 17, "BGS_JOB", "DEM", 61, 2, "DEM",
+     1},  // last record cut short
+    {"Example_Gravity_LooneyTunesValley_1930", 80, "FLTLINE", "GPSBASE", 50, 7, "TYPE", 0},
+    {"Example_Gravity_NeverNeverLand_1904", 26, "FLTLINE", "METER_SERIAL", 80, 3, "GRAV_REF", 0},
+    {"Example_Gravity_Springfield_1989", 13, "STATION", "Den", 56, 1, "Den", 0},
+    {"Example_GroundMag_Bedrock_6000BC", 10, "FLTLINE", "num_sats", 304, 3, "num_sats", 0},
+    {"Example_GroundMag_HillValley_1985", 13, "FLTLINE", "num_sats", 160, 4, "Mag_raw", 0},
+    {"Example_Mag_Gondwana_200Ma", 17, "Line", "Fluxz", 60, 2, "Fluxz",
+     0},  // a '*' past every record
+    {"Example_Mag_HillValley_1985", 18, "LINE", "FINALDEM", 61, 1, "DATE", 0},
+    {"Example_Rad256_SeasameSt_2008", 15, "FLTLINE", "RAW_SPEC", 13, 1, "RAW_SPEC",
+     1},  // last value cut off
+    {"Example_Rad_BowsersCastle_2012", 29, "PROJECT", "THOUSF", 94, 1, "TEMP", 0},
+};
+
+class Examples : public testing::TestWithParam<Example> {};
+
+TEST_P(Examples, ReadAsDeclaredAndRoundTrip) {
+  const Example& example = GetParam();
+  const Survey survey = read_aseg_gdf2(examples / (std::string(example.stem) + ".dfn"));
+  ASSERT_EQ(survey.channels.size(), example.channels);
+  EXPECT_EQ(survey.channels.front().name, example.first_channel);
+  EXPECT_EQ(survey.channels.back().name, example.last_channel);
+  EXPECT_EQ(survey.rows(), example.rows);
+  EXPECT_EQ(survey.lines.size(), example.lines);
+  const Channel* counted = survey.find(example.counted_channel);
+  ASSERT_NE(counted, nullptr);
+  EXPECT_EQ(counted->values.count_dummy(0, -1), example.dummies);
+
+  Scratch scratch;
+  write_aseg_gdf2(survey, scratch / "copy.dat");
+  survey_test::expect_same_survey(survey, read_aseg_gdf2(scratch / "copy.dfn"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Survey, Examples, testing::ValuesIn(examples_table),
+                         [](const auto& info) { return std::string(info.param.stem).substr(8); });
+
+TEST(AsegGdf2, ExampleChannelsCarryTheirDefinitions) {
+  const Survey rad = read_aseg_gdf2(examples / "Example_Rad256_SeasameSt_2008.dat");
+  const Channel& spectrum = *rad.find("RAW_SPEC");
+  EXPECT_EQ(spectrum.columns, 256);
+  EXPECT_EQ(spectrum.unit, "CPS");
+  EXPECT_EQ(spectrum.long_name, "raw_spec");
+  EXPECT_EQ(spectrum.description, "RAWSPEC");
+  EXPECT_EQ(spectrum.values.get_double(1), 0.0);  // first record: 92 0 0 116
+  EXPECT_EQ(spectrum.values.get_double(3), 116.0);
+  EXPECT_EQ(rad.find("FLTLINE")->values.get_element_size(), 8);
+  EXPECT_EQ(rad.lines.front().label, "10020");
+  EXPECT_EQ(rad.lines.front().number, 10020.0);
+
+  const Survey bowsers = read_aseg_gdf2(examples / "Example_Rad_BowsersCastle_2012.dfn");
+  EXPECT_EQ(bowsers.find("EASTMGA56")->unit, "metres");  // UNIT:metres
+  EXPECT_EQ(bowsers.find("FID")->unit, "");              // UNIT::NAME=
+  EXPECT_EQ(bowsers.find("FID")->long_name, "Fiducial");
+  EXPECT_EQ(bowsers.find("LINE")->null_text, "9999999");
+
+  const Survey gravity = read_aseg_gdf2(examples / "Example_Gravity_NeverNeverLand_1904.dfn");
+  EXPECT_EQ(gravity.find("SERIAL")->values.get_type().get_data_type(),
+            vorlith::integration::type_int32);
+  EXPECT_EQ(gravity.lines[1].label, "97");
+  EXPECT_EQ(gravity.lines[1].first_row, 14);
+}
+
+// Definition spellings of real files, each with a two-record .dat; the expected
+// channels as "name:kind:unit:null" and the values of the last channel.
+struct Variant {
+  const char* what;
+  const char* dfn;
+  const char* dat;
+  const char* channels;
+  std::vector<double> last_values;
+};
+
+const Variant variants[] = {
+    {"numbers run into DEFN, ST=RECORD, END DEFN on its own record",
+     "DEFN   ST=RECORD,RT=COMM;RT:A4;COMMENTS:A80\nDEFN001ST=RECORD,RT=DATA;LINE:I10\n"
+     "DEFN002ST=RECORD,RT=DATA;MAG:f10.3:UNIT=nT,NULL=-9999.000,NAME=mag\nDEFN003ST=RECD,RT=;END "
+     "DEFN\n",
+     "COMM a comment record\n 10 1.5\n 10 -9999.0\n",
+     "LINE:i64::;MAG:real:nT:-9999.000",
+     {1.5, dummy}},
+    {"END DEFN after the last field, UNITS=, several fields per record, D format, lower case",
+     "DEFN 1 ST=RECD,RT=;x:d12.4:UNITS=m;y:e12.3:NULL=-99;END DEFN\n",
+     "1.0D+01 2.5E-1\n-3 -99\n",
+     "x:real:m:;y:real::-99",
+     {0.25, dummy}},
+    {"record-type field, carried or not; `:` between attributes; free text",
+     "DEFN 1 ST=RECD,RT=DATA;RT:A4;FLTLINE:F10.1:NAME=Line number\n"
+     "DEFN 2 ST=RECD,RT=;tag:A6:free text:NULL=none\nDEFN 3 ST=RECD,RT=;END DEFN\n",
+     "DATA 5.0 ab\n6.0 none\n",
+     "FLTLINE:real::;tag:text::none",
+     {}},
+    {"`*` fields, nan and a 20-digit integer width",
+     "DEFN 1 ST=RECD,RT=;n:I20;v:F8.2\nDEFN 2 ST=RECD,RT=;END DEFN\n",
+     "123456789012 *\n** nan\n",
+     "n:i64::;v:real::",
+     {dummy, dummy}},
+    {"fields run together: split by the declared widths, short last record",
+     "DEFN 1 ST=RECD,RT=;a:I3;b:F6.2;c:3F4.0\nDEFN 2 ST=RECD,RT=;END DEFN\n",
+     "12399.25   1   2   3\n  7  1.00   4\n",
+     "a:i32::;b:real::;c:real::",
+     {1, 2, 3, 4, dummy, dummy}},
+    {"text with blanks inside by widths; PROJ records ignored",
+     "DEFN   ST=RECD,RT=PROJ; RT: A4\nDEFN 1 ST=RECD,RT=DATA;name:A12;v:I4\nDEFN 2 ST=RECD,RT=;END "
+     "DEFN\n",
+     "SCINTREX CG3   7\n       short  -2\n",
+     "name:text::;v:i32::",
+     {7, -2}},
+};
+
+std::string describe(const Channel& channel) {
+  const char* kinds[] = {"i32", "i64", "real", "text"};
+  const int kind =
+      channel.is_text()                                                               ? 3
+      : channel.values.get_type().get_data_type() == vorlith::integration::type_int32 ? 0
+      : channel.values.get_type().get_data_type() == vorlith::integration::type_int64 ? 1
+                                                                                      : 2;
+  return channel.name + ":" + kinds[kind] + ":" + channel.unit + ":" + channel.null_text;
+}
+
+TEST(AsegGdf2, ReadsTheVariantsOfRealFiles) {
+  for (const Variant& variant : variants) {
+    SCOPED_TRACE(variant.what);
+    Scratch scratch;
+    scratch.file("s.dfn", variant.dfn);
+    scratch.file("s.dat", variant.dat);
+    const Survey survey = read_aseg_gdf2(scratch / "s.dat");
+    std::string channels;
+    for (const auto& channel : survey.channels)
+      channels += (channels.empty() ? "" : ";") + describe(channel);
+    EXPECT_EQ(channels, variant.channels);
+    EXPECT_EQ(survey.rows(), 2);
+    const Channel& last = survey.channels.back();
+    for (std::size_t i = 0; i < variant.last_values.size(); ++i) {
+      EXPECT_EQ(last.values.get_double(static_cast<std::int64_t>(i)), variant.last_values[i]) << i;
+    }
+  }
+}
+
+TEST(AsegGdf2, TextKeepsItsBytes) {
+  Scratch scratch;
+  scratch.file("s.dfn", variants[5].dfn);
+  scratch.file("s.dat", variants[5].dat);
+  const Survey survey = read_aseg_gdf2(scratch / "s.dfn");
+  EXPECT_EQ(std::string(static_cast<const char*>(survey.channels[0].values.get_data(0)), 12),
+            "SCINTREX CG3");
+  write_aseg_gdf2(survey, scratch / "t.dfn");
+  survey_test::expect_same_survey(survey, read_aseg_gdf2(scratch / "t.dfn"));
+}
+
+// Bad input: a Survey_error naming the file, record and field.
+struct Bad {
+  const char* dfn;  // nullptr: no .dfn file
+  const char* dat;
+  const char* message;
+};
+
+const Bad bad_inputs[] = {
+    {nullptr, "1\n", "s.dfn: definition file not found"},
+    {"DEFN 1 ST=RECD,RT=;a:G12.4\n", "1\n",
+     "s.dfn: record 1: field a: format 'G12.4' is not known"},
+    {"DEFN 1 ST=RECD,RT=;a:F5.1:NULL=abc\n", "1\n",
+     "record 1: field a: NULL value 'abc' is not a number"},
+    {"DEFN 1 ST=RECD,RT=;a:I4\nDEFN 2 ST=RECD,RT=;a:I4\n", "1 2\n",
+     "record 2: field a: is defined twice"},
+    {"hello\n", "1\n", "s.dfn: record 1: does not start with DEFN"},
+    {"DEFN 1 ST=RECD,RT=;a:I4;b:I4\n", "1 2\n1 2 3 4 5 6 7 8 9\n",
+     "s.dat: record 2: 9 values where the definitions give 2, and its 17 characters do not fit"},
+    {"DEFN 1 ST=RECD,RT=;a:I4;b:F6.1\n", "1 2\n1 x\n",
+     "s.dat: record 2: field b: 'x' is not a number"},
+    {"DEFN 1 ST=RECD,RT=;a:I4\n", "3000000000\n",
+     "record 1: field a: '3000000000' is too large for its 32-bit channel"},
+    {"DEFN 1 ST=RECD,RT=;a:I12\n", "99999999999999999999\n",
+     "field a: '99999999999999999999' is not an integer"},
+    {"DEFN 1 ST=RECD,RT=;t:A3\n", "abcd\n", "field t: 'abcd' is wider than its format A3"},
+};
+
+TEST(AsegGdf2, BadInputNamesFileRecordAndField) {
+  for (const Bad& bad : bad_inputs) {
+    SCOPED_TRACE(bad.message);
+    Scratch scratch;
+    if (bad.dfn != nullptr) scratch.file("s.dfn", bad.dfn);
+    scratch.file("s.dat", bad.dat);
+    try {
+      read_aseg_gdf2(scratch / "s.dat");
+      ADD_FAILURE() << "no error";
+    } catch (const Survey_error& error) {
+      EXPECT_NE(std::string(error.what()).find(bad.message), std::string::npos) << error.what();
+    }
+  }
+  Scratch scratch;
+  EXPECT_THROW(read_aseg_gdf2(scratch / "absent.dfn"), Survey_error);
+}
+
+// The written pair read by a parser made from the format's own rules: DEFN records give
+// name and format, records are cut at the declared widths.
+TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
+  Survey survey;
+  auto values = [](vorlith::integration::legacy_data_type type, std::vector<double> v) {
+    Multi_vector vector(vorlith::integration::Legacy_type(type), false,
+                        static_cast<std::int64_t>(v.size()));
+    vector.set_range_double(0, static_cast<std::int64_t>(v.size()), v.data());
+    return vector;
+  };
+  Channel line("LINE", values(vorlith::integration::type_int32, {100, 100, 200}));
+  Channel mag("MAG", values(vorlith::integration::type_double, {51210.25, dummy, -7.5}));
+  mag.format = Field_format{'F', 8, 2};  // too narrow for the NULL: widened
+  mag.unit = "nT";
+  mag.null_text = "-7.50";  // collides with data: replaced
+  Channel computed("DIST", values(vorlith::integration::type_double, {0.1, 1.0 / 3.0, 1e-300}));
+  survey.add(std::move(line));
+  survey.add(std::move(mag));
+  survey.add(std::move(computed));
+  survey.index_lines();
+
+  Scratch scratch;
+  write_aseg_gdf2(survey, scratch / "w.dfn");
+  const std::regex field_re(R"(;([A-Za-z_]+):([AIFED])(\d+)(?:\.(\d+))?(?::([^;\n]*))?)");
+  std::vector<int> widths;
+  std::vector<std::string> names;
+  std::vector<std::string> nulls;
+  std::istringstream dfn(survey_test::read_file(scratch / "w.dfn"));
+  for (std::string record; std::getline(dfn, record);) {
+    std::smatch m;
+    if (!std::regex_search(record, m, field_re)) continue;
+    names.push_back(m[1]);
+    widths.push_back(std::stoi(m[3]));
+    const std::string attributes = m[5];
+    const auto null_at = attributes.find("NULL=");
+    nulls.push_back(
+        null_at == std::string::npos
+            ? ""
+            : attributes.substr(null_at + 5, attributes.find(',', null_at) - null_at - 5));
+  }
+  ASSERT_EQ(names, (std::vector<std::string>{"LINE", "MAG", "DIST"}));
+  EXPECT_NE(nulls[1], "-7.50");
+  const double expected[3][3] = {{100, 51210.25, 0.1}, {100, NAN, 1.0 / 3.0}, {200, -7.5, 1e-300}};
+  std::istringstream dat(survey_test::read_file(scratch / "w.dat"));
+  int row = 0;
+  for (std::string record; std::getline(dat, record); ++row) {
+    ASSERT_LT(row, 3);
+    std::size_t at = 0;
+    for (std::size_t f = 0; f < widths.size(); ++f) {
+      const std::string piece = record.substr(at, static_cast<std::size_t>(widths[f]));
+      ASSERT_EQ(piece.front(), ' ') << "no blank in front of field " << names[f];
+      at += static_cast<std::size_t>(widths[f]);
+      const std::string value = piece.substr(piece.find_first_not_of(' '));
+      if (std::isnan(expected[row][f])) {
+        EXPECT_EQ(value, nulls[f]);
+      } else {
+        EXPECT_EQ(std::strtod(value.c_str(), nullptr), expected[row][f]) << names[f];
+      }
+    }
+    EXPECT_EQ(at, record.size());
+  }
+  EXPECT_EQ(row, 3);
+  const Survey back = read_aseg_gdf2(scratch / "w.dat");
+  survey_test::expect_same_survey(survey, back);
+  EXPECT_EQ(back.find("MAG")->unit, "nT");
+}
+
+TEST(AsegGdf2, FailedWriteLeavesNothing) {
+  Scratch scratch;
+  Survey survey;
+  EXPECT_THROW(write_aseg_gdf2(survey, scratch / "e.dfn"), Survey_error);
+  EXPECT_THROW(write_aseg_gdf2(read_aseg_gdf2(examples / "Example_Mag_Gondwana_200Ma.dfn"),
+                               scratch / "missing-folder" / "x.dfn"),
+               Survey_error);
+  EXPECT_EQ(scratch.entries(), 0u);
+}
+
+}  // namespace
