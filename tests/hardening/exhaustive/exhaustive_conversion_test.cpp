@@ -56,7 +56,9 @@ struct Tally {
 
 template <class T>
 std::string text(const T& v) {
-  if constexpr (reference::is_point<T>) return "(" + text(v.x) + ", " + text(v.y) + ", ...)";
+  // Appended piece by piece: "(" + std::string trips g++ 12's -Wrestrict at -O3.
+  if constexpr (reference::is_point<T>)
+    return std::string("(").append(text(v.x)).append(", ").append(text(v.y)).append(", ...)");
   else if constexpr (std::is_floating_point_v<T>) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.17g", static_cast<double>(v));
