@@ -192,6 +192,10 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
       int digits = 0;
       int decimals = 0;
       bool exponent = false;
+      if (fields[c].size() > 4096) {
+        fail(path, reader.record_number(), scan.name,
+             "a field of " + std::to_string(fields[c].size()) + " characters (at most 4096)");
+      }
       const Column_kind kind = classify(fields[c], digits, decimals, exponent);
       scan.width = std::max<std::int64_t>(scan.width, static_cast<std::int64_t>(fields[c].size()));
       if (scan.kind == Column_kind::text) continue;

@@ -97,13 +97,15 @@ TEST(Delimited, WritesTextBytesAndKnownDecimals) {
 }
 
 TEST(Delimited, BadInputNamesLineAndColumn) {
-  const std::pair<const char*, const char*> bad[] = {
+  const std::pair<std::string, const char*> bad[] = {
       {"x,y\n1,2\n3\n", "bad.csv: record 3: 1 fields where the header has 2"},
       {"x,y\n1,2\n3,oops\n", "bad.csv: record 3: field y: 'oops' in a numeric column"},
       {"x;y;z\n1;2;3\n", "the header is one column when split on comma but 3 columns on semicolon"},
       {"# only comments\n", "holds no header row"},
       {"x,,z\n1,2,3\n", "column 2 has no name"},
       {"x,x\n1,2\n", "field x: appears twice"},
+      {"x\n" + std::string(4097, 'a') + "\n",
+       "record 2: field x: a field of 4097 characters (at most 4096)"},
   };
   for (const auto& [text, message] : bad) {
     SCOPED_TRACE(message);
