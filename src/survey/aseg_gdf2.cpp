@@ -320,8 +320,10 @@ Field_writer plan_field(const Channel& channel) {
       longest = std::max<std::int64_t>(
           longest, static_cast<std::int64_t>(opaque_text(bytes + i * size, size).size()));
     }
-    definition.format =
-        Field_format{'A', static_cast<int>(std::max<std::int64_t>(format.width, longest + 1)), 0};
+    definition.format = Field_format{'A',
+                                     static_cast<int>(std::min<std::int64_t>(
+                                         4096, std::max<std::int64_t>(format.width, longest + 1))),
+                                     0};
     definition.null_text = channel.null_text;
     return writer;
   }
