@@ -430,7 +430,7 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
             break;
           }
         }
-        std::memcpy(out, text.data(), text.size());
+        if (!text.empty()) std::memcpy(out, text.data(), text.size());
         out += text.size();
       }
     }
