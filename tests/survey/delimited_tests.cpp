@@ -104,6 +104,7 @@ TEST(Delimited, BadInputNamesLineAndColumn) {
       {"# only comments\n", "holds no header row"},
       {"x,,z\n1,2,3\n", "column 2 has no name"},
       {"x,x\n1,2\n", "field x: appears twice"},
+      {std::string("x,y\n1,2\0\n", 9), "record 2: holds a zero byte"},
       {"x\n" + std::string(4097, 'a') + "\n",
        "record 2: field x: a field of 4097 characters (at most 4096)"},
   };

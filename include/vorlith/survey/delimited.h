@@ -19,8 +19,9 @@ struct Delimited_read_options {
 
 /// Reads a delimited file. Lines starting with `#` (before the header or among the rows)
 /// and blank lines are skipped; a UTF-8 byte-order mark is ignored; CRLF line ends are
-/// accepted. A column is text when its first non-empty value is not a number (text of
-/// its widest value), else int32/int64 when every value is a whole number without a
+/// accepted; a
+/// record holding a zero byte is an error. A column is text when its first non-empty value is not a
+/// number (text of its widest value), else int32/int64 when every value is a whole number without a
 /// point, else double. Empty fields, `*`, `nan` and `inf` (any case and sign) read as
 /// the dummy. Headers `x[0]`, `x[1]`, ... in order form one array channel `x`. A row
 /// with more or fewer fields than the header, or a numeric column holding text, throws
