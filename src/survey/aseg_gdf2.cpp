@@ -418,6 +418,13 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
   const std::filesystem::path dfn = with_extension(path, true);
   const std::filesystem::path dat = with_extension(path, false);
   if (survey.channels.empty()) fail(dfn, 0, {}, "a survey without channels cannot be written");
+  for (const auto& channel : survey.channels) {
+    if (channel.name.empty() || channel.name.find_first_of(",;:\r\n") != std::string::npos ||
+        trim(channel.name) != channel.name) {
+      fail(dfn, 0, channel.name,
+           "a field name must be non-empty, without , ; : line ends or blanks at its ends");
+    }
+  }
 
   std::vector<Field_writer> writers;
   std::vector<Field_definition> definitions;

@@ -207,6 +207,7 @@ const Bad bad_inputs[] = {
     {"DEFN 1 ST=RECD,RT=;a:I4\nDEFN 2 ST=RECD,RT=;a:I4\n", "1 2\n",
      "record 2: field a: is defined twice"},
     {"hello\n", "1\n", "s.dfn: record 1: does not start with DEFN"},
+    {"DEFN 1 ST=RECD,RT=;a,b:I4\n", "1\n", "record 1: field a,b: a field name holds a ','"},
     {"DEFN 1 ST=RECD,RT=;a:I4;b:I4\n", "1 2\n1 2 3 4 5 6 7 8 9\n",
      "s.dat: record 2: 9 values where the definitions give 2, and its 17 characters do not fit"},
     {"DEFN 1 ST=RECD,RT=;a:I4;b:F6.1\n", "1 2\n1 x\n",
@@ -307,6 +308,11 @@ TEST(AsegGdf2, FailedWriteLeavesNothing) {
   EXPECT_THROW(write_aseg_gdf2(read_aseg_gdf2(examples / "Example_Mag_Gondwana_200Ma.dfn"),
                                scratch / "missing-folder" / "x.dfn"),
                Survey_error);
+  survey.add(Channel(
+      "a:b", Multi_vector(vorlith::integration::Legacy_type(vorlith::integration::type_double),
+                          false, 1)));
+  EXPECT_THROW(write_aseg_gdf2(survey, scratch / "n.dfn"),
+               Survey_error);  // ':' would split the name
   EXPECT_EQ(scratch.entries(), 0u);
 }
 
