@@ -423,10 +423,19 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
           }
           case Value_kind::real: {
             const double v = static_cast<const double*>(memory)[i];
-            if (v == common::dummy_value<double>)
+            if (v == common::dummy_value<double>) {
               text = dummy_text;
-            else
-              out = fixed ? format_fixed(out, v, channel.format.decimals) : format_shortest(out, v);
+              break;
+            }
+            char* const number = out;
+            out = fixed ? format_fixed(out, v, channel.format.decimals) : format_shortest(out, v);
+            // A whole number gets its point, so the column reads back as real.
+            if (std::find_if(number, out,
+                             [](char ch) { return ch < '-' || ch > '9' || ch == '/'; }) == out &&
+                std::find(number, out, '.') == out) {
+              *out++ = '.';
+              if (!fixed) *out++ = '0';
+            }
             break;
           }
         }

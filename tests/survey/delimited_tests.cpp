@@ -43,7 +43,7 @@ const Case cases[] = {
      "t,s[0],s[1]\n1,1,2\n2,3,4.5\n",
      "t,s:i32,real",
      {1, 2, 3, 4.5}},
-    {"exponents", "x,y\n1,1e3\n2,2.5E-2\n", "x,y:i32,real", {1000, 0.025}},
+    {"exponents, whole values", "x,y\n1,1e3\n2,2E1\n", "x,y:i32,real", {1000, 20}},
 };
 
 std::string describe(const Survey& survey) {
