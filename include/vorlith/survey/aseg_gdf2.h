@@ -21,9 +21,9 @@ struct Aseg_gdf2_read_options {
 /// no channel; its `DATA` tag is skipped where records carry it. Records starting `COMM` are
 /// skipped. The field's NULL value, fields of only `*` and empty fields read as the dummy; `nan`
 /// and `inf` texts too. Records are split on blanks and tabs; a record with the wrong number of
-/// pieces is split by the declared widths instead (missing trailing characters are blank). A zero
-/// byte in a record is an error. Any error throws Survey_error naming the file, the record
-/// (1-based) and the field.
+/// pieces is split by the declared widths instead (missing trailing characters are blank; blanks
+/// and `*` past the declared width are ignored). A zero byte in a record is an error. Any error
+/// throws Survey_error naming the file, the record (1-based) and the field.
 VORLITH_SURVEY_API Survey read_aseg_gdf2(const std::filesystem::path& path,
                                          const Aseg_gdf2_read_options& options = {});
 

@@ -36,10 +36,13 @@ struct Delimited_write_options {
 };
 
 /// Writes a header row and one row per sample. Numbers of a channel with a known format
-/// keep its decimals; others are written in shortest round-trip form. Dummies are
-/// written as empty fields; text keeps its bytes (trailing zero padding dropped).
-/// Array channels give columns `x[0]` ... The file is written to a temporary name and
-/// renamed at the end. Throws Survey_error.
+/// keep its decimals; others are written in shortest round-trip form; whole numbers of a
+/// real channel keep a point ("20." or "20.0") so the column reads back as real. Dummies
+/// are written as empty fields (`*` with blanks as delimiter, or when the row would be
+/// blank); text keeps its bytes (trailing zero padding dropped). Array channels give
+/// columns `x[0]` ... Text or names holding the delimiter or a line end, or that would
+/// start a `#` comment line, throw Survey_error. The file is written to a temporary
+/// name and renamed at the end, so a failure leaves nothing behind.
 VORLITH_SURVEY_API void write_delimited(const Survey& survey, const std::filesystem::path& path,
                                         const Delimited_write_options& options = {});
 
