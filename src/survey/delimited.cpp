@@ -358,7 +358,8 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
   std::size_t record_room = 1;
   for (const auto& channel : survey.channels) {
     if (unsafe(channel.name) || channel.name.empty() ||
-        (header.empty() && channel.name.front() == '#')) {
+        (header.empty() &&
+         (channel.name.front() == '#' || channel.name.starts_with("\xEF\xBB\xBF")))) {
       fail(path, 0, channel.name,
            "the name is empty, holds the delimiter or a line end, or starts a comment");
     }
