@@ -29,6 +29,7 @@ std::filesystem::path with_extension(const std::filesystem::path& path, bool def
 // One data field of the records and the channel it fills.
 struct Field_reader {
   const Field_definition* definition;
+  Multi_vector* channel;
   Value_kind kind;
   char* values;        // the channel's contiguous elements
   std::int64_t width;  // element size
@@ -138,11 +139,12 @@ class Record_parser {
         if (parsed == Parsed::dummy ||
             (field.has_null && static_cast<double>(value) == field.null_value)) {
           value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
-        } else if (narrow ? (value < -2147483646 || value > 2147483647)
-                          : value == common::dummy_value<std::int64_t>) {
-          fail_value(
-              field, text,
-              narrow ? "is too large for its 32-bit channel" : "is too large for its channel");
+        } else if (narrow && (value < -2147483646 || value > 2147483647)) {
+          widen(field);
+          store(field, index, text);
+          return;
+        } else if (value == common::dummy_value<std::int64_t>) {
+          fail_value(field, text, "is too large for its channel");
         }
         if (narrow) {
           const auto v32 = static_cast<std::int32_t>(value);
@@ -167,6 +169,16 @@ class Record_parser {
     }
   }
 
+  // An integer too large for the channel's 32 bits makes it a 64-bit channel.
+  static void widen(Field_reader& field) {
+    Multi_vector wide = make_values(Value_kind::int64, 0);
+    wide.copy(*field.channel);
+    *field.channel = std::move(wide);
+    field.kind = Value_kind::int64;
+    field.width = 8;
+    field.values = static_cast<char*>(field.channel->get_vector_memory());
+  }
+
   const std::filesystem::path& dat_;
   const Definitions& definitions_;
   std::vector<Field_reader>& fields_;
@@ -182,7 +194,9 @@ Value_kind kind_for(const Field_format& format) {
     case 'A':
       return Value_kind::text;
     case 'I':
-      return format.width <= 9 ? Value_kind::int32 : Value_kind::int64;
+      // Up to 12 characters hold any int32 with a blank in front; a larger value read
+      // widens the channel to int64.
+      return format.width <= 12 ? Value_kind::int32 : Value_kind::int64;
     default:
       return Value_kind::real;
   }
@@ -220,7 +234,7 @@ Survey read_aseg_gdf2(const std::filesystem::path& path, const Aseg_gdf2_read_op
   for (std::size_t i = 0; i < definitions.fields.size(); ++i) {
     Channel& channel = survey.channels[i];
     Field_reader field{
-        &definitions.fields[i], kind_of(channel.values),
+        &definitions.fields[i], &channel.values, kind_of(channel.values),
         capacity > 0 ? static_cast<char*>(channel.values.get_vector_memory()) : nullptr,
         channel.values.get_element_size()};
     field.has_null = field.kind != Value_kind::text && !channel.null_text.empty() &&
@@ -320,8 +334,10 @@ Field_writer plan_field(const Channel& channel) {
       longest = std::max<std::int64_t>(
           longest, static_cast<std::int64_t>(opaque_text(bytes + i * size, size).size()));
     }
-    definition.format =
-        Field_format{'A', static_cast<int>(std::max<std::int64_t>(format.width, longest + 1)), 0};
+    definition.format = Field_format{'A',
+                                     static_cast<int>(std::min<std::int64_t>(
+                                         4096, std::max<std::int64_t>(format.width, longest + 1))),
+                                     0};
     definition.null_text = channel.null_text;
     return writer;
   }
@@ -345,6 +361,9 @@ Field_writer plan_field(const Channel& channel) {
     needed = std::max(fixed_length(low, format.decimals), fixed_length(high, format.decimals)) + 1;
   }
   int width = std::max(format.width, needed);
+  // The reader takes I formats of up to 12 characters as int32: keep each type its side.
+  if (writer.kind == Value_kind::int32) width = std::min(width, 12);
+  if (writer.kind == Value_kind::int64) width = std::max(width, 13);
   double null_value = 0;
   const bool keep_null = !channel.null_text.empty() &&
                          parse_real(channel.null_text, null_value) == Parsed::number &&
@@ -399,6 +418,13 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
   const std::filesystem::path dfn = with_extension(path, true);
   const std::filesystem::path dat = with_extension(path, false);
   if (survey.channels.empty()) fail(dfn, 0, {}, "a survey without channels cannot be written");
+  for (const auto& channel : survey.channels) {
+    if (channel.name.empty() || channel.name.find_first_of(",;:\r\n") != std::string::npos ||
+        trim(channel.name) != channel.name) {
+      fail(dfn, 0, channel.name,
+           "a field name must be non-empty, without , ; : line ends or blanks at its ends");
+    }
+  }
 
   std::vector<Field_writer> writers;
   std::vector<Field_definition> definitions;

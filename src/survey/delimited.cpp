@@ -192,6 +192,10 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
       int digits = 0;
       int decimals = 0;
       bool exponent = false;
+      if (fields[c].size() > 4096) {
+        fail(path, reader.record_number(), scan.name,
+             "a field of " + std::to_string(fields[c].size()) + " characters (at most 4096)");
+      }
       const Column_kind kind = classify(fields[c], digits, decimals, exponent);
       scan.width = std::max<std::int64_t>(scan.width, static_cast<std::int64_t>(fields[c].size()));
       if (scan.kind == Column_kind::text) continue;
@@ -354,7 +358,8 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
   std::size_t record_room = 1;
   for (const auto& channel : survey.channels) {
     if (unsafe(channel.name) || channel.name.empty() ||
-        (header.empty() && channel.name.front() == '#')) {
+        (header.empty() &&
+         (channel.name.front() == '#' || channel.name.starts_with("\xEF\xBB\xBF")))) {
       fail(path, 0, channel.name,
            "the name is empty, holds the delimiter or a line end, or starts a comment");
     }
@@ -419,14 +424,23 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
           }
           case Value_kind::real: {
             const double v = static_cast<const double*>(memory)[i];
-            if (v == common::dummy_value<double>)
+            if (v == common::dummy_value<double>) {
               text = dummy_text;
-            else
-              out = fixed ? format_fixed(out, v, channel.format.decimals) : format_shortest(out, v);
+              break;
+            }
+            char* const number = out;
+            out = fixed ? format_fixed(out, v, channel.format.decimals) : format_shortest(out, v);
+            // A whole number gets its point, so the column reads back as real.
+            if (std::find_if(number, out,
+                             [](char ch) { return ch < '-' || ch > '9' || ch == '/'; }) == out &&
+                std::find(number, out, '.') == out) {
+              *out++ = '.';
+              if (!fixed) *out++ = '0';
+            }
             break;
           }
         }
-        std::memcpy(out, text.data(), text.size());
+        if (!text.empty()) std::memcpy(out, text.data(), text.size());
         out += text.size();
       }
     }

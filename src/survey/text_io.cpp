@@ -81,6 +81,10 @@ bool Record_reader::next(std::string_view& record) {
   }
   if (!record.empty() && record.back() == '\r') record.remove_suffix(1);
   ++record_number_;
+  // Text values end at a zero byte in memory, so one inside a record could not be kept.
+  if (std::memchr(record.data(), 0, record.size()) != nullptr) {
+    fail(path_, record_number_, {}, "holds a zero byte: not a text file");
+  }
   return true;
 }
 

@@ -19,7 +19,8 @@ namespace vorlith::survey::detail {
                        std::string_view field, std::string_view what);
 
 /// Reads a file record by record in large pieces; a record is the text up to "\n" or
-/// "\r\n" (the last one may lack it). Views stay valid until the next call.
+/// "\r\n" (the last one may lack it). Views stay valid until the next call. A record
+/// holding a zero byte is a Survey_error.
 class Record_reader {
  public:
   explicit Record_reader(const std::filesystem::path& path);

@@ -18,7 +18,7 @@ def test_read_gives_channels_lines_and_views():
     assert survey.names[:3] == ["FLTLINE", "time", "EAST"] and survey.rows == 304
     east = survey.channel("EAST")
     assert (east.unit, east.format, east.null, east.dummy) == ("m", "F10.2", "-99999.99", vorlith.DUMMY_DOUBLE)
-    assert survey.channel("elevation").dtype == np.int64  # I10
+    assert survey.channel("elevation").dtype == np.int32  # I10
     assert [(l.label, l.first_row, l.row_count) for l in survey.lines] == [("690", 0, 95), ("700", 95, 98),
                                                                             ("710", 193, 111)]
     second = survey.line(1)

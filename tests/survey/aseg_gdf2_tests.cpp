@@ -115,7 +115,7 @@ const Variant variants[] = {
      "DEFN002ST=RECORD,RT=DATA;MAG:f10.3:UNIT=nT,NULL=-9999.000,NAME=mag\nDEFN003ST=RECD,RT=;END "
      "DEFN\n",
      "COMM a comment record\n 10 1.5\n 10 -9999.0\n",
-     "LINE:i64::;MAG:real:nT:-9999.000",
+     "LINE:i32::;MAG:real:nT:-9999.000",
      {1.5, dummy}},
     {"END DEFN after the last field, UNITS=, several fields per record, D format, lower case",
      "DEFN 1 ST=RECD,RT=;x:d12.4:UNITS=m;y:e12.3:NULL=-99;END DEFN\n",
@@ -138,6 +138,11 @@ const Variant variants[] = {
      "12399.25   1   2   3\n  7  1.00   4\n",
      "a:i32::;b:real::;c:real::",
      {1, 2, 3, 4, dummy, dummy}},
+    {"an integer too large for 32 bits widens the channel",
+     "DEFN 1 ST=RECD,RT=;a:I6\n",
+     "1\n3000000000\n",
+     "a:i64::",
+     {1, 3e9}},
     {"text with blanks inside by widths; PROJ records ignored",
      "DEFN   ST=RECD,RT=PROJ; RT: A4\nDEFN 1 ST=RECD,RT=DATA;name:A12;v:I4\nDEFN 2 ST=RECD,RT=;END "
      "DEFN\n",
@@ -177,8 +182,8 @@ TEST(AsegGdf2, ReadsTheVariantsOfRealFiles) {
 
 TEST(AsegGdf2, TextKeepsItsBytes) {
   Scratch scratch;
-  scratch.file("s.dfn", variants[5].dfn);
-  scratch.file("s.dat", variants[5].dat);
+  scratch.file("s.dfn", variants[6].dfn);
+  scratch.file("s.dat", variants[6].dat);
   const Survey survey = read_aseg_gdf2(scratch / "s.dfn");
   EXPECT_EQ(std::string(static_cast<const char*>(survey.channels[0].values.get_data(0)), 12),
             "SCINTREX CG3");
@@ -202,12 +207,11 @@ const Bad bad_inputs[] = {
     {"DEFN 1 ST=RECD,RT=;a:I4\nDEFN 2 ST=RECD,RT=;a:I4\n", "1 2\n",
      "record 2: field a: is defined twice"},
     {"hello\n", "1\n", "s.dfn: record 1: does not start with DEFN"},
+    {"DEFN 1 ST=RECD,RT=;a,b:I4\n", "1\n", "record 1: field a,b: a field name holds a ','"},
     {"DEFN 1 ST=RECD,RT=;a:I4;b:I4\n", "1 2\n1 2 3 4 5 6 7 8 9\n",
      "s.dat: record 2: 9 values where the definitions give 2, and its 17 characters do not fit"},
     {"DEFN 1 ST=RECD,RT=;a:I4;b:F6.1\n", "1 2\n1 x\n",
      "s.dat: record 2: field b: 'x' is not a number"},
-    {"DEFN 1 ST=RECD,RT=;a:I4\n", "3000000000\n",
-     "record 1: field a: '3000000000' is too large for its 32-bit channel"},
     {"DEFN 1 ST=RECD,RT=;a:I12\n", "99999999999999999999\n",
      "field a: '99999999999999999999' is not an integer"},
     {"DEFN 1 ST=RECD,RT=;t:A3\n", "abcd\n", "field t: 'abcd' is wider than its format A3"},
@@ -304,6 +308,11 @@ TEST(AsegGdf2, FailedWriteLeavesNothing) {
   EXPECT_THROW(write_aseg_gdf2(read_aseg_gdf2(examples / "Example_Mag_Gondwana_200Ma.dfn"),
                                scratch / "missing-folder" / "x.dfn"),
                Survey_error);
+  survey.add(Channel(
+      "a:b", Multi_vector(vorlith::integration::Legacy_type(vorlith::integration::type_double),
+                          false, 1)));
+  EXPECT_THROW(write_aseg_gdf2(survey, scratch / "n.dfn"),
+               Survey_error);  // ':' would split the name
   EXPECT_EQ(scratch.entries(), 0u);
 }
 

@@ -43,7 +43,7 @@ const Case cases[] = {
      "t,s[0],s[1]\n1,1,2\n2,3,4.5\n",
      "t,s:i32,real",
      {1, 2, 3, 4.5}},
-    {"exponents", "x,y\n1,1e3\n2,2.5E-2\n", "x,y:i32,real", {1000, 0.025}},
+    {"exponents, whole values", "x,y\n1,1e3\n2,2E1\n", "x,y:i32,real", {1000, 20}},
 };
 
 std::string describe(const Survey& survey) {
@@ -97,13 +97,16 @@ TEST(Delimited, WritesTextBytesAndKnownDecimals) {
 }
 
 TEST(Delimited, BadInputNamesLineAndColumn) {
-  const std::pair<const char*, const char*> bad[] = {
+  const std::pair<std::string, const char*> bad[] = {
       {"x,y\n1,2\n3\n", "bad.csv: record 3: 1 fields where the header has 2"},
       {"x,y\n1,2\n3,oops\n", "bad.csv: record 3: field y: 'oops' in a numeric column"},
       {"x;y;z\n1;2;3\n", "the header is one column when split on comma but 3 columns on semicolon"},
       {"# only comments\n", "holds no header row"},
       {"x,,z\n1,2,3\n", "column 2 has no name"},
       {"x,x\n1,2\n", "field x: appears twice"},
+      {std::string("x,y\n1,2\0\n", 9), "record 2: holds a zero byte"},
+      {"x\n" + std::string(4097, 'a') + "\n",
+       "record 2: field x: a field of 4097 characters (at most 4096)"},
   };
   for (const auto& [text, message] : bad) {
     SCOPED_TRACE(message);

@@ -15,15 +15,15 @@ struct Aseg_gdf2_read_options {
 };
 
 /// Reads the survey named by either file of the pair (the other has the same stem).
-/// Channels: `A` fields give text of the field width, `I` fields int32 (width up to 9)
-/// or int64, real fields double; an array field (`256F5.0`) is one channel of that many
-/// columns. A record-type field `RT:A4` in front of the data fields is no channel; its
-/// `DATA` tag is skipped where records carry it. Records starting `COMM` are skipped.
-/// The field's NULL value, fields of only `*` and empty fields read as the dummy;
-/// `nan` and `inf` texts too. Records are split on blanks and tabs; a record with the
-/// wrong number of pieces is split by the declared widths instead (missing trailing
-/// characters are blank). Any error throws Survey_error naming the file, the record
-/// (1-based) and the field.
+/// Channels: `A` fields give text of the field width, `I` fields int32 (width up to 12,
+/// widened to int64 when a value needs it) or int64, real fields double; an array field (`256F5.0`)
+/// is one channel of that many columns. A record-type field `RT:A4` in front of the data fields is
+/// no channel; its `DATA` tag is skipped where records carry it. Records starting `COMM` are
+/// skipped. The field's NULL value, fields of only `*` and empty fields read as the dummy; `nan`
+/// and `inf` texts too. Records are split on blanks and tabs; a record with the wrong number of
+/// pieces is split by the declared widths instead (missing trailing characters are blank; blanks
+/// and `*` past the declared width are ignored). A zero byte in a record is an error. Any error
+/// throws Survey_error naming the file, the record (1-based) and the field.
 VORLITH_SURVEY_API Survey read_aseg_gdf2(const std::filesystem::path& path,
                                          const Aseg_gdf2_read_options& options = {});
 

@@ -19,8 +19,9 @@ struct Delimited_read_options {
 
 /// Reads a delimited file. Lines starting with `#` (before the header or among the rows)
 /// and blank lines are skipped; a UTF-8 byte-order mark is ignored; CRLF line ends are
-/// accepted. A column is text when its first non-empty value is not a number (text of
-/// its widest value), else int32/int64 when every value is a whole number without a
+/// accepted; a
+/// record holding a zero byte is an error. A column is text when its first non-empty value is not a
+/// number (text of its widest value), else int32/int64 when every value is a whole number without a
 /// point, else double. Empty fields, `*`, `nan` and `inf` (any case and sign) read as
 /// the dummy. Headers `x[0]`, `x[1]`, ... in order form one array channel `x`. A row
 /// with more or fewer fields than the header, or a numeric column holding text, throws
@@ -35,10 +36,13 @@ struct Delimited_write_options {
 };
 
 /// Writes a header row and one row per sample. Numbers of a channel with a known format
-/// keep its decimals; others are written in shortest round-trip form. Dummies are
-/// written as empty fields; text keeps its bytes (trailing zero padding dropped).
-/// Array channels give columns `x[0]` ... The file is written to a temporary name and
-/// renamed at the end. Throws Survey_error.
+/// keep its decimals; others are written in shortest round-trip form; whole numbers of a
+/// real channel keep a point ("20." or "20.0") so the column reads back as real. Dummies
+/// are written as empty fields (`*` with blanks as delimiter, or when the row would be
+/// blank); text keeps its bytes (trailing zero padding dropped). Array channels give
+/// columns `x[0]` ... Text or names holding the delimiter or a line end, or that would
+/// start a `#` comment line, throw Survey_error. The file is written to a temporary
+/// name and renamed at the end, so a failure leaves nothing behind.
 VORLITH_SURVEY_API void write_delimited(const Survey& survey, const std::filesystem::path& path,
                                         const Delimited_write_options& options = {});
 
