@@ -31,9 +31,7 @@ void append_reason(std::string& reason, T value) {
 
 template <class... Parts>
 [[noreturn]] void contract_failure_because(const char* message, const Parts&... parts) {
-#ifdef VORLITH_REQUIRE_REASONS
   static_assert(sizeof...(Parts) > 0, "every contract check needs a reason");
-#endif
   std::string reason;
   (append_reason(reason, parts), ...);
   contract_failure(message, reason);
