@@ -2,7 +2,7 @@
 """Processes a multi-line ASEG-GDF2 survey line by line on a dask.distributed cluster.
 
 Reads the survey (.dfn/.dat) with vorlith.io, sends each survey line's magnetic channel
-to the cluster as one task (despiking between gaps, gap prediction, a 9-tap low-pass
+to the cluster as one task (despiking, gap prediction, a 9-tap low-pass
 that never reaches across a line change), gathers the results in line order and writes
 the survey with the two new channels `<channel>_DESPIKED` and `<channel>_LOWPASS` as
 ASEG-GDF2, names, units and NULLs of the input kept. The same code runs on a cluster of
@@ -28,26 +28,18 @@ DESPIKE_TOLERANCE = 5.0
 LOWPASS = np.hamming(9) / np.hamming(9).sum()
 
 
-def data_runs(is_dummy):
-    """(first, last + 1) of every run of non-dummy samples."""
-    edges = np.diff(np.concatenate(([True], is_dummy, [True])).astype(np.int8))
-    return list(zip(np.flatnonzero(edges == -1), np.flatnonzero(edges == 1)))
-
-
 def process_line(channels, channel):
     """The task: one line's channels in, the processed channel and counts out."""
-    despiked = np.asarray(channels[channel], dtype=np.float64).copy()
-    spikes = 0
-    for first, last in data_runs(despiked == DUMMY):
-        if last - first >= 5:
-            spikes += vorlith.filter.despike(despiked[first:last], DESPIKE_WIDTH, DESPIKE_TOLERANCE)
-    filled = vorlith.MultiVector(despiked)
+    despiked = vorlith.MultiVector(np.asarray(channels[channel], dtype=np.float64))
+    # The despiker works between gaps itself and leaves the dummies alone.
+    spikes = vorlith.filter.despike(despiked, DESPIKE_WIDTH, DESPIKE_TOLERANCE)
+    filled = vorlith.MultiVector(despiked.numpy())
     predicted = vorlith.predict.fill_gaps(filled, edges=vorlith.predict.EdgeType.EXTRAPOLATE)
-    if len(despiked) >= len(LOWPASS):
+    if len(filled) >= len(LOWPASS):
         lowpass = vorlith.filter.convolution(filled, LOWPASS, keep_length=True).numpy()
     else:
-        lowpass = np.full(len(despiked), DUMMY)
-    return {"despiked": despiked, "lowpass": lowpass, "spikes": spikes, "predicted": predicted}
+        lowpass = np.full(len(filled), DUMMY)
+    return {"despiked": despiked.numpy(), "lowpass": lowpass, "spikes": spikes, "predicted": predicted}
 
 
 def pick_channel(survey, wanted):

@@ -68,6 +68,9 @@ class VORLITH_API Legacy_type {
   bool is_point() const { return data_type_ >= type_float_point_2d && data_type_ <= type_double_point_3d; }
   bool is_opaque() const { return data_type_ == type_opaque; }
 
+  /// The pointer members below refuse a null pointer (a contract failure) unless their
+  /// count is 0.
+  ///
   /// Whether the one element at `value` is this type's dummy. Opaque: empty text or
   /// the single character '*'. Floating: exact equality with -1.0e32 (NaN never).
   /// Points: any component is the component dummy.

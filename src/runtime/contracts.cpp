@@ -23,6 +23,12 @@ void contract_failure(const char* message, const std::string& reason) {
   throw vorlith::integration::Contract_failure(message, reason);
 }
 
+void expect_caller_data(const void* data, std::int64_t count, const char* operation,
+                        const char* argument) {
+  VORLITH_EXPECTS(data != nullptr || count == 0, operation, ": ", argument, " is null with count ",
+                  count);
+}
+
 }  // namespace vorlith::detail
 
 const char* external_abort_reason() { return failing_reason ? failing_reason->c_str() : ""; }

@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <concepts>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,11 @@
 namespace vorlith::detail {
 
 [[noreturn]] void contract_failure(const char* message, const std::string& reason);
+
+/// The one rule for a caller's buffer or value pointer: it may be null only when the
+/// call uses none of its count elements. Members check it before anything changes.
+void expect_caller_data(const void* data, std::int64_t count, const char* operation,
+                        const char* argument);
 
 inline void append_reason(std::string& reason, std::string_view text) { reason += text; }
 

@@ -368,12 +368,6 @@ void Multi_vector::switch_to_vector() {
 
 namespace vorlith::storage {
 
-void expect_caller_data(const void* data, std::int64_t count, const char* operation,
-                        const char* argument) {
-  VORLITH_EXPECTS(data != nullptr || count == 0, operation, ": ", argument, " is null with count ",
-                  count);
-}
-
 void validate_output_range(Multi_vector& v, std::int64_t start, std::int64_t& count,
                            const void* data, const char* operation, const char* argument) {
   integration::resolve_output_range(start, count, v.get_length());

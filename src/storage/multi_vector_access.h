@@ -8,6 +8,7 @@
 
 #include <vorlith/multi_vector.h>
 
+#include "runtime/contracts.h"
 #include "storage/block_vector.h"
 #include "storage/opaque_block_vector.h"
 #include "storage/opaque_vector.h"
@@ -50,10 +51,7 @@ struct Multi_vector_access {
   using copy_const_t = std::conditional_t<std::is_const_v<V>, const S, S>;
 };
 
-/// The one rule for a caller's buffer or value pointer: it may be null only when the
-/// call uses none of its count elements. Members check it before anything changes.
-void expect_caller_data(const void* data, std::int64_t count, const char* operation,
-                        const char* argument);
+using vorlith::detail::expect_caller_data;
 
 /// v.validate_output_range(start, count) for a member that reads the caller's `data`:
 /// the range is checked and resolved and the pointer checked before v grows.

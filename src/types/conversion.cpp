@@ -95,6 +95,8 @@ void convert_elements(opaque_tag from, opaque_tag to, const void* source, void* 
 
 void convert(const Legacy_type& from, const void* source, void* target, const Legacy_type& to, std::int64_t count) {
   VORLITH_EXPECTS(count >= 0, "convert_to: count ", count, " is below 0");
+  vorlith::detail::expect_caller_data(source, count, "convert_to", "source");
+  vorlith::detail::expect_caller_data(target, count, "convert_to", "target");
   if (count == 0) return;
   if (!from.is_opaque() && from.is_same(to)) {
     std::memcpy(target, source, static_cast<std::size_t>(count * from.get_element_size()));

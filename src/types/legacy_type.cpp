@@ -57,6 +57,7 @@ std::string Legacy_type::get_name() const {
 }
 
 bool Legacy_type::is_dummy(const void* value) const {
+  vorlith::detail::expect_caller_data(value, 1, "is_dummy", "value");
   return visit_type(*this, [value](auto tag) -> bool {
     if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
       return types::is_opaque_dummy(static_cast<const char*>(value), tag.width);
@@ -70,6 +71,7 @@ bool Legacy_type::is_dummy(const void* value) const {
 }
 
 void Legacy_type::set_dummy(void* value) const {
+  vorlith::detail::expect_caller_data(value, 1, "set_dummy", "value");
   visit_type(*this, [value](auto tag) {
     if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
       std::memset(value, 0, static_cast<std::size_t>(tag.width));

@@ -28,6 +28,13 @@ Multi_vector int32s() { return make_vector<std::int32_t>({1, 2, 3, 4}, false); }
 const Reason_case reason_cases[] = {
     {"src/types/legacy_type.cpp", "Legacy_type: code 14 is not a fixed type code (0 to 13)",
      [] { Legacy_type{type_opaque}; }},
+    {"src/runtime/contracts.cpp", "is_dummy: value is null with count 1",
+     [] { Legacy_type(type_int16).is_dummy(nullptr); }},
+    {"src/runtime/contracts.cpp", "convert_to: target is null with count 2",
+     [] {
+       const double source[2] = {1.0, 2.0};
+       Legacy_type(type_double).convert_to(source, nullptr, Legacy_type(type_int16), 2);
+     }},
     {"src/math/elementwise.cpp",
      "reduce_bits: bits 52 on a channel of type double (double takes 1 to 51, float 1 to 22)",
      [] {
