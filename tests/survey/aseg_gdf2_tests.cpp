@@ -7,8 +7,8 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <regex>
 #include <sstream>
+#include <string_view>
 #include <vector>
 
 #include "survey/survey_test_support.h"
@@ -257,17 +257,22 @@ TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
 
   Scratch scratch;
   write_aseg_gdf2(survey, scratch / "w.dfn");
-  const std::regex field_re(R"(;([A-Za-z_]+):([AIFED])(\d+)(?:\.(\d+))?(?::([^;\n]*))?)");
   std::vector<int> widths;
   std::vector<std::string> names;
   std::vector<std::string> nulls;
   std::istringstream dfn(survey_test::read_file(scratch / "w.dfn"));
+  // A field definition: ";NAME:<A|I|F|E|D><width>[.<decimals>][:attributes]".
   for (std::string record; std::getline(dfn, record);) {
-    std::smatch m;
-    if (!std::regex_search(record, m, field_re)) continue;
-    names.push_back(m[1]);
-    widths.push_back(std::stoi(m[3]));
-    const std::string attributes = m[5];
+    const auto semi = record.find(';');
+    const auto colon = semi == std::string::npos ? semi : record.find(':', semi);
+    if (colon == std::string::npos || colon + 2 >= record.size() ||
+        std::string_view("AIFED").find(record[colon + 1]) == std::string_view::npos)
+      continue;
+    names.push_back(record.substr(semi + 1, colon - semi - 1));
+    widths.push_back(std::atoi(record.c_str() + colon + 2));
+    const auto attributes_at = record.find(':', colon + 1);
+    const std::string attributes =
+        attributes_at == std::string::npos ? "" : record.substr(attributes_at + 1);
     const auto null_at = attributes.find("NULL=");
     nulls.push_back(
         null_at == std::string::npos
