@@ -117,7 +117,7 @@ enum class Match { equal, not_equal, dummy, non_dummy };
 
 template <Match M, class Model>
 auto hit_test(const Model& model, const void* value) {
-  return [&model, value](const char* e) {
+  return [=, &model](const char* e) {
     if constexpr (M == Match::equal)
       return model.equal(e, value);
     else if constexpr (M == Match::not_equal)
