@@ -378,25 +378,33 @@ Field_writer plan_field(const Channel& channel) {
                 : std::string(text, format_fixed(text, null_value, format.decimals));
     width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
   } else {
-    // Nines filling the field after a blank and the sign, below every value.
-    for (;; ++width) {
-      const int digits = integer ? width - 2 : width - 3 - format.decimals;
-      if (digits < 1 || digits > 17) continue;
+    // Nines filling the field after a blank and the sign, below every value. Doubles hold
+    // at most 17 such digits exactly; past them an integer field keeps the smallest value
+    // its type holds and a real field falls back to the scientific form and the dummy.
+    const int room = integer ? 2 : 3 + format.decimals;
+    bool placed = false;
+    for (int digits = std::clamp(width - room, 1, 17); digits <= 17 && !placed; ++digits) {
       const double nines =
           std::pow(10.0, digits) - (integer ? 1.0 : std::pow(10.0, -format.decimals));
       if (any && -nines >= low) continue;
-      if (integer && -nines <= (writer.kind == Value_kind::int32 ? -2147483646.0 : -9.2e18)) {
-        // No room below the data in this type: keep the smallest value the channel holds.
-        definition.null_text = std::string(
-            text, format_integer(
-                      text, writer.kind == Value_kind::int32 ? -2147483646 : -9200000000000000000));
-        width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
-        break;
-      }
+      placed = true;
+      if (integer && -nines <= (writer.kind == Value_kind::int32 ? -2147483646.0 : -9.2e18)) break;
       definition.null_text =
           integer ? std::string(text, format_integer(text, -static_cast<std::int64_t>(nines)))
                   : std::string(text, format_fixed(text, -nines, format.decimals));
-      break;
+      width = std::max(width, digits + room);
+    }
+    if (integer && definition.null_text.empty()) {
+      // No room below the data in this type: keep the smallest value the channel holds.
+      definition.null_text = std::string(
+          text, format_integer(
+                    text, writer.kind == Value_kind::int32 ? -2147483646 : -9200000000000000000));
+      width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
+    } else if (!placed) {
+      writer.shortest = true;
+      format = Field_format{'E', 25, 16};
+      width = std::max(width, 25);
+      definition.null_text = std::string(text, format_scientific(text, common::dummy_value<double>));
     }
   }
   format.width = width;
