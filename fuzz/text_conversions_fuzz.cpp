@@ -2,6 +2,9 @@
 // fields to every numeric type, against a reference built on the C library's
 // strtoll / strtoull / strtod.
 
+#include <vorlith/fail_fast.h>
+#include <vorlith/integration.h>
+
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -14,11 +17,9 @@
 #include <type_traits>
 #include <vector>
 
-#include <vorlith/fail_fast.h>
-#include <vorlith/integration.h>
-
 #include "fuzz/fuzz_support.h"
-#include "runtime/text_conversions.h"
+#include "types/text_conversions.h"
+#include "types/type_list.h"
 
 namespace {
 
@@ -234,21 +235,9 @@ void check_opaque(const std::string& bytes, std::int64_t width, std::size_t coun
       }
     }
   };
-  using namespace vorlith::integration;
-  each_type(std::int8_t{}, type_int8);
-  each_type(std::uint8_t{}, type_uint8);
-  each_type(std::int16_t{}, type_int16);
-  each_type(std::uint16_t{}, type_uint16);
-  each_type(std::int32_t{}, type_int32);
-  each_type(std::uint32_t{}, type_uint32);
-  each_type(std::int64_t{}, type_int64);
-  each_type(std::uint64_t{}, type_uint64);
-  each_type(float{}, type_float);
-  each_type(double{}, type_double);
-  each_type(Point_2d<float>{}, type_float_point_2d);
-  each_type(Point_2d<double>{}, type_double_point_2d);
-  each_type(Point_3d<float>{}, type_float_point_3d);
-  each_type(Point_3d<double>{}, type_double_point_3d);
+#define VORLITH_EACH_TYPE(code, T) each_type(T{}, code);
+  VORLITH_FOR_EACH_NUMERIC_TYPE(VORLITH_EACH_TYPE)
+#undef VORLITH_EACH_TYPE
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "bindings.h"
+#include "runtime/sizes.h"
 #include "types/type_list.h"
 
 namespace vorlith::python {
@@ -23,7 +24,7 @@ std::int64_t components_of(const Legacy_type& type) {
   });
 }
 
-constexpr std::int64_t max_opaque_width = 4096;
+constexpr std::int64_t max_opaque_width = vorlith::sizes::max_opaque_width;
 
 std::string unsupported(const py::dtype& dtype) {
   return "unsupported dtype " + py::repr(dtype).cast<std::string>() +
@@ -68,8 +69,8 @@ Legacy_type type_of_dtype(const py::dtype& dtype, std::int64_t components) {
   }
   // Bools and characters share sizes with integers; only the integer and float kinds map.
   if (dtype.kind() == 'i' || dtype.kind() == 'u' || dtype.kind() == 'f') {
-    for (std::int32_t code = integration::type_int8; code <= integration::type_double_point_3d; ++code) {
-      const Legacy_type type(static_cast<integration::legacy_data_type>(code));
+    for (const integration::legacy_data_type code : types::value_type_codes) {
+      const Legacy_type type(code);
       if (components_of(type) == components && dtype_of_type(type).equal(dtype)) return type;
     }
   }

@@ -16,6 +16,7 @@
 namespace vorlith::integration {
 
 using math::dummy;
+using math::for_each_stored_run;
 using math::Operands;
 using math::run_elementwise;
 using math::run_in_place;
@@ -145,21 +146,6 @@ void in_place(const Rule& rule, Multi_vector& v, std::int64_t start, std::int64_
 
 // --- native members ----------------------------------------------------------
 
-// Runs fn(n, T* p) over the stored elements of the validated range, one run at a time,
-// on the configured minimum thread block.
-template <class T, class Fn>
-void for_each_stored_run(Multi_vector& v, std::int64_t start, std::int64_t count, Fn&& fn) {
-  const std::int64_t min_block = get_integration_min_thread_block();
-  parallel::run_over_range(start, start + count, min_block,
-                           [&](std::int64_t first, std::int64_t last) {
-                             std::int64_t n = last - first;
-                             Multi_vector::validate_input_range(first, n, v);
-                             storage::for_each_run(
-                                 n, [&](std::int64_t run, void* p) { fn(run, static_cast<T*>(p)); },
-                                 storage::cursor(v, first));
-                           });
-}
-
 template <class T>
 struct Float_bits {
   using Bits = std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>;
@@ -212,45 +198,25 @@ void swap_run(std::int64_t n, T* p) {
 
 }  // namespace
 
-void Integration_math::add(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                           std::int64_t start, std::int64_t count) {
-  binary(Add{}, a, b, out, start, count);
-}
-
-void Integration_math::subtract(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                                std::int64_t start, std::int64_t count) {
-  binary(Subtract{}, a, b, out, start, count);
-}
-
-void Integration_math::multiply(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                                std::int64_t start, std::int64_t count) {
-  binary(Multiply{}, a, b, out, start, count);
-}
-
-void Integration_math::divide(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                              std::int64_t start, std::int64_t count) {
-  binary(Divide{}, a, b, out, start, count);
-}
+// The binary members differ only in their rule; the macro writes their signatures.
+#define VORLITH_BINARY_MEMBER(name, Rule)                                                      \
+  void Integration_math::name(const Multi_vector& a, const Multi_vector& b, Multi_vector& out, \
+                              std::int64_t start, std::int64_t count) {                        \
+    binary(Rule{}, a, b, out, start, count);                                                   \
+  }
+VORLITH_BINARY_MEMBER(add, Add)
+VORLITH_BINARY_MEMBER(subtract, Subtract)
+VORLITH_BINARY_MEMBER(multiply, Multiply)
+VORLITH_BINARY_MEMBER(divide, Divide)
+VORLITH_BINARY_MEMBER(mask_and, Mask_and)
+VORLITH_BINARY_MEMBER(mask_or, Mask_or)
+VORLITH_BINARY_MEMBER(mask_xor, Mask_xor)
+#undef VORLITH_BINARY_MEMBER
 
 void Integration_math::add_weighted(const Multi_vector& a, double wa, const Multi_vector& b,
                                     double wb, Multi_vector& out, std::int64_t start,
                                     std::int64_t count) {
   binary(Add_weighted{wa, wb}, a, b, out, start, count);
-}
-
-void Integration_math::mask_and(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                                std::int64_t start, std::int64_t count) {
-  binary(Mask_and{}, a, b, out, start, count);
-}
-
-void Integration_math::mask_or(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                               std::int64_t start, std::int64_t count) {
-  binary(Mask_or{}, a, b, out, start, count);
-}
-
-void Integration_math::mask_xor(const Multi_vector& a, const Multi_vector& b, Multi_vector& out,
-                                std::int64_t start, std::int64_t count) {
-  binary(Mask_xor{}, a, b, out, start, count);
 }
 
 void Integration_math::hypotenuse(const Multi_vector& x, const Multi_vector& y,

@@ -5,8 +5,11 @@
 // validated range over threads and hands the rule pieces of doubles:
 // - direct path: every vector is double with one storage mode, so the rule runs on the
 //   stored doubles, one run at a time (a contiguous vector is a single run);
-// - converted path: pieces of 8192 elements are read with get_range_double into
+// - converted path: pieces of sizes::piece_elements are read with get_range_double into
 //   per-thread buffers and written back with set_range_double.
+// The same walk serves the reductions (reduce_elementwise: one state per chunk, combined
+// in chunk order); members that work on the stored values of their own type use the
+// typed-run driver (for_each_stored_run) instead.
 //
 // Rule interface (see elementwise.cpp):
 //   double apply(double x...) const            one output, or
@@ -23,18 +26,19 @@
 
 #include <array>
 #include <cstdint>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
 
 namespace vorlith::math {
 
 using integration::Multi_vector;
 
-inline constexpr std::int64_t piece_elements = 8192;
 inline constexpr double dummy = common::dummy_value<double>;
 
 /// The vectors of one call: In inputs read as doubles, Out outputs written as doubles.
@@ -44,15 +48,10 @@ struct Operands {
   std::array<const Multi_vector*, In> in;
   std::array<Multi_vector*, Out> out;
 
-  /// Every vector is double and all share one storage mode.
+  /// The stored doubles can be used directly (storage::holds_doubles of all vectors).
   bool direct() const {
-    const Multi_vector& first = In > 0 ? *in[0] : *out[0];
-    if (first.get_type().get_data_type() != integration::type_double) return false;
-    for (const Multi_vector* v : in)
-      if (!first.is_same_type_and_storage(*v)) return false;
-    for (const Multi_vector* v : out)
-      if (!first.is_same_type_and_storage(*v)) return false;
-    return true;
+    return std::apply([](const auto*... v) { return storage::holds_doubles(*v...); },
+                      std::tuple_cat(in, out));
   }
 
   /// The shortest length of all vectors: what a chunk is checked against again.
@@ -87,7 +86,7 @@ void walk_direct(const Operands<In, Out>& ops, std::int64_t first, std::int64_t 
 /// Calls fn(index, n, in, out) over [first, first + count) in ascending pieces: in[k]
 /// holds input k's elements index .. index + n - 1 as doubles, out[j] receives output
 /// j's. On the converted path the buffers are allocated once for the whole call (one
-/// per vector, 8192 doubles each) and each piece is written back before the next.
+/// per vector, a piece of doubles each) and each piece is written back before the next.
 template <std::size_t In, std::size_t Out, class Fn>
 void for_each_double_piece(const Operands<In, Out>& ops, bool direct, std::int64_t first,
                            std::int64_t count, Fn&& fn) {
@@ -97,7 +96,7 @@ void for_each_double_piece(const Operands<In, Out>& ops, bool direct, std::int64
                         std::make_index_sequence<Out>{});
     return;
   }
-  const std::int64_t piece = std::min(count, piece_elements);
+  const std::int64_t piece = std::min(count, sizes::piece_elements);
   std::vector<double> buffers(static_cast<std::size_t>((In + Out) * piece));
   std::array<double*, In> read;
   std::array<const double*, In> in;
@@ -222,6 +221,39 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
                                   std::make_index_sequence<Out>{});
             });
       });
+}
+
+/// Folds the validated range of the inputs into one State: fold(state, index, n, in)
+/// takes in a piece of doubles (elements index .. index + n - 1) into its chunk's state,
+/// which starts as `initial`; combine(into, from) folds the chunk states in chunk order.
+template <class State, std::size_t In, class Fold, class Combine>
+State reduce_elementwise(const Operands<In, 0>& ops, std::int64_t start, std::int64_t count,
+                         const State& initial, Fold&& fold, Combine&& combine) {
+  const bool direct = ops.direct();
+  return parallel::run_and_reduce(
+      start, start + count, get_integration_min_thread_block(), initial,
+      [&](std::int64_t first, std::int64_t last, State& state) {
+        std::int64_t n = last - first;
+        Multi_vector::validate_input_range(first, n, ops.shortest());
+        for_each_double_piece(
+            ops, direct, first, n,
+            [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
+                const std::array<double*, 0>&) { fold(state, index, p, in); });
+      },
+      combine);
+}
+
+/// The typed-run driver: fn(n, T* p) over the stored elements of the validated range of
+/// v (whose value type is T), chunks on the configured minimum thread block, one run at
+/// a time.
+template <class T, class Fn>
+void for_each_stored_run(Multi_vector& v, std::int64_t start, std::int64_t count, Fn&& fn) {
+  parallel::run_over_range(start, start + count, get_integration_min_thread_block(),
+                           [&](std::int64_t first, std::int64_t last) {
+                             std::int64_t n = last - first;
+                             Multi_vector::validate_input_range(first, n, v);
+                             storage::for_each_typed_run<T>(v, first, n, fn);
+                           });
 }
 
 /// The in-place form: one vector read and written.

@@ -13,6 +13,7 @@
 #include "math/elementwise_frame.h"
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
 #include "storage/window_reader.h"
 
@@ -26,7 +27,6 @@ namespace {
 
 constexpr std::int64_t int64_dummy = common::dummy_value<std::int64_t>;
 // Fixed, whatever the configured minimum thread block.
-constexpr std::int64_t line_distance_block = 16384;
 constexpr double degrees_to_radians = 0.017453292519943295;
 
 // (m * x + y + c) / d: the signed distance from the line y = -m * x - c.
@@ -67,7 +67,7 @@ void distance_from_line_with(const Rule& rule, const Multi_vector& x, const Mult
                              Multi_vector& out, std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, x, y);
   out.validate_output_range(start, count);
-  run_elementwise(rule, Operands<2, 1>{{&x, &y}, {&out}}, start, count, line_distance_block);
+  run_elementwise(rule, Operands<2, 1>{{&x, &y}, {&out}}, start, count, sizes::min_chunk);
 }
 
 }  // namespace
@@ -160,7 +160,7 @@ void Integration_math::distance_non_cumulative(const Multi_vector& x, const Mult
         if (n == 0) return;
         // Each window carries its own previous station, so chunks need no hand-over.
         storage::Window_reader<2> reader({&x, &y}, 1, 0);
-        std::vector<double> result(static_cast<std::size_t>(std::min(n, math::piece_elements)));
+        std::vector<double> result(static_cast<std::size_t>(std::min(n, sizes::piece_elements)));
         reader.for_each_piece(
             first, n,
             [&](std::int64_t position, std::int64_t p, const std::array<const double*, 2>& b) {
@@ -230,7 +230,7 @@ std::int64_t Integration_math::inflection(const Multi_vector& v, double threshol
   // Pieces are asked for one at a time so that the scan stops reading at the answer.
   storage::Window_reader<1> reader({&v}, 2, 0);
   for (std::int64_t position = start + 2, end = start + count; position < end && !found;) {
-    const std::int64_t p = std::min(end - position, math::piece_elements);
+    const std::int64_t p = std::min(end - position, sizes::piece_elements);
     reader.for_each_piece(
         position, p,
         [&](std::int64_t first, std::int64_t n, const std::array<const double*, 1>& b) {
@@ -306,7 +306,7 @@ std::int64_t Integration_math::dummy_back_tracks(Multi_vector& v, std::int64_t s
   Multi_vector::validate_input_range(start, count, v);
   double highest = std::numeric_limits<double>::lowest();
   std::int64_t made_dummy = 0;
-  if (v.get_type().get_data_type() == type_double) {
+  if (storage::holds_doubles(v)) {
     storage::for_each_run(
         count,
         [&](std::int64_t n, void* p) {

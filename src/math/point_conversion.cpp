@@ -11,6 +11,7 @@
 #include "math/elementwise_frame.h"
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
 #include "types/convert.h"
 
@@ -23,7 +24,6 @@ using common::Point_3d;
 using math::dummy;
 
 // Fixed, whatever the configured minimum thread block.
-constexpr std::int64_t conversion_block = 16384;
 constexpr double degrees_to_radians = 0.017453292519943295;
 constexpr double radians_to_degrees = 57.29577951308232;
 constexpr std::int32_t int32_dummy = common::dummy_value<std::int32_t>;
@@ -64,7 +64,7 @@ void run_points(std::int64_t start, std::int64_t count, Kernel&& kernel, V&... v
   Multi_vector::validate_input_range(start, count, inputs_length);
   for (std::size_t k = Inputs; k < all.size(); ++k) all[k]->ensure_output_range(start, count);
   Multi_vector::validate_input_range(start, count, shortest(vectors...));
-  parallel::run_over_range(start, start + count, conversion_block,
+  parallel::run_over_range(start, start + count, sizes::min_chunk,
                            [&](std::int64_t first, std::int64_t last) {
                              std::int64_t n = last - first;
                              Multi_vector::validate_input_range(first, n, shortest(vectors...));
@@ -175,7 +175,7 @@ void field_vector(const Rule& rule, Multi_vector& a, Multi_vector& b, Multi_vect
                   std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, a, b, c);
   math::run_elementwise(rule, math::Operands<3, 3>{{&a, &b, &c}, {&a, &b, &c}}, start, count,
-                        conversion_block);
+                        sizes::min_chunk);
 }
 
 }  // namespace
@@ -357,7 +357,7 @@ void Integration_convert::convert_doublesegment_to_doubles(Multi_vector& s, Mult
   x.ensure_output_range(2 * start, 2 * count);
   y.ensure_output_range(2 * start, 2 * count);
   parallel::run_over_range(
-      start, start + count, conversion_block, [&](std::int64_t first, std::int64_t last) {
+      start, start + count, sizes::min_chunk, [&](std::int64_t first, std::int64_t last) {
         std::int64_t n = last - first;
         Multi_vector::validate_input_range(first, n, s);
         std::int64_t outputs = 2 * n;

@@ -23,8 +23,8 @@ struct Scale {
 };
 
 // Sizes the output range, then hands draw(generator) values to the range in order:
-// straight into the stored doubles of a double vector, through 8192-element pieces
-// with conversion otherwise.
+// straight into the stored doubles of a double vector, through converted pieces
+// otherwise.
 template <class Draw>
 void fill(Multi_vector& v, unsigned int seed, std::int64_t start, std::int64_t& count,
           Draw&& draw) {

@@ -8,7 +8,6 @@
 
 #include "math/elementwise_frame.h"
 #include "runtime/contracts.h"
-#include "runtime/parallel.h"
 
 namespace vorlith::integration {
 
@@ -16,26 +15,6 @@ using math::dummy;
 using math::Operands;
 
 namespace {
-
-// Reduces the validated range of the inputs: fn(state, n, in) folds a piece of doubles
-// into a chunk's state, combine folds the chunk states in chunk order.
-template <std::size_t In, class State, class Fn, class Combine>
-State reduce(const Operands<In, 0>& ops, std::int64_t start, std::int64_t count, Fn&& fn,
-             Combine&& combine) {
-  const std::int64_t min_block = get_integration_min_thread_block();
-  const bool direct = ops.direct();
-  return parallel::run_and_reduce(
-      start, start + count, min_block, State{},
-      [&](std::int64_t first, std::int64_t last, State& state) {
-        std::int64_t n = last - first;
-        Multi_vector::validate_input_range(first, n, ops.shortest());
-        math::for_each_double_piece(
-            ops, direct, first, n,
-            [&](std::int64_t, std::int64_t p, const std::array<const double*, In>& in,
-                const std::array<double*, 0>&) { fn(state, p, in); });
-      },
-      combine);
-}
 
 // Adding +0.0 for a dummy is the same as skipping it: a sum that starts at +0.0 never
 // becomes -0.0, and x + 0.0 == x for every other x. Written so, the loops have no branch.
@@ -57,9 +36,9 @@ struct Weighted_state {
 
 double Integration_math::sum(const Multi_vector& v, std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  const Sum_state total = reduce<1, Sum_state>(
-      Operands<1, 0>{{&v}, {}}, start, count,
-      [](Sum_state& s, std::int64_t n, const std::array<const double*, 1>& in) {
+  const Sum_state total = math::reduce_elementwise(
+      Operands<1, 0>{{&v}, {}}, start, count, Sum_state{},
+      [](Sum_state& s, std::int64_t, std::int64_t n, const std::array<const double*, 1>& in) {
         const double* x = in[0];
         double sum = s.sum;
         for (std::int64_t i = 0; i < n; ++i) sum += x[i] == dummy ? 0.0 : x[i];
@@ -71,9 +50,9 @@ double Integration_math::sum(const Multi_vector& v, std::int64_t start, std::int
 
 double Integration_math::mean(const Multi_vector& v, std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, v);
-  const Mean_state total = reduce<1, Mean_state>(
-      Operands<1, 0>{{&v}, {}}, start, count,
-      [](Mean_state& s, std::int64_t n, const std::array<const double*, 1>& in) {
+  const Mean_state total = math::reduce_elementwise(
+      Operands<1, 0>{{&v}, {}}, start, count, Mean_state{},
+      [](Mean_state& s, std::int64_t, std::int64_t n, const std::array<const double*, 1>& in) {
         const double* x = in[0];
         double sum = s.sum;
         std::int64_t valid = s.count;
@@ -95,9 +74,9 @@ double Integration_math::mean(const Multi_vector& v, std::int64_t start, std::in
 double Integration_math::weighted_mean(const Multi_vector& values, const Multi_vector& weights,
                                        std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, values, weights);
-  const Weighted_state total = reduce<2, Weighted_state>(
-      Operands<2, 0>{{&values, &weights}, {}}, start, count,
-      [](Weighted_state& s, std::int64_t n, const std::array<const double*, 2>& in) {
+  const Weighted_state total = math::reduce_elementwise(
+      Operands<2, 0>{{&values, &weights}, {}}, start, count, Weighted_state{},
+      [](Weighted_state& s, std::int64_t, std::int64_t n, const std::array<const double*, 2>& in) {
         const double* v = in[0];
         const double* w = in[1];
         double weighted = s.weighted;

@@ -1,7 +1,8 @@
 #include <vorlith/fail_fast.h>
 #include <vorlith/host_hooks.h>
 
-#include "runtime/text_conversions.h"
+#include "runtime/sizes.h"
+#include "types/text_conversions.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ void (*abort_method)(const char* const) = default_abort;
 external_progress_functions progress_functions = default_progress_functions;
 external_string_functions string_functions = vorlith::text::default_string_functions();
 external_sys_functions sys_functions = default_sys_functions;
-std::int64_t min_thread_block = 16384;
+std::int64_t min_thread_block = vorlith::sizes::min_chunk;
 vorlith::integration::IntegrationProgressReporter progress_reporter(&progress_functions);
 
 // A null slot stands for the library's own function, so a stored table never holds

@@ -1,15 +1,16 @@
 // Convolution with a finite kernel, streamed through the window reader.
 
-#include <algorithm>
-#include <cstdint>
-#include <vector>
-
 #include <vorlith/dummy.h>
 #include <vorlith/host_hooks.h>
 #include <vorlith/integration_filter.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "storage/multi_vector_access.h"
 #include "storage/window_reader.h"
 
 namespace vorlith::integration {
@@ -92,15 +93,20 @@ void Integration_filter::convolution(const Multi_vector& input, Multi_vector& ou
   std::int64_t written = computed;
   Multi_vector::validate_input_range(offset, written, output);
 
-  const bool direct = output.get_type().get_data_type() == type_double && !output.is_block_vector();
   parallel::run_over_range(
       left, left + computed, get_integration_min_thread_block(), [&](std::int64_t first, std::int64_t last) {
         storage::Window_reader<1> reader({&input}, left, right);
-        std::vector<double> buffer(direct ? 0 : static_cast<std::size_t>(storage::Window_reader<1>::piece));
+        std::vector<double> buffer;
         reader.for_each_piece(first, last - first,
                               [&](std::int64_t position, std::int64_t p, const std::array<const double*, 1>& windows) {
                                 const std::int64_t target = offset + position - left;
-                                double* out = direct ? static_cast<double*>(output.get_data(target)) : buffer.data();
+                                double* out = storage::stored_doubles(output, target, p);
+                                const bool direct = out != nullptr;
+                                if (!direct) {
+                                  buffer.resize(
+                                      static_cast<std::size_t>(storage::Window_reader<1>::piece));
+                                  out = buffer.data();
+                                }
                                 convolve_piece(windows[0], p, kernel, out);
                                 mark_dummy_windows(windows[0], p, taps, out);
                                 if (!direct) output.set_range_double(target, p, out);

@@ -98,8 +98,6 @@ Fftw_buffer<T> allocate(std::int64_t n) {
   return Fftw_buffer<T>(p);
 }
 
-bool is_double(const Multi_vector& v) { return v.get_type().get_data_type() == type_double; }
-
 int transform_length(std::int64_t n) {
   // FFTW takes int lengths.
   VORLITH_EXPECTS(n <= INT32_MAX, "FFT: transform length ", n, " is above ", INT32_MAX);
@@ -110,7 +108,7 @@ int transform_length(std::int64_t n) {
 // doubles, else one converted copy.
 template <class Fn>
 void read_double_runs(const Multi_vector& v, std::int64_t start, std::int64_t count, Fn&& fn) {
-  if (is_double(v)) {
+  if (storage::holds_doubles(v)) {
     std::int64_t offset = 0;
     for_each_run(
         count,
@@ -130,7 +128,7 @@ void read_double_runs(const Multi_vector& v, std::int64_t start, std::int64_t co
 // The range must already lie inside the vector.
 template <class Fn>
 void write_double_runs(Multi_vector& v, std::int64_t start, std::int64_t count, Fn&& fn) {
-  if (is_double(v)) {
+  if (storage::holds_doubles(v)) {
     std::int64_t offset = 0;
     for_each_run(
         count,
@@ -145,8 +143,6 @@ void write_double_runs(Multi_vector& v, std::int64_t start, std::int64_t count, 
   fn(values.data(), count, std::int64_t{0});
   v.set_range_double(start, count, values.data());
 }
-
-bool is_contiguous_double(const Multi_vector& v) { return is_double(v) && !v.is_block_vector(); }
 
 }  // namespace
 
@@ -164,9 +160,9 @@ void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_v
   // Taken after the outputs are sized: an output may be the input itself.
   Fftw_buffer<double> copied;
   double* samples = nullptr;
-  if (is_contiguous_double(input)) {
+  if (const double* stored = storage::stored_doubles(input, start, count)) {
     // FFTW leaves the input of an out-of-place real-to-complex transform unchanged.
-    samples = const_cast<double*>(static_cast<const double*>(input.get_data(start)));
+    samples = const_cast<double*>(stored);
   } else {
     copied = allocate<double>(count);
     input.get_range_double(start, count, copied.get());
@@ -208,10 +204,8 @@ void rfft_1d_inverse(const Multi_vector& real_part, const Multi_vector& imaginar
   });
 
   Fftw_buffer<double> converted;
-  double* target = nullptr;
-  if (is_contiguous_double(output)) {
-    target = static_cast<double*>(output.get_data(0));
-  } else {
+  double* target = storage::stored_doubles(output, 0, samples);
+  if (target == nullptr) {
     converted = allocate<double>(samples);
     target = converted.get();
   }

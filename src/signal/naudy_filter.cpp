@@ -14,6 +14,7 @@
 
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "storage/multi_vector_access.h"
 
 namespace vorlith::integration {
 
@@ -146,16 +147,10 @@ void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64
   const std::vector<Stretch> stretches = data_stretches(channel);
   if (stretches.empty()) return;
 
-  // Block storage is filtered in a contiguous copy and written back at the end.
-  std::vector<double> copied;
-  double* data = nullptr;
-  if (channel.is_block_vector()) {
-    copied.resize(static_cast<std::size_t>(n));
-    channel.get_range_double(0, n, copied.data());
-    data = copied.data();
-  } else {
-    data = static_cast<double*>(channel.get_vector_memory());
-  }
+  // Filtered in place where the channel holds its samples in one run, else in a copy
+  // written back at the end.
+  storage::Double_array samples(channel, 0, n);
+  double* data = samples.data();
 
   std::vector<double> working(data, data + n);
   std::vector<float> ratios(static_cast<std::size_t>(n));
@@ -190,7 +185,7 @@ void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64
                                despike(q->stretch);
                            });
 
-  if (channel.is_block_vector()) channel.set_range_double(0, n, copied.data());
+  samples.write_back();
 }
 
 }  // namespace vorlith::integration

@@ -9,6 +9,7 @@
 
 #include "runtime/contracts.h"
 #include "signal/predict_core.h"
+#include "storage/multi_vector_access.h"
 
 namespace vorlith::integration {
 
@@ -48,27 +49,18 @@ void Integration_predict::predict(Multi_vector& channel, Edge_type edges,
   const std::int64_t n = channel.get_length();
   if (n == 0) return;
 
-  // A contiguous double channel is filled where it lies; anything else is gathered
+  // A double channel held in one run is filled where it lies; anything else is gathered
   // into one double array (cyclic index arithmetic then needs no block lookups) and
   // written back converted.
-  const bool in_place =
-      channel.get_type().get_data_type() == type_double && !channel.is_block_vector();
-  std::vector<double> copy;
-  double* data = nullptr;
-  if (in_place) {
-    data = static_cast<double*>(channel.get_vector_memory());
-  } else {
-    copy.resize(static_cast<std::size_t>(n));
-    channel.get_range_double(0, n, copy.data());
-    data = copy.data();
-  }
+  storage::Double_array samples(channel, 0, n);
+  double* data = samples.data();
 
   if (level == common::dummy_value<double>) level = mean_of_data(data, n);
   const auto settings =
       signal::make_prediction_settings(n, static_cast<signal::Edge_fill>(edge_code), roll, level,
                                        prediction_length, filter_length, fit_length);
   signal::fill_gaps(data, n, settings);
-  if (!in_place) channel.set_range_double(0, n, data);
+  samples.write_back();
 }
 
 }  // namespace vorlith::integration

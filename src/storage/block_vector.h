@@ -1,5 +1,5 @@
 #pragma once
-// A growable store that keeps its elements in fixed 4096-byte blocks. Blocks are
+// A growable store that keeps its elements in fixed-size blocks (sizes::block_bytes). Blocks are
 // never moved or freed while the store lives, so element addresses stay put when
 // the store grows, and a store that shrinks and grows again reuses its blocks.
 
@@ -14,11 +14,9 @@
 #include <vector>
 
 #include "runtime/contracts.h"
+#include "runtime/sizes.h"
 
 namespace vorlith::storage {
-
-/// Bytes in every block of every block store.
-inline constexpr std::uint64_t block_bytes = 4096;
 
 namespace detail {
 
@@ -70,13 +68,13 @@ void move_element_runs(Index target, Index source, Index count, Index per_block,
 template <class T>
 class Block_vector {
   static_assert(std::is_trivially_copyable_v<T>, "blocks are moved with memmove");
-  static_assert(sizeof(T) <= block_bytes, "an element must fit in one block");
+  static_assert(sizeof(T) <= sizes::block_bytes, "an element must fit in one block");
 
  public:
   using value_type = T;
 
   /// Elements held by one block; an element never straddles two blocks.
-  static constexpr std::uint64_t elements_per_block = block_bytes / sizeof(T);
+  static constexpr std::uint64_t elements_per_block = sizes::block_bytes / sizeof(T);
 
   /// An empty store without blocks.
   Block_vector() = default;

@@ -11,6 +11,7 @@
 
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/element_model.h"
 #include "storage/multi_vector_access.h"
 #include "types/convert.h"
@@ -24,9 +25,6 @@ using storage::Multi_vector_access;
 using storage::Opaque_block_vector;
 
 namespace {
-
-// Copies between vectors split over threads only above this many elements.
-constexpr std::int64_t copy_min_chunk = 16384;
 
 // Strided copies gather source elements into a buffer of about this many bytes before
 // converting them, so conversion runs once per piece rather than once per element.
@@ -195,7 +193,7 @@ void Multi_vector::copy(std::int64_t dst_start, const Multi_vector& src, std::in
   validate_input_range(src_start, count, src);
   validate_output_range(dst_start, count);
   if (count == 0) return;
-  parallel::run_over_range(0, count, copy_min_chunk, [&](std::int64_t first, std::int64_t last) {
+  parallel::run_over_range(0, count, sizes::min_chunk, [&](std::int64_t first, std::int64_t last) {
     copy_between(*this, dst_start + first, src, src_start + first, last - first);
   });
 }
@@ -227,7 +225,7 @@ void Multi_vector::copy_stride(std::int64_t dst_start, const Multi_vector& src,
     copy_strided(*this, dst_start, *this, src_start, count, stride);
     return;
   }
-  parallel::run_over_range(0, count, copy_min_chunk, [&](std::int64_t first, std::int64_t last) {
+  parallel::run_over_range(0, count, sizes::min_chunk, [&](std::int64_t first, std::int64_t last) {
     copy_strided(*this, dst_start + first, src, src_start + first * stride, last - first, stride);
   });
 }
@@ -325,7 +323,7 @@ void Multi_vector::expand(std::int64_t n) {
   storage::visit_element_model(type_, [&](const auto& model) {
     Element_locator<Multi_vector> source(*this);
     Element_locator<Multi_vector> target(*this);
-    alignas(16) unsigned char value[4096];
+    alignas(16) unsigned char value[sizes::max_opaque_width];
     // Downwards, so element k is read before the copies of lower elements reach it.
     for (std::int64_t k = old_length - 1; k >= 0; --k) {
       model.copy(value, source.address(k));

@@ -1,9 +1,9 @@
 #pragma once
 // Element models: what the editing and search loops need to know about one element
 // (its size, equality, dummy test, copy and swap), so that each loop is written once
-// and instantiated per value type and per opaque width. Opaque widths 8, 12, 16, 24 and
-// 4096 get a model with the width fixed at compile time, so copies and comparisons of
-// those elements become fixed-size moves; every other width shares the model whose
+// and instantiated per value type and per opaque width. The optimized opaque widths
+// (sizes::optimized_opaque_widths) get a model with the width fixed at compile time, so copies and
+// comparisons of those elements become fixed-size moves; every other width shares the model whose
 // width is known only at run time. All models take unaligned-safe element addresses.
 
 #include <vorlith/multi_vector.h>
@@ -15,6 +15,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "runtime/sizes.h"
 #include "types/opaque_text.h"
 #include "types/type_list.h"
 
@@ -26,6 +27,10 @@ namespace vorlith::storage {
 template <class T>
 struct Value_model {
   static constexpr bool fixed = true;
+
+  constexpr Value_model() = default;
+  /// The width is the type's; the argument lets every model be built from a width.
+  constexpr explicit Value_model(std::int64_t) {}
   static constexpr std::int64_t size() { return static_cast<std::int64_t>(sizeof(T)); }
 
   static T load(const void* p) {
@@ -34,6 +39,11 @@ struct Value_model {
     return v;
   }
   static bool equal(const void* a, const void* b) { return load(a) == load(b); }
+  /// A test for equality with the element at value, read once (so the test is a
+  /// register compare in a loop).
+  static auto equal_to(const void* value) {
+    return [x = load(value)](const void* e) { return load(e) == x; };
+  }
   static bool is_dummy(const void* p) { return types::is_dummy_value(load(p)); }
   static void copy(void* target, const void* source) { std::memmove(target, source, sizeof(T)); }
   static void swap(void* a, void* b) {
@@ -45,6 +55,16 @@ struct Value_model {
     const T d = types::typed_dummy<T>();
     char* out = static_cast<char*>(p);
     for (std::int64_t k = 0; k < n; ++k) std::memcpy(out + k * size(), &d, sizeof(T));
+  }
+  /// Element k of the n at p becomes the dummy where flags[k] is set; a select, so the
+  /// loop has no branch.
+  static void fill_dummy_where(void* p, std::int64_t n, const unsigned char* flags) {
+    constexpr T d = types::typed_dummy<T>();
+    char* out = static_cast<char*>(p);
+    for (std::int64_t k = 0; k < n; ++k) {
+      const T x = flags[k] ? d : load(out + k * size());
+      std::memcpy(out + k * size(), &x, sizeof(T));
+    }
   }
 };
 
@@ -64,6 +84,9 @@ class Opaque_model {
       return width_;
   }
   bool equal(const void* a, const void* b) const { return std::memcmp(a, b, bytes()) == 0; }
+  auto equal_to(const void* value) const {
+    return [this, value](const void* e) { return equal(e, value); };
+  }
   bool is_dummy(const void* p) const {
     return types::is_opaque_dummy(static_cast<const char*>(p), size());
   }
@@ -81,6 +104,11 @@ class Opaque_model {
   void fill_dummy(void* p, std::int64_t n) const {
     std::memset(p, 0, static_cast<std::size_t>(n) * bytes());
   }
+  void fill_dummy_where(void* p, std::int64_t n, const unsigned char* flags) const {
+    char* out = static_cast<char*>(p);
+    for (std::int64_t k = 0; k < n; ++k)
+      if (flags[k]) fill_dummy(out + k * size(), 1);
+  }
 
  private:
   std::size_t bytes() const { return static_cast<std::size_t>(size()); }
@@ -94,20 +122,9 @@ template <class F>
 decltype(auto) visit_element_model(const integration::Legacy_type& type, F&& f) {
   return types::visit_type(type, [&](auto tag) -> decltype(auto) {
     if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
-      switch (tag.width) {
-        case 8:
-          return f(Opaque_model<8>(8));
-        case 12:
-          return f(Opaque_model<12>(12));
-        case 16:
-          return f(Opaque_model<16>(16));
-        case 24:
-          return f(Opaque_model<24>(24));
-        case 4096:
-          return f(Opaque_model<4096>(4096));
-        default:
-          return f(Opaque_model<0>(tag.width));
-      }
+      return sizes::visit_opaque_width(tag.width, [&](auto width) -> decltype(auto) {
+        return f(Opaque_model<width()>(tag.width));
+      });
     } else {
       return f(Value_model<typename decltype(tag)::type>{});
     }

@@ -5,13 +5,15 @@
 // elements per block are a compile-time constant, so std::sort and the merge sort
 // run on both modes with a shift or a multiply per access instead of a division.
 
+#include <vorlith/multi_vector.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <type_traits>
 #include <vector>
 
-#include <vorlith/multi_vector.h>
+#include "runtime/sizes.h"
 
 namespace vorlith::storage {
 
@@ -34,7 +36,7 @@ class Block_iterator {
   using pointer = T*;
   using reference = T&;
 
-  static constexpr std::uint64_t per_block = 4096 / sizeof(T);
+  static constexpr std::uint64_t per_block = sizes::block_bytes / sizeof(T);
 
   Block_iterator() = default;
   Block_iterator(T* const* blocks, difference_type position) : blocks_(blocks), position_(position) {}

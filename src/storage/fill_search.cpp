@@ -9,6 +9,7 @@
 
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/element_model.h"
 #include "storage/multi_vector_access.h"
 #include "types/convert.h"
@@ -20,13 +21,6 @@ using storage::cursor;
 using storage::for_each_run;
 
 namespace {
-
-// Dummy fills, dummy counts and upper-casing split over threads only above this many
-// elements; value fills use the configured minimum thread block instead.
-constexpr std::int64_t fixed_min_chunk = 16384;
-
-// fill_increasing converts its int64 values in pieces of at most this many elements.
-constexpr std::int64_t sequence_piece = 4096;
 
 constexpr std::int64_t int32_limit = 2147483647;
 
@@ -108,7 +102,7 @@ struct Element_value {
   explicit Element_value(const void* value, std::int64_t size) {
     std::memcpy(bytes, value, static_cast<std::size_t>(size));
   }
-  alignas(16) unsigned char bytes[4096];
+  alignas(16) unsigned char bytes[sizes::max_opaque_width];
 };
 
 // The forward and backward searches share these: `M` tells which element counts as a
@@ -158,78 +152,93 @@ void Multi_vector::fill_value(const void* value, std::int64_t start, std::int64_
                            });
 }
 
-void Multi_vector::fill_increasing(std::int64_t first, std::int64_t increment, std::int64_t start,
-                                   std::int64_t count) {
-  if (type_.get_data_type() == type_int32 && start >= 0) {
-    // Each run of the block view must satisfy increment * n + first < 2147483647. The
-    // test is monotonic in n, so the shortest and longest runs decide it; it is made
-    // before the output range lengthens the vector.
-    const std::int64_t resolved = count == -1 ? length_ - start : count;
-    if (resolved > 0) {
-      const std::int64_t head = std::min(resolved, block_elements_ - start % block_elements_);
-      const std::int64_t rest = resolved - head;
-      VORLITH_EXPECTS(int32_run_fits(first, increment, head), "fill_increasing: int32 run of ",
-                      head, " from ", first, " by ", increment, " reaches 2147483647");
-      if (rest >= block_elements_)
-        VORLITH_EXPECTS(int32_run_fits(first, increment, block_elements_),
-                        "fill_increasing: int32 run of ", block_elements_, " from ", first, " by ",
-                        increment, " reaches 2147483647");
-      if (rest % block_elements_ != 0)
-        VORLITH_EXPECTS(int32_run_fits(first, increment, rest % block_elements_),
-                        "fill_increasing: int32 run of ", rest % block_elements_, " from ", first,
-                        " by ", increment, " reaches 2147483647");
-    }
-  }
-  validate_output_range(start, count);
-  if (count == 0) return;
-  const std::int64_t min_chunk = get_integration_min_thread_block();
+namespace {
 
-  if (type_.get_data_type() == type_int32) {
-    // The values wrap as 32-bit two's complement; unsigned arithmetic does that without
-    // signed overflow.
-    const auto base = static_cast<std::uint32_t>(first);
-    const auto step = static_cast<std::uint32_t>(increment);
-    parallel::run_over_range(
-        start, start + count, min_chunk, [&](std::int64_t from, std::int64_t to) {
-          std::uint32_t value = base + static_cast<std::uint32_t>(from - start) * step;
-          for_each_run(
-              to - from,
-              [&](std::int64_t n, void* p) {
-                auto* out = static_cast<std::int32_t*>(p);
-                for (std::int64_t k = 0; k < n; ++k)
-                  out[k] = static_cast<std::int32_t>(value + static_cast<std::uint32_t>(k) * step);
-                value += static_cast<std::uint32_t>(n) * step;
-              },
-              cursor(*this, from));
-        });
-    return;
-  }
+// Each int32 run of the block view must satisfy increment * n + first < 2147483647.
+// The test is monotonic in n, so the shortest and longest runs of `count` elements
+// from `start` decide it.
+void expect_int32_runs_fit(std::int64_t first, std::int64_t increment, std::int64_t start,
+                           std::int64_t count, std::int64_t per_block) {
+  if (count <= 0) return;
+  const std::int64_t head = std::min(count, per_block - start % per_block);
+  const std::int64_t rest = count - head;
+  VORLITH_EXPECTS(int32_run_fits(first, increment, head), "fill_increasing: int32 run of ", head,
+                  " from ", first, " by ", increment, " reaches 2147483647");
+  if (rest >= per_block)
+    VORLITH_EXPECTS(int32_run_fits(first, increment, per_block), "fill_increasing: int32 run of ",
+                    per_block, " from ", first, " by ", increment, " reaches 2147483647");
+  if (rest % per_block != 0)
+    VORLITH_EXPECTS(int32_run_fits(first, increment, rest % per_block),
+                    "fill_increasing: int32 run of ", rest % per_block, " from ", first, " by ",
+                    increment, " reaches 2147483647");
+}
 
+// The int32 sequence wraps as 32-bit two's complement; unsigned arithmetic does that
+// without signed overflow.
+void fill_int32_sequence(Multi_vector& v, std::int64_t first, std::int64_t increment,
+                         std::int64_t start, std::int64_t count) {
+  const auto base = static_cast<std::uint32_t>(first);
+  const auto step = static_cast<std::uint32_t>(increment);
+  parallel::run_over_range(
+      start, start + count, get_integration_min_thread_block(),
+      [&](std::int64_t from, std::int64_t to) {
+        std::uint32_t value = base + static_cast<std::uint32_t>(from - start) * step;
+        storage::for_each_typed_run<std::int32_t>(
+            v, from, to - from, [&](std::int64_t n, std::int32_t* out) {
+              for (std::int64_t k = 0; k < n; ++k)
+                out[k] = static_cast<std::int32_t>(value + static_cast<std::uint32_t>(k) * step);
+              value += static_cast<std::uint32_t>(n) * step;
+            });
+      });
+}
+
+// Other types get the int64 sequence (wrapping likewise), converted piece by piece.
+void fill_converted_sequence(Multi_vector& v, std::int64_t first, std::int64_t increment,
+                             std::int64_t start, std::int64_t count) {
   const Legacy_type int64_type(type_int64);
+  const std::int64_t width = v.get_element_size();
   const auto base = static_cast<std::uint64_t>(first);
   const auto step = static_cast<std::uint64_t>(increment);
   parallel::run_over_range(
-      start, start + count, min_chunk, [&](std::int64_t from, std::int64_t to) {
+      start, start + count, get_integration_min_thread_block(),
+      [&](std::int64_t from, std::int64_t to) {
         std::vector<std::int64_t> values(
-            static_cast<std::size_t>(std::min(to - from, sequence_piece)));
+            static_cast<std::size_t>(std::min(to - from, sizes::piece_elements)));
         std::uint64_t value = base + static_cast<std::uint64_t>(from - start) * step;
         for_each_run(
             to - from,
             [&](std::int64_t n, void* p) {
               auto* out = static_cast<char*>(p);
               for (std::int64_t done = 0; done < n;) {
-                const std::int64_t m = std::min(n - done, sequence_piece);
+                const std::int64_t m = std::min(n - done, sizes::piece_elements);
                 for (std::int64_t k = 0; k < m; ++k) {
                   values[static_cast<std::size_t>(k)] =
                       static_cast<std::int64_t>(value + static_cast<std::uint64_t>(k) * step);
                 }
-                types::convert(int64_type, values.data(), out + done * element_size_, type_, m);
+                types::convert(int64_type, values.data(), out + done * width, v.get_type(), m);
                 value += static_cast<std::uint64_t>(m) * step;
                 done += m;
               }
             },
-            cursor(*this, from));
+            cursor(v, from));
       });
+}
+
+}  // namespace
+
+void Multi_vector::fill_increasing(std::int64_t first, std::int64_t increment, std::int64_t start,
+                                   std::int64_t count) {
+  const bool int32 = type_.get_data_type() == type_int32;
+  // Checked before the output range lengthens the vector.
+  if (int32 && start >= 0)
+    expect_int32_runs_fit(first, increment, start, count == -1 ? length_ - start : count,
+                          block_elements_);
+  validate_output_range(start, count);
+  if (count == 0) return;
+  if (int32)
+    fill_int32_sequence(*this, first, increment, start, count);
+  else
+    fill_converted_sequence(*this, first, increment, start, count);
 }
 
 void Multi_vector::filldummy() { filldummy(0, length_); }
@@ -239,7 +248,7 @@ void Multi_vector::filldummy(std::int64_t start, std::int64_t count) {
   if (count == 0) return;
   storage::visit_element_model(type_, [&](const auto& model) {
     parallel::run_over_range(
-        start, start + count, fixed_min_chunk, [&](std::int64_t first, std::int64_t last) {
+        start, start + count, sizes::min_chunk, [&](std::int64_t first, std::int64_t last) {
           for_each_run(
               last - first, [&](std::int64_t n, void* p) { model.fill_dummy(p, n); },
               cursor(*this, first));
@@ -354,7 +363,7 @@ std::int64_t Multi_vector::count_dummy(std::int64_t start, std::int64_t count) c
   return storage::visit_element_model(type_, [&](const auto& model) {
     const std::int64_t size = model.size();
     return parallel::run_and_reduce(
-        start, start + count, fixed_min_chunk, std::int64_t{0},
+        start, start + count, sizes::min_chunk, std::int64_t{0},
         [&](std::int64_t first, std::int64_t last, std::int64_t& slot) {
           for_each_run(
               last - first,
@@ -377,7 +386,7 @@ void Multi_vector::strupr(std::int64_t start, std::int64_t count) {
   if (count == 0) return;
   // Upper-casing is bytewise over every byte of every element, so a run is one text.
   parallel::run_over_range(
-      start, start + count, fixed_min_chunk, [&](std::int64_t first, std::int64_t last) {
+      start, start + count, sizes::min_chunk, [&](std::int64_t first, std::int64_t last) {
         for_each_run(
             last - first,
             [&](std::int64_t n, void* p) {

@@ -1,5 +1,8 @@
 // Index sorts over one to four keys, and the gather through an index vector.
 
+#include <vorlith/host_hooks.h>
+#include <vorlith/multi_vector.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -7,11 +10,10 @@
 #include <optional>
 #include <vector>
 
-#include <vorlith/host_hooks.h>
-#include <vorlith/multi_vector.h>
-
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
+#include "storage/element_model.h"
 #include "storage/element_order.h"
 #include "storage/element_view.h"
 #include "storage/merge_sort.h"
@@ -205,6 +207,58 @@ void Multi_vector::sort_index_on_data(const Multi_vector& key, bool case_insensi
   sort_index_on_one_key(*this, key, !ascending, case_insensitive);
 }
 
+namespace {
+
+// A copy of v in contiguous storage, for a gather that reads the vector it writes.
+Multi_vector snapshot_of(const Multi_vector& v) {
+  Multi_vector copy(v.get_type(), false, v.get_length());
+  const auto width = static_cast<std::size_t>(v.get_element_size());
+  storage::for_each_run(
+      v.get_length(),
+      [width](std::int64_t n, const void* from, void* to) {
+        std::memcpy(to, from, static_cast<std::size_t>(n) * width);
+      },
+      storage::cursor(v, 0), storage::cursor(copy, 0));
+  return copy;
+}
+
+// Writes target[i] = source[index[i]] over [first, last), the dummy where an index lies
+// outside the source. Each piece of index values is converted before its outputs are
+// written, so the index vector may also be the target.
+template <class Model>
+void gather_chunk(const Model& model, Multi_vector& target, const Multi_vector& source,
+                  const Multi_vector& index, std::int64_t first, std::int64_t last) {
+  const storage::Element_addresses<const unsigned char> source_address(source);
+  const std::int64_t source_length = source.get_length();
+  const Legacy_type& index_type = index.get_type();
+  const std::int64_t index_width = index.get_element_size();
+  const std::int64_t width = model.size();
+  constexpr std::int64_t piece = sizes::piece_elements;
+  std::vector<std::int64_t> positions(static_cast<std::size_t>(std::min(piece, last - first)));
+  storage::for_each_run(
+      last - first,
+      [&](std::int64_t n, const void* index_run, void* out_run) {
+        const auto* in = static_cast<const unsigned char*>(index_run);
+        auto* out = static_cast<unsigned char*>(out_run);
+        for (std::int64_t done = 0; done < n; done += piece) {
+          const std::int64_t m = std::min(piece, n - done);
+          types::convert(index_type, in + done * index_width, positions.data(),
+                         Legacy_type(type_int64), m);
+          for (std::int64_t k = 0; k < m; ++k) {
+            unsigned char* element = out + (done + k) * width;
+            const std::int64_t at = positions[static_cast<std::size_t>(k)];
+            if (at >= 0 && at < source_length)
+              model.copy(element, source_address(at));
+            else
+              model.fill_dummy(element, 1);
+          }
+        }
+      },
+      storage::cursor(index, first), storage::cursor(target, first));
+}
+
+}  // namespace
+
 void Multi_vector::insert_index(const Multi_vector& source, const Multi_vector& index, std::int64_t start,
                                 std::int64_t count) {
   validate_input_range(start, count, index);
@@ -215,59 +269,13 @@ void Multi_vector::insert_index(const Multi_vector& source, const Multi_vector& 
   // Gathering a vector into itself would read elements that other threads have
   // already overwritten; it reads from a copy instead.
   std::optional<Multi_vector> snapshot;
-  if (&source == this) {
-    snapshot.emplace(type_, false, length_);
-    const std::int64_t width = element_size_;
-    storage::for_each_run(
-        length_,
-        [width](std::int64_t n, const void* from, void* to) {
-          std::memcpy(to, from, static_cast<std::size_t>(n * width));
-        },
-        storage::cursor(*this, 0), storage::cursor(*snapshot, 0));
-  }
+  if (&source == this) snapshot.emplace(snapshot_of(*this));
   const Multi_vector& from = snapshot ? *snapshot : source;
-  const storage::Element_addresses<const unsigned char> source_address(from);
-  const std::int64_t source_length = from.get_length();
-  const Legacy_type& index_type = index.get_type();
-  const std::int64_t index_width = index.get_element_size();
-
-  types::visit_type(type_, [&](auto tag) {
-    const std::int64_t width = element_size_;
-    // Copies source element k, or writes the dummy, at `out`; typed so that the copy
-    // of a fixed-size element is a single move.
-    const auto put = [&](unsigned char* out, std::int64_t k) {
-      const bool inside = k >= 0 && k < source_length;
-      if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
-        if (inside) std::memcpy(out, source_address(k), static_cast<std::size_t>(width));
-        else std::memset(out, 0, static_cast<std::size_t>(width));
-      } else {
-        using T = typename decltype(tag)::type;
-        if (inside) {
-          std::memcpy(out, source_address(k), sizeof(T));
-        } else {
-          const T dummy = types::typed_dummy<T>();
-          std::memcpy(out, &dummy, sizeof(T));
-        }
-      }
-    };
-    parallel::run_over_range(start, start + count, 16384, [&](std::int64_t first, std::int64_t last) {
-      constexpr std::int64_t piece = 1024;
-      std::int64_t positions[piece];
-      storage::for_each_run(
-          last - first,
-          [&](std::int64_t n, const void* index_run, void* out_run) {
-            const auto* in = static_cast<const unsigned char*>(index_run);
-            auto* out = static_cast<unsigned char*>(out_run);
-            // Each piece of index values is converted before its outputs are written,
-            // so the index vector may also be the output.
-            for (std::int64_t done = 0; done < n; done += piece) {
-              const std::int64_t m = std::min(piece, n - done);
-              types::convert(index_type, in + done * index_width, positions, Legacy_type(type_int64), m);
-              for (std::int64_t k = 0; k < m; ++k) put(out + (done + k) * width, positions[k]);
-            }
-          },
-          storage::cursor(index, first), storage::cursor(*this, first));
-    });
+  storage::visit_element_model(type_, [&](const auto& model) {
+    parallel::run_over_range(start, start + count, sizes::min_chunk,
+                             [&](std::int64_t first, std::int64_t last) {
+                               gather_chunk(model, *this, from, index, first, last);
+                             });
   });
 }
 

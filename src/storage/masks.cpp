@@ -1,16 +1,18 @@
 // Masks and bitmasks: dummies of one vector (or equality with a value) decide which
 // elements of another become dummies, are erased, or set bits.
 
+#include <vorlith/host_hooks.h>
+#include <vorlith/multi_vector.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include <vorlith/host_hooks.h>
-#include <vorlith/multi_vector.h>
-
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/bitset_chunks.h"
+#include "storage/element_model.h"
 #include "storage/element_view.h"
 #include "storage/multi_vector_access.h"
 #include "types/convert.h"
@@ -23,71 +25,47 @@ namespace {
 
 using Flags = unsigned char;
 
-// Runs are cut into pieces of this many elements, whose flags live on the stack.
-constexpr std::int64_t piece = 4096;
+// Runs are cut into pieces whose flags live on the stack.
+constexpr std::int64_t piece = sizes::piece_elements;
 
 // flags[k] = element k of a run is a dummy (or equals *value).
 using Flag_fn = void (*)(const void* run, std::int64_t n, std::int64_t width, const void* value, Flags* flags);
 // Element k of a run becomes the dummy where flags[k] is set.
 using Apply_fn = void (*)(void* run, std::int64_t n, std::int64_t width, const Flags* flags);
 
+// The element model of each type decides what a dummy is, what equal means (the type's
+// own equality, dummy-aware for points; every byte for opaque values, the rule of the
+// vector searches) and how a dummy is written.
 Flag_fn dummy_flags_for(const Legacy_type& type) {
-  return types::visit_type(type, [](auto tag) -> Flag_fn {
-    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
-      return [](const void* run, std::int64_t n, std::int64_t width, const void*, Flags* flags) {
-        const char* p = static_cast<const char*>(run);
-        for (std::int64_t k = 0; k < n; ++k) flags[k] = types::is_opaque_dummy(p + k * width, width);
-      };
-    } else {
-      using T = typename decltype(tag)::type;
-      return [](const void* run, std::int64_t n, std::int64_t, const void*, Flags* flags) {
-        const T* v = static_cast<const T*>(run);
-        for (std::int64_t k = 0; k < n; ++k) flags[k] = types::is_dummy_value(v[k]);
-      };
-    }
+  return storage::visit_element_model(type, [](const auto& model) -> Flag_fn {
+    using Model = std::decay_t<decltype(model)>;
+    return [](const void* run, std::int64_t n, std::int64_t width, const void*, Flags* flags) {
+      const Model m(width);
+      const char* p = static_cast<const char*>(run);
+      for (std::int64_t k = 0; k < n; ++k) flags[k] = m.is_dummy(p + k * m.size());
+    };
   });
 }
 
-// Exact equality of the type (point equality is dummy-aware); opaque values are
-// equal when all their bytes are, the rule of the vector searches.
 Flag_fn equal_flags_for(const Legacy_type& type) {
-  return types::visit_type(type, [](auto tag) -> Flag_fn {
-    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
-      return [](const void* run, std::int64_t n, std::int64_t width, const void* value, Flags* flags) {
-        const char* p = static_cast<const char*>(run);
-        for (std::int64_t k = 0; k < n; ++k) {
-          flags[k] = std::memcmp(p + k * width, value, static_cast<std::size_t>(width)) == 0;
-        }
-      };
-    } else {
-      using T = typename decltype(tag)::type;
-      return [](const void* run, std::int64_t n, std::int64_t, const void* value, Flags* flags) {
-        const T* v = static_cast<const T*>(run);
-        T x;
-        std::memcpy(&x, value, sizeof(T));
-        for (std::int64_t k = 0; k < n; ++k) flags[k] = v[k] == x;
-      };
-    }
+  return storage::visit_element_model(type, [](const auto& model) -> Flag_fn {
+    using Model = std::decay_t<decltype(model)>;
+    return
+        [](const void* run, std::int64_t n, std::int64_t width, const void* value, Flags* flags) {
+          const Model m(width);
+          const auto is_value = m.equal_to(value);
+          const char* p = static_cast<const char*>(run);
+          for (std::int64_t k = 0; k < n; ++k) flags[k] = is_value(p + k * m.size());
+        };
   });
 }
 
 Apply_fn dummy_writer_for(const Legacy_type& type) {
-  return types::visit_type(type, [](auto tag) -> Apply_fn {
-    if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
-      return [](void* run, std::int64_t n, std::int64_t width, const Flags* flags) {
-        char* p = static_cast<char*>(run);
-        for (std::int64_t k = 0; k < n; ++k) {
-          if (flags[k]) std::memset(p + k * width, 0, static_cast<std::size_t>(width));
-        }
-      };
-    } else {
-      using T = typename decltype(tag)::type;
-      return [](void* run, std::int64_t n, std::int64_t, const Flags* flags) {
-        T* v = static_cast<T*>(run);
-        constexpr T dummy = types::typed_dummy<T>();
-        for (std::int64_t k = 0; k < n; ++k) v[k] = flags[k] ? dummy : v[k];
-      };
-    }
+  return storage::visit_element_model(type, [](const auto& model) -> Apply_fn {
+    using Model = std::decay_t<decltype(model)>;
+    return [](void* run, std::int64_t n, std::int64_t width, const Flags* flags) {
+      Model(width).fill_dummy_where(run, n, flags);
+    };
   });
 }
 
@@ -174,52 +152,60 @@ void Multi_vector::erase_mask(const Multi_vector& mask, bool erase_mask_dummies,
   validate_input_range(start, count, *this, mask);
   if (count == 0) return;
   const storage::Element_addresses<unsigned char> at(*this);
-  const auto width = static_cast<std::size_t>(element_size_);
   // Kept elements move down to w. Flags of a piece are taken before any element of it
   // moves, and w never passes the element being tested, so the mask may be this vector.
   std::int64_t w = start;
-  for_each_flag_piece(mask, start, start + count, dummy_flags_for(mask.get_type()), nullptr,
-                      [&](std::int64_t n, std::int64_t position, const Flags* flags) {
-                        for (std::int64_t k = 0; k < n; ++k) {
-                          if (static_cast<bool>(flags[k]) == erase_mask_dummies) continue;
-                          if (w != position + k) std::memcpy(at(w), at(position + k), width);
-                          ++w;
-                        }
-                      });
-  const std::int64_t erased = start + count - w;
-  if (erased == 0) return;
-  for (std::int64_t i = start + count; i < length_; ++i, ++w) std::memcpy(at(w), at(i), width);
-  set_length(length_ - erased);
-}
-
-void Multi_vector::set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
-                               std::int64_t count) const {
-  validate_input_range(start, count, length_);
-  if (static_cast<std::int64_t>(bits.size()) < start + count) bits.resize(static_cast<std::size_t>(start + count));
-  const Flag_fn flag_fn = dummy_flags_for(type_);
-  over_bitset_chunks(start, count, [&](std::int64_t first, std::int64_t last) {
-    for_each_flag_piece(*this, first, last, flag_fn, nullptr,
+  storage::visit_element_model(type_, [&](const auto& model) {
+    for_each_flag_piece(mask, start, start + count, dummy_flags_for(mask.get_type()), nullptr,
                         [&](std::int64_t n, std::int64_t position, const Flags* flags) {
                           for (std::int64_t k = 0; k < n; ++k) {
-                            bits.set(static_cast<std::size_t>(position + k), !flags[k]);
+                            if (static_cast<bool>(flags[k]) == erase_mask_dummies) continue;
+                            if (w != position + k) model.copy(at(w), at(position + k));
+                            ++w;
                           }
                         });
   });
+  const std::int64_t erased = start + count - w;
+  if (erased == 0) return;
+  const std::int64_t tail = length_ - start - count;
+  if (tail > 0) copy(w, start + count, tail);
+  set_length(length_ - erased);
+}
+
+namespace {
+
+// Grows bits to cover the range, then calls fn(n, position, flags) with v's dummy flags
+// over the range, in chunks whose borders fall on words of bits.
+template <class Fn>
+void dummy_flags_for_bitset(const Multi_vector& v, boost::dynamic_bitset<unsigned long>& bits,
+                            std::int64_t start, std::int64_t count, Fn&& fn) {
+  Multi_vector::validate_input_range(start, count, v.get_length());
+  if (static_cast<std::int64_t>(bits.size()) < start + count)
+    bits.resize(static_cast<std::size_t>(start + count));
+  const Flag_fn flag_fn = dummy_flags_for(v.get_type());
+  over_bitset_chunks(start, count, [&](std::int64_t first, std::int64_t last) {
+    for_each_flag_piece(v, first, last, flag_fn, nullptr, fn);
+  });
+}
+
+}  // namespace
+
+void Multi_vector::set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                               std::int64_t count) const {
+  dummy_flags_for_bitset(*this, bits, start, count,
+                         [&](std::int64_t n, std::int64_t position, const Flags* flags) {
+                           for (std::int64_t k = 0; k < n; ++k)
+                             bits.set(static_cast<std::size_t>(position + k), !flags[k]);
+                         });
 }
 
 void Multi_vector::and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
                                std::int64_t count) const {
-  validate_input_range(start, count, length_);
-  if (static_cast<std::int64_t>(bits.size()) < start + count) bits.resize(static_cast<std::size_t>(start + count));
-  const Flag_fn flag_fn = dummy_flags_for(type_);
-  over_bitset_chunks(start, count, [&](std::int64_t first, std::int64_t last) {
-    for_each_flag_piece(*this, first, last, flag_fn, nullptr,
-                        [&](std::int64_t n, std::int64_t position, const Flags* flags) {
-                          for (std::int64_t k = 0; k < n; ++k) {
-                            if (flags[k]) bits.reset(static_cast<std::size_t>(position + k));
-                          }
-                        });
-  });
+  dummy_flags_for_bitset(*this, bits, start, count,
+                         [&](std::int64_t n, std::int64_t position, const Flags* flags) {
+                           for (std::int64_t k = 0; k < n; ++k)
+                             if (flags[k]) bits.reset(static_cast<std::size_t>(position + k));
+                         });
 }
 
 void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
@@ -273,15 +259,17 @@ void fill_with_one(Multi_vector& v, std::int64_t start, std::int64_t count) {
   unsigned char one[24];
   v.get_type().convert_from_double(&one_double, one, 1);
   const auto width = static_cast<std::size_t>(v.get_element_size());
-  parallel::run_over_range(start, start + count, 16384, [&](std::int64_t first, std::int64_t last) {
-    storage::for_each_run(
-        last - first,
-        [&](std::int64_t n, void* run) {
-          auto* p = static_cast<unsigned char*>(run);
-          for (std::int64_t k = 0; k < n; ++k) std::memcpy(p + static_cast<std::size_t>(k) * width, one, width);
-        },
-        storage::cursor(v, first));
-  });
+  parallel::run_over_range(
+      start, start + count, sizes::min_chunk, [&](std::int64_t first, std::int64_t last) {
+        storage::for_each_run(
+            last - first,
+            [&](std::int64_t n, void* run) {
+              auto* p = static_cast<unsigned char*>(run);
+              for (std::int64_t k = 0; k < n; ++k)
+                std::memcpy(p + static_cast<std::size_t>(k) * width, one, width);
+            },
+            storage::cursor(v, first));
+      });
 }
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "runtime/contracts.h"
+#include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
 #include "types/type_list.h"
 
@@ -20,8 +21,6 @@ using storage::Opaque_vector;
 
 namespace {
 
-constexpr std::int64_t block_bytes = 4096;
-
 template <class S>
 void destroy_store(void* store) {
   delete static_cast<S*>(store);
@@ -30,10 +29,6 @@ void destroy_store(void* store) {
 template <class S, class... Args>
 std::unique_ptr<void, void (*)(void*)> new_store(Args&&... args) {
   return {new S(std::forward<Args>(args)...), &destroy_store<S>};
-}
-
-bool is_optimized_width(std::int64_t width) {
-  return width == 8 || width == 12 || width == 16 || width == 24 || width == 4096;
 }
 
 }  // namespace
@@ -50,8 +45,9 @@ Multi_vector::Multi_vector(Legacy_type type, bool block_vector, std::int64_t len
                   "Multi_vector: element size ", element_size_, " differs from the size ",
                   type_.get_memory_size(), " of type code ",
                   static_cast<int>(type_.get_data_type()));
-  VORLITH_EXPECTS(element_size_ >= 1 && element_size_ <= block_bytes, "Multi_vector: element size ",
-                  element_size_, " is outside 1..4096");
+  VORLITH_EXPECTS(element_size_ >= 1 && element_size_ <= sizes::max_opaque_width,
+                  "Multi_vector: element size ", element_size_, " is outside 1..",
+                  sizes::max_opaque_width);
   make_store();
   block_elements_ = compute_block_elements();
   set_length(length);
@@ -106,20 +102,21 @@ bool Multi_vector::is_optimized_opaque_type() const {
   if (!opaque_) return false;
   VORLITH_EXPECTS(element_size_ >= 1, "is_optimized_opaque_type: opaque width ", element_size_,
                   " is below 1");
-  VORLITH_EXPECTS(element_size_ <= 4096, "is_optimized_opaque_type: opaque width ", element_size_,
-                  " is above 4096");
-  return is_optimized_width(element_size_);
+  VORLITH_EXPECTS(element_size_ <= sizes::max_opaque_width,
+                  "is_optimized_opaque_type: opaque width ", element_size_, " is above ",
+                  sizes::max_opaque_width);
+  return sizes::is_optimized_opaque_width(element_size_);
 }
 
 bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b) {
-  return a.type_.get_data_type() == type_double && a.is_same_type_and_storage(b);
+  return storage::holds_doubles(a, b);
 }
 bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c) {
-  return is_double_and_same_storage(a, b) && a.is_same_type_and_storage(c);
+  return storage::holds_doubles(a, b, c);
 }
 bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c,
                                               const Multi_vector& d) {
-  return is_double_and_same_storage(a, b, c) && a.is_same_type_and_storage(d);
+  return storage::holds_doubles(a, b, c, d);
 }
 
 void Multi_vector::set_length(std::int64_t n) {
@@ -296,7 +293,7 @@ void Multi_vector::ensure_output_range(std::int64_t start, std::int64_t count) {
 // --- block view ---------------------------------------------------------------
 
 std::int64_t Multi_vector::compute_block_elements() const {
-  const std::int64_t elements = block_bytes / element_size_;
+  const std::int64_t elements = sizes::block_bytes / element_size_;
   if (block_vector_) {
     const std::int64_t store_elements = Multi_vector_access::visit_block_store(*this, [](const auto& store) {
       return static_cast<std::int64_t>(store.get_elements_per_block());

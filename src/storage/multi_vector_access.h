@@ -2,11 +2,12 @@
 // Internal access to a Multi_vector's stores, and the runs helper: the one loop shape
 // that walks ranges of one or more vectors in pieces that never cross a block.
 
+#include <vorlith/multi_vector.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
-
-#include <vorlith/multi_vector.h>
+#include <vector>
 
 #include "runtime/contracts.h"
 #include "storage/block_vector.h"
@@ -86,5 +87,63 @@ void for_each_run(std::int64_t count, Fn&& fn, Run_cursor<V>... cursors) {
     count -= n;
   }
 }
+
+/// Calls fn(n, p) over count stored elements of v from first, one run at a time, with p
+/// typed T* (const T* for a const vector); T must be v's value type.
+template <class T, class V, class Fn>
+void for_each_typed_run(V& v, std::int64_t first, std::int64_t count, Fn&& fn) {
+  using Pointer = std::conditional_t<std::is_const_v<V>, const T*, T*>;
+  for_each_run(
+      count, [&](std::int64_t n, auto p) { return fn(n, static_cast<Pointer>(p)); },
+      cursor(v, first));
+}
+
+/// The one rule for reading vectors as doubles: loops may use the stored doubles
+/// directly, run by run, when every vector is a double vector and all share one storage
+/// mode (so a run of one is a run of all); otherwise they go through a buffer of
+/// converted doubles.
+template <class... Rest>
+bool holds_doubles(const Multi_vector& first, const Rest&... rest) {
+  return first.get_type().get_data_type() == integration::type_double &&
+         (first.is_same_type_and_storage(rest) && ...);
+}
+
+/// The stored doubles of [start, start + count) as one array, for loops that need the
+/// whole range at once: v's own memory where it holds doubles and the range lies in one
+/// run, nullptr otherwise (and for an empty range), when the caller uses a copy.
+template <class V>
+auto stored_doubles(V& v, std::int64_t start, std::int64_t count) {
+  using Pointer = std::conditional_t<std::is_const_v<V>, const double*, double*>;
+  if (count <= 0 || !holds_doubles(v) || Multi_vector_access::run_length(v, start) < count)
+    return Pointer{nullptr};
+  return static_cast<Pointer>(v.get_data(start));
+}
+
+/// [start, start + count) of v as one writable array of doubles, for loops that need
+/// the whole range at once: v's own memory (stored_doubles) or a converted copy, which
+/// write_back() stores into v.
+class Double_array {
+ public:
+  Double_array(Multi_vector& v, std::int64_t start, std::int64_t count)
+      : vector_(&v), start_(start), count_(count), data_(stored_doubles(v, start, count)) {
+    if (data_ != nullptr || count <= 0) return;
+    copy_.resize(static_cast<std::size_t>(count));
+    v.get_range_double(start, count, copy_.data());
+    data_ = copy_.data();
+  }
+
+  double* data() { return data_; }
+
+  void write_back() {
+    if (!copy_.empty()) vector_->set_range_double(start_, count_, copy_.data());
+  }
+
+ private:
+  Multi_vector* vector_;
+  std::int64_t start_;
+  std::int64_t count_;
+  double* data_;
+  std::vector<double> copy_;
+};
 
 }  // namespace vorlith::storage

@@ -13,8 +13,8 @@ namespace vorlith::storage {
 Opaque_block_vector::Opaque_block_vector(std::int64_t width)
     : width_(width), elements_per_block_(width >= 1 ? block_stride / width : 1) {
   VORLITH_EXPECTS(width >= 1 && width <= block_stride, "opaque block store: width ", width,
-                  " is outside 1..4096");
-  bytes_.resize(block_bytes);
+                  " is outside 1..", block_stride);
+  bytes_.resize(block_stride);
   block_count_ = 1;
 }
 

@@ -18,7 +18,7 @@ namespace vorlith::storage {
 class Opaque_block_vector {
  public:
   /// Bytes from the start of one block to the start of the next.
-  static constexpr std::int64_t block_stride = static_cast<std::int64_t>(block_bytes);
+  static constexpr std::int64_t block_stride = sizes::block_bytes;
 
   /// An empty store of elements `width` bytes wide (precondition 1 <= width <= 4096),
   /// holding one zeroed block.

@@ -8,8 +8,8 @@
 namespace vorlith::storage {
 
 Opaque_vector::Opaque_vector(std::int64_t width) : width_(width) {
-  VORLITH_EXPECTS(width >= 1 && width <= static_cast<std::int64_t>(block_bytes),
-                  "opaque store: width ", width, " is outside 1..4096");
+  VORLITH_EXPECTS(width >= 1 && width <= sizes::max_opaque_width, "opaque store: width ", width,
+                  " is outside 1..", sizes::max_opaque_width);
 }
 
 // Byte count of `elements` elements; refuses counts whose byte size would overflow

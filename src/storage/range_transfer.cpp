@@ -1,11 +1,12 @@
 // Range transfer between a Multi_vector and a caller's flat buffer.
 
-#include <cstring>
-
 #include <vorlith/multi_vector.h>
+
+#include <cstring>
 
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
 #include "types/convert.h"
 
@@ -17,7 +18,6 @@ using storage::for_each_run;
 namespace {
 
 // Typed transfers above this many elements are split over threads.
-constexpr std::int64_t serial_threshold = 16384;
 
 void read_raw(const Multi_vector& v, std::int64_t start, std::int64_t count, void* out) {
   const std::int64_t size = v.get_element_size();
@@ -74,13 +74,14 @@ void write_converted(Multi_vector& v, const Legacy_type& type, std::int64_t star
 // its own part of the range and of the buffer.
 template <class Transfer>
 void split_transfer(std::int64_t start, std::int64_t count, std::int64_t buffer_element_size, Transfer&& transfer) {
-  if (count <= serial_threshold) {
+  if (count <= sizes::min_chunk) {
     transfer(start, count, std::int64_t{0});
     return;
   }
-  parallel::run_over_range(start, start + count, serial_threshold, [&](std::int64_t first, std::int64_t last) {
-    transfer(first, last - first, (first - start) * buffer_element_size);
-  });
+  parallel::run_over_range(start, start + count, sizes::min_chunk,
+                           [&](std::int64_t first, std::int64_t last) {
+                             transfer(first, last - first, (first - start) * buffer_element_size);
+                           });
 }
 
 }  // namespace

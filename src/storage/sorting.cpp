@@ -98,14 +98,14 @@ void sort_records(Multi_vector& v, bool desc, bool stable, Opaque_comparison com
 // Widths with a record type; false for every other width.
 bool sort_opaque_optimized(Multi_vector& v, bool desc, bool stable, Opaque_comparison compare) {
   if (!v.is_optimized_opaque_type()) return false;
-  switch (v.get_element_size()) {
-    case 8: sort_records<8>(v, desc, stable, compare); break;
-    case 12: sort_records<12>(v, desc, stable, compare); break;
-    case 16: sort_records<16>(v, desc, stable, compare); break;
-    case 24: sort_records<24>(v, desc, stable, compare); break;
-    default: sort_records<4096>(v, desc, stable, compare); break;
-  }
-  return true;
+  return sizes::visit_opaque_width(v.get_element_size(), [&](auto width) {
+    if constexpr (width() == 0) {
+      return false;
+    } else {
+      sort_records<width()>(v, desc, stable, compare);
+      return true;
+    }
+  });
 }
 
 // Any width: orders positions, then applies the permutation in place. Each cycle is

@@ -1,17 +1,18 @@
 #pragma once
 // The window reader: neighbourhoods of every element of a range, read as doubles in
-// pieces of 8192 elements with `before` and `after` margins. Neighbours beyond the
+// pieces of sizes::piece_elements with `before` and `after` margins. Neighbours beyond the
 // vector's ends read as the double dummy. Every neighbourhood operation reads its
 // inputs through this one reader.
 
-#include <array>
-#include <utility>
-#include <cstdint>
-#include <vector>
-
 #include <vorlith/multi_vector.h>
 
+#include <array>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 #include "runtime/contracts.h"
+#include "runtime/sizes.h"
 
 namespace vorlith::storage {
 
@@ -36,7 +37,7 @@ class Window {
 template <std::size_t N>
 class Window_reader {
  public:
-  static constexpr std::int64_t piece = 8192;
+  static constexpr std::int64_t piece = sizes::piece_elements;
 
   Window_reader(const std::array<const integration::Multi_vector*, N>& inputs, std::int64_t before,
                 std::int64_t after)
@@ -53,7 +54,7 @@ class Window_reader {
   std::int64_t buffer_size() const { return piece + before_ + after_; }
   std::int64_t window_size() const { return before_ + after_ + 1; }
 
-  /// fn(position, p, buffers) for each piece of p <= 8192 elements from position; buffer
+  /// fn(position, p, buffers) for each piece of p <= piece elements from position; buffer
   /// k holds input k's elements position - before .. position + p - 1 + after, so the
   /// window of element position + j starts at buffers[k] + j.
   template <class Fn>

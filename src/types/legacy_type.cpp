@@ -23,8 +23,9 @@ using types::visit_type;
 std::int64_t Legacy_type::get_known_size(legacy_data_type code) {
   VORLITH_EXPECTS(code >= type_int8 && code <= type_double_point_3d, "Legacy_type: code ", +code,
                   " is not a fixed type code (0 to 13)");
-  static constexpr std::int64_t sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 8, 16, 12, 24};
-  return sizes[code];
+  return types::visit_value_type(code, [](auto tag) {
+    return static_cast<std::int64_t>(sizeof(typename decltype(tag)::type));
+  });
 }
 
 Legacy_type::Legacy_type(legacy_data_type code) : data_type_(code), element_size_(get_known_size(code)) {}
@@ -46,14 +47,11 @@ std::uint64_t Legacy_type::get_memory_size() const {
 }
 
 std::string Legacy_type::get_name() const {
-  static constexpr const char* names[] = {
-      "int8",  "uint8", "int16",          "uint16",          "int32",          "uint32",
-      "int64", "uint64", "float",         "double",          "float_point_2d", "double_point_2d",
-      "float_point_3d", "double_point_3d"};
   if (is_opaque()) return "opaque(" + std::to_string(element_size_) + ")";
   VORLITH_EXPECTS(data_type_ >= type_int8 && data_type_ <= type_double_point_3d, "get_name: code ",
                   +data_type_, " is not a known type");
-  return names[data_type_];
+  return std::string(types::visit_value_type(
+      data_type_, [](auto tag) { return types::type_traits<typename decltype(tag)::type>::name; }));
 }
 
 bool Legacy_type::is_dummy(const void* value) const {

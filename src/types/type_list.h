@@ -1,13 +1,15 @@
 #pragma once
 // The one type list, its traits and the one type dispatch.
 
-#include <cstdint>
-#include <limits>
-#include <type_traits>
-
 #include <vorlith/dummy.h>
 #include <vorlith/legacy_type.h>
 #include <vorlith/point.h>
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <type_traits>
+#include <utility>
 
 namespace vorlith::types {
 
@@ -18,8 +20,9 @@ using dpoint2 = Point_2d<double>;
 using fpoint3 = Point_3d<float>;
 using dpoint3 = Point_3d<double>;
 
-// The fourteen value types with their codes. Expanded in exactly three places: the
-// dispatch switch below, the traits below and the typed-test type list.
+// The fourteen value types with their codes, named `type_<name>`. Everything per type
+// derives from this list: the dispatch switch, the traits, the codes, names and sizes
+// below, and the type lists of the typed tests, the Python dtypes and the fuzz targets.
 #define VORLITH_FOR_EACH_NUMERIC_TYPE(X)                \
   X(::vorlith::integration::type_int8, std::int8_t)     \
   X(::vorlith::integration::type_uint8, std::uint8_t)   \
@@ -50,16 +53,23 @@ template <class T> constexpr T typed_dummy() {
   else return common::dummy_value<T>;
 }
 
-/// Per value type: its code, typed dummy and, for integers, the valid range (the
+// The enumerator's name without its namespace and `type_` prefix.
+constexpr std::string_view type_name(std::string_view enumerator) {
+  return enumerator.substr(enumerator.rfind("::type_") + 7);
+}
+
+/// Per value type: its code, name, typed dummy and, for integers, the valid range (the
 /// values a conversion produces; it stops short of the dummy).
 template <class T> struct type_traits;
 
-#define VORLITH_TRAITS(code_value, T)                                              \
-  template <> struct type_traits<T> {                                              \
-    using value_type = T;                                                          \
-    using component_type = typename point_component<T>::type;                      \
-    static constexpr ::vorlith::integration::legacy_data_type code = code_value;   \
-    static constexpr T dummy = typed_dummy<T>();                                   \
+#define VORLITH_TRAITS(code_value, T)                                            \
+  template <>                                                                    \
+  struct type_traits<T> {                                                        \
+    using value_type = T;                                                        \
+    using component_type = typename point_component<T>::type;                    \
+    static constexpr ::vorlith::integration::legacy_data_type code = code_value; \
+    static constexpr T dummy = typed_dummy<T>();                                 \
+    static constexpr std::string_view name = type_name(#code_value);             \
   };
 VORLITH_FOR_EACH_NUMERIC_TYPE(VORLITH_TRAITS)
 #undef VORLITH_TRAITS
@@ -71,6 +81,13 @@ inline constexpr bool is_floating_v = std::is_floating_point_v<T>;
 
 /// Valid range of an integer type: signed types leave out the dummy (min + 1) and the
 /// value next to it; int64's dummy is its minimum; unsigned types leave out all ones.
+/// The codes of the value types, in list order.
+inline constexpr integration::legacy_data_type value_type_codes[] = {
+#define VORLITH_CODE(code_value, T) code_value,
+    VORLITH_FOR_EACH_NUMERIC_TYPE(VORLITH_CODE)
+#undef VORLITH_CODE
+};
+
 template <class I>
 inline constexpr I valid_min = std::is_signed_v<I> ? static_cast<I>(std::numeric_limits<I>::min() + 2) : I{0};
 template <class I>
@@ -92,12 +109,11 @@ template <class Tag> inline constexpr bool is_opaque_tag_v = std::is_same_v<std:
 // Exported for the Python module, which dispatches with visit_type over the shared library.
 [[noreturn]] VORLITH_API void fail_unknown_type(std::int32_t code);
 
-/// The one type switch: calls f(opaque_tag{width}) for opaque types (tested first) and
-/// f(type_tag<T>{}) for the fourteen value types. An unknown code is a contract failure.
+/// The one type switch, on a value type's code: f(type_tag<T>{}). Any other code (the
+/// opaque code too) is a contract failure.
 template <class F>
-decltype(auto) visit_type(const integration::Legacy_type& type, F&& f) {
-  if (type.is_opaque()) return f(opaque_tag{type.get_element_size()});
-  switch (type.get_data_type()) {
+decltype(auto) visit_value_type(integration::legacy_data_type code, F&& f) {
+  switch (code) {
 #define VORLITH_CASE(code_value, T) \
   case code_value:                  \
     return f(type_tag<T>{});
@@ -106,7 +122,15 @@ decltype(auto) visit_type(const integration::Legacy_type& type, F&& f) {
     default:
       break;
   }
-  fail_unknown_type(type.get_data_type());
+  fail_unknown_type(code);
+}
+
+/// The type dispatch: calls f(opaque_tag{width}) for opaque types (tested first) and
+/// f(type_tag<T>{}) for the fourteen value types. An unknown code is a contract failure.
+template <class F>
+decltype(auto) visit_type(const integration::Legacy_type& type, F&& f) {
+  if (type.is_opaque()) return f(opaque_tag{type.get_element_size()});
+  return visit_value_type(type.get_data_type(), std::forward<F>(f));
 }
 
 /// Two-type form, for conversions only.
@@ -114,6 +138,21 @@ template <class F>
 decltype(auto) visit_types(const integration::Legacy_type& a, const integration::Legacy_type& b, F&& f) {
   return visit_type(a, [&](auto ta) -> decltype(auto) {
     return visit_type(b, [&](auto tb) -> decltype(auto) { return f(ta, tb); });
+  });
+}
+
+/// visit_type narrowed to the ten scalar types: f(type_tag<T>{}) for them, other() for
+/// point and opaque types (the caller decides whether those are an error).
+template <class F, class Other>
+void visit_scalar_type(const integration::Legacy_type& type, F&& f, Other&& other) {
+  visit_type(type, [&](auto tag) {
+    if constexpr (is_opaque_tag_v<decltype(tag)>) {
+      other();
+    } else if constexpr (is_point_v<typename decltype(tag)::type>) {
+      other();
+    } else {
+      f(tag);
+    }
   });
 }
 

@@ -1,4 +1,4 @@
-#include "runtime/text_conversions.h"
+#include "types/text_conversions.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,6 +11,7 @@
 #include <vorlith/dummy.h>
 
 #include "runtime/contracts.h"
+#include "runtime/sizes.h"
 #include "types/convert.h"
 
 namespace vorlith::text {
@@ -20,7 +21,7 @@ using common::dummy_value;
 using common::Point_2d;
 using common::Point_3d;
 
-constexpr std::int64_t max_field_width = 4096;
+constexpr std::int64_t max_field_width = sizes::max_opaque_width;
 
 // The C locale's whitespace; the host's locale must not change what a field means.
 constexpr bool is_space(char c) {
