@@ -22,7 +22,10 @@ using vorlith::common::Point_3d;
 constexpr double D = vorlith::common::dummy_value<double>;
 constexpr std::int64_t no_index = std::numeric_limits<std::int64_t>::min();
 const double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr const char* range_file = "src/math/range.cpp";
+constexpr const char* typed_range_file = "src/math/typed_range.cpp";
+constexpr const char* limits_file = "src/math/value_limits.cpp";
+constexpr const char* point_range_file = "src/math/point_range.cpp";
+constexpr const char* detection_file = "src/math/detection_limits.cpp";
 
 TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
   for (bool block : {false, true}) {
@@ -105,21 +108,24 @@ TEST(RangeReductions, ComputeRangeInTheElementType) {
   EXPECT_STREQ(high, "10.000000");
 
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::compute_range(text, nullptr, high, 0, -1); }, range_file));
+      [&] { Integration_range::compute_range(text, nullptr, high, 0, -1); }, typed_range_file));
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::compute_range(text, low, nullptr, 0, -1); }, range_file));
+      [&] { Integration_range::compute_range(text, low, nullptr, 0, -1); }, typed_range_file));
   const Multi_vector points(type_double_point_2d, false, 2);
   EXPECT_TRUE(fails_contract_in([&] { Integration_range::compute_range(points, min, max, 0, -1); },
-                                range_file));
+                                typed_range_file));
   // Points have no scalar order: the typed forms refuse them too.
   Multi_vector point_channel(type_float_point_3d, false, 2);
+  EXPECT_TRUE(
+      fails_contract_in([&] { Integration_range::compute_range(point_channel, low, high, 0, -1); },
+                        typed_range_file));
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::compute_range(point_channel, low, high, 0, -1); }, range_file));
+      [&] { Integration_range::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); }, limits_file));
   EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); }, range_file));
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::clip_range_to_dummy(point_channel, 0.0, 1.0, true, true, false, 0, -1); },
-      range_file));
+      [&] {
+        Integration_range::clip_range_to_dummy(point_channel, 0.0, 1.0, true, true, false, 0, -1);
+      },
+      limits_file));
 }
 
 TEST(RangeReductions, PointRangesAndHypotenuse) {
@@ -151,7 +157,7 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
     Point_2d<std::int32_t> imin, imax;
     EXPECT_TRUE(fails_contract_in(
         [&] { Integration_range::compute_range_int32_point2d(fp, imin, imax, 0, -1); },
-        range_file));
+        point_range_file));
 
     double hmin, hmax;
     Integration_range::compute_range_hypot(make_doubles({3, D, 0, 1}, block),
@@ -219,10 +225,10 @@ TEST(RangeLimits, ClampAndClip) {
     for (std::int64_t k = 0; k < text.get_length(); ++k) texts.push_back(opaque_text(text, k));
     EXPECT_EQ(texts, (std::vector<std::string>{"", "", "5", "*", "10", ""}));
     EXPECT_TRUE(fails_contract_in([&] { Integration_range::clamp_to_range(text, 0, 1, 0, -1); },
-                                  range_file));
+                                  limits_file));
     EXPECT_TRUE(fails_contract_in(
         [&] { Integration_range::clip_range_to_dummy(text, 2, 1, false, true, true, 0, -1); },
-        range_file));
+        limits_file));
   }
 }
 
@@ -245,13 +251,13 @@ TEST(RangeLimits, DetectionLimits) {
     EXPECT_EQ(doubles_of(v), (std::vector<double>{1.5, 1.5, 3, 8, 1.5}));
     Multi_vector no_positive = make_doubles({-2, 0}, block);
     EXPECT_TRUE(fails_contract_in(
-        [&] { Integration_range::set_detection_limit(no_positive, D, 0, -1); }, range_file));
+        [&] { Integration_range::set_detection_limit(no_positive, D, 0, -1); }, detection_file));
 
     v = make_doubles({1, 7, D}, block);
     Integration_range::set_factor_limit(v, 5, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{1, 5, D}));
-    EXPECT_TRUE(
-        fails_contract_in([&] { Integration_range::set_factor_limit(v, D, 0, -1); }, range_file));
+    EXPECT_TRUE(fails_contract_in([&] { Integration_range::set_factor_limit(v, D, 0, -1); },
+                                  detection_file));
 
     v = make_doubles({-4, 2, D}, block);
     EXPECT_TRUE(Integration_range::convert_negatives(v, D, 0, -1));

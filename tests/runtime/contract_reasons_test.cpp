@@ -43,7 +43,7 @@ const Reason_case reason_cases[] = {
      }},
     {"src/math/line_geometry.cpp", "inflection: the channel is int32, not double",
      [] { Integration_math::inflection(int32s(), 0.5, 0, 4); }},
-    {"src/math/range.cpp", "clamp_to_range: minimum 5 is above maximum 2.5",
+    {"src/math/value_limits.cpp", "clamp_to_range: minimum 5 is above maximum 2.5",
      [] {
        Multi_vector v = make_doubles({1.0});
        Integration_range::clamp_to_range(v, 5.0, 2.5, 0, 1);
@@ -85,7 +85,7 @@ const Reason_case reason_cases[] = {
        Multi_vector out = int32s();
        Integration_string::tokenize_to_doubles("1,2", ",", out);
      }},
-    {"src/runtime/text_conversions.cpp", "text conversion: field width 4097 is above 4096",
+    {"src/types/text_conversions.cpp", "text conversion: field width 4097 is above 4096",
      [] { external_double_from_string("1", 4097); }},
 };
 

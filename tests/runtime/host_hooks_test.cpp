@@ -71,7 +71,7 @@ TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
   register_external_abort_method(recording_abort);
   register_external_abort_method(nullptr);
   EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
-      [] { external_double_from_string("1", 4097); }, "src/runtime/text_conversions.cpp",
+      [] { external_double_from_string("1", 4097); }, "src/types/text_conversions.cpp",
       "text conversion: field width 4097 is above 4096"));
   EXPECT_EQ(abort_calls, 0);
 
@@ -127,7 +127,7 @@ TEST_F(HostHooks, FailedCheckThrowsEvenWhenTheHostAbortReturns) {
     EXPECT_EQ(last_reason, "text conversion: field width 4097 is above 4096");
     EXPECT_STREQ(external_abort_reason(), "");
     EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
-        [&] { throw gsl::fail_fast(last_message); }, "src/runtime/text_conversions.cpp"));
+        [&] { throw gsl::fail_fast(last_message); }, "src/types/text_conversions.cpp"));
   }
   EXPECT_TRUE(vorlith::testing_support::fails_contract_in(postcondition_fails,
                                                           "tests/runtime/host_hooks_test.cpp"));

@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/text_conversions.h"
+#include "types/text_conversions.h"
 
 namespace {
 
