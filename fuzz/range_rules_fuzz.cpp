@@ -4,6 +4,9 @@
 // checked against a byte model of the vector, or fail the contract and change nothing.
 // After every call the length equals the store's and the contents equal the model.
 
+#include <vorlith/fail_fast.h>
+#include <vorlith/integration.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -11,12 +14,10 @@
 #include <limits>
 #include <vector>
 
-#include <vorlith/fail_fast.h>
-#include <vorlith/integration.h>
-
 #include "fuzz/fuzz_support.h"
 #include "runtime/parallel.h"
 #include "storage/multi_vector_access.h"
+#include "types/type_list.h"
 
 namespace {
 
@@ -146,8 +147,9 @@ void check_consistent(const Multi_vector& v, const Model& m) {
 
 Legacy_type pick_type(Input& in) {
   const std::uint8_t b = in.byte();
-  const int code = b % 16;
-  if (code < 14) return Legacy_type(static_cast<legacy_data_type>(code));
+  const std::size_t code = b % 16u;
+  if (code < std::size(vorlith::types::value_type_codes))
+    return Legacy_type(vorlith::types::value_type_codes[code]);
   static const std::int64_t widths[] = {1, 2, 3, 5, 8, 12, 16, 24, 31, 100, 1000, 4096};
   return Legacy_type(widths[(b >> 4) % 12]);
 }

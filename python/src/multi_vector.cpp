@@ -1,8 +1,10 @@
 // vorlith.MultiVector, the element types, the dummies and the index sorts.
 
+#include <cctype>
 #include <string>
 
 #include "bindings.h"
+#include "types/type_list.h"
 
 namespace vorlith::python {
 
@@ -32,22 +34,14 @@ py::object converted(py::handle self, const Legacy_type& type, py::object block)
 }
 
 void bind_data_type(py::module_& m) {
-  py::enum_<legacy_data_type>(m, "DataType", "Element type codes of the library.")
-      .value("INT8", integration::type_int8)
-      .value("UINT8", integration::type_uint8)
-      .value("INT16", integration::type_int16)
-      .value("UINT16", integration::type_uint16)
-      .value("INT32", integration::type_int32)
-      .value("UINT32", integration::type_uint32)
-      .value("INT64", integration::type_int64)
-      .value("UINT64", integration::type_uint64)
-      .value("FLOAT", integration::type_float)
-      .value("DOUBLE", integration::type_double)
-      .value("FLOAT_POINT_2D", integration::type_float_point_2d)
-      .value("DOUBLE_POINT_2D", integration::type_double_point_2d)
-      .value("FLOAT_POINT_3D", integration::type_float_point_3d)
-      .value("DOUBLE_POINT_3D", integration::type_double_point_3d)
-      .value("OPAQUE", integration::type_opaque);
+  py::enum_<legacy_data_type> data_type(m, "DataType", "Element type codes of the library.");
+  // The value types' names upper-cased: INT8 .. DOUBLE_POINT_3D.
+  for (const legacy_data_type code : types::value_type_codes) {
+    std::string name(types::value_type_name(code));
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    data_type.value(name.c_str(), code);
+  }
+  data_type.value("OPAQUE", integration::type_opaque);
 }
 
 void bind_dummies(py::module_& m) {

@@ -50,8 +50,7 @@ std::string Legacy_type::get_name() const {
   if (is_opaque()) return "opaque(" + std::to_string(element_size_) + ")";
   VORLITH_EXPECTS(data_type_ >= type_int8 && data_type_ <= type_double_point_3d, "get_name: code ",
                   +data_type_, " is not a known type");
-  return std::string(types::visit_value_type(
-      data_type_, [](auto tag) { return types::type_traits<typename decltype(tag)::type>::name; }));
+  return std::string(types::value_type_name(data_type_));
 }
 
 bool Legacy_type::is_dummy(const void* value) const {

@@ -125,6 +125,12 @@ decltype(auto) visit_value_type(integration::legacy_data_type code, F&& f) {
   fail_unknown_type(code);
 }
 
+/// The name of the value type with `code` (int8 .. double_point_3d).
+inline std::string_view value_type_name(integration::legacy_data_type code) {
+  return visit_value_type(code,
+                          [](auto tag) { return type_traits<typename decltype(tag)::type>::name; });
+}
+
 /// The type dispatch: calls f(opaque_tag{width}) for opaque types (tested first) and
 /// f(type_tag<T>{}) for the fourteen value types. An unknown code is a contract failure.
 template <class F>
