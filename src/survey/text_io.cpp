@@ -1,5 +1,7 @@
 // Buffered record reading, complete-or-nothing output files, and C-locale numbers.
 
+#include <unistd.h>
+
 #include "survey/text_io.h"
 
 #include <vorlith/dummy.h>
@@ -114,6 +116,9 @@ void Record_reader::rewind() {
 // --- Output_file --------------------------------------------------------------------
 
 Output_file::Output_file(std::filesystem::path path) : path_(std::move(path)) {
+  // rename() would replace a file the user may not write; refuse it as opening it would.
+  if (std::filesystem::exists(path_) && access(path_.c_str(), W_OK) != 0)
+    fail(path_, 0, {}, std::string("cannot write: ") + std::strerror(errno));
   temporary_ = path_;
   temporary_ += ".partial";
   file_ = std::fopen(temporary_.c_str(), "wb");
