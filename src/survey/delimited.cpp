@@ -203,7 +203,8 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
   std::int64_t rows = 0;
   while (reader.next(record)) {
     if (reader.record_number() <= header_record || skipped(record)) continue;
-    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
+    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
+      record.remove_prefix(3);
     split(record, delimiter, fields);
     if (fields.size() != scans.size()) {
       fail(path, reader.record_number(), {},
@@ -315,7 +316,8 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
   std::int64_t row = 0;
   while (reader.next(record)) {
     if (reader.record_number() <= header_record || skipped(record)) continue;
-    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF") record.remove_prefix(3);
+    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
+      record.remove_prefix(3);
     split(record, delimiter, fields);
     for (std::size_t c = 0; c < sinks.size(); ++c) {
       const Sink& sink = sinks[c];

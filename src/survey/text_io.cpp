@@ -1,9 +1,8 @@
 // Buffered record reading, complete-or-nothing output files, and C-locale numbers.
 
-#include <unistd.h>
-
 #include "survey/text_io.h"
 
+#include <unistd.h>
 #include <vorlith/dummy.h>
 
 #include <algorithm>
@@ -258,7 +257,13 @@ std::string_view opaque_text(const char* element, std::int64_t width) {
 char* format_shortest(char* out, double v) { return std::to_chars(out, out + number_room, v).ptr; }
 
 char* format_fixed(char* out, double v, int decimals) {
-  return std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;
+  char* end = std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;
+  // A tiny negative value rounds to "-0.00": written without the sign, as zero reads back.
+  if (*out == '-' && std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
+    std::copy(out + 1, end, out);
+    --end;
+  }
+  return end;
 }
 
 char* format_scientific(char* out, double v) {

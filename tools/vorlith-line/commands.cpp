@@ -18,13 +18,18 @@ namespace {
 constexpr double lowest = std::numeric_limits<double>::lowest();
 constexpr double highest = std::numeric_limits<double>::max();
 
-std::string count_text(std::int64_t n, const char* what) {
-  return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+std::string count_text(std::int64_t n, const std::string& what) {
+  if (n == 1) return "1 " + what;
+  return std::to_string(n) + " " + (what == "dummy" ? std::string("dummies") : what + "s");
 }
 
-std::string lines_text(const Run_context& context) { return count_text(static_cast<std::int64_t>(context.survey.lines.size()), "line"); }
+std::string lines_text(const Run_context& context) {
+  return count_text(static_cast<std::int64_t>(context.survey.lines.size()), "line");
+}
 
-std::string line_name(const vs::Line& line) { return line.label.empty() ? "the survey" : "line " + line.label; }
+std::string line_name(const vs::Line& line) {
+  return line.label.empty() ? "the survey" : "line " + line.label;
+}
 
 CLI::Option* add_columns(CLI::App& app, std::vector<std::string>& columns, const char* what) {
   return app.add_option("-c,--column", columns, what)->required()->type_name("NAME");
@@ -42,21 +47,24 @@ struct Despike {
 void define_despike(CLI::App& app, Step& step) {
   auto p = std::make_shared<Despike>();
   add_columns(app, p->columns, "Column(s) to despike in place, line by line");
-  app.add_option("-w,--width", p->width, "Widest spike, in samples; the filter works from this spacing down to 1")
+  app.add_option("-w,--width", p->width,
+                 "Widest spike, in samples; the filter works from this spacing down to 1")
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 20))
       ->capture_default_str();
   app.add_option("--tolerance", p->tolerance, "Deviations smaller than this are left alone")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--iterations", p->iterations, "Most repeats of the whole cascade while it changes samples")
+  app.add_option("--iterations", p->iterations,
+                 "Most repeats of the whole cascade while it changes samples")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{1000}))
       ->capture_default_str();
   step = [p](Run_context& context) {
     for (const auto& name : p->columns) {
       vs::Channel& channel = computed_channel(context, name);
-      const std::int64_t changed = change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
-        vi::Integration_filter::naudy_filter_workflow(v, p->width, p->tolerance, p->iterations);
-      });
+      const std::int64_t changed =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
+            vi::Integration_filter::naudy_filter_workflow(v, p->width, p->tolerance, p->iterations);
+          });
       context.summary("despike " + name + ": " + count_text(changed, "sample") + " despiked on " +
                       lines_text(context));
     }
@@ -79,10 +87,12 @@ void define_fill_gaps(CLI::App& app, Step& step) {
   auto p = std::make_shared<Fill_gaps>();
   add_columns(app, p->columns, "Column(s) whose dummy gaps are filled in place, line by line");
   app.add_option("--edges", p->edges,
-                 "Gaps at the ends of a line: none (stay dummies), extrapolate, or wrap (the line is cyclic)")
+                 "Gaps at the ends of a line: none (stay dummies), extrapolate, or wrap (the line "
+                 "is cyclic)")
       ->check(CLI::IsMember({"none", "extrapolate", "wrap"}))
       ->capture_default_str();
-  app.add_option("--roll", p->roll, "Weight that blends the predictions from both sides: linear or squared")
+  app.add_option("--roll", p->roll,
+                 "Weight that blends the predictions from both sides: linear or squared")
       ->check(CLI::IsMember({"linear", "squared"}))
       ->capture_default_str();
   app.add_option("--level", p->level, "Level the predictions relax to (default: the line's mean)");
@@ -90,25 +100,31 @@ void define_fill_gaps(CLI::App& app, Step& step) {
                  "Samples over which each side relaxes to the level (0: predict across whole gaps)")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--filter-length", p->filter_length, "Largest prediction filter (0: 32; at most 256)")
+  app.add_option("--filter-length", p->filter_length,
+                 "Largest prediction filter (0: 32; at most 256)")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{256}))
       ->capture_default_str();
-  app.add_option("--fit-length", p->fit_length, "Most samples one fit reads (0: twice the filter length; at most 256)")
+  app.add_option("--fit-length", p->fit_length,
+                 "Most samples one fit reads (0: twice the filter length; at most 256)")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{256}))
       ->capture_default_str();
   step = [p](Run_context& context) {
     using Edge = vi::Integration_predict::Edge_type;
-    const Edge edges = p->edges == "wrap" ? Edge::wrap : p->edges == "extrapolate" ? Edge::extrapolate : Edge::none;
+    const Edge edges = p->edges == "wrap"          ? Edge::wrap
+                       : p->edges == "extrapolate" ? Edge::extrapolate
+                                                   : Edge::none;
     const auto roll = p->roll == "squared" ? vorlith::algorithm::Rollweight_type::squared
                                            : vorlith::algorithm::Rollweight_type::linear;
     for (const auto& name : p->columns) {
       vs::Channel& channel = computed_channel(context, name);
-      const std::int64_t filled = change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
-        vi::Integration_predict::predict(v, edges, roll, p->level, p->prediction_length, p->filter_length,
-                                         p->fit_length);
-      });
+      const std::int64_t filled =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
+            vi::Integration_predict::predict(v, edges, roll, p->level, p->prediction_length,
+                                             p->filter_length, p->fit_length);
+          });
       context.summary("fill-gaps " + name + ": " + count_text(filled, "sample") + " filled, " +
-                      count_text(channel.values.count_dummy(0, -1), "dummy") + " left on " + lines_text(context));
+                      count_text(channel.values.count_dummy(0, -1), "dummy") + " left on " +
+                      lines_text(context));
     }
   };
 }
@@ -132,7 +148,8 @@ struct Line_grid {
   std::vector<std::int64_t> knots;
 };
 
-Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Line& line, std::int64_t& dropped) {
+Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Line& line,
+                    std::int64_t& dropped) {
   const vi::Multi_vector values = copy_rows(position, line.first_row, line.row_count);
   const auto* x = static_cast<const double*>(values.get_vector_memory());
   Line_grid grid;
@@ -146,15 +163,16 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
           ++dropped;
           continue;
         }
-        throw Tool_error("resample: " + line_name(line) + ": rows " + std::to_string(line.first_row + previous + 1) +
-                         " and " + std::to_string(line.first_row + i + 1) + " repeat position " +
+        throw Tool_error("resample: " + line_name(line) + ": rows " +
+                         std::to_string(line.first_row + previous + 1) + " and " +
+                         std::to_string(line.first_row + i + 1) + " repeat position " +
                          number_text(x[i]) + " of '" + p.position +
                          "' (--drop-repeats keeps the first of repeated positions)");
       }
       const int step = x[i] > x[previous] ? 1 : -1;
       if (direction != 0 && step != direction) {
-        throw Tool_error("resample: " + line_name(line) + ": position '" + p.position + "' turns back at row " +
-                         std::to_string(line.first_row + i + 1) +
+        throw Tool_error("resample: " + line_name(line) + ": position '" + p.position +
+                         "' turns back at row " + std::to_string(line.first_row + i + 1) +
                          " (it must increase or decrease strictly along a line)");
       }
       direction = step;
@@ -177,9 +195,9 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
 }
 
 // Akima values of column `column` of a double channel on the grid of each line.
-void resample_column(const Resample& p, const vs::Survey& survey, const std::vector<Line_grid>& grids,
-                     const vs::Channel& position, const double* values, std::int64_t columns, std::int64_t column,
-                     double* out) {
+void resample_column(const Resample& p, const vs::Survey& survey,
+                     const std::vector<Line_grid>& grids, const vs::Channel& position,
+                     const double* values, std::int64_t columns, std::int64_t column, double* out) {
   for (std::size_t l = 0; l < grids.size(); ++l) {
     const Line_grid& grid = grids[l];
     const vs::Line& line = survey.lines[l];
@@ -192,15 +210,17 @@ void resample_column(const Resample& p, const vs::Survey& survey, const std::vec
       kx.push_back(grid.direction * x[k]);
       ky.push_back(y);
     }
-    vi::Multi_vector knot_x(vi::Legacy_type(vi::type_double), false, static_cast<std::int64_t>(kx.size()));
-    vi::Multi_vector knot_y(vi::Legacy_type(vi::type_double), false, static_cast<std::int64_t>(ky.size()));
+    vi::Multi_vector knot_x(vi::Legacy_type(vi::type_double), false,
+                            static_cast<std::int64_t>(kx.size()));
+    vi::Multi_vector knot_y(vi::Legacy_type(vi::type_double), false,
+                            static_cast<std::int64_t>(ky.size()));
     if (!kx.empty()) {
       knot_x.set_range_double(0, knot_x.get_length(), kx.data());
       knot_y.set_range_double(0, knot_y.get_length(), ky.data());
     }
     vi::Multi_vector result = dummies(0);
-    vi::Integration_spline::akima(knot_x, knot_y, result, grid.start, p.spacing, grid.count, p.max_gap,
-                                  p.extension);
+    vi::Integration_spline::akima(knot_x, knot_y, result, grid.start, p.spacing, grid.count,
+                                  p.max_gap, p.extension);
     if (grid.count > 0) {
       const auto* r = static_cast<const double*>(result.get_vector_memory());
       for (std::int64_t k = 0; k < grid.count; ++k) out[k * columns + column] = r[k];
@@ -215,17 +235,20 @@ void define_resample(CLI::App& app, Step& step) {
                  "Column that increases or decreases strictly along each line (e.g. distance)")
       ->required()
       ->type_name("NAME");
-  app.add_option("-s,--spacing", p->spacing, "Spacing of the new rows, in units of the position column")
+  app.add_option("-s,--spacing", p->spacing,
+                 "Spacing of the new rows, in units of the position column")
       ->required()
       ->check(CLI::PositiveNumber);
   app.add_option("--max-gap", p->max_gap, "Wider gaps between samples become dummies (0: no limit)")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--extension", p->extension, "How far values continue beyond the samples at either side of a gap")
+  app.add_option("--extension", p->extension,
+                 "How far values continue beyond the samples at either side of a gap")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_flag("--drop-repeats", p->drop_repeats,
-               "Rows that repeat the position before them are left out (otherwise they are an error)");
+  app.add_flag(
+      "--drop-repeats", p->drop_repeats,
+      "Rows that repeat the position before them are left out (otherwise they are an error)");
   step = [p](Run_context& context) {
     vs::Survey& survey = context.survey;
     const vs::Channel& position = numeric_channel(survey, p->position);
@@ -237,7 +260,8 @@ void define_resample(CLI::App& app, Step& step) {
       rows += grids.back().count;
     }
     const vs::Channel* line_channel =
-        survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)] : nullptr;
+        survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)]
+                                 : nullptr;
     const std::int64_t old_rows = survey.rows();
     std::vector<vi::Multi_vector> resampled;
     for (const auto& channel : survey.channels) {
@@ -248,7 +272,8 @@ void define_resample(CLI::App& app, Step& step) {
         if (&channel == line_channel) {
           std::int64_t at = 0;
           for (std::size_t l = 0; l < grids.size(); ++l) {
-            for (std::int64_t k = 0; k < grids[l].count; ++k) values.copy(at++, channel.values, survey.lines[l].first_row, 1);
+            for (std::int64_t k = 0; k < grids[l].count; ++k)
+              values.copy(at++, channel.values, survey.lines[l].first_row, 1);
           }
         } else {
           values.filldummy();
@@ -261,13 +286,15 @@ void define_resample(CLI::App& app, Step& step) {
       if (&channel == &position) {
         for (const auto& grid : grids) {
           for (std::int64_t k = 0; k < grid.count; ++k) {
-            *out++ = grid.direction * (grid.start + static_cast<double>(k) * p->spacing);
+            *out++ =
+                grid.direction * (grid.start + static_cast<double>(k) * p->spacing) + 0.0;  // no -0
           }
         }
       } else {
         vi::Multi_vector source = dummies(0);
         source.copy(channel.values);
-        const auto* in = old_rows > 0 ? static_cast<const double*>(source.get_vector_memory()) : nullptr;
+        const auto* in =
+            old_rows > 0 ? static_cast<const double*>(source.get_vector_memory()) : nullptr;
         for (std::int64_t c = 0; c < columns; ++c) {
           resample_column(*p, survey, grids, position, in, columns, c, out);
         }
@@ -280,8 +307,10 @@ void define_resample(CLI::App& app, Step& step) {
       channel.values = std::move(resampled[c]);
     }
     context.index_lines();
-    context.summary("resample: " + count_text(old_rows, "row") + " became " + std::to_string(rows) + " on " +
-                    lines_text(context) + (p->drop_repeats ? ", " + count_text(dropped, "repeated position") + " dropped" : ""));
+    context.summary(
+        "resample: " + count_text(old_rows, "row") + " became " + std::to_string(rows) + " on " +
+        lines_text(context) +
+        (p->drop_repeats ? ", " + count_text(dropped, "repeated position") + " dropped" : ""));
   };
 }
 
@@ -302,7 +331,8 @@ std::vector<double> lowpass_kernel(const std::string& name, std::int64_t length)
     if (name == "triangle") {
       w = static_cast<double>(std::min(j + 1, length - j));
     } else if (name == "hann") {
-      w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(j + 1) / static_cast<double>(length + 1));
+      w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(j + 1) /
+                               static_cast<double>(length + 1));
     }
     kernel[static_cast<std::size_t>(j)] = w;
   }
@@ -317,12 +347,14 @@ std::vector<double> parse_kernel(const std::string& text) {
   const auto last = text.find_last_not_of(", \t;");
   if (first == std::string::npos) throw Tool_error("filter: --kernel holds no numbers");
   vi::Multi_vector weights(vi::Legacy_type(vi::type_double), false, 0);
-  vi::Integration_string::tokenize_to_doubles(text.substr(first, last - first + 1), ", \t;", weights);
+  vi::Integration_string::tokenize_to_doubles(text.substr(first, last - first + 1), ", \t;",
+                                              weights);
   std::vector<double> kernel(static_cast<std::size_t>(weights.get_length()));
   weights.get_range_double(0, weights.get_length(), kernel.data());
   for (std::size_t j = 0; j < kernel.size(); ++j) {
     if (kernel[j] == dummy || !std::isfinite(kernel[j])) {
-      throw Tool_error("filter: --kernel value " + std::to_string(j + 1) + " is not a finite number");
+      throw Tool_error("filter: --kernel value " + std::to_string(j + 1) +
+                       " is not a finite number");
     }
   }
   return kernel;
@@ -331,23 +363,28 @@ std::vector<double> parse_kernel(const std::string& text) {
 void define_filter(CLI::App& app, Step& step) {
   auto p = std::make_shared<Filter>();
   add_columns(app, p->columns, "Column(s) to filter in place, line by line");
-  auto* kernel = app.add_option("-k,--kernel", p->kernel,
-                                "Weights, separated by commas or spaces, applied as given: row i gets the sum of "
-                                "w[j] * value[i - h + j], h = (taps - 1) / 2")
-                     ->type_name("LIST");
-  auto* lowpass = app.add_option("--lowpass", p->lowpass, "A named low-pass kernel: boxcar, triangle or hann")
-                      ->check(CLI::IsMember({"boxcar", "triangle", "hann"}));
+  auto* kernel =
+      app.add_option(
+             "-k,--kernel", p->kernel,
+             "Weights, separated by commas or spaces, applied as given: row i gets the sum of "
+             "w[j] * value[i - h + j], h = (taps - 1) / 2")
+          ->type_name("LIST");
+  auto* lowpass =
+      app.add_option("--lowpass", p->lowpass, "A named low-pass kernel: boxcar, triangle or hann")
+          ->check(CLI::IsMember({"boxcar", "triangle", "hann"}));
   auto* length = app.add_option("-n,--length", p->length, "Taps of the named low-pass kernel")
                      ->check(CLI::Range(std::int64_t{1}, std::int64_t{100001}));
   kernel->excludes(lowpass);
   lowpass->needs(length);
   length->needs(lowpass);
-  app.add_flag("--keep-length", p->keep_length,
-               "Keep every row (the line ends the kernel does not cover become dummies) instead of dropping "
-               "those rows of each line from the whole survey");
+  app.add_flag(
+      "--keep-length", p->keep_length,
+      "Keep every row (the line ends the kernel does not cover become dummies) instead of dropping "
+      "those rows of each line from the whole survey");
   app.callback([p] {
     if (p->kernel.empty() && p->lowpass.empty()) {
-      throw CLI::ValidationError("filter", "give a kernel with --kernel LIST or --lowpass NAME --length N");
+      throw CLI::ValidationError("filter",
+                                 "give a kernel with --kernel LIST or --lowpass NAME --length N");
     }
   });
   step = [p](Run_context& context) {
@@ -360,18 +397,20 @@ void define_filter(CLI::App& app, Step& step) {
       if (std::find(filtered.begin(), filtered.end(), &channel) != filtered.end()) continue;
       filtered.push_back(&channel);
       if (p->keep_length) {
-        const std::int64_t changed = change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line& line) {
-          vi::Multi_vector output = dummies(0);
-          vi::Integration_filter::convolution(v, output, kernel, true);
-          // An even kernel leaves one row fewer; the line keeps its length.
-          const std::int64_t produced = output.get_length();
-          if (produced < line.row_count) {
-            output.set_length(line.row_count);
-            output.filldummy(produced, line.row_count - produced);
-          }
-          v = std::move(output);
-        });
-        context.summary("filter " + name + ": " + count_text(changed, "sample") + " changed on " + lines_text(context));
+        const std::int64_t changed =
+            change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line& line) {
+              vi::Multi_vector output = dummies(0);
+              vi::Integration_filter::convolution(v, output, kernel, true);
+              // An even kernel leaves one row fewer; the line keeps its length.
+              const std::int64_t produced = output.get_length();
+              if (produced < line.row_count) {
+                output.set_length(line.row_count);
+                output.filldummy(produced, line.row_count - produced);
+              }
+              v = std::move(output);
+            });
+        context.summary("filter " + name + ": " + count_text(changed, "sample") + " changed on " +
+                        lines_text(context));
       }
     }
     if (p->keep_length) return;
@@ -392,7 +431,8 @@ void define_filter(CLI::App& app, Step& step) {
       for (const auto& line : context.survey.lines) {
         if (line.row_count < taps) continue;
         vi::Multi_vector output = dummies(0);
-        vi::Integration_filter::convolution(copy_rows(channel, line.first_row, line.row_count), output, kernel, false);
+        vi::Integration_filter::convolution(copy_rows(channel, line.first_row, line.row_count),
+                                            output, kernel, false);
         values.copy(at, output, 0, output.get_length());
         at += output.get_length();
       }
@@ -420,8 +460,10 @@ void add_limits(CLI::App& app, Limits& limits, const char* what) {
   auto* min = app.add_option("--min", limits.min, "Lower limit");
   auto* max = app.add_option("--max", limits.max, "Upper limit");
   app.callback([&limits, &app, min, max] {
-    if (min->count() == 0 && max->count() == 0) throw CLI::ValidationError(app.get_name(), "give --min, --max or both");
-    if (!(limits.min <= limits.max)) throw CLI::ValidationError(app.get_name(), "--min must not exceed --max");
+    if (min->count() == 0 && max->count() == 0)
+      throw CLI::ValidationError(app.get_name(), "give --min, --max or both");
+    if (!(limits.min <= limits.max))
+      throw CLI::ValidationError(app.get_name(), "--min must not exceed --max");
   });
 }
 
@@ -436,15 +478,18 @@ void define_clip(CLI::App& app, Step& step) {
       // Clipping makes no new values, so the column keeps its type and format.
       vs::Channel& channel = numeric_channel(context.survey, name);
       const std::int64_t before = channel.values.count_dummy(0, -1);
-      vi::Integration_range::clip_range_to_dummy(channel.values, p->min, p->max, p->inside, !p->exclude_min,
-                                                 !p->exclude_max, 0, -1);
+      vi::Integration_range::clip_range_to_dummy(channel.values, p->min, p->max, p->inside,
+                                                 !p->exclude_min, !p->exclude_max, 0, -1);
       context.summary("clip " + name + ": " +
-                      count_text(channel.values.count_dummy(0, -1) - before, "sample") + " became dummies");
+                      count_text(channel.values.count_dummy(0, -1) - before, "sample") +
+                      " became dummies");
     }
   };
 }
 
-bool whole(double limit) { return limit == lowest || limit == highest || limit == std::trunc(limit); }
+bool whole(double limit) {
+  return limit == lowest || limit == highest || limit == std::trunc(limit);
+}
 
 void define_clamp(CLI::App& app, Step& step) {
   auto p = std::make_shared<Limits>();
@@ -474,11 +519,14 @@ struct Log {
 void define_log(CLI::App& app, Step& step) {
   auto p = std::make_shared<Log>();
   add_columns(app, p->columns, "Column(s) to replace by their logarithm");
-  app.add_option("--base", p->base, "10 or e")->check(CLI::IsMember({"10", "e"}))->capture_default_str();
-  auto* min = app.add_option("--min", p->min,
-                             "Values at or below this become dummies; 0 or less means 1.0 (so by default "
-                             "values up to 1 become dummies)")
-                  ->capture_default_str();
+  app.add_option("--base", p->base, "10 or e")
+      ->check(CLI::IsMember({"10", "e"}))
+      ->capture_default_str();
+  auto* min =
+      app.add_option("--min", p->min,
+                     "Values at or below this become dummies; 0 or less means 1.0 (so by default "
+                     "values up to 1 become dummies)")
+          ->capture_default_str();
   app.add_option("--scaled", p->scale,
                  "Compress instead: values within +-SCALE stay, larger ones become "
                  "SCALE * (1 + log(|v| / SCALE)) with their sign")
@@ -491,13 +539,18 @@ void define_log(CLI::App& app, Step& step) {
       vs::Channel& channel = computed_channel(context, name);
       const std::int64_t before = channel.values.count_dummy(0, -1);
       if (p->scale > 0.0) {
-        if (ten) vi::Integration_math::log10_scaled(channel.values, p->scale, 0, -1);
-        else vi::Integration_math::log_scaled(channel.values, p->scale, 0, -1);
+        if (ten)
+          vi::Integration_math::log10_scaled(channel.values, p->scale, 0, -1);
+        else
+          vi::Integration_math::log_scaled(channel.values, p->scale, 0, -1);
       } else {
-        if (ten) vi::Integration_math::log10(channel.values, p->min, 0, -1);
-        else vi::Integration_math::log(channel.values, p->min, 0, -1);
+        if (ten)
+          vi::Integration_math::log10(channel.values, p->min, 0, -1);
+        else
+          vi::Integration_math::log(channel.values, p->min, 0, -1);
       }
-      context.summary("log " + name + ": " + count_text(channel.values.count_dummy(0, -1) - before, "sample") +
+      context.summary("log " + name + ": " +
+                      count_text(channel.values.count_dummy(0, -1) - before, "sample") +
                       " at or below the minimum became dummies");
     }
   };
@@ -517,21 +570,25 @@ void define_distance(CLI::App& app, Step& step) {
   auto p = std::make_shared<Distance>();
   app.add_option("-x,--x", p->x, "Easting column")->capture_default_str()->type_name("NAME");
   app.add_option("-y,--y", p->y, "Northing column")->capture_default_str()->type_name("NAME");
-  app.add_option("-z,--z", p->z, "Elevation column (default: none, a flat line)")->type_name("NAME");
-  app.add_option("--name", p->name, "The new column (replaced when it exists)")->capture_default_str();
-  app.add_option("--start", p->start, "Distance at the first station of each line")->capture_default_str();
+  app.add_option("-z,--z", p->z, "Elevation column (default: none, a flat line)")
+      ->type_name("NAME");
+  app.add_option("--name", p->name, "The new column (replaced when it exists)")
+      ->capture_default_str();
+  app.add_option("--start", p->start, "Distance at the first station of each line")
+      ->capture_default_str();
   step = [p](Run_context& context) {
     vs::Survey& survey = context.survey;
     const vs::Channel& x = numeric_channel(survey, p->x);
     const vs::Channel& y = numeric_channel(survey, p->y);
     const std::int64_t rows = survey.rows();
-    vi::Multi_vector flat(vi::Legacy_type(vi::type_double), false, p->z.empty() ? rows : 0);  // zeros
+    vi::Multi_vector flat(vi::Legacy_type(vi::type_double), false,
+                          p->z.empty() ? rows : 0);  // zeros
     const vi::Multi_vector& z = p->z.empty() ? flat : numeric_channel(survey, p->z).values;
     vi::Multi_vector result = dummies(rows);
     double longest = 0.0;
     for (const auto& line : survey.lines) {
-      vi::Integration_math::distance_cumulative(x.values, y.values, z, result, p->start, line.first_row,
-                                                line.row_count);
+      vi::Integration_math::distance_cumulative(x.values, y.values, z, result, p->start,
+                                                line.first_row, line.row_count);
       double low = dummy, high = dummy;
       vi::Integration_range::compute_range(result, low, high, line.first_row, line.row_count);
       if (high != dummy) longest = std::max(longest, high - p->start);
@@ -578,15 +635,17 @@ void define_spectrum(CLI::App& app, Step& step) {
     vs::Survey& survey = context.survey;
     const vs::Channel& column = numeric_channel(survey, p->column);
     const vs::Channel* line_channel =
-        survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)] : nullptr;
+        survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)]
+                                 : nullptr;
     std::vector<double> k, frequency, amplitude;
     std::vector<std::int64_t> line_rows;  // the first survey row of each spectrum row's line
     for (const auto& line : survey.lines) {
       const std::int64_t n = line.row_count;
       const std::int64_t dummies_in_line = column.values.count_dummy(line.first_row, n);
       if (dummies_in_line > 0) {
-        throw Tool_error("spectrum: column '" + p->column + "' holds " + count_text(dummies_in_line, "dummy") +
-                         " on " + line_name(line) + "; fill them first (fill-gaps)");
+        throw Tool_error("spectrum: column '" + p->column + "' holds " +
+                         count_text(dummies_in_line, "dummy") + " on " + line_name(line) +
+                         "; fill them first (fill-gaps)");
       }
       vi::Multi_vector re = dummies(0);
       vi::Multi_vector im = dummies(0);
@@ -594,7 +653,8 @@ void define_spectrum(CLI::App& app, Step& step) {
       for (std::int64_t i = 0; i < re.get_length(); ++i) {
         k.push_back(static_cast<double>(i));
         frequency.push_back(static_cast<double>(i) / (static_cast<double>(n) * p->spacing));
-        amplitude.push_back(std::hypot(re.get_double(i), im.get_double(i)) / static_cast<double>(n));
+        amplitude.push_back(std::hypot(re.get_double(i), im.get_double(i)) /
+                            static_cast<double>(n));
         line_rows.push_back(line.first_row);
       }
     }
@@ -602,22 +662,26 @@ void define_spectrum(CLI::App& app, Step& step) {
     const auto rows = static_cast<std::int64_t>(k.size());
     if (line_channel != nullptr) {
       vi::Multi_vector values(line_channel->values.get_type(), false, rows);
-      for (std::int64_t r = 0; r < rows; ++r) values.copy(r, line_channel->values, line_rows[static_cast<std::size_t>(r)], 1);
+      for (std::int64_t r = 0; r < rows; ++r)
+        values.copy(r, line_channel->values, line_rows[static_cast<std::size_t>(r)], 1);
       vs::Channel& line = spectrum.add(vs::Channel(line_channel->name, std::move(values)));
       line.format = line_channel->format;
     }
-    const auto add = [&](const char* name, const std::vector<double>& data, vs::Field_format format) {
+    const auto add_real = [&](const char* name, const std::vector<double>& data,
+                              vs::Field_format format) {
       vi::Multi_vector values = dummies(rows);
       if (rows > 0) values.set_range_double(0, rows, data.data());
       spectrum.add(vs::Channel(name, std::move(values))).format = format;
     };
-    add("k", k, vs::Field_format{'F', 0, 0});
-    add("frequency", frequency, {});
-    add("amplitude", amplitude, {});
+    vi::Multi_vector index(vi::Legacy_type(vi::type_int32), false, rows);
+    if (rows > 0) index.set_range_double(0, rows, k.data());
+    spectrum.add(vs::Channel("k", std::move(index))).format = vs::Field_format{'I', 0, 0};
+    add_real("frequency", frequency, {});
+    add_real("amplitude", amplitude, {});
     spectrum.index_lines(line_channel != nullptr ? line_channel->name : "");
     context.extra_outputs.push_back(Extra_output{p->output, std::move(spectrum)});
-    context.summary("spectrum " + p->column + ": " + count_text(rows, "row") + " for " + lines_text(context) +
-                    " to " + p->output);
+    context.summary("spectrum " + p->column + ": " + count_text(rows, "row") + " for " +
+                    lines_text(context) + " to " + p->output);
   };
 }
 
@@ -635,8 +699,10 @@ const char* order_name(const vi::Multi_vector& line_values, double min, double m
   vi::Integration_range::Order order = vi::Integration_range::unordered;
   vi::Integration_range::order(line_values, equal_neighbours, order, 0, -1);
   if (min == max) return "constant";
-  if (order == vi::Integration_range::increasing) return equal_neighbours ? "non-decreasing" : "increasing";
-  if (order == vi::Integration_range::decreasing) return equal_neighbours ? "non-increasing" : "decreasing";
+  if (order == vi::Integration_range::increasing)
+    return equal_neighbours ? "non-decreasing" : "increasing";
+  if (order == vi::Integration_range::decreasing)
+    return equal_neighbours ? "non-increasing" : "decreasing";
   return "unordered";
 }
 
@@ -649,8 +715,8 @@ double percentile(const double* sorted, std::int64_t n, double p) {
   return sorted[below] + (rank - static_cast<double>(below)) * (sorted[above] - sorted[below]);
 }
 
-std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first, std::int64_t count,
-                                  const Stats& options, int decimals) {
+std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first,
+                                  std::int64_t count, const Stats& options, int decimals) {
   const vi::Multi_vector& v = channel.values;
   double min = dummy, max = dummy;
   vi::Integration_range::compute_range(v, min, max, first, count);
@@ -661,15 +727,22 @@ std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first
   vi::Integration_math::multiply(deviation, deviation, deviation, 0, -1);
   const std::int64_t valid = count - v.count_dummy(first, count);
   const double sd =
-      valid > 1 ? std::sqrt(vi::Integration_math::sum(deviation, 0, -1) / static_cast<double>(valid - 1)) : dummy;
+      valid > 1
+          ? std::sqrt(vi::Integration_math::sum(deviation, 0, -1) / static_cast<double>(valid - 1))
+          : dummy;
   vi::Multi_vector sorted = copy_rows(channel, first, count);
   sorted.erase_dummies(0, -1);
   sorted.sort(false, false);
   const auto* data = valid > 0 ? static_cast<const double*>(sorted.get_vector_memory()) : nullptr;
-  std::vector<std::string> row{std::to_string(count), std::to_string(count - valid), report_text(min, decimals),
-                               report_text(max, decimals), report_text(mean, decimals), report_text(sd, decimals),
+  std::vector<std::string> row{std::to_string(count),
+                               std::to_string(count - valid),
+                               report_text(min, decimals),
+                               report_text(max, decimals),
+                               report_text(mean, decimals),
+                               report_text(sd, decimals),
                                report_text(percentile(data, valid, 50), decimals)};
-  for (const double p : options.percentiles) row.push_back(report_text(percentile(data, valid, p), decimals));
+  for (const double p : options.percentiles)
+    row.push_back(report_text(percentile(data, valid, p), decimals));
   row.push_back(order_name(copy_rows(channel, first, count), min, max));
   return row;
 }
@@ -683,7 +756,8 @@ void define_stats(CLI::App& app, Step& step) {
       ->check(CLI::Range(0.0, 100.0))
       ->type_name("LIST")
       ->capture_default_str();
-  app.add_flag("--per-line", p->per_line, "One row per column and line (default: the whole survey)");
+  app.add_flag("--per-line", p->per_line,
+               "One row per column and line (default: the whole survey)");
   app.footer(
       "Columns: count (rows), dummies, min, max, mean, sd (standard deviation, n - 1), median,\n"
       "the percentiles (linear between the closest ranks), and the order along the rows.");
@@ -693,13 +767,15 @@ void define_stats(CLI::App& app, Step& step) {
     if (names.empty()) {
       for (std::size_t c = 0; c < survey.channels.size(); ++c) {
         const auto& channel = survey.channels[c];
-        if (!channel.is_text() && channel.columns == 1 && static_cast<std::int64_t>(c) != survey.line_channel)
+        if (!channel.is_text() && channel.columns == 1 &&
+            static_cast<std::int64_t>(c) != survey.line_channel)
           names.push_back(channel.name);
       }
     }
     std::vector<std::vector<std::string>> table{{"column"}};
     if (p->per_line) table[0].push_back("line");
-    for (const char* title : {"count", "dummies", "min", "max", "mean", "sd", "median"}) table[0].push_back(title);
+    for (const char* title : {"count", "dummies", "min", "max", "mean", "sd", "median"})
+      table[0].push_back(title);
     for (const double percent : p->percentiles) table[0].push_back("p" + number_text(percent));
     table[0].push_back("order");
     for (const auto& name : names) {
@@ -707,11 +783,13 @@ void define_stats(CLI::App& app, Step& step) {
       const auto add = [&](const std::string& line, std::int64_t first, std::int64_t count) {
         std::vector<std::string> row{name};
         if (p->per_line) row.push_back(line);
-        for (auto& cell : describe(channel, first, count, *p, context.decimals)) row.push_back(std::move(cell));
+        for (auto& cell : describe(channel, first, count, *p, context.decimals))
+          row.push_back(std::move(cell));
         table.push_back(std::move(row));
       };
       if (p->per_line) {
-        for (const auto& line : survey.lines) add(line.label.empty() ? "*" : line.label, line.first_row, line.row_count);
+        for (const auto& line : survey.lines)
+          add(line.label.empty() ? "*" : line.label, line.first_row, line.row_count);
       } else {
         add("", 0, survey.rows());
       }
@@ -729,8 +807,8 @@ void define_stats(CLI::App& app, Step& step) {
       std::fprintf(context.report, "%s\n", text.c_str());
     }
     std::fflush(context.report);
-    context.summary("stats: " + count_text(static_cast<std::int64_t>(names.size()), "column") + " over " +
-                    lines_text(context));
+    context.summary("stats: " + count_text(static_cast<std::int64_t>(names.size()), "column") +
+                    " over " + lines_text(context));
   };
 }
 
@@ -741,26 +819,34 @@ const std::vector<Command_entry>& command_entries() {
       {"stats", "Print count, dummies, min, max, mean, standard deviation, median and percentiles",
        "vorlith-line -i survey.dfn stats --column mag --per-line", define_stats},
       {"despike", "Remove spikes with the multi-scale despiking filter",
-       "vorlith-line -i line.csv -o clean.csv despike --column mag --width 5 --tolerance 0.5", define_despike},
+       "vorlith-line -i line.csv -o clean.csv despike --column mag --width 5 --tolerance 0.5",
+       define_despike},
       {"fill-gaps", "Fill dummy gaps by linear prediction from both sides",
-       "vorlith-line -i line.csv -o filled.csv fill-gaps --column mag --edges extrapolate --roll squared",
+       "vorlith-line -i line.csv -o filled.csv fill-gaps --column mag --edges extrapolate --roll "
+       "squared",
        define_fill_gaps},
       {"resample", "Interpolate every column (Akima) onto a regular spacing of a position column",
-       "vorlith-line -i line.csv -o regular.csv resample --position distance --spacing 2 --max-gap 20",
+       "vorlith-line -i line.csv -o regular.csv resample --position distance --spacing 2 --max-gap "
+       "20",
        define_resample},
       {"filter", "Convolve columns with a kernel (a number list or a named low-pass)",
-       "vorlith-line -i line.csv -o smooth.csv filter --column mag --lowpass hann --length 9 --keep-length",
+       "vorlith-line -i line.csv -o smooth.csv filter --column mag --lowpass hann --length 9 "
+       "--keep-length",
        define_filter},
       {"clip", "Make values outside (or inside) limits dummies",
-       "vorlith-line -i line.csv -o clipped.csv clip --column mag --min 40000 --max 70000", define_clip},
+       "vorlith-line -i line.csv -o clipped.csv clip --column mag --min 40000 --max 70000",
+       define_clip},
       {"clamp", "Set values beyond limits to the limits",
        "vorlith-line -i line.csv -o clamped.csv clamp --column mag --min 0", define_clamp},
       {"log", "Replace values by their logarithm (or a logarithmic compression)",
-       "vorlith-line -i line.csv -o log.csv log --column conductivity --base 10 --min 1e-6", define_log},
+       "vorlith-line -i line.csv -o log.csv log --column conductivity --base 10 --min 1e-6",
+       define_log},
       {"distance", "Add a cumulative distance column from x, y and optional z columns",
-       "vorlith-line -i line.csv -o with_distance.csv distance --x x --y y --name distance", define_distance},
+       "vorlith-line -i line.csv -o with_distance.csv distance --x x --y y --name distance",
+       define_distance},
       {"spectrum", "Write the amplitude spectrum of a column to a new file",
-       "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2", define_spectrum},
+       "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2",
+       define_spectrum},
   };
   return entries;
 }

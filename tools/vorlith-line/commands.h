@@ -4,13 +4,12 @@
 #include <vorlith/integration.h>
 #include <vorlith/survey/survey.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 namespace vorlith_line {
 

@@ -31,7 +31,8 @@ vs::Channel& numeric_channel(vs::Survey& survey, const std::string& name) {
 }
 
 void set_computed_format(const Run_context& context, vs::Channel& channel) {
-  channel.format = context.decimals < 0 ? vs::Field_format{} : vs::Field_format{'F', 0, context.decimals};
+  channel.format =
+      context.decimals < 0 ? vs::Field_format{} : vs::Field_format{'F', 0, context.decimals};
 }
 
 vs::Channel& computed_channel(Run_context& context, const std::string& name) {
@@ -77,7 +78,8 @@ void keep_rows(Run_context& context, const std::vector<Row_range>& ranges,
     kept.set_length(rows * channel.columns);
     std::int64_t at = 0;
     for (const auto& range : ranges) {
-      kept.copy(at * channel.columns, channel.values, range.first * channel.columns, range.count * channel.columns);
+      kept.copy(at * channel.columns, channel.values, range.first * channel.columns,
+                range.count * channel.columns);
       at += range.count;
     }
     channel.values = std::move(kept);
@@ -89,14 +91,16 @@ std::string number_text(double value, int decimals) {
   if (value == dummy) return "*";
   char text[400];
   const auto result = decimals < 0 ? std::to_chars(text, text + sizeof text, value)
-                                   : std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+                                   : std::to_chars(text, text + sizeof text, value,
+                                                   std::chars_format::fixed, decimals);
   return std::string(text, result.ptr);
 }
 
 std::string report_text(double value, int decimals) {
   if (value == dummy || decimals >= 0) return number_text(value, decimals);
   char text[64];
-  return std::string(text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 12).ptr);
+  return std::string(
+      text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 12).ptr);
 }
 
 }  // namespace vorlith_line

@@ -23,8 +23,8 @@ vorlith::survey::Channel& computed_channel(Run_context& context, const std::stri
 void set_computed_format(const Run_context& context, vorlith::survey::Channel& channel);
 
 /// A contiguous double copy of rows [first, first + count) of a one-column channel.
-vorlith::integration::Multi_vector copy_rows(const vorlith::survey::Channel& channel, std::int64_t first,
-                                             std::int64_t count);
+vorlith::integration::Multi_vector copy_rows(const vorlith::survey::Channel& channel,
+                                             std::int64_t first, std::int64_t count);
 /// A contiguous double vector of `length` dummies.
 vorlith::integration::Multi_vector dummies(std::int64_t length);
 
@@ -53,11 +53,13 @@ std::string number_text(double value, int decimals = -1);
 std::string report_text(double value, int decimals);
 
 template <class Work>
-std::int64_t change_each_line(Run_context& context, vorlith::survey::Channel& channel, Work&& work) {
+std::int64_t change_each_line(Run_context& context, vorlith::survey::Channel& channel,
+                              Work&& work) {
   std::int64_t changed = 0;
   for (const auto& line : context.survey.lines) {
     vorlith::integration::Multi_vector values = copy_rows(channel, line.first_row, line.row_count);
-    const vorlith::integration::Multi_vector before = copy_rows(channel, line.first_row, line.row_count);
+    const vorlith::integration::Multi_vector before =
+        copy_rows(channel, line.first_row, line.row_count);
     work(values, line);
     changed += count_changed(before, values);
     channel.values.copy(line.first_row, values, 0, line.row_count);

@@ -1,7 +1,10 @@
 // vorlith-line: runs the library's channel operations on survey files, line by line.
 
 #include <unistd.h>
+#include <vorlith/survey/aseg_gdf2.h>
+#include <vorlith/survey/delimited.h>
 
+#include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -9,10 +12,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
-#include <vorlith/survey/aseg_gdf2.h>
-#include <vorlith/survey/delimited.h>
 
 #include "commands.h"
 #include "line_work.h"
@@ -25,7 +24,8 @@ namespace fs = std::filesystem;
 
 constexpr int usage_error = 2;
 
-const char* const formatting_rules = R"(Surveys: delimited text (a header row naming the columns, fields separated by commas,
+const char* const formatting_rules =
+    R"(Surveys: delimited text (a header row naming the columns, fields separated by commas,
 tabs, semicolons or runs of blanks, found from the header) or ASEG-GDF2 (a .dfn and a .dat
 file; either name will do), chosen from the file name or by --format. Lines starting with
 '#' are comments. '*', an empty field, nan and inf are dummies. A column whose first value
@@ -86,34 +86,46 @@ void configure_app(CLI::App& app) {
 
 std::unique_ptr<CLI::App> make_global_app(Global_options& options) {
   auto app = std::make_unique<CLI::App>(
-      "Runs channel operations of the Vorlith integration library on the lines of a survey file.", "vorlith-line");
+      "Runs channel operations of the Vorlith integration library on the lines of a survey file.",
+      "vorlith-line");
   configure_app(*app);
-  app->add_option("-i,--input", options.input, "Survey to read ('-' or none: standard input, delimited)")
+  app->add_option("-i,--input", options.input,
+                  "Survey to read ('-' or none: standard input, delimited)")
       ->type_name("PATH");
-  app->add_option("-o,--output", options.output, "Survey to write ('-': standard output)")->type_name("PATH");
+  app->add_option("-o,--output", options.output, "Survey to write ('-': standard output)")
+      ->type_name("PATH");
   const auto formats = CLI::IsMember({"auto", "delimited", "aseg-gdf2"});
-  app->add_option("--format", options.format, "Input format: auto (from the name), delimited or aseg-gdf2")
+  app->add_option("--format", options.format,
+                  "Input format: auto (from the name), delimited or aseg-gdf2")
       ->check(formats)
       ->capture_default_str();
-  app->add_option("--output-format", options.output_format, "Output format: auto (from the name), delimited or aseg-gdf2")
+  app->add_option("--output-format", options.output_format,
+                  "Output format: auto (from the name), delimited or aseg-gdf2")
       ->check(formats)
       ->capture_default_str();
   std::vector<std::string> with_auto{"auto"};
   with_auto.insert(with_auto.end(), delimiter_names.begin(), delimiter_names.end());
-  app->add_option("-d,--delimiter", options.delimiter, "Input delimiter: auto, comma, tab, semicolon or space (blanks)")
+  app->add_option("-d,--delimiter", options.delimiter,
+                  "Input delimiter: auto, comma, tab, semicolon or space (blanks)")
       ->check(CLI::IsMember(with_auto))
       ->capture_default_str();
-  app->add_option("--output-delimiter", options.output_delimiter, "Output delimiter: auto (the input's, else comma) or as -d")
+  app->add_option("--output-delimiter", options.output_delimiter,
+                  "Output delimiter: auto (the input's, else comma) or as -d")
       ->check(CLI::IsMember(with_auto))
       ->capture_default_str();
-  app->add_flag("--no-header", options.no_header, "Delimited text without a header row: columns are named 1, 2, ...");
-  app->add_option("--line", options.line_field, "The line field (default: LINE or FLTLINE, else one line)")
+  app->add_flag("--no-header", options.no_header,
+                "Delimited text without a header row: columns are named 1, 2, ...");
+  app->add_option("--line", options.line_field,
+                  "The line field (default: LINE or FLTLINE, else one line)")
       ->type_name("NAME");
-  app->add_option("--lines", options.lines, "Keep only these lines: numbers and ranges, e.g. 1010,1020-1050")
+  app->add_option("--lines", options.lines,
+                  "Keep only these lines: numbers and ranges, e.g. 1010,1020-1050")
       ->type_name("LIST");
-  app->add_option("--decimals", options.decimals, "Decimals of computed columns (default: as many as they need)")
+  app->add_option("--decimals", options.decimals,
+                  "Decimals of computed columns (default: as many as they need)")
       ->check(CLI::Range(0, 17));
-  app->add_flag("--dry-run", options.dry_run, "Read the survey and run the chain, but write no file");
+  app->add_flag("--dry-run", options.dry_run,
+                "Read the survey and run the chain, but write no file");
   app->add_flag("-q,--quiet", options.quiet, "No summary of each step on standard error");
   app->add_flag("--version", options.version, "Print the version and exit");
   for (const auto& command : command_entries()) app->add_subcommand(command.name, command.summary);
@@ -137,7 +149,8 @@ const CLI::Option* option_of(const CLI::App& app, const std::string& token) {
 // the next word is its value even when it spells a subcommand.
 bool expects_value(const CLI::App& app, const std::string& token) {
   const CLI::Option* option = option_of(app, token);
-  return option != nullptr && token.find('=') == std::string::npos && option->get_expected_max() > 0;
+  return option != nullptr && token.find('=') == std::string::npos &&
+         option->get_expected_max() > 0;
 }
 
 struct Segment {
@@ -148,10 +161,12 @@ struct Segment {
 };
 
 std::unique_ptr<CLI::App> make_command_app(const Command_entry& command, Step& step) {
-  auto app = std::make_unique<CLI::App>(command.summary, std::string("vorlith-line ") + command.name);
+  auto app =
+      std::make_unique<CLI::App>(command.summary, std::string("vorlith-line ") + command.name);
   configure_app(*app);
   command.define(*app, step);
-  app->footer(app->get_footer() + (app->get_footer().empty() ? "" : "\n\n") + "Example:\n  " + command.example +
+  app->footer(app->get_footer() + (app->get_footer().empty() ? "" : "\n\n") + "Example:\n  " +
+              command.example +
               "\nThe options of vorlith-line (-i, -o, --lines, ...) may come here too.");
   return app;
 }
@@ -169,8 +184,9 @@ int parse_segment(Segment& segment) {
     return 0;
   } catch (const CLI::ParseError& error) {
     const std::string name = segment.command ? segment.command->name : "";
-    std::fprintf(stderr, "vorlith-line: %s%s%s\nRun 'vorlith-line%s%s --help' for the options.\n", name.c_str(),
-                 name.empty() ? "" : ": ", error.what(), name.empty() ? "" : " ", name.c_str());
+    std::fprintf(stderr, "vorlith-line: %s%s%s\nRun 'vorlith-line%s%s --help' for the options.\n",
+                 name.c_str(), name.empty() ? "" : ": ", error.what(), name.empty() ? "" : " ",
+                 name.c_str());
     return usage_error;
   }
   return -1;
@@ -189,7 +205,8 @@ std::vector<Segment> split_arguments(int argc, char** argv, Global_options& opti
       segments.front().args.push_back(token);
       global_value = false;
     } else if (const Command_entry* command = find_command(token);
-               command != nullptr && (current.args.empty() || !expects_value(*current.app, current.args.back()))) {
+               command != nullptr &&
+               (current.args.empty() || !expects_value(*current.app, current.args.back()))) {
       Segment segment{command, nullptr, {}, {}};
       segment.app = make_command_app(*command, segment.step);
       segments.push_back(std::move(segment));
@@ -209,7 +226,8 @@ struct Scratch {
   fs::path folder;
   Scratch() {
     std::string pattern = (fs::temp_directory_path() / "vorlith-line.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw Tool_error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
+    if (mkdtemp(pattern.data()) == nullptr)
+      throw Tool_error(std::string("cannot make a temporary folder: ") + std::strerror(errno));
     folder = pattern;
   }
   ~Scratch() {
@@ -231,14 +249,16 @@ void copy_stream(std::FILE* in, std::FILE* out, const std::string& from, const s
 // Refuses a target that cannot be written before any work is done.
 void check_writable(const fs::path& path) {
   const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-  if (fs::is_directory(path)) throw Tool_error("cannot write " + path.string() + ": it is a folder");
+  if (fs::is_directory(path))
+    throw Tool_error("cannot write " + path.string() + ": it is a folder");
   if (access(folder.c_str(), W_OK) != 0 || (fs::exists(path) && access(path.c_str(), W_OK) != 0)) {
     throw Tool_error("cannot write " + path.string() + ": " + std::strerror(errno));
   }
 }
 
 bool is_aseg(const std::string& choice, const fs::path& path) {
-  return choice == "aseg-gdf2" || (choice == "auto" && vs::format_from_path(path) == vs::File_format::aseg_gdf2);
+  return choice == "aseg-gdf2" ||
+         (choice == "auto" && vs::format_from_path(path) == vs::File_format::aseg_gdf2);
 }
 
 // Runs `work`, naming `path` as `name` in its Survey_error (a scratch copy of a stream).
@@ -253,7 +273,8 @@ void naming(const fs::path& path, const std::string& name, Work&& work) {
   }
 }
 
-void write_survey(const vs::Survey& survey, const fs::path& path, bool aseg, char delimiter, bool header) {
+void write_survey(const vs::Survey& survey, const fs::path& path, bool aseg, char delimiter,
+                  bool header) {
   if (aseg) {
     vs::write_aseg_gdf2(survey, path);
   } else {
@@ -277,14 +298,18 @@ int run(int argc, char** argv) {
   const bool reading_stdin = options.input.empty() || options.input == "-";
   fs::path input = options.input;
   if (reading_stdin) {
-    if (isatty(STDIN_FILENO)) throw Tool_error("no input: give -i PATH or pipe a survey in (--help for more)");
-    if (options.format == "aseg-gdf2") throw Tool_error("ASEG-GDF2 input needs a file name (-i PATH)");
+    if (isatty(STDIN_FILENO))
+      throw Tool_error("no input: give -i PATH or pipe a survey in (--help for more)");
+    if (options.format == "aseg-gdf2")
+      throw Tool_error("ASEG-GDF2 input needs a file name (-i PATH)");
     input = scratch.folder / "standard-input.csv";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(std::fopen(input.c_str(), "wb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(std::fopen(input.c_str(), "wb"),
+                                                         std::fclose);
     if (!copy) throw Tool_error("cannot copy standard input to " + input.string());
     copy_stream(stdin, copy.get(), "standard input", input.string());
   } else if (!fs::is_regular_file(input)) {
-    throw Tool_error("cannot open " + options.input + ": " + (fs::exists(input) ? "not a file" : "no such file"));
+    throw Tool_error("cannot open " + options.input + ": " +
+                     (fs::exists(input) ? "not a file" : "no such file"));
   }
   const bool aseg_in = !reading_stdin && is_aseg(options.format, input);
 
@@ -293,11 +318,13 @@ int run(int argc, char** argv) {
   const bool write_out = !options.output.empty() || !report_only;
   const bool to_stdout = write_out && (options.output.empty() || options.output == "-");
   const bool aseg_out = !to_stdout && is_aseg(options.output_format, options.output);
-  if (to_stdout && options.output_format == "aseg-gdf2") throw Tool_error("ASEG-GDF2 output needs a file name (-o PATH)");
+  if (to_stdout && options.output_format == "aseg-gdf2")
+    throw Tool_error("ASEG-GDF2 output needs a file name (-o PATH)");
   if (write_out && !to_stdout) {
     const fs::path out = options.output;
     if (aseg_out) {
-      for (const char* extension : {".dfn", ".dat"}) check_writable(fs::path(out).replace_extension(extension));
+      for (const char* extension : {".dfn", ".dat"})
+        check_writable(fs::path(out).replace_extension(extension));
     } else {
       check_writable(out);
     }
@@ -310,25 +337,32 @@ int run(int argc, char** argv) {
       survey = vs::read_aseg_gdf2(input, vs::Aseg_gdf2_read_options{options.line_field});
     } else {
       if (delimiter == 0) delimiter = vs::find_delimiter(input);
-      survey = vs::read_delimited(input, vs::Delimited_read_options{delimiter, options.line_field, !options.no_header});
+      survey = vs::read_delimited(
+          input, vs::Delimited_read_options{delimiter, options.line_field, !options.no_header});
     }
   });
 
   Run_context context{survey, {}, stdout, false, -1, {}};
-  context.line_field = survey.line_channel >= 0 ? survey.channels[static_cast<std::size_t>(survey.line_channel)].name : "";
+  context.line_field = survey.line_channel >= 0
+                           ? survey.channels[static_cast<std::size_t>(survey.line_channel)].name
+                           : "";
   context.report = to_stdout ? stderr : stdout;
   context.quiet = options.quiet;
   context.decimals = options.decimals;
   if (!options.lines.empty()) {
-    if (context.line_field.empty()) throw Tool_error("--lines: the survey has no line field (name it with --line)");
+    if (context.line_field.empty())
+      throw Tool_error("--lines: the survey has no line field (name it with --line)");
     std::vector<Row_range> kept;
-    for (const std::size_t l : survey.select_lines(options.lines)) kept.push_back(Row_range{survey.lines[l].first_row, survey.lines[l].row_count});
-    if (kept.empty()) throw Tool_error("--lines " + options.lines + ": no line of the survey matches");
+    for (const std::size_t l : survey.select_lines(options.lines))
+      kept.push_back(Row_range{survey.lines[l].first_row, survey.lines[l].row_count});
+    if (kept.empty())
+      throw Tool_error("--lines " + options.lines + ": no line of the survey matches");
     const std::int64_t rows = survey.rows();
     const auto lines = survey.lines.size();
     keep_rows(context, kept);
-    context.summary("lines: " + std::to_string(survey.lines.size()) + " of " + std::to_string(lines) + " kept, " +
-                    std::to_string(rows - survey.rows()) + " rows dropped");
+    context.summary("lines: " + std::to_string(survey.lines.size()) + " of " +
+                    std::to_string(lines) + " kept, " + std::to_string(rows - survey.rows()) +
+                    " rows dropped");
   }
   for (std::size_t s = 1; s < segments.size(); ++s) segments[s].step(context);
   if (options.dry_run) {
@@ -336,17 +370,20 @@ int run(int argc, char** argv) {
     return 0;
   }
 
-  const char out_delimiter = options.output_delimiter != "auto" ? delimiter_char(options.output_delimiter)
-                             : aseg_in || delimiter == 0    ? ','
-                                                             : delimiter;
+  const char out_delimiter = options.output_delimiter != "auto"
+                                 ? delimiter_char(options.output_delimiter)
+                             : aseg_in || delimiter == 0 ? ','
+                                                         : delimiter;
   for (const auto& extra : context.extra_outputs) {
     write_survey(extra.survey, extra.path, is_aseg("auto", extra.path), ',', true);
   }
   if (!write_out) return 0;
   if (to_stdout) {
     const fs::path staged = scratch.folder / "output.csv";
-    naming(staged, "standard output", [&] { write_survey(survey, staged, false, out_delimiter, !options.no_header); });
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(staged.c_str(), "rb"), std::fclose);
+    naming(staged, "standard output",
+           [&] { write_survey(survey, staged, false, out_delimiter, !options.no_header); });
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(staged.c_str(), "rb"),
+                                                       std::fclose);
     if (!in) throw Tool_error("cannot read " + staged.string());
     copy_stream(in.get(), stdout, staged.string(), "standard output");
     if (std::fflush(stdout) != 0) throw Tool_error("cannot write standard output");
