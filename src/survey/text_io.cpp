@@ -254,7 +254,14 @@ std::string_view opaque_text(const char* element, std::int64_t width) {
   return text;
 }
 
-char* format_shortest(char* out, double v) { return std::to_chars(out, out + number_room, v).ptr; }
+char* format_shortest(char* out, double v) {
+  // Survey values (coordinates, fields) read best without an exponent: 500000 rather
+  // than 5e+05. Only very large or small magnitudes keep the shortest general form.
+  const double magnitude = std::fabs(v);
+  if (magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e16))
+    return std::to_chars(out, out + number_room, v, std::chars_format::fixed).ptr;
+  return std::to_chars(out, out + number_room, v).ptr;
+}
 
 char* format_fixed(char* out, double v, int decimals) {
   char* end = std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;

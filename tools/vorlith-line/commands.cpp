@@ -23,6 +23,10 @@ std::string count_text(std::int64_t n, const std::string& what) {
   return std::to_string(n) + " " + (what == "dummy" ? std::string("dummies") : what + "s");
 }
 
+std::string dummies_text(std::int64_t n) {
+  return count_text(n, "sample") + (n == 1 ? " became a dummy" : " became dummies");
+}
+
 std::string lines_text(const Run_context& context) {
   return count_text(static_cast<std::int64_t>(context.survey.lines.size()), "line");
 }
@@ -481,8 +485,7 @@ void define_clip(CLI::App& app, Step& step) {
       vi::Integration_range::clip_range_to_dummy(channel.values, p->min, p->max, p->inside,
                                                  !p->exclude_min, !p->exclude_max, 0, -1);
       context.summary("clip " + name + ": " +
-                      count_text(channel.values.count_dummy(0, -1) - before, "sample") +
-                      " became dummies");
+                      dummies_text(channel.values.count_dummy(0, -1) - before));
     }
   };
 }
@@ -550,8 +553,7 @@ void define_log(CLI::App& app, Step& step) {
           vi::Integration_math::log(channel.values, p->min, 0, -1);
       }
       context.summary("log " + name + ": " +
-                      count_text(channel.values.count_dummy(0, -1) - before, "sample") +
-                      " at or below the minimum became dummies");
+                      dummies_text(channel.values.count_dummy(0, -1) - before));
     }
   };
 }
@@ -698,6 +700,7 @@ const char* order_name(const vi::Multi_vector& line_values, double min, double m
   bool equal_neighbours = false;
   vi::Integration_range::Order order = vi::Integration_range::unordered;
   vi::Integration_range::order(line_values, equal_neighbours, order, 0, -1);
+  if (min == dummy) return "-";
   if (min == max) return "constant";
   if (order == vi::Integration_range::increasing)
     return equal_neighbours ? "non-decreasing" : "increasing";

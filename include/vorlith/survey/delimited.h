@@ -44,7 +44,8 @@ struct Delimited_write_options {
 };
 
 /// Writes a header row and one row per sample. Numbers of a channel with a known format
-/// keep its decimals; others are written in shortest round-trip form; whole numbers of a
+/// keep its decimals; others are written in shortest round-trip form (no exponent from 1e-5
+/// to 1e16); whole numbers of a
 /// real channel keep a point ("20." or "20.0") so the column reads back as real. Dummies
 /// are written as empty fields (`*` with blanks as delimiter, or when the row would be
 /// blank); text keeps its bytes (trailing zero padding dropped). Array channels give
