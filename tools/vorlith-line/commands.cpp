@@ -143,13 +143,14 @@ struct Resample {
   bool drop_repeats = false;
 };
 
-// The new rows of one line: `count` positions direction * (start + k * spacing), and
-// the rows whose position is a knot.
+// The new rows of one line: `count` positions direction * (start + k * spacing), the
+// rows (within the line) whose position is a knot, and those positions times direction.
 struct Line_grid {
   double direction = 1.0;
   double start = 0.0;
   std::int64_t count = 0;
   std::vector<std::int64_t> knots;
+  std::vector<double> knot_positions;
 };
 
 Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Line& line,
@@ -185,6 +186,7 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
   }
   if (grid.knots.empty()) return grid;
   grid.direction = direction < 0 ? -1.0 : 1.0;
+  for (const std::int64_t k : grid.knots) grid.knot_positions.push_back(grid.direction * x[k]);
   // New rows lie on whole multiples of the spacing inside the sampled positions.
   const double first = grid.direction * x[grid.knots.front()];
   const double last = grid.direction * x[grid.knots.back()];
@@ -200,29 +202,28 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
 
 // Akima values of column `column` of a double channel on the grid of each line.
 void resample_column(const Resample& p, const vs::Survey& survey,
-                     const std::vector<Line_grid>& grids, const vs::Channel& position,
-                     const double* values, std::int64_t columns, std::int64_t column, double* out) {
+                     const std::vector<Line_grid>& grids, const double* values,
+                     std::int64_t columns, std::int64_t column, double* out) {
+  vi::Multi_vector knot_x(vi::Legacy_type(vi::type_double), false, 0);
+  vi::Multi_vector knot_y(vi::Legacy_type(vi::type_double), false, 0);
+  vi::Multi_vector result = dummies(0);
   for (std::size_t l = 0; l < grids.size(); ++l) {
     const Line_grid& grid = grids[l];
-    const vs::Line& line = survey.lines[l];
-    const vi::Multi_vector x_line = copy_rows(position, line.first_row, line.row_count);
-    const auto* x = static_cast<const double*>(x_line.get_vector_memory());
-    std::vector<double> kx, ky;
-    for (const std::int64_t k : grid.knots) {
-      const double y = values[(line.first_row + k) * columns + column];
+    const double* line_values = values + survey.lines[l].first_row * columns + column;
+    // Knots where the column has a value.
+    knot_x.set_length(static_cast<std::int64_t>(grid.knots.size()));
+    knot_y.set_length(static_cast<std::int64_t>(grid.knots.size()));
+    auto* kx = grid.knots.empty() ? nullptr : static_cast<double*>(knot_x.get_vector_memory());
+    auto* ky = grid.knots.empty() ? nullptr : static_cast<double*>(knot_y.get_vector_memory());
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i < grid.knots.size(); ++i) {
+      const double y = line_values[grid.knots[i] * columns];
       if (y == dummy || std::isnan(y)) continue;
-      kx.push_back(grid.direction * x[k]);
-      ky.push_back(y);
+      kx[n] = grid.knot_positions[i];
+      ky[n++] = y;
     }
-    vi::Multi_vector knot_x(vi::Legacy_type(vi::type_double), false,
-                            static_cast<std::int64_t>(kx.size()));
-    vi::Multi_vector knot_y(vi::Legacy_type(vi::type_double), false,
-                            static_cast<std::int64_t>(ky.size()));
-    if (!kx.empty()) {
-      knot_x.set_range_double(0, knot_x.get_length(), kx.data());
-      knot_y.set_range_double(0, knot_y.get_length(), ky.data());
-    }
-    vi::Multi_vector result = dummies(0);
+    knot_x.set_length(n);
+    knot_y.set_length(n);
     vi::Integration_spline::akima(knot_x, knot_y, result, grid.start, p.spacing, grid.count,
                                   p.max_gap, p.extension);
     if (grid.count > 0) {
@@ -267,48 +268,47 @@ void define_resample(CLI::App& app, Step& step) {
         survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)]
                                  : nullptr;
     const std::int64_t old_rows = survey.rows();
-    std::vector<vi::Multi_vector> resampled;
-    for (const auto& channel : survey.channels) {
+    // One channel at a time, each replaced as soon as it is done: the old and the new
+    // survey are never whole in memory together (the knots keep the positions).
+    for (auto& channel : survey.channels) {
       const std::int64_t columns = channel.columns;
+      vi::Multi_vector values(channel.values.get_type(), false, 0);
       if (&channel == line_channel || channel.is_text()) {
         // The line field carries each line's value; other text has no values between rows.
-        vi::Multi_vector values(channel.values.get_type(), false, rows * columns);
-        if (&channel == line_channel) {
-          std::int64_t at = 0;
-          for (std::size_t l = 0; l < grids.size(); ++l) {
-            for (std::int64_t k = 0; k < grids[l].count; ++k)
-              values.copy(at++, channel.values, survey.lines[l].first_row, 1);
-          }
-        } else {
-          values.filldummy();
-        }
-        resampled.push_back(std::move(values));
-        continue;
-      }
-      vi::Multi_vector values = dummies(rows * columns);
-      auto* out = rows > 0 ? static_cast<double*>(values.get_vector_memory()) : nullptr;
-      if (&channel == &position) {
-        for (const auto& grid : grids) {
-          for (std::int64_t k = 0; k < grid.count; ++k) {
-            *out++ =
-                grid.direction * (grid.start + static_cast<double>(k) * p->spacing) + 0.0;  // no -0
-          }
+        values.set_length(rows * columns);
+        values.filldummy();
+        std::int64_t at = 0;
+        for (std::size_t l = 0; l < grids.size() && &channel == line_channel; ++l) {
+          if (grids[l].count > 0)
+            values.fill_value(channel.values.get_data(survey.lines[l].first_row), at,
+                              grids[l].count);
+          at += grids[l].count;
         }
       } else {
-        vi::Multi_vector source = dummies(0);
-        source.copy(channel.values);
-        const auto* in =
-            old_rows > 0 ? static_cast<const double*>(source.get_vector_memory()) : nullptr;
-        for (std::int64_t c = 0; c < columns; ++c) {
-          resample_column(*p, survey, grids, position, in, columns, c, out);
+        values = dummies(rows * columns);
+        auto* out = rows > 0 ? static_cast<double*>(values.get_vector_memory()) : nullptr;
+        if (&channel == &position) {
+          for (const auto& grid : grids) {
+            for (std::int64_t k = 0; k < grid.count; ++k) {
+              *out++ = grid.direction * (grid.start + static_cast<double>(k) * p->spacing) +
+                       0.0;  // no -0
+            }
+          }
+        } else {
+          // Whole-number channels are read as doubles; double channels in place.
+          const bool is_double = channel.values.get_type().get_data_type() == vi::type_double;
+          vi::Multi_vector converted = dummies(0);
+          if (!is_double) converted.copy(channel.values);
+          const auto* in = old_rows > 0
+                               ? static_cast<const double*>(
+                                     (is_double ? channel.values : converted).get_vector_memory())
+                               : nullptr;
+          for (std::int64_t c = 0; c < columns; ++c)
+            resample_column(*p, survey, grids, in, columns, c, out);
         }
+        if (&channel != line_channel) set_computed_format(context, channel);
       }
-      resampled.push_back(std::move(values));
-    }
-    for (std::size_t c = 0; c < survey.channels.size(); ++c) {
-      vs::Channel& channel = survey.channels[c];
-      if (!channel.is_text() && &channel != line_channel) set_computed_format(context, channel);
-      channel.values = std::move(resampled[c]);
+      channel.values = std::move(values);
     }
     context.index_lines();
     context.summary(
@@ -725,18 +725,18 @@ std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first
   vi::Integration_range::compute_range(v, min, max, first, count);
   const double mean = vi::Integration_math::mean(v, first, count);
   // Standard deviation (n - 1) from the squared deviations the library sums.
-  vi::Multi_vector deviation = copy_rows(channel, first, count);
-  vi::Integration_math::add_base_multiplier(deviation, -mean, 1.0, 0, -1);
-  vi::Integration_math::multiply(deviation, deviation, deviation, 0, -1);
+  vi::Multi_vector work = copy_rows(channel, first, count);
+  vi::Integration_math::add_base_multiplier(work, -mean, 1.0, 0, -1);
+  vi::Integration_math::multiply(work, work, work, 0, -1);
   const std::int64_t valid = count - v.count_dummy(first, count);
   const double sd =
-      valid > 1
-          ? std::sqrt(vi::Integration_math::sum(deviation, 0, -1) / static_cast<double>(valid - 1))
-          : dummy;
-  vi::Multi_vector sorted = copy_rows(channel, first, count);
-  sorted.erase_dummies(0, -1);
-  sorted.sort(false, false);
-  const auto* data = valid > 0 ? static_cast<const double*>(sorted.get_vector_memory()) : nullptr;
+      valid > 1 ? std::sqrt(vi::Integration_math::sum(work, 0, -1) / static_cast<double>(valid - 1))
+                : dummy;
+  // The same buffer, refilled, gives the sorted values for the median and percentiles.
+  if (count > 0) work.copy(0, v, first, count);
+  work.erase_dummies(0, -1);
+  work.sort(false, false);
+  const auto* data = valid > 0 ? static_cast<const double*>(work.get_vector_memory()) : nullptr;
   std::vector<std::string> row{std::to_string(count),
                                std::to_string(count - valid),
                                report_text(min, decimals),
