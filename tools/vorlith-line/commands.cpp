@@ -724,6 +724,7 @@ std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first
   double min = dummy, max = dummy;
   vi::Integration_range::compute_range(v, min, max, first, count);
   const double mean = vi::Integration_math::mean(v, first, count);
+  const char* order = order_name(copy_rows(channel, first, count), min, max);
   // Standard deviation (n - 1) from the squared deviations the library sums.
   vi::Multi_vector work = copy_rows(channel, first, count);
   vi::Integration_math::add_base_multiplier(work, -mean, 1.0, 0, -1);
@@ -746,7 +747,7 @@ std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first
                                report_text(percentile(data, valid, 50), decimals)};
   for (const double p : options.percentiles)
     row.push_back(report_text(percentile(data, valid, p), decimals));
-  row.push_back(order_name(copy_rows(channel, first, count), min, max));
+  row.push_back(order);
   return row;
 }
 
