@@ -100,6 +100,7 @@ T
     [[ $(run -q -i int.csv distance | field /dev/stdin 3 4) == 7.0710678118654755 ]] || fail distance
     [[ $(run -q -i int.csv filter -c i -k 0.25,0.5,0.25 | field /dev/stdin 2 1) == 2.25 ]] || fail filter
     [[ $(run -q -i int.csv --decimals 3 filter -c i -k 0.25,0.5,0.25 | field /dev/stdin 2 1) == 2.250 ]] || fail decimals
+    [[ $(printf 'x\n5e5\n1e-7\n' | "$tool" -q | tr '\n' ' ') == "x 500000.0 1e-07 " ]] || fail "shortest form"
     ;;
   order)
     # Every option works before or after a subcommand name, and a flag before a subcommand
