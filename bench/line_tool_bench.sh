@@ -26,9 +26,10 @@ awk -v n="$rows" -v l="$lines" 'BEGIN {
   }
 }' >"$work/survey.csv"
 "$tool" -q -i "$work/survey.csv" -o "$work/survey.dfn"
-channel_mb=$(awk -v n="$rows" 'BEGIN { printf "%.1f", n * (4 + 4 + 3 * 8) / 1e6 }')
-printf 'survey: %d rows, %d lines; csv %.0f MB, ASEG-GDF2 .dat %.0f MB; channels in memory %s MB\n' "$rows" "$lines" \
-  "$(stat -c %s "$work/survey.csv" | awk '{ print $1 / 1e6 }')" "$(stat -c %s "$work/survey.dat" | awk '{ print $1 / 1e6 }')" \
+# MiB, as GNU time reports the peak (its kilobytes are KiB).
+channel_mb=$(awk -v n="$rows" 'BEGIN { printf "%.1f", n * (4 + 4 + 3 * 8) / 1048576 }')
+printf 'survey: %d rows, %d lines; csv %.0f MiB, ASEG-GDF2 .dat %.0f MiB; channels in memory %s MiB\n' "$rows" "$lines" \
+  "$(stat -c %s "$work/survey.csv" | awk '{ print $1 / 1048576 }')" "$(stat -c %s "$work/survey.dat" | awk '{ print $1 / 1048576 }')" \
   "$channel_mb"
 echo "load before: $(uptime | sed 's/.*load average/load average/')"
 
@@ -111,7 +112,7 @@ for format in csv dfn; do
   peer_input=$work/survey.${format/dfn/dat}
   echo
   echo "format: $format"
-  printf '%-10s %8s %8s %8s | %8s %8s %8s | %7s %7s %9s\n' subcommand "tool s" "cpu s" "MB" "pandas s" "cpu s" "MB" \
+  printf '%-10s %8s %8s %8s | %8s %8s %8s | %7s %7s %9s\n' subcommand "tool s" "cpu s" "MiB" "pandas s" "cpu s" "MiB" \
     "x elap" "x cpu" "MB/chan"
   for command in copy stats despike fill-gaps filter resample distance clamp; do
     out=$work/out.$format

@@ -143,14 +143,13 @@ struct Resample {
   bool drop_repeats = false;
 };
 
-// The new rows of one line: `count` positions direction * (start + k * spacing), the
-// rows (within the line) whose position is a knot, and those positions times direction.
+// The new rows of one line: `count` positions direction * (start + k * spacing), and
+// the rows (within the line; 32 bits keep large surveys small) whose position is a knot.
 struct Line_grid {
   double direction = 1.0;
   double start = 0.0;
   std::int64_t count = 0;
-  std::vector<std::int64_t> knots;
-  std::vector<double> knot_positions;
+  std::vector<std::int32_t> knots;
 };
 
 Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Line& line,
@@ -158,8 +157,10 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
   const vi::Multi_vector values = copy_rows(position, line.first_row, line.row_count);
   const auto* x = static_cast<const double*>(values.get_vector_memory());
   Line_grid grid;
+  if (line.row_count > std::numeric_limits<std::int32_t>::max())
+    throw Tool_error("resample: " + line_name(line) + " has more than 2^31 rows");
   int direction = 0;
-  for (std::int64_t i = 0; i < line.row_count; ++i) {
+  for (std::int32_t i = 0; i < line.row_count; ++i) {
     if (x[i] == dummy || !std::isfinite(x[i])) continue;
     if (!grid.knots.empty()) {
       const std::int64_t previous = grid.knots.back();
@@ -186,7 +187,6 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
   }
   if (grid.knots.empty()) return grid;
   grid.direction = direction < 0 ? -1.0 : 1.0;
-  for (const std::int64_t k : grid.knots) grid.knot_positions.push_back(grid.direction * x[k]);
   // New rows lie on whole multiples of the spacing inside the sampled positions.
   const double first = grid.direction * x[grid.knots.front()];
   const double last = grid.direction * x[grid.knots.back()];
@@ -202,14 +202,17 @@ Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Li
 
 // Akima values of column `column` of a double channel on the grid of each line.
 void resample_column(const Resample& p, const vs::Survey& survey,
-                     const std::vector<Line_grid>& grids, const double* values,
-                     std::int64_t columns, std::int64_t column, double* out) {
+                     const std::vector<Line_grid>& grids, const vs::Channel& position,
+                     const double* values, std::int64_t columns, std::int64_t column, double* out) {
   vi::Multi_vector knot_x(vi::Legacy_type(vi::type_double), false, 0);
   vi::Multi_vector knot_y(vi::Legacy_type(vi::type_double), false, 0);
   vi::Multi_vector result = dummies(0);
   for (std::size_t l = 0; l < grids.size(); ++l) {
     const Line_grid& grid = grids[l];
-    const double* line_values = values + survey.lines[l].first_row * columns + column;
+    const vs::Line& line = survey.lines[l];
+    const double* line_values = values + line.first_row * columns + column;
+    const vi::Multi_vector line_positions = copy_rows(position, line.first_row, line.row_count);
+    const auto* x = static_cast<const double*>(line_positions.get_vector_memory());
     // Knots where the column has a value.
     knot_x.set_length(static_cast<std::int64_t>(grid.knots.size()));
     knot_y.set_length(static_cast<std::int64_t>(grid.knots.size()));
@@ -219,7 +222,7 @@ void resample_column(const Resample& p, const vs::Survey& survey,
     for (std::size_t i = 0; i < grid.knots.size(); ++i) {
       const double y = line_values[grid.knots[i] * columns];
       if (y == dummy || std::isnan(y)) continue;
-      kx[n] = grid.knot_positions[i];
+      kx[n] = grid.direction * x[grid.knots[i]];
       ky[n++] = y;
     }
     knot_x.set_length(n);
@@ -268,9 +271,15 @@ void define_resample(CLI::App& app, Step& step) {
         survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)]
                                  : nullptr;
     const std::int64_t old_rows = survey.rows();
-    // One channel at a time, each replaced as soon as it is done: the old and the new
-    // survey are never whole in memory together (the knots keep the positions).
+    // One channel at a time, each replaced as soon as it is done, the position last: the
+    // old and the new survey are never whole in memory together.
+    std::vector<vs::Channel*> order;
     for (auto& channel : survey.channels) {
+      if (&channel != &position) order.push_back(&channel);
+    }
+    order.push_back(const_cast<vs::Channel*>(&position));
+    for (vs::Channel* next : order) {
+      vs::Channel& channel = *next;
       const std::int64_t columns = channel.columns;
       vi::Multi_vector values(channel.values.get_type(), false, 0);
       if (&channel == line_channel || channel.is_text()) {
@@ -304,7 +313,7 @@ void define_resample(CLI::App& app, Step& step) {
                                      (is_double ? channel.values : converted).get_vector_memory())
                                : nullptr;
           for (std::int64_t c = 0; c < columns; ++c)
-            resample_column(*p, survey, grids, in, columns, c, out);
+            resample_column(*p, survey, grids, position, in, columns, c, out);
         }
         if (&channel != line_channel) set_computed_format(context, channel);
       }
@@ -504,9 +513,10 @@ void define_clamp(CLI::App& app, Step& step) {
       vs::Channel& channel = found.values.get_type().is_integral() && whole(p->min) && whole(p->max)
                                  ? found
                                  : computed_channel(context, name);
-      const vi::Multi_vector before = copy_rows(channel, 0, channel.rows());
-      vi::Integration_range::clamp_to_range(channel.values, p->min, p->max, 0, -1);
-      const std::int64_t changed = count_changed(before, copy_rows(channel, 0, channel.rows()));
+      const std::int64_t changed =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
+            vi::Integration_range::clamp_to_range(v, p->min, p->max, 0, -1);
+          });
       context.summary("clamp " + name + ": " + count_text(changed, "sample") + " set to a limit");
     }
   };
@@ -582,26 +592,35 @@ void define_distance(CLI::App& app, Step& step) {
     vs::Survey& survey = context.survey;
     const vs::Channel& x = numeric_channel(survey, p->x);
     const vs::Channel& y = numeric_channel(survey, p->y);
+    const vs::Channel* z = p->z.empty() ? nullptr : &numeric_channel(survey, p->z);
     const std::int64_t rows = survey.rows();
-    vi::Multi_vector flat(vi::Legacy_type(vi::type_double), false,
-                          p->z.empty() ? rows : 0);  // zeros
-    const vi::Multi_vector& z = p->z.empty() ? flat : numeric_channel(survey, p->z).values;
     vi::Multi_vector result = dummies(rows);
     double longest = 0.0;
     for (const auto& line : survey.lines) {
-      vi::Integration_math::distance_cumulative(x.values, y.values, z, result, p->start,
-                                                line.first_row, line.row_count);
+      // Copies of one line: the library's distances start at its range, and a flat line
+      // needs zeros only that long.
+      const std::int64_t n = line.row_count;
+      vi::Multi_vector along = dummies(0);
+      vi::Integration_math::distance_cumulative(
+          copy_rows(x, line.first_row, n), copy_rows(y, line.first_row, n),
+          z != nullptr ? copy_rows(*z, line.first_row, n)
+                       : vi::Multi_vector(vi::Legacy_type(vi::type_double), false, n),
+          along, p->start, 0, n);
+      result.copy(line.first_row, along, 0, n);
       double low = dummy, high = dummy;
-      vi::Integration_range::compute_range(result, low, high, line.first_row, line.row_count);
+      vi::Integration_range::compute_range(along, low, high, 0, n);
       if (high != dummy) longest = std::max(longest, high - p->start);
     }
     const std::string unit = x.unit;
-    if (survey.find(p->name) == nullptr) survey.add(vs::Channel(p->name, dummies(rows)));
-    vs::Channel& target = find_channel(survey, p->name);
-    target.values = std::move(result);
-    target.columns = 1;
-    set_computed_format(context, target);
-    target.unit = unit;
+    vs::Channel* target = survey.find(p->name);
+    if (target == nullptr) {
+      target = &survey.add(vs::Channel(p->name, std::move(result)));
+    } else {
+      target->values = std::move(result);
+      target->columns = 1;
+    }
+    set_computed_format(context, *target);
+    target->unit = unit;
     context.summary("distance: '" + p->name + "' on " + lines_text(context) + ", the longest " +
                     number_text(longest, 3));
   };

@@ -28,11 +28,6 @@ vorlith::integration::Multi_vector copy_rows(const vorlith::survey::Channel& cha
 /// A contiguous double vector of `length` dummies.
 vorlith::integration::Multi_vector dummies(std::int64_t length);
 
-/// Runs `work` on a double copy of each line of a computed channel and writes the
-/// result back; returns how many samples changed.
-template <class Work>
-std::int64_t change_each_line(Run_context& context, vorlith::survey::Channel& channel, Work&& work);
-
 /// A run of rows kept by keep_rows().
 struct Row_range {
   std::int64_t first = 0;
@@ -52,6 +47,8 @@ std::string number_text(double value, int decimals = -1);
 /// As number_text(), but at most 12 significant digits without --decimals: for reports.
 std::string report_text(double value, int decimals);
 
+/// Runs `work` on a double copy of each line of a numeric channel and writes the
+/// result back (converted to the channel's type); returns how many samples changed.
 template <class Work>
 std::int64_t change_each_line(Run_context& context, vorlith::survey::Channel& channel,
                               Work&& work) {
