@@ -133,29 +133,47 @@ struct Column_target {
 
 }  // namespace
 
-Survey read_delimited(const std::filesystem::path& path, const Delimited_read_options& options) {
-  Record_reader reader(path);
+namespace {
+
+// The first record that is not blank or a comment (a leading byte-order mark dropped),
+// with its record number; 0 when there is none.
+std::int64_t first_record(Record_reader& reader, std::string& text) {
   std::string_view record;
-  std::vector<std::string_view> fields;
-  std::int64_t header_record = 0;
-  std::string header;
   while (reader.next(record)) {
     if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
       record.remove_prefix(3);
     if (skipped(record)) continue;
-    header = std::string(record);
-    header_record = reader.record_number();
-    break;
+    text = std::string(record);
+    return reader.record_number();
   }
+  return 0;
+}
+
+char delimiter_of(std::string_view header) {
+  return header.find('\t') != std::string::npos  ? '\t'
+         : header.find(',') != std::string::npos ? ','
+         : header.find(';') != std::string::npos ? ';'
+                                                 : ' ';
+}
+
+}  // namespace
+
+char find_delimiter(const std::filesystem::path& path) {
+  Record_reader reader(path);
+  std::string header;
+  if (first_record(reader, header) == 0) fail(path, 0, {}, "holds no header row");
+  return delimiter_of(header);
+}
+
+Survey read_delimited(const std::filesystem::path& path, const Delimited_read_options& options) {
+  Record_reader reader(path);
+  std::string_view record;
+  std::vector<std::string_view> fields;
+  std::string header;
+  std::int64_t header_record = first_record(reader, header);
   if (header_record == 0) fail(path, 0, {}, "holds no header row");
 
-  char delimiter = options.delimiter;
-  if (delimiter == 0) {
-    delimiter = header.find('\t') != std::string::npos  ? '\t'
-                : header.find(',') != std::string::npos ? ','
-                : header.find(';') != std::string::npos ? ';'
-                                                        : ' ';
-  }
+  const char delimiter = options.delimiter != 0 ? options.delimiter : delimiter_of(header);
   split(header, delimiter, fields);
   if (fields.size() == 1) {
     for (const char other : {'\t', ',', ';', ' '}) {
@@ -171,8 +189,12 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
     }
   }
   std::vector<Column_scan> scans(fields.size());
+  if (!options.header) {  // the first record is data
+    --header_record;
+    reader.rewind();
+  }
   for (std::size_t c = 0; c < fields.size(); ++c) {
-    scans[c].name = std::string(fields[c]);
+    scans[c].name = options.header ? std::string(fields[c]) : std::to_string(c + 1);
     if (scans[c].name.empty())
       fail(path, header_record, {}, "column " + std::to_string(c + 1) + " has no name");
   }
@@ -181,6 +203,8 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
   std::int64_t rows = 0;
   while (reader.next(record)) {
     if (reader.record_number() <= header_record || skipped(record)) continue;
+    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
+      record.remove_prefix(3);
     split(record, delimiter, fields);
     if (fields.size() != scans.size()) {
       fail(path, reader.record_number(), {},
@@ -292,6 +316,8 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
   std::int64_t row = 0;
   while (reader.next(record)) {
     if (reader.record_number() <= header_record || skipped(record)) continue;
+    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
+      record.remove_prefix(3);
     split(record, delimiter, fields);
     for (std::size_t c = 0; c < sinks.size(); ++c) {
       const Sink& sink = sinks[c];
@@ -371,7 +397,7 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
                    (number_room + static_cast<std::size_t>(channel.values.get_element_size()) + 1);
   }
   header += '\n';
-  file.write(header);
+  if (options.header) file.write(header);
 
   const std::int64_t rows = survey.rows();
   std::vector<const void*> memories;

@@ -2,6 +2,7 @@
 
 #include "survey/text_io.h"
 
+#include <unistd.h>
 #include <vorlith/dummy.h>
 
 #include <algorithm>
@@ -114,6 +115,9 @@ void Record_reader::rewind() {
 // --- Output_file --------------------------------------------------------------------
 
 Output_file::Output_file(std::filesystem::path path) : path_(std::move(path)) {
+  // rename() would replace a file the user may not write; refuse it as opening it would.
+  if (std::filesystem::exists(path_) && access(path_.c_str(), W_OK) != 0)
+    fail(path_, 0, {}, std::string("cannot write: ") + std::strerror(errno));
   temporary_ = path_;
   temporary_ += ".partial";
   file_ = std::fopen(temporary_.c_str(), "wb");
@@ -250,10 +254,23 @@ std::string_view opaque_text(const char* element, std::int64_t width) {
   return text;
 }
 
-char* format_shortest(char* out, double v) { return std::to_chars(out, out + number_room, v).ptr; }
+char* format_shortest(char* out, double v) {
+  // Survey values (coordinates, fields) read best without an exponent: 500000 rather
+  // than 5e+05. Only very large or small magnitudes keep the shortest general form.
+  const double magnitude = std::fabs(v);
+  if (magnitude == 0 || (magnitude >= 1e-5 && magnitude < 1e16))
+    return std::to_chars(out, out + number_room, v, std::chars_format::fixed).ptr;
+  return std::to_chars(out, out + number_room, v).ptr;
+}
 
 char* format_fixed(char* out, double v, int decimals) {
-  return std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;
+  char* end = std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;
+  // A tiny negative value rounds to "-0.00": written without the sign, as zero reads back.
+  if (*out == '-' && std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
+    std::copy(out + 1, end, out);
+    --end;
+  }
+  return end;
 }
 
 char* format_scientific(char* out, double v) {

@@ -86,7 +86,7 @@ std::string_view trim(std::string_view text);
 /// The text of an opaque element: up to the first zero byte, trailing blanks dropped.
 std::string_view opaque_text(const char* element, std::int64_t width);
 
-/// Shortest text that reads back to v.
+/// Shortest text that reads back to v, without an exponent for magnitudes from 1e-5 to 1e16.
 char* format_shortest(char* out, double v);
 /// Fixed notation with `decimals` decimals.
 char* format_fixed(char* out, double v, int decimals);

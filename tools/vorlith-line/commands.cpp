@@ -1,41 +1,38 @@
 #include "commands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 
-#include "table_writer.h"
+#include "line_work.h"
 
 namespace vorlith_line {
 
 namespace vi = vorlith::integration;
+namespace vs = vorlith::survey;
 
 namespace {
 
-constexpr std::int64_t chunk_rows = 8192;
 constexpr double lowest = std::numeric_limits<double>::lowest();
 constexpr double highest = std::numeric_limits<double>::max();
 
-void announce(Run_context& context, const std::string& what, std::int64_t rows) {
-  context.progress.begin(what, 0);
-  context.progress.update(rows, 0);
+std::string count_text(std::int64_t n, const std::string& what) {
+  if (n == 1) return "1 " + what;
+  return std::to_string(n) + " " + (what == "dummy" ? std::string("dummies") : what + "s");
 }
 
-// The format of a number given on the command line, as its shortest text shows it.
-Number_format format_of(double v) {
-  char text[64];
-  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
-  double parsed;
-  Number_format format;
-  parse_number(std::string_view(text, static_cast<std::size_t>(end - text)), parsed, format);
-  return format;
+std::string dummies_text(std::int64_t n) {
+  return count_text(n, "sample") + (n == 1 ? " became a dummy" : " became dummies");
 }
 
-std::string text_of(double v) {
-  char text[512];
-  return std::string(text, format_number(text, v, format_of(v)));
+std::string lines_text(const Run_context& context) {
+  return count_text(static_cast<std::int64_t>(context.survey.lines.size()), "line");
+}
+
+std::string line_name(const vs::Line& line) {
+  return line.label.empty() ? "the survey" : "line " + line.label;
 }
 
 CLI::Option* add_columns(CLI::App& app, std::vector<std::string>& columns, const char* what) {
@@ -53,22 +50,27 @@ struct Despike {
 
 void define_despike(CLI::App& app, Step& step) {
   auto p = std::make_shared<Despike>();
-  add_columns(app, p->columns, "Column(s) to despike in place");
-  app.add_option("-w,--width", p->width, "Widest spike, in samples; the filter works from this spacing down to 1")
+  add_columns(app, p->columns, "Column(s) to despike in place, line by line");
+  app.add_option("-w,--width", p->width,
+                 "Widest spike, in samples; the filter works from this spacing down to 1")
       ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 20))
       ->capture_default_str();
   app.add_option("--tolerance", p->tolerance, "Deviations smaller than this are left alone")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--iterations", p->iterations, "Most repeats of the whole cascade while it changes samples")
+  app.add_option("--iterations", p->iterations,
+                 "Most repeats of the whole cascade while it changes samples")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{1000}))
       ->capture_default_str();
-  step = [p](Table& table, Run_context& context) {
+  step = [p](Run_context& context) {
     for (const auto& name : p->columns) {
-      Column& column = table.numeric_column(name);
-      announce(context, "despike " + name, table.rows());
-      vi::Integration_filter::naudy_filter_workflow(column.values, p->width, p->tolerance,
-                                                    p->iterations);
+      vs::Channel& channel = computed_channel(context, name);
+      const std::int64_t changed =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
+            vi::Integration_filter::naudy_filter_workflow(v, p->width, p->tolerance, p->iterations);
+          });
+      context.summary("despike " + name + ": " + count_text(changed, "sample") + " despiked on " +
+                      lines_text(context));
     }
   };
 }
@@ -87,35 +89,46 @@ struct Fill_gaps {
 
 void define_fill_gaps(CLI::App& app, Step& step) {
   auto p = std::make_shared<Fill_gaps>();
-  add_columns(app, p->columns, "Column(s) whose dummy gaps are filled in place");
+  add_columns(app, p->columns, "Column(s) whose dummy gaps are filled in place, line by line");
   app.add_option("--edges", p->edges,
-                 "Gaps at the ends: none (stay dummies), extrapolate, or wrap (the line is cyclic)")
+                 "Gaps at the ends of a line: none (stay dummies), extrapolate, or wrap (the line "
+                 "is cyclic)")
       ->check(CLI::IsMember({"none", "extrapolate", "wrap"}))
       ->capture_default_str();
-  app.add_option("--roll", p->roll, "Weight that blends the predictions from both sides: linear or squared")
+  app.add_option("--roll", p->roll,
+                 "Weight that blends the predictions from both sides: linear or squared")
       ->check(CLI::IsMember({"linear", "squared"}))
       ->capture_default_str();
-  app.add_option("--level", p->level, "Level the predictions relax to (default: the column's mean)");
+  app.add_option("--level", p->level, "Level the predictions relax to (default: the line's mean)");
   app.add_option("--prediction-length", p->prediction_length,
                  "Samples over which each side relaxes to the level (0: predict across whole gaps)")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--filter-length", p->filter_length, "Largest prediction filter (0: 32; at most 256)")
+  app.add_option("--filter-length", p->filter_length,
+                 "Largest prediction filter (0: 32; at most 256)")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{256}))
       ->capture_default_str();
-  app.add_option("--fit-length", p->fit_length, "Most samples one fit reads (0: twice the filter length; at most 256)")
+  app.add_option("--fit-length", p->fit_length,
+                 "Most samples one fit reads (0: twice the filter length; at most 256)")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{256}))
       ->capture_default_str();
-  step = [p](Table& table, Run_context& context) {
+  step = [p](Run_context& context) {
     using Edge = vi::Integration_predict::Edge_type;
-    const Edge edges = p->edges == "wrap" ? Edge::wrap : p->edges == "extrapolate" ? Edge::extrapolate : Edge::none;
+    const Edge edges = p->edges == "wrap"          ? Edge::wrap
+                       : p->edges == "extrapolate" ? Edge::extrapolate
+                                                   : Edge::none;
     const auto roll = p->roll == "squared" ? vorlith::algorithm::Rollweight_type::squared
                                            : vorlith::algorithm::Rollweight_type::linear;
     for (const auto& name : p->columns) {
-      Column& column = table.numeric_column(name);
-      announce(context, "fill-gaps " + name, table.rows());
-      vi::Integration_predict::predict(column.values, edges, roll, p->level, p->prediction_length, p->filter_length,
-                                       p->fit_length);
+      vs::Channel& channel = computed_channel(context, name);
+      const std::int64_t filled =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
+            vi::Integration_predict::predict(v, edges, roll, p->level, p->prediction_length,
+                                             p->filter_length, p->fit_length);
+          });
+      context.summary("fill-gaps " + name + ": " + count_text(filled, "sample") + " filled, " +
+                      count_text(channel.values.count_dummy(0, -1), "dummy") + " left on " +
+                      lines_text(context));
     }
   };
 }
@@ -127,91 +140,190 @@ struct Resample {
   double spacing = 0.0;
   double max_gap = 0.0;
   double extension = 0.0;
+  bool drop_repeats = false;
 };
 
-// Appends the (position, value) pairs of the rows where neither is a dummy.
-void collect_knots(const vi::Multi_vector& position, const vi::Multi_vector& values, vi::Multi_vector& x,
-                   vi::Multi_vector& y) {
-  std::vector<double> p(chunk_rows), v(chunk_rows);
-  std::int64_t knots = 0;
-  for (std::int64_t first = 0; first < position.get_length(); first += chunk_rows) {
-    const std::int64_t n = std::min(chunk_rows, position.get_length() - first);
-    position.get_range_double(first, n, p.data());
-    values.get_range_double(first, n, v.data());
-    std::int64_t kept = 0;
-    for (std::int64_t i = 0; i < n; ++i) {
-      if (p[i] != dummy && v[i] != dummy && !std::isnan(p[i]) && !std::isnan(v[i])) {
-        p[kept] = p[i];
-        v[kept] = v[i];
-        ++kept;
+// The new rows of one line: `count` positions direction * (start + k * spacing), and
+// the rows (within the line; 32 bits keep large surveys small) whose position is a knot.
+struct Line_grid {
+  double direction = 1.0;
+  double start = 0.0;
+  std::int64_t count = 0;
+  std::vector<std::int32_t> knots;
+};
+
+Line_grid plan_line(const Resample& p, const vs::Channel& position, const vs::Line& line,
+                    std::int64_t& dropped) {
+  const vi::Multi_vector values = copy_rows(position, line.first_row, line.row_count);
+  const auto* x = static_cast<const double*>(values.get_vector_memory());
+  Line_grid grid;
+  if (line.row_count > std::numeric_limits<std::int32_t>::max())
+    throw Tool_error("resample: " + line_name(line) + " has more than 2^31 rows");
+  int direction = 0;
+  for (std::int32_t i = 0; i < line.row_count; ++i) {
+    if (x[i] == dummy || !std::isfinite(x[i])) continue;
+    if (!grid.knots.empty()) {
+      const std::int64_t previous = grid.knots.back();
+      if (x[i] == x[previous]) {
+        if (p.drop_repeats) {
+          ++dropped;
+          continue;
+        }
+        throw Tool_error("resample: " + line_name(line) + ": rows " +
+                         std::to_string(line.first_row + previous + 1) + " and " +
+                         std::to_string(line.first_row + i + 1) + " repeat position " +
+                         number_text(x[i]) + " of '" + p.position +
+                         "' (--drop-repeats keeps the first of repeated positions)");
       }
+      const int step = x[i] > x[previous] ? 1 : -1;
+      if (direction != 0 && step != direction) {
+        throw Tool_error("resample: " + line_name(line) + ": position '" + p.position +
+                         "' turns back at row " + std::to_string(line.first_row + i + 1) +
+                         " (it must increase or decrease strictly along a line)");
+      }
+      direction = step;
     }
-    if (kept > 0) {
-      x.set_range_double(knots, kept, p.data());
-      y.set_range_double(knots, kept, v.data());
-      knots += kept;
+    grid.knots.push_back(i);
+  }
+  if (grid.knots.empty()) return grid;
+  grid.direction = direction < 0 ? -1.0 : 1.0;
+  // New rows lie on whole multiples of the spacing inside the sampled positions.
+  const double first = grid.direction * x[grid.knots.front()];
+  const double last = grid.direction * x[grid.knots.back()];
+  grid.start = std::ceil(first / p.spacing - 1e-9) * p.spacing;
+  const double span = std::floor((last - grid.start) / p.spacing + 1e-9);
+  if (!(span < 1e9)) {
+    throw Tool_error("resample: " + line_name(line) + ": spacing " + number_text(p.spacing) +
+                     " would make more than a billion rows");
+  }
+  grid.count = span < 0 ? 0 : static_cast<std::int64_t>(span) + 1;
+  return grid;
+}
+
+// Akima values of column `column` of a double channel on the grid of each line.
+void resample_column(const Resample& p, const vs::Survey& survey,
+                     const std::vector<Line_grid>& grids, const vs::Channel& position,
+                     const double* values, std::int64_t columns, std::int64_t column, double* out) {
+  vi::Multi_vector knot_x(vi::Legacy_type(vi::type_double), false, 0);
+  vi::Multi_vector knot_y(vi::Legacy_type(vi::type_double), false, 0);
+  vi::Multi_vector result = dummies(0);
+  for (std::size_t l = 0; l < grids.size(); ++l) {
+    const Line_grid& grid = grids[l];
+    const vs::Line& line = survey.lines[l];
+    const double* line_values = values + line.first_row * columns + column;
+    const vi::Multi_vector line_positions = copy_rows(position, line.first_row, line.row_count);
+    const auto* x = static_cast<const double*>(line_positions.get_vector_memory());
+    // Knots where the column has a value.
+    knot_x.set_length(static_cast<std::int64_t>(grid.knots.size()));
+    knot_y.set_length(static_cast<std::int64_t>(grid.knots.size()));
+    auto* kx = grid.knots.empty() ? nullptr : static_cast<double*>(knot_x.get_vector_memory());
+    auto* ky = grid.knots.empty() ? nullptr : static_cast<double*>(knot_y.get_vector_memory());
+    std::int64_t n = 0;
+    for (std::size_t i = 0; i < grid.knots.size(); ++i) {
+      const double y = line_values[grid.knots[i] * columns];
+      if (y == dummy || std::isnan(y)) continue;
+      kx[n] = grid.direction * x[grid.knots[i]];
+      ky[n++] = y;
     }
+    knot_x.set_length(n);
+    knot_y.set_length(n);
+    vi::Integration_spline::akima(knot_x, knot_y, result, grid.start, p.spacing, grid.count,
+                                  p.max_gap, p.extension);
+    if (grid.count > 0) {
+      const auto* r = static_cast<const double*>(result.get_vector_memory());
+      for (std::int64_t k = 0; k < grid.count; ++k) out[k * columns + column] = r[k];
+    }
+    out += grid.count * columns;
   }
 }
 
 void define_resample(CLI::App& app, Step& step) {
   auto p = std::make_shared<Resample>();
-  app.add_option("-p,--position", p->position, "Column that increases along the line (e.g. distance)")
+  app.add_option("-p,--position", p->position,
+                 "Column that increases or decreases strictly along each line (e.g. distance)")
       ->required()
       ->type_name("NAME");
-  app.add_option("-s,--spacing", p->spacing, "Spacing of the new rows, in units of the position column")
+  app.add_option("-s,--spacing", p->spacing,
+                 "Spacing of the new rows, in units of the position column")
       ->required()
       ->check(CLI::PositiveNumber);
   app.add_option("--max-gap", p->max_gap, "Wider gaps between samples become dummies (0: no limit)")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  app.add_option("--extension", p->extension, "How far values continue beyond the samples at either side of a gap")
+  app.add_option("--extension", p->extension,
+                 "How far values continue beyond the samples at either side of a gap")
       ->check(CLI::NonNegativeNumber)
       ->capture_default_str();
-  step = [p](Table& table, Run_context& context) {
-    Column& position = table.numeric_column(p->position);
-    bool equal_neighbours = false;
-    vi::Integration_range::Order order = vi::Integration_range::unordered;
-    vi::Integration_range::order(position.values, equal_neighbours, order, 0, -1);
-    double first = 0.0, last = 0.0;
-    vi::Integration_range::compute_range(position.values, first, last, 0, -1);
-    if (first == dummy) throw Tool_error("resample: position column '" + p->position + "' holds no values");
-    if (first != last && (order != vi::Integration_range::increasing || equal_neighbours)) {
-      throw Tool_error("resample: position column '" + p->position + "' must increase strictly along the line");
+  app.add_flag(
+      "--drop-repeats", p->drop_repeats,
+      "Rows that repeat the position before them are left out (otherwise they are an error)");
+  step = [p](Run_context& context) {
+    vs::Survey& survey = context.survey;
+    const vs::Channel& position = numeric_channel(survey, p->position);
+    std::vector<Line_grid> grids;
+    std::int64_t rows = 0;
+    std::int64_t dropped = 0;
+    for (const auto& line : survey.lines) {
+      grids.push_back(plan_line(*p, position, line, dropped));
+      rows += grids.back().count;
     }
-    // New rows lie on whole multiples of the spacing inside the sampled positions.
-    const double start = std::ceil(first / p->spacing - 1e-9) * p->spacing;
-    const double span = std::floor((last - start) / p->spacing + 1e-9);
-    if (!(span < 1e9)) {
-      throw Tool_error("resample: spacing " + text_of(p->spacing) + " would make more than a billion rows");
+    const vs::Channel* line_channel =
+        survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)]
+                                 : nullptr;
+    const std::int64_t old_rows = survey.rows();
+    // One channel at a time, each replaced as soon as it is done, the position last: the
+    // old and the new survey are never whole in memory together.
+    std::vector<vs::Channel*> order;
+    for (auto& channel : survey.channels) {
+      if (&channel != &position) order.push_back(&channel);
     }
-    const auto count = static_cast<std::int64_t>(span) + 1;
-    announce(context, "resample", table.rows());
-
-    std::vector<vi::Multi_vector> resampled;
-    for (auto& column : table.columns) {
-      if (&column == &position) {
-        resampled.push_back(make_double_channel(0));
-      } else if (column.is_text()) {
-        resampled.emplace_back(column.values.get_type(), true, count);  // all dummies
+    order.push_back(const_cast<vs::Channel*>(&position));
+    for (vs::Channel* next : order) {
+      vs::Channel& channel = *next;
+      const std::int64_t columns = channel.columns;
+      vi::Multi_vector values(channel.values.get_type(), false, 0);
+      if (&channel == line_channel || channel.is_text()) {
+        // The line field carries each line's value; other text has no values between rows.
+        values.set_length(rows * columns);
+        values.filldummy();
+        std::int64_t at = 0;
+        for (std::size_t l = 0; l < grids.size() && &channel == line_channel; ++l) {
+          if (grids[l].count > 0)
+            values.fill_value(channel.values.get_data(survey.lines[l].first_row), at,
+                              grids[l].count);
+          at += grids[l].count;
+        }
       } else {
-        vi::Multi_vector x(vi::Legacy_type(vi::type_double), false, 0);
-        vi::Multi_vector y(vi::Legacy_type(vi::type_double), false, 0);
-        collect_knots(position.values, column.values, x, y);
-        vi::Multi_vector result = make_double_channel(0);
-        vi::Integration_spline::akima(x, y, result, start, p->spacing, count, p->max_gap, p->extension);
-        resampled.push_back(std::move(result));
+        values = dummies(rows * columns);
+        auto* out = rows > 0 ? static_cast<double*>(values.get_vector_memory()) : nullptr;
+        if (&channel == &position) {
+          for (const auto& grid : grids) {
+            for (std::int64_t k = 0; k < grid.count; ++k) {
+              *out++ = grid.direction * (grid.start + static_cast<double>(k) * p->spacing) +
+                       0.0;  // no -0
+            }
+          }
+        } else {
+          // Whole-number channels are read as doubles; double channels in place.
+          const bool is_double = channel.values.get_type().get_data_type() == vi::type_double;
+          vi::Multi_vector converted = dummies(0);
+          if (!is_double) converted.copy(channel.values);
+          const auto* in = old_rows > 0
+                               ? static_cast<const double*>(
+                                     (is_double ? channel.values : converted).get_vector_memory())
+                               : nullptr;
+          for (std::int64_t c = 0; c < columns; ++c)
+            resample_column(*p, survey, grids, position, in, columns, c, out);
+        }
+        if (&channel != line_channel) set_computed_format(context, channel);
       }
+      channel.values = std::move(values);
     }
-    for (std::size_t c = 0; c < table.columns.size(); ++c) table.columns[c].values = std::move(resampled[c]);
-
-    std::vector<double> grid(chunk_rows);
-    for (std::int64_t k = 0; k < count; k += chunk_rows) {
-      const std::int64_t n = std::min(chunk_rows, count - k);
-      for (std::int64_t i = 0; i < n; ++i) grid[i] = start + static_cast<double>(k + i) * p->spacing;
-      position.values.set_range_double(k, n, grid.data());
-    }
-    position.format.widen(format_of(p->spacing));
+    context.index_lines();
+    context.summary(
+        "resample: " + count_text(old_rows, "row") + " became " + std::to_string(rows) + " on " +
+        lines_text(context) +
+        (p->drop_repeats ? ", " + count_text(dropped, "repeated position") + " dropped" : ""));
   };
 }
 
@@ -232,7 +344,8 @@ std::vector<double> lowpass_kernel(const std::string& name, std::int64_t length)
     if (name == "triangle") {
       w = static_cast<double>(std::min(j + 1, length - j));
     } else if (name == "hann") {
-      w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(j + 1) / static_cast<double>(length + 1));
+      w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(j + 1) /
+                               static_cast<double>(length + 1));
     }
     kernel[static_cast<std::size_t>(j)] = w;
   }
@@ -247,12 +360,14 @@ std::vector<double> parse_kernel(const std::string& text) {
   const auto last = text.find_last_not_of(", \t;");
   if (first == std::string::npos) throw Tool_error("filter: --kernel holds no numbers");
   vi::Multi_vector weights(vi::Legacy_type(vi::type_double), false, 0);
-  vi::Integration_string::tokenize_to_doubles(text.substr(first, last - first + 1), ", \t;", weights);
+  vi::Integration_string::tokenize_to_doubles(text.substr(first, last - first + 1), ", \t;",
+                                              weights);
   std::vector<double> kernel(static_cast<std::size_t>(weights.get_length()));
   weights.get_range_double(0, weights.get_length(), kernel.data());
   for (std::size_t j = 0; j < kernel.size(); ++j) {
     if (kernel[j] == dummy || !std::isfinite(kernel[j])) {
-      throw Tool_error("filter: --kernel value " + std::to_string(j + 1) + " is not a finite number");
+      throw Tool_error("filter: --kernel value " + std::to_string(j + 1) +
+                       " is not a finite number");
     }
   }
   return kernel;
@@ -260,59 +375,85 @@ std::vector<double> parse_kernel(const std::string& text) {
 
 void define_filter(CLI::App& app, Step& step) {
   auto p = std::make_shared<Filter>();
-  add_columns(app, p->columns, "Column(s) to filter in place");
-  auto* kernel = app.add_option("-k,--kernel", p->kernel, "Weights, separated by commas or spaces, applied as given: row i gets the sum of "
-                                "w[j] * value[i - h + j], h = (taps - 1) / 2")
-                     ->type_name("LIST");
-  auto* lowpass = app.add_option("--lowpass", p->lowpass, "A named low-pass kernel: boxcar, triangle or hann")
-                      ->check(CLI::IsMember({"boxcar", "triangle", "hann"}));
+  add_columns(app, p->columns, "Column(s) to filter in place, line by line");
+  auto* kernel =
+      app.add_option(
+             "-k,--kernel", p->kernel,
+             "Weights, separated by commas or spaces, applied as given: row i gets the sum of "
+             "w[j] * value[i - h + j], h = (taps - 1) / 2")
+          ->type_name("LIST");
+  auto* lowpass =
+      app.add_option("--lowpass", p->lowpass, "A named low-pass kernel: boxcar, triangle or hann")
+          ->check(CLI::IsMember({"boxcar", "triangle", "hann"}));
   auto* length = app.add_option("-n,--length", p->length, "Taps of the named low-pass kernel")
                      ->check(CLI::Range(std::int64_t{1}, std::int64_t{100001}));
   kernel->excludes(lowpass);
   lowpass->needs(length);
   length->needs(lowpass);
-  app.add_flag("--keep-length", p->keep_length,
-               "Keep every row (the ends the kernel does not cover become dummies) instead of dropping "
-               "those rows from the whole table");
+  app.add_flag(
+      "--keep-length", p->keep_length,
+      "Keep every row (the line ends the kernel does not cover become dummies) instead of dropping "
+      "those rows of each line from the whole survey");
   app.callback([p] {
     if (p->kernel.empty() && p->lowpass.empty()) {
-      throw CLI::ValidationError("filter", "give a kernel with --kernel LIST or --lowpass NAME --length N");
+      throw CLI::ValidationError("filter",
+                                 "give a kernel with --kernel LIST or --lowpass NAME --length N");
     }
   });
-  step = [p](Table& table, Run_context& context) {
+  step = [p](Run_context& context) {
     const std::vector<double> kernel =
         p->kernel.empty() ? lowpass_kernel(p->lowpass, p->length) : parse_kernel(p->kernel);
-    const std::int64_t rows = table.rows();
     const auto taps = static_cast<std::int64_t>(kernel.size());
-    const std::int64_t before = (taps - 1) / 2;
-    const std::int64_t after = taps - 1 - before;
-    std::vector<Column*> filtered;
+    std::vector<const vs::Channel*> filtered;
     for (const auto& name : p->columns) {
-      Column& column = table.numeric_column(name);
-      if (std::find(filtered.begin(), filtered.end(), &column) != filtered.end()) continue;
-      announce(context, "filter " + name, rows);
-      vi::Multi_vector output = make_double_channel(0);
-      vi::Integration_filter::convolution(column.values, output, kernel, p->keep_length);
-      if (p->keep_length && output.get_length() < rows) {
-        // An even kernel leaves one row fewer; the table keeps its length.
-        const std::int64_t old_length = output.get_length();
-        output.set_length(rows);
-        output.filldummy(old_length, rows - old_length);
+      vs::Channel& channel = computed_channel(context, name);
+      if (std::find(filtered.begin(), filtered.end(), &channel) != filtered.end()) continue;
+      filtered.push_back(&channel);
+      if (p->keep_length) {
+        const std::int64_t changed =
+            change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line& line) {
+              vi::Multi_vector output = dummies(0);
+              vi::Integration_filter::convolution(v, output, kernel, true);
+              // An even kernel leaves one row fewer; the line keeps its length.
+              const std::int64_t produced = output.get_length();
+              if (produced < line.row_count) {
+                output.set_length(line.row_count);
+                output.filldummy(produced, line.row_count - produced);
+              }
+              v = std::move(output);
+            });
+        context.summary("filter " + name + ": " + count_text(changed, "sample") + " changed on " +
+                        lines_text(context));
       }
-      column.values = std::move(output);
-      filtered.push_back(&column);
     }
     if (p->keep_length) return;
-    // The other columns lose the rows the filtered ones lost, so rows stay aligned.
-    for (auto& column : table.columns) {
-      if (std::find(filtered.begin(), filtered.end(), &column) != filtered.end()) continue;
-      if (rows < taps) {
-        column.values.set_length(0);
-      } else {
-        column.values.erase(rows - after, after);
-        column.values.erase(0, before);
-      }
+    // Each line loses the rows at its ends that the kernel does not cover, in every column.
+    const std::int64_t before = (taps - 1) / 2;
+    const std::int64_t old_rows = context.survey.rows();
+    std::vector<Row_range> kept;
+    std::int64_t rows = 0;
+    for (const auto& line : context.survey.lines) {
+      if (line.row_count < taps) continue;
+      kept.push_back(Row_range{line.first_row + before, line.row_count - taps + 1});
+      rows += kept.back().count;
     }
+    for (const vs::Channel* target : filtered) {
+      auto& channel = const_cast<vs::Channel&>(*target);
+      vi::Multi_vector values = dummies(rows);
+      std::int64_t at = 0;
+      for (const auto& line : context.survey.lines) {
+        if (line.row_count < taps) continue;
+        vi::Multi_vector output = dummies(0);
+        vi::Integration_filter::convolution(copy_rows(channel, line.first_row, line.row_count),
+                                            output, kernel, false);
+        values.copy(at, output, 0, output.get_length());
+        at += output.get_length();
+      }
+      channel.values = std::move(values);
+    }
+    keep_rows(context, kept, filtered);
+    context.summary("filter: " + count_text(old_rows - rows, "row") + " dropped at the ends of " +
+                    lines_text(context) + " (" + count_text(taps, "tap") + ")");
   };
 }
 
@@ -332,8 +473,10 @@ void add_limits(CLI::App& app, Limits& limits, const char* what) {
   auto* min = app.add_option("--min", limits.min, "Lower limit");
   auto* max = app.add_option("--max", limits.max, "Upper limit");
   app.callback([&limits, &app, min, max] {
-    if (min->count() == 0 && max->count() == 0) throw CLI::ValidationError(app.get_name(), "give --min, --max or both");
-    if (!(limits.min <= limits.max)) throw CLI::ValidationError(app.get_name(), "--min must not exceed --max");
+    if (min->count() == 0 && max->count() == 0)
+      throw CLI::ValidationError(app.get_name(), "give --min, --max or both");
+    if (!(limits.min <= limits.max))
+      throw CLI::ValidationError(app.get_name(), "--min must not exceed --max");
   });
 }
 
@@ -343,24 +486,38 @@ void define_clip(CLI::App& app, Step& step) {
   app.add_flag("--inside", p->inside, "Make the values inside the limits dummies instead");
   app.add_flag("--exclude-min", p->exclude_min, "The lower limit itself lies outside the interval");
   app.add_flag("--exclude-max", p->exclude_max, "The upper limit itself lies outside the interval");
-  step = [p](Table& table, Run_context& context) {
+  step = [p](Run_context& context) {
     for (const auto& name : p->columns) {
-      Column& column = table.numeric_column(name);
-      announce(context, "clip " + name, table.rows());
-      vi::Integration_range::clip_range_to_dummy(column.values, p->min, p->max, p->inside, !p->exclude_min,
-                                                 !p->exclude_max, 0, -1);
+      // Clipping makes no new values, so the column keeps its type and format.
+      vs::Channel& channel = numeric_channel(context.survey, name);
+      const std::int64_t before = channel.values.count_dummy(0, -1);
+      vi::Integration_range::clip_range_to_dummy(channel.values, p->min, p->max, p->inside,
+                                                 !p->exclude_min, !p->exclude_max, 0, -1);
+      context.summary("clip " + name + ": " +
+                      dummies_text(channel.values.count_dummy(0, -1) - before));
     }
   };
+}
+
+bool whole(double limit) {
+  return limit == lowest || limit == highest || limit == std::trunc(limit);
 }
 
 void define_clamp(CLI::App& app, Step& step) {
   auto p = std::make_shared<Limits>();
   add_limits(app, *p, "Column(s) in which values beyond a limit are set to that limit");
-  step = [p](Table& table, Run_context& context) {
+  step = [p](Run_context& context) {
     for (const auto& name : p->columns) {
-      Column& column = table.numeric_column(name);
-      announce(context, "clamp " + name, table.rows());
-      vi::Integration_range::clamp_to_range(column.values, p->min, p->max, 0, -1);
+      vs::Channel& found = numeric_channel(context.survey, name);
+      // Whole limits on a whole-number column give whole numbers: it keeps its type.
+      vs::Channel& channel = found.values.get_type().is_integral() && whole(p->min) && whole(p->max)
+                                 ? found
+                                 : computed_channel(context, name);
+      const std::int64_t changed =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
+            vi::Integration_range::clamp_to_range(v, p->min, p->max, 0, -1);
+          });
+      context.summary("clamp " + name + ": " + count_text(changed, "sample") + " set to a limit");
     }
   };
 }
@@ -375,31 +532,38 @@ struct Log {
 void define_log(CLI::App& app, Step& step) {
   auto p = std::make_shared<Log>();
   add_columns(app, p->columns, "Column(s) to replace by their logarithm");
-  app.add_option("--base", p->base, "10 or e")->check(CLI::IsMember({"10", "e"}))->capture_default_str();
-  auto* min = app.add_option("--min", p->min,
-                             "Values at or below this become dummies; 0 or less means 1.0 (so by default "
-                             "values up to 1 become dummies)")
-                  ->capture_default_str();
+  app.add_option("--base", p->base, "10 or e")
+      ->check(CLI::IsMember({"10", "e"}))
+      ->capture_default_str();
+  auto* min =
+      app.add_option("--min", p->min,
+                     "Values at or below this become dummies; 0 or less means 1.0 (so by default "
+                     "values up to 1 become dummies)")
+          ->capture_default_str();
   app.add_option("--scaled", p->scale,
                  "Compress instead: values within +-SCALE stay, larger ones become "
                  "SCALE * (1 + log(|v| / SCALE)) with their sign")
       ->check(CLI::PositiveNumber)
       ->excludes(min)
       ->type_name("SCALE");
-  step = [p](Table& table, Run_context& context) {
+  step = [p](Run_context& context) {
     const bool ten = p->base == "10";
     for (const auto& name : p->columns) {
-      Column& column = table.numeric_column(name);
-      announce(context, "log " + name, table.rows());
+      vs::Channel& channel = computed_channel(context, name);
+      const std::int64_t before = channel.values.count_dummy(0, -1);
       if (p->scale > 0.0) {
-        if (ten) vi::Integration_math::log10_scaled(column.values, p->scale, 0, -1);
-        else vi::Integration_math::log_scaled(column.values, p->scale, 0, -1);
+        if (ten)
+          vi::Integration_math::log10_scaled(channel.values, p->scale, 0, -1);
+        else
+          vi::Integration_math::log_scaled(channel.values, p->scale, 0, -1);
       } else {
-        if (ten) vi::Integration_math::log10(column.values, p->min, 0, -1);
-        else vi::Integration_math::log(column.values, p->min, 0, -1);
+        if (ten)
+          vi::Integration_math::log10(channel.values, p->min, 0, -1);
+        else
+          vi::Integration_math::log(channel.values, p->min, 0, -1);
       }
-      // Logarithms of whole numbers are not whole numbers.
-      column.format.decimals = std::max(column.format.decimals, 6);
+      context.summary("log " + name + ": " +
+                      dummies_text(channel.values.count_dummy(0, -1) - before));
     }
   };
 }
@@ -418,31 +582,47 @@ void define_distance(CLI::App& app, Step& step) {
   auto p = std::make_shared<Distance>();
   app.add_option("-x,--x", p->x, "Easting column")->capture_default_str()->type_name("NAME");
   app.add_option("-y,--y", p->y, "Northing column")->capture_default_str()->type_name("NAME");
-  app.add_option("-z,--z", p->z, "Elevation column (default: none, a flat line)")->type_name("NAME");
-  app.add_option("--name", p->name, "The new column (replaced when it exists)")->capture_default_str();
-  app.add_option("--start", p->start, "Distance at the first station")->capture_default_str();
-  step = [p](Table& table, Run_context& context) {
-    const Column& x = table.numeric_column(p->x);
-    const Column& y = table.numeric_column(p->y);
-    const std::int64_t rows = table.rows();
-    Number_format format = x.format;
-    format.widen(y.format);
-    vi::Multi_vector flat(vi::Legacy_type(vi::type_double), true, p->z.empty() ? rows : 0);  // zeros
-    const vi::Multi_vector* z = &flat;
-    if (!p->z.empty()) {
-      const Column& z_column = table.numeric_column(p->z);
-      z = &z_column.values;
-      format.widen(z_column.format);
+  app.add_option("-z,--z", p->z, "Elevation column (default: none, a flat line)")
+      ->type_name("NAME");
+  app.add_option("--name", p->name, "The new column (replaced when it exists)")
+      ->capture_default_str();
+  app.add_option("--start", p->start, "Distance at the first station of each line")
+      ->capture_default_str();
+  step = [p](Run_context& context) {
+    vs::Survey& survey = context.survey;
+    const vs::Channel& x = numeric_channel(survey, p->x);
+    const vs::Channel& y = numeric_channel(survey, p->y);
+    const vs::Channel* z = p->z.empty() ? nullptr : &numeric_channel(survey, p->z);
+    const std::int64_t rows = survey.rows();
+    vi::Multi_vector result = dummies(rows);
+    double longest = 0.0;
+    for (const auto& line : survey.lines) {
+      // Copies of one line: the library's distances start at its range, and a flat line
+      // needs zeros only that long.
+      const std::int64_t n = line.row_count;
+      vi::Multi_vector along = dummies(0);
+      vi::Integration_math::distance_cumulative(
+          copy_rows(x, line.first_row, n), copy_rows(y, line.first_row, n),
+          z != nullptr ? copy_rows(*z, line.first_row, n)
+                       : vi::Multi_vector(vi::Legacy_type(vi::type_double), false, n),
+          along, p->start, 0, n);
+      result.copy(line.first_row, along, 0, n);
+      double low = dummy, high = dummy;
+      vi::Integration_range::compute_range(along, low, high, 0, n);
+      if (high != dummy) longest = std::max(longest, high - p->start);
     }
-    announce(context, "distance", rows);
-    vi::Multi_vector result = make_double_channel(rows);
-    if (rows > 0) vi::Integration_math::distance_cumulative(x.values, y.values, *z, result, p->start, 0, rows);
-    if (!table.has_column(p->name)) {
-      table.columns.push_back(Column{p->name, make_double_channel(0), {}, false, 0, {}});
+    const std::string unit = x.unit;
+    vs::Channel* target = survey.find(p->name);
+    if (target == nullptr) {
+      target = &survey.add(vs::Channel(p->name, std::move(result)));
+    } else {
+      target->values = std::move(result);
+      target->columns = 1;
     }
-    Column& target = table.column(p->name);
-    target.values = std::move(result);
-    target.format = format;
+    set_computed_format(context, *target);
+    target->unit = unit;
+    context.summary("distance: '" + p->name + "' on " + lines_text(context) + ", the longest " +
+                    number_text(longest, 3));
   };
 }
 
@@ -459,53 +639,70 @@ void define_spectrum(CLI::App& app, Step& step) {
   app.add_option("-c,--column", p->column, "Column to transform (it must hold no dummies)")
       ->required()
       ->type_name("NAME");
-  app.add_option("-o,--output", p->output, "The spectrum file to write (comma-separated: k,frequency,amplitude)")
+  app.add_option("-o,--output", p->output,
+                 "The spectrum file to write, delimited or ASEG-GDF2 by its name: k, frequency and "
+                 "amplitude per line (with the line field when there is one)")
       ->required()
       ->type_name("PATH");
   app.add_option("-s,--spacing", p->spacing, "Sample spacing, for the frequency column")
       ->check(CLI::PositiveNumber)
       ->capture_default_str();
-  step = [p](Table& table, Run_context& context) {
-    const Column& column = table.numeric_column(p->column);
-    const std::int64_t n = table.rows();
-    if (n == 0) throw Tool_error("spectrum: column '" + p->column + "' is empty");
-    const std::int64_t dummies = column.values.count_dummy(0, -1);
-    if (dummies > 0) {
-      throw Tool_error("spectrum: column '" + p->column + "' holds " + std::to_string(dummies) +
-                       " dummies; fill them first (fill-gaps)");
-    }
-    announce(context, "spectrum " + p->column, n);
-    Table spectrum;
-    for (const char* name : {"k", "frequency", "amplitude"}) {
-      spectrum.columns.push_back(Column{name, make_double_channel(0), {}, false, 0, {}});
-    }
-    vi::Multi_vector& k = spectrum.columns[0].values;
-    vi::Multi_vector& frequency = spectrum.columns[1].values;
-    vi::Multi_vector& amplitude = spectrum.columns[2].values;
-    vi::Multi_vector imaginary = make_double_channel(0);
-    vi::FFT::rfft_1d_forward(column.values, amplitude, imaginary, 0, n);
-    const std::int64_t m = amplitude.get_length();
-    k.set_length(m);
-    frequency.set_length(m);
-    std::vector<double> re(chunk_rows), im(chunk_rows), index(chunk_rows), f(chunk_rows);
-    for (std::int64_t first = 0; first < m; first += chunk_rows) {
-      const std::int64_t count = std::min(chunk_rows, m - first);
-      amplitude.get_range_double(first, count, re.data());
-      imaginary.get_range_double(first, count, im.data());
-      for (std::int64_t i = 0; i < count; ++i) {
-        index[i] = static_cast<double>(first + i);
-        f[i] = index[i] / (static_cast<double>(n) * p->spacing);
-        re[i] = std::hypot(re[i], im[i]) / static_cast<double>(n);
+  app.footer(
+      "Amplitude: for a line of n samples x[j], row k (0 <= k <= n / 2) holds |X[k]| / n with\n"
+      "X[k] = sum over j of x[j] * exp(-2 pi i j k / n), and frequency k / (n * spacing).\n"
+      "The amplitude is one-sided and not doubled: a sine of amplitude A gives A / 2 at its\n"
+      "frequency, a constant c gives c at k = 0.");
+  step = [p](Run_context& context) {
+    vs::Survey& survey = context.survey;
+    const vs::Channel& column = numeric_channel(survey, p->column);
+    const vs::Channel* line_channel =
+        survey.line_channel >= 0 ? &survey.channels[static_cast<std::size_t>(survey.line_channel)]
+                                 : nullptr;
+    std::vector<double> k, frequency, amplitude;
+    std::vector<std::int64_t> line_rows;  // the first survey row of each spectrum row's line
+    for (const auto& line : survey.lines) {
+      const std::int64_t n = line.row_count;
+      const std::int64_t dummies_in_line = column.values.count_dummy(line.first_row, n);
+      if (dummies_in_line > 0) {
+        throw Tool_error("spectrum: column '" + p->column + "' holds " +
+                         count_text(dummies_in_line, "dummy") + " on " + line_name(line) +
+                         "; fill them first (fill-gaps)");
       }
-      amplitude.set_range_double(first, count, re.data());
-      k.set_range_double(first, count, index.data());
-      frequency.set_range_double(first, count, f.data());
+      vi::Multi_vector re = dummies(0);
+      vi::Multi_vector im = dummies(0);
+      vi::FFT::rfft_1d_forward(column.values, re, im, line.first_row, n);
+      for (std::int64_t i = 0; i < re.get_length(); ++i) {
+        k.push_back(static_cast<double>(i));
+        frequency.push_back(static_cast<double>(i) / (static_cast<double>(n) * p->spacing));
+        amplitude.push_back(std::hypot(re.get_double(i), im.get_double(i)) /
+                            static_cast<double>(n));
+        line_rows.push_back(line.first_row);
+      }
     }
-    spectrum.columns[1].format.exponent = true;
-    spectrum.columns[2].format.exponent = true;
-    auto file = std::make_unique<Output_file>(p->output);
-    write_table(spectrum, file->stream(), file->name(), context.progress);
-    context.extra_outputs.push_back(std::move(file));
+    vs::Survey spectrum;
+    const auto rows = static_cast<std::int64_t>(k.size());
+    if (line_channel != nullptr) {
+      vi::Multi_vector values(line_channel->values.get_type(), false, rows);
+      for (std::int64_t r = 0; r < rows; ++r)
+        values.copy(r, line_channel->values, line_rows[static_cast<std::size_t>(r)], 1);
+      vs::Channel& line = spectrum.add(vs::Channel(line_channel->name, std::move(values)));
+      line.format = line_channel->format;
+    }
+    const auto add_real = [&](const char* name, const std::vector<double>& data,
+                              vs::Field_format format) {
+      vi::Multi_vector values = dummies(rows);
+      if (rows > 0) values.set_range_double(0, rows, data.data());
+      spectrum.add(vs::Channel(name, std::move(values))).format = format;
+    };
+    vi::Multi_vector index(vi::Legacy_type(vi::type_int32), false, rows);
+    if (rows > 0) index.set_range_double(0, rows, k.data());
+    spectrum.add(vs::Channel("k", std::move(index))).format = vs::Field_format{'I', 0, 0};
+    add_real("frequency", frequency, {});
+    add_real("amplitude", amplitude, {});
+    spectrum.index_lines(line_channel != nullptr ? line_channel->name : "");
+    context.extra_outputs.push_back(Extra_output{p->output, std::move(spectrum)});
+    context.summary("spectrum " + p->column + ": " + count_text(rows, "row") + " for " +
+                    lines_text(context) + " to " + p->output);
   };
 }
 
@@ -513,58 +710,128 @@ void define_spectrum(CLI::App& app, Step& step) {
 
 struct Stats {
   std::vector<std::string> columns;
+  std::vector<double> percentiles{5, 95};
+  bool per_line = false;
 };
+
+// The order of the line's own values (the library compares the first with the row before it).
+const char* order_name(const vi::Multi_vector& line_values, double min, double max) {
+  bool equal_neighbours = false;
+  vi::Integration_range::Order order = vi::Integration_range::unordered;
+  vi::Integration_range::order(line_values, equal_neighbours, order, 0, -1);
+  if (min == dummy) return "-";
+  if (min == max) return "constant";
+  if (order == vi::Integration_range::increasing)
+    return equal_neighbours ? "non-decreasing" : "increasing";
+  if (order == vi::Integration_range::decreasing)
+    return equal_neighbours ? "non-increasing" : "decreasing";
+  return "unordered";
+}
+
+// The p-th percentile of sorted values, between closest ranks as a spreadsheet's PERCENTILE.
+double percentile(const double* sorted, std::int64_t n, double p) {
+  if (n == 0) return dummy;
+  const double rank = p / 100.0 * static_cast<double>(n - 1);
+  const auto below = static_cast<std::int64_t>(std::floor(rank));
+  const std::int64_t above = std::min(below + 1, n - 1);
+  return sorted[below] + (rank - static_cast<double>(below)) * (sorted[above] - sorted[below]);
+}
+
+std::vector<std::string> describe(const vs::Channel& channel, std::int64_t first,
+                                  std::int64_t count, const Stats& options, int decimals) {
+  const vi::Multi_vector& v = channel.values;
+  double min = dummy, max = dummy;
+  vi::Integration_range::compute_range(v, min, max, first, count);
+  const double mean = vi::Integration_math::mean(v, first, count);
+  const char* order = order_name(copy_rows(channel, first, count), min, max);
+  // Standard deviation (n - 1) from the squared deviations the library sums.
+  vi::Multi_vector work = copy_rows(channel, first, count);
+  vi::Integration_math::add_base_multiplier(work, -mean, 1.0, 0, -1);
+  vi::Integration_math::multiply(work, work, work, 0, -1);
+  const std::int64_t valid = count - v.count_dummy(first, count);
+  const double sd =
+      valid > 1 ? std::sqrt(vi::Integration_math::sum(work, 0, -1) / static_cast<double>(valid - 1))
+                : dummy;
+  // The same buffer, refilled, gives the sorted values for the median and percentiles.
+  if (count > 0) work.copy(0, v, first, count);
+  work.erase_dummies(0, -1);
+  work.sort(false, false);
+  const auto* data = valid > 0 ? static_cast<const double*>(work.get_vector_memory()) : nullptr;
+  std::vector<std::string> row{std::to_string(count),
+                               std::to_string(count - valid),
+                               report_text(min, decimals),
+                               report_text(max, decimals),
+                               report_text(mean, decimals),
+                               report_text(sd, decimals),
+                               report_text(percentile(data, valid, 50), decimals)};
+  for (const double p : options.percentiles)
+    row.push_back(report_text(percentile(data, valid, p), decimals));
+  row.push_back(order);
+  return row;
+}
 
 void define_stats(CLI::App& app, Step& step) {
   auto p = std::make_shared<Stats>();
   app.add_option("-c,--column", p->columns, "Column(s) to describe (default: every numeric column)")
       ->type_name("NAME");
-  step = [p](Table& table, Run_context& context) {
+  app.add_option("--percentiles", p->percentiles, "Percentiles to show besides the median")
+      ->delimiter(',')
+      ->check(CLI::Range(0.0, 100.0))
+      ->type_name("LIST")
+      ->capture_default_str();
+  app.add_flag("--per-line", p->per_line,
+               "One row per column and line (default: the whole survey)");
+  app.footer(
+      "Columns: count (rows), dummies, min, max, mean, sd (standard deviation, n - 1), median,\n"
+      "the percentiles (linear between the closest ranks), and the order along the rows.");
+  step = [p](Run_context& context) {
+    vs::Survey& survey = context.survey;
     std::vector<std::string> names = p->columns;
     if (names.empty()) {
-      for (const auto& column : table.columns) {
-        if (!column.is_text()) names.push_back(column.name);
+      for (std::size_t c = 0; c < survey.channels.size(); ++c) {
+        const auto& channel = survey.channels[c];
+        if (!channel.is_text() && channel.columns == 1 &&
+            static_cast<std::int64_t>(c) != survey.line_channel)
+          names.push_back(channel.name);
       }
     }
-    std::vector<std::vector<std::string>> lines{{"column", "count", "dummies", "min", "max", "mean", "order"}};
+    std::vector<std::vector<std::string>> table{{"column"}};
+    if (p->per_line) table[0].push_back("line");
+    for (const char* title : {"count", "dummies", "min", "max", "mean", "sd", "median"})
+      table[0].push_back(title);
+    for (const double percent : p->percentiles) table[0].push_back("p" + number_text(percent));
+    table[0].push_back("order");
     for (const auto& name : names) {
-      const Column& column = table.numeric_column(name);
-      const auto& v = column.values;
-      double min = dummy, max = dummy;
-      vi::Integration_range::compute_range(v, min, max, 0, -1);
-      const double mean = vi::Integration_math::mean(v, 0, -1);
-      bool equal_neighbours = false;
-      vi::Integration_range::Order order = vi::Integration_range::unordered;
-      vi::Integration_range::order(v, equal_neighbours, order, 0, -1);
-      const char* order_name = order == vi::Integration_range::increasing
-                                   ? (equal_neighbours ? "non-decreasing" : "increasing")
-                               : order == vi::Integration_range::decreasing
-                                   ? (equal_neighbours ? "non-increasing" : "decreasing")
-                                   : "unordered";
-      Number_format mean_format = column.format;
-      mean_format.decimals += 2;
-      const auto number = [](double value, const Number_format& format) {
-        if (value == dummy) return std::string("*");
-        char text[512];
-        return std::string(text, format_number(text, value, format));
+      const vs::Channel& channel = numeric_channel(survey, name);
+      const auto add = [&](const std::string& line, std::int64_t first, std::int64_t count) {
+        std::vector<std::string> row{name};
+        if (p->per_line) row.push_back(line);
+        for (auto& cell : describe(channel, first, count, *p, context.decimals))
+          row.push_back(std::move(cell));
+        table.push_back(std::move(row));
       };
-      lines.push_back({name, std::to_string(v.get_length()), std::to_string(v.count_dummy(0, -1)),
-                       number(min, column.format), number(max, column.format), number(mean, mean_format),
-                       order_name});
+      if (p->per_line) {
+        for (const auto& line : survey.lines)
+          add(line.label.empty() ? "*" : line.label, line.first_row, line.row_count);
+      } else {
+        add("", 0, survey.rows());
+      }
     }
-    std::vector<std::size_t> widths(lines.front().size(), 0);
-    for (const auto& line : lines) {
-      for (std::size_t i = 0; i < line.size(); ++i) widths[i] = std::max(widths[i], line[i].size());
+    std::vector<std::size_t> widths(table.front().size(), 0);
+    for (const auto& row : table) {
+      for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
     }
-    for (const auto& line : lines) {
+    for (const auto& row : table) {
       std::string text;
-      for (std::size_t i = 0; i < line.size(); ++i) {
-        text += line[i];
-        if (i + 1 < line.size()) text.append(widths[i] - line[i].size() + 2, ' ');
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        text += row[i];
+        if (i + 1 < row.size()) text.append(widths[i] - row[i].size() + 2, ' ');
       }
       std::fprintf(context.report, "%s\n", text.c_str());
     }
     std::fflush(context.report);
+    context.summary("stats: " + count_text(static_cast<std::int64_t>(names.size()), "column") +
+                    " over " + lines_text(context));
   };
 }
 
@@ -572,29 +839,37 @@ void define_stats(CLI::App& app, Step& step) {
 
 const std::vector<Command_entry>& command_entries() {
   static const std::vector<Command_entry> entries{
-      {"stats", "Print count, dummies, min, max, mean and order of columns",
-       "vorlith-line -i line.csv stats --column mag", define_stats},
+      {"stats", "Print count, dummies, min, max, mean, standard deviation, median and percentiles",
+       "vorlith-line -i survey.dfn stats --column mag --per-line", define_stats},
       {"despike", "Remove spikes with the multi-scale despiking filter",
-       "vorlith-line -i line.csv -o clean.csv despike --column mag --width 5 --tolerance 0.5", define_despike},
+       "vorlith-line -i line.csv -o clean.csv despike --column mag --width 5 --tolerance 0.5",
+       define_despike},
       {"fill-gaps", "Fill dummy gaps by linear prediction from both sides",
-       "vorlith-line -i line.csv -o filled.csv fill-gaps --column mag --edges extrapolate --roll squared",
+       "vorlith-line -i line.csv -o filled.csv fill-gaps --column mag --edges extrapolate --roll "
+       "squared",
        define_fill_gaps},
       {"resample", "Interpolate every column (Akima) onto a regular spacing of a position column",
-       "vorlith-line -i line.csv -o regular.csv resample --position distance --spacing 2 --max-gap 20",
+       "vorlith-line -i line.csv -o regular.csv resample --position distance --spacing 2 --max-gap "
+       "20",
        define_resample},
       {"filter", "Convolve columns with a kernel (a number list or a named low-pass)",
-       "vorlith-line -i line.csv -o smooth.csv filter --column mag --lowpass hann --length 9 --keep-length",
+       "vorlith-line -i line.csv -o smooth.csv filter --column mag --lowpass hann --length 9 "
+       "--keep-length",
        define_filter},
       {"clip", "Make values outside (or inside) limits dummies",
-       "vorlith-line -i line.csv -o clipped.csv clip --column mag --min 40000 --max 70000", define_clip},
+       "vorlith-line -i line.csv -o clipped.csv clip --column mag --min 40000 --max 70000",
+       define_clip},
       {"clamp", "Set values beyond limits to the limits",
        "vorlith-line -i line.csv -o clamped.csv clamp --column mag --min 0", define_clamp},
       {"log", "Replace values by their logarithm (or a logarithmic compression)",
-       "vorlith-line -i line.csv -o log.csv log --column conductivity --base 10 --min 1e-6", define_log},
+       "vorlith-line -i line.csv -o log.csv log --column conductivity --base 10 --min 1e-6",
+       define_log},
       {"distance", "Add a cumulative distance column from x, y and optional z columns",
-       "vorlith-line -i line.csv -o with_distance.csv distance --x x --y y --name distance", define_distance},
+       "vorlith-line -i line.csv -o with_distance.csv distance --x x --y y --name distance",
+       define_distance},
       {"spectrum", "Write the amplitude spectrum of a column to a new file",
-       "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2", define_spectrum},
+       "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2",
+       define_spectrum},
   };
   return entries;
 }

@@ -15,7 +15,13 @@ struct Delimited_read_options {
   char delimiter = 0;
   /// The line field; empty to find it by name (see Survey::index_lines).
   std::string line_field;
+  /// false: the first record is data and the columns are named 1, 2, ...
+  bool header = true;
 };
+
+/// The delimiter read_delimited would use for the file when none is given (see
+/// Delimited_read_options::delimiter). Throws Survey_error when the file holds no record.
+VORLITH_SURVEY_API char find_delimiter(const std::filesystem::path& path);
 
 /// Reads a delimited file. Lines starting with `#` (before the header or among the rows)
 /// and blank lines are skipped; a UTF-8 byte-order mark is ignored; CRLF line ends are
@@ -33,10 +39,13 @@ VORLITH_SURVEY_API Survey read_delimited(const std::filesystem::path& path,
 struct Delimited_write_options {
   /// ',' ';' '\t' or ' '.
   char delimiter = ',';
+  /// false: no header row.
+  bool header = true;
 };
 
 /// Writes a header row and one row per sample. Numbers of a channel with a known format
-/// keep its decimals; others are written in shortest round-trip form; whole numbers of a
+/// keep its decimals; others are written in shortest round-trip form (no exponent from 1e-5
+/// to 1e16); whole numbers of a
 /// real channel keep a point ("20." or "20.0") so the column reads back as real. Dummies
 /// are written as empty fields (`*` with blanks as delimiter, or when the row would be
 /// blank); text keeps its bytes (trailing zero padding dropped). Array channels give
