@@ -4,6 +4,7 @@
 #include <vorlith/survey/aseg_gdf2.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -268,9 +269,40 @@ struct Field_writer {
   const Channel* channel;
   Value_kind kind;
   Field_definition definition;
-  bool shortest = false;         // computed reals: E25.16
+  bool exact = false;            // computed reals: each value in its shortest exact text
   const char* values = nullptr;  // the channel's contiguous elements
+
+  // The text of a real value in this field.
+  char* real_text(char* out, double v) const {
+    if (!exact) return format_fixed(out, v, definition.format.decimals);
+    return definition.format.kind == 'E' ? format_scientific(out, v) : format_shortest(out, v);
+  }
 };
+
+// Fixed fields wider than the scientific one read worse than it.
+constexpr int widest_fixed = 25;
+constexpr Field_format scientific_format{'E', 25, 16};
+
+// The fixed format that holds the shortest exact text of every value of a computed real
+// channel (the decimals and width the longest texts need), or the scientific one when a
+// magnitude needs an exponent or the field would be wider than it.
+Field_format exact_format(const double* values, std::int64_t n) {
+  int decimals = 0;
+  int longest = 1;
+  char text[number_room];
+  for (std::int64_t i = 0; i < n; ++i) {
+    const double v = values[i];
+    if (v == common::dummy_value<double> || v != v) continue;
+    const double magnitude = std::fabs(v);
+    if (magnitude != 0 && (magnitude < 1e-5 || magnitude >= 1e16)) return scientific_format;
+    char* end = format_shortest(text, v);
+    char* point = std::find(text, end, '.');
+    if (point != end) decimals = std::max(decimals, static_cast<int>(end - point - 1));
+    longest = std::max(longest, static_cast<int>(end - text));
+  }
+  if (longest + 1 > widest_fixed) return scientific_format;
+  return Field_format{'F', longest + 1, decimals};
+}
 
 int fixed_length(double v, int decimals) {
   char text[number_room];
@@ -345,19 +377,18 @@ Field_writer plan_field(const Channel& channel) {
   const bool integer = writer.kind != Value_kind::real;
   if (integer) {
     format = Field_format{'I', format.kind == 'I' ? format.width : 0, 0};
-  } else if (format.kind == 0 || format.kind == 'A' || format.kind == 'I') {
-    if (format.kind == 'I') {
-      format = Field_format{'F', format.width, 0};
-    } else {
-      writer.shortest = true;
-      format = Field_format{'E', 25, 16};
-    }
+  } else if (format.kind == 'I') {
+    format = Field_format{'F', format.width, 0};
+  } else if (format.kind == 0 || format.kind == 'A') {
+    writer.exact = true;
+    format = exact_format(values_of<double>(channel.values), channel.values.get_length());
   }
+  definition.format = format;
   double low = 0;
   double high = 0;
   const bool any = value_range(channel, writer.kind, low, high);
   int needed = 1;
-  if (any && !writer.shortest) {
+  if (any && !writer.exact) {
     needed = std::max(fixed_length(low, format.decimals), fixed_length(high, format.decimals)) + 1;
   }
   int width = std::max(format.width, needed);
@@ -370,29 +401,32 @@ Field_writer plan_field(const Channel& channel) {
                          (!any || null_value < low || null_value > high) &&
                          (integer ? null_value == std::trunc(null_value) : true);
   char text[number_room];
-  if (writer.shortest) {
-    definition.null_text = std::string(text, format_scientific(text, common::dummy_value<double>));
+  if (format.kind == 'E') {
+    definition.null_text =
+        std::string(text, writer.real_text(text, keep_null ? null_value : common::dummy_value<double>));
   } else if (keep_null) {
     definition.null_text =
         integer ? std::string(text, format_integer(text, static_cast<std::int64_t>(null_value)))
-                : std::string(text, format_fixed(text, null_value, format.decimals));
+                : std::string(text, writer.real_text(text, null_value));
     width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
   } else {
-    // Nines filling the field after a blank and the sign, below every value. Doubles hold
-    // at most 17 such digits exactly; past them an integer field keeps the smallest value
-    // its type holds and a real field falls back to the scientific form and the dummy.
-    const int room = integer ? 2 : 3 + format.decimals;
+    // Nines filling the field after a blank and the sign, below every value (for exact
+    // texts whole nines, from five). Doubles hold at most 17 such digits exactly; past them an integer
+    // field keeps the smallest value its type holds and a real field falls back to the
+    // scientific form and the dummy.
+    const bool whole = integer || writer.exact;
+    const int room = whole ? 2 : 3 + format.decimals;
     bool placed = false;
-    for (int digits = std::clamp(width - room, 1, 17); digits <= 17 && !placed; ++digits) {
-      const double nines =
-          std::pow(10.0, digits) - (integer ? 1.0 : std::pow(10.0, -format.decimals));
+    const int fewest = writer.exact ? 5 : std::clamp(width - room, 1, 17);
+    for (int digits = fewest; digits <= 17 && !placed; ++digits) {
+      const double nines = std::pow(10.0, digits) - (whole ? 1.0 : std::pow(10.0, -format.decimals));
       if (any && -nines >= low) continue;
       placed = true;
       if (integer && -nines <= (writer.kind == Value_kind::int32 ? -2147483646.0 : -9.2e18)) break;
       definition.null_text =
           integer ? std::string(text, format_integer(text, -static_cast<std::int64_t>(nines)))
-                  : std::string(text, format_fixed(text, -nines, format.decimals));
-      width = std::max(width, digits + room);
+                  : std::string(text, writer.real_text(text, -nines));
+      width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
     }
     if (integer && definition.null_text.empty()) {
       // No room below the data in this type: keep the smallest value the channel holds.
@@ -401,10 +435,11 @@ Field_writer plan_field(const Channel& channel) {
                     text, writer.kind == Value_kind::int32 ? -2147483646 : -9200000000000000000));
       width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
     } else if (!placed) {
-      writer.shortest = true;
-      format = Field_format{'E', 25, 16};
+      writer.exact = true;
+      format = scientific_format;
+      definition.format = format;
       width = std::max(width, 25);
-      definition.null_text = std::string(text, format_scientific(text, common::dummy_value<double>));
+      definition.null_text = std::string(text, writer.real_text(text, common::dummy_value<double>));
     }
   }
   format.width = width;
@@ -483,9 +518,7 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
           }
           case Value_kind::real: {
             const double v = static_cast<const double*>(first)[i];
-            end = v == common::dummy_value<double> ? nullptr
-                  : writer.shortest                ? format_scientific(text, v)
-                                    : format_fixed(text, v, writer.definition.format.decimals);
+            end = v == common::dummy_value<double> ? nullptr : writer.real_text(text, v);
             break;
           }
         }

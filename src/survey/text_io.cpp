@@ -265,6 +265,23 @@ char* format_shortest(char* out, double v) {
 
 char* format_fixed(char* out, double v, int decimals) {
   char* end = std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;
+  // Past 15 significant digits a fixed text may show the binary value's noise
+  // (59226.843999999997 for 59226.844 at 12 decimals): the shortest exact text, padded with
+  // zeros, reads back the same and is used when it needs no more decimals than asked.
+  if (end - out > 16) {
+    const char* first = std::find_if(out, end, [](char c) { return c >= '1' && c <= '9'; });
+    if (std::count_if(first, static_cast<const char*>(end), [](char c) { return c != '.'; }) > 15) {
+      char shortest[number_room];
+      char* shortest_end = std::to_chars(shortest, shortest + number_room, v, std::chars_format::fixed).ptr;
+      const char* point = std::find(shortest, shortest_end, '.');
+      const int places = point == shortest_end ? 0 : static_cast<int>(shortest_end - point - 1);
+      if (places <= decimals) {
+        end = std::copy(shortest, shortest_end, out);
+        if (point == shortest_end && decimals > 0) *end++ = '.';
+        end = std::fill_n(end, decimals - places, '0');
+      }
+    }
+  }
   // A tiny negative value rounds to "-0.00": written without the sign, as zero reads back.
   if (*out == '-' && std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
     std::copy(out + 1, end, out);
@@ -274,7 +291,7 @@ char* format_fixed(char* out, double v, int decimals) {
 }
 
 char* format_scientific(char* out, double v) {
-  return std::to_chars(out, out + number_room, v, std::chars_format::scientific, 16).ptr;
+  return std::to_chars(out, out + number_room, v, std::chars_format::scientific).ptr;
 }
 
 char* format_integer(char* out, std::int64_t v) {

@@ -90,7 +90,7 @@ std::string_view opaque_text(const char* element, std::int64_t width);
 char* format_shortest(char* out, double v);
 /// Fixed notation with `decimals` decimals.
 char* format_fixed(char* out, double v, int decimals);
-/// Scientific notation with 16 decimals (17 significant digits: reads back to v).
+/// Scientific notation, the fewest digits that read back to v.
 char* format_scientific(char* out, double v);
 char* format_integer(char* out, std::int64_t v);
 /// Room any one formatted number needs.
