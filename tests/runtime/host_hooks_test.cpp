@@ -70,9 +70,9 @@ TEST_F(HostHooks, Defaults) {
 TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
   register_external_abort_method(recording_abort);
   register_external_abort_method(nullptr);
-  EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
-      [] { external_double_from_string("1", 4097); }, "src/runtime/text_conversions.cpp",
-      "text conversion: field width 4097 is above 4096"));
+  EXPECT_TRUE(
+      vorlith::testing_support::fails_contract([] { external_double_from_string("1", 4097); },
+                                               "text conversion: field width 4097 is above 4096"));
   EXPECT_EQ(abort_calls, 0);
 
   register_external_sys_functions({smp_active});
@@ -126,11 +126,8 @@ TEST_F(HostHooks, FailedCheckThrowsEvenWhenTheHostAbortReturns) {
     EXPECT_EQ(last_message, e.what());
     EXPECT_EQ(last_reason, "text conversion: field width 4097 is above 4096");
     EXPECT_STREQ(external_abort_reason(), "");
-    EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
-        [&] { throw gsl::fail_fast(last_message); }, "src/runtime/text_conversions.cpp"));
+    EXPECT_EQ(last_message.rfind("GSL: Precondition failure at ", 0), 0u);
   }
-  EXPECT_TRUE(vorlith::testing_support::fails_contract_in(postcondition_fails,
-                                                          "tests/runtime/host_hooks_test.cpp"));
   try {
     postcondition_fails();
   } catch (const gsl::fail_fast& e) {
