@@ -261,6 +261,7 @@ TEST(ElementwiseNative, ReduceBitsValidateSwap) {
   EXPECT_EQ(values_of<std::int16_t>(s), (std::vector<std::int16_t>{0x0102, 0x0403}));
   Multi_vector bytes = make_vector<std::uint8_t>({1, 2}, false);
   Integration_math::swap(bytes, 0, -1);
+  Integration_math::swap(bytes, 5, 9);  // one-byte values: nothing to swap, no range check
   EXPECT_EQ(values_of<std::uint8_t>(bytes), (std::vector<std::uint8_t>{1, 2}));
   Multi_vector wide = make_vector<std::uint64_t>({0x0102030405060708u}, false);
   Integration_math::swap(wide, 0, -1);

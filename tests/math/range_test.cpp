@@ -43,6 +43,9 @@ TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
     EXPECT_EQ(index, 1);
     Integration_range::compute_max_and_index(make_doubles({9, 7, 3, 7}, block), max, index, 1, -1);
     EXPECT_EQ(index, 1);
+    // The first of equal maxima stays: +0 before -0.
+    EXPECT_TRUE(
+        same_bytes(Integration_range::compute_max(make_doubles({0.0, -0.0}, block), 0, -1), 0.0));
     // Values below the dummy are values, and NaN takes no part even when it comes first.
     const Multi_vector v = make_doubles({nan, -2e32, D, 5, nan}, block);
     EXPECT_EQ(Integration_range::compute_min(v, 0, -1), -2e32);
