@@ -181,6 +181,10 @@ TYPED_TEST(EveryPair, DummyAndSmallValueInBothDirectionsThroughEveryTypeTextAndI
   from.convert_from_int64(wide, back, 2);
   EXPECT_TRUE(from.is_dummy(&back[0])) << from.get_name();
   EXPECT_EQ(scalar_of(back[1]), 7.0) << from.get_name();
+  std::int64_t wide_back[2];
+  from.convert_to_int64(source, wide_back, 2);
+  EXPECT_EQ(wide_back[0], wide[0]) << from.get_name();
+  EXPECT_EQ(wide_back[1], 7) << from.get_name();
 }
 
 TEST(Conversion, TextToTextKeepsTheBytesAndPadsWithZeros) {
