@@ -107,6 +107,9 @@ TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
   EXPECT_EQ(external_int32_from_string(field, 8), 42);
   register_external_string_conversions(saved_strings);
   EXPECT_EQ(external_int32_from_string(field, 8), 99);
+  // Every slot left null reads through its default, the points' too.
+  const auto point = external_float_point_2d_from_string("{1.5,2}", 7);
+  EXPECT_TRUE(point.x == 1.5f && point.y == 2.0f);
 
   register_external_progress_functions({nullptr, nullptr, cancelled, nullptr});
   const external_progress_functions& progress = get_integration_progress_reporter().functions();

@@ -33,6 +33,7 @@ TEST(ChunkPlan, DocumentedFigures) {
   expect_plan(7, -5, 4, 2, 4);
   expect_plan(1, 0, 4, 1, 1);
   expect_plan(1000000, 16384, 2, 500000, 2);
+  expect_plan(100000, 0, 1, 100000, 1);
 }
 
 // 2^24 + 1 is not a float: a ceiling taken in single precision would lose the last index.
