@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "support/contracts.h"
-#include "support/small_blocks.h"
 #include "support/typed_lists.h"
 #include "support/vectors.h"
 
@@ -22,10 +22,6 @@ using vorlith::common::Point_3d;
 constexpr double D = vorlith::common::dummy_value<double>;
 constexpr std::int64_t no_index = std::numeric_limits<std::int64_t>::min();
 const double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr const char* typed_range_file = "src/math/typed_range.cpp";
-constexpr const char* limits_file = "src/math/value_limits.cpp";
-constexpr const char* point_range_file = "src/math/point_range.cpp";
-constexpr const char* detection_file = "src/math/detection_limits.cpp";
 
 TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
   for (bool block : {false, true}) {
@@ -47,6 +43,9 @@ TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
     EXPECT_EQ(index, 1);
     Integration_range::compute_max_and_index(make_doubles({9, 7, 3, 7}, block), max, index, 1, -1);
     EXPECT_EQ(index, 1);
+    // The first of equal maxima stays: +0 before -0.
+    EXPECT_TRUE(
+        same_bytes(Integration_range::compute_max(make_doubles({0.0, -0.0}, block), 0, -1), 0.0));
     // Values below the dummy are values, and NaN takes no part even when it comes first.
     const Multi_vector v = make_doubles({nan, -2e32, D, 5, nan}, block);
     EXPECT_EQ(Integration_range::compute_min(v, 0, -1), -2e32);
@@ -62,18 +61,14 @@ TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
 }
 
 TEST(RangeReductions, ComputeRangeInTheElementType) {
-  double min, max;
-  Integration_range::compute_range(make_vector<std::int16_t>({-4, -32767, 9}, false), min, max, 0,
-                                   -1);
-  EXPECT_EQ(min, -4.0);
-  EXPECT_EQ(max, 9.0);
-  Integration_range::compute_range(make_vector<std::int16_t>({-32767, -32767}, true), min, max, 0,
-                                   -1);
-  EXPECT_EQ(min, D);
-  EXPECT_EQ(max, D);
-  Integration_range::compute_range(make_doubles({nan, 2, 1}), min, max, 0, -1);
-  EXPECT_EQ(min, 1.0);
-  EXPECT_EQ(max, 2.0);
+  const auto range_of = [](const Multi_vector& v) {
+    double min, max;
+    Integration_range::compute_range(v, min, max, 0, -1);
+    return std::pair(min, max);
+  };
+  EXPECT_EQ(range_of(make_vector<std::int16_t>({-4, -32767, 9}, false)), std::pair(-4.0, 9.0));
+  EXPECT_EQ(range_of(make_vector<std::int16_t>({-32767, -32767}, true)), std::pair(D, D));
+  EXPECT_EQ(range_of(make_doubles({nan, 2, 1})), std::pair(1.0, 2.0));
 
   // Every scalar type, both modes, long enough to cross blocks; the type's lowest value
   // lies below the dummy for the signed integers and still counts.
@@ -99,33 +94,33 @@ TEST(RangeReductions, ComputeRangeInTheElementType) {
   });
 
   Multi_vector text = make_opaque({"3", "*", "-2.5", "10"}, 12, false);
-  Integration_range::compute_range(text, min, max, 0, -1);
-  EXPECT_EQ(min, -2.5);
-  EXPECT_EQ(max, 10.0);
+  EXPECT_EQ(range_of(text), std::pair(-2.5, 10.0));
+  double min, max;
   char low[12], high[12];
   Integration_range::compute_range(text, low, high, 0, -1);
   EXPECT_STREQ(low, "-2.500000");
   EXPECT_STREQ(high, "10.000000");
 
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::compute_range(text, nullptr, high, 0, -1); }, typed_range_file));
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::compute_range(text, low, nullptr, 0, -1); }, typed_range_file));
+  EXPECT_TRUE(fails_contract([&] { Integration_range::compute_range(text, nullptr, high, 0, -1); },
+                             "compute_range: min is a null pointer"));
+  EXPECT_TRUE(fails_contract([&] { Integration_range::compute_range(text, low, nullptr, 0, -1); },
+                             "compute_range: max is a null pointer"));
   const Multi_vector points(type_double_point_2d, false, 2);
-  EXPECT_TRUE(fails_contract_in([&] { Integration_range::compute_range(points, min, max, 0, -1); },
-                                typed_range_file));
+  EXPECT_TRUE(fails_contract([&] { Integration_range::compute_range(points, min, max, 0, -1); },
+                             "compute_range: a double_point_2d channel has no scalar range"));
   // Points have no scalar order: the typed forms refuse them too.
   Multi_vector point_channel(type_float_point_3d, false, 2);
   EXPECT_TRUE(
-      fails_contract_in([&] { Integration_range::compute_range(point_channel, low, high, 0, -1); },
-                        typed_range_file));
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_range::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); }, limits_file));
-  EXPECT_TRUE(fails_contract_in(
+      fails_contract([&] { Integration_range::compute_range(point_channel, low, high, 0, -1); },
+                     "compute_range: a float_point_3d channel has no scalar range"));
+  EXPECT_TRUE(
+      fails_contract([&] { Integration_range::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); },
+                     "clamp_to_range: a float_point_3d channel cannot be clamped"));
+  EXPECT_TRUE(fails_contract(
       [&] {
         Integration_range::clip_range_to_dummy(point_channel, 0.0, 1.0, true, true, false, 0, -1);
       },
-      limits_file));
+      "clip_range_to_dummy: a float_point_3d channel cannot be clipped"));
 }
 
 TEST(RangeReductions, PointRangesAndHypotenuse) {
@@ -155,9 +150,10 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
     EXPECT_TRUE(same_bytes(i3min, Point_3d<std::int32_t>{1, -4, -6}) &&
                 same_bytes(i3max, Point_3d<std::int32_t>{2, 5, 3}));
     Point_2d<std::int32_t> imin, imax;
-    EXPECT_TRUE(fails_contract_in(
+    EXPECT_TRUE(fails_contract(
         [&] { Integration_range::compute_range_int32_point2d(fp, imin, imax, 0, -1); },
-        point_range_file));
+        "compute_range_int32_point2d: the channel is float_point_3d, whose elements are not 8 "
+        "bytes"));
 
     double hmin, hmax;
     Integration_range::compute_range_hypot(make_doubles({3, D, 0, 1}, block),
@@ -224,11 +220,11 @@ TEST(RangeLimits, ClampAndClip) {
     std::vector<std::string> texts;
     for (std::int64_t k = 0; k < text.get_length(); ++k) texts.push_back(opaque_text(text, k));
     EXPECT_EQ(texts, (std::vector<std::string>{"", "", "5", "*", "10", ""}));
-    EXPECT_TRUE(fails_contract_in([&] { Integration_range::clamp_to_range(text, 0, 1, 0, -1); },
-                                  limits_file));
-    EXPECT_TRUE(fails_contract_in(
+    EXPECT_TRUE(fails_contract([&] { Integration_range::clamp_to_range(text, 0, 1, 0, -1); },
+                               "clamp_to_range: a text channel cannot be clamped"));
+    EXPECT_TRUE(fails_contract(
         [&] { Integration_range::clip_range_to_dummy(text, 2, 1, false, true, true, 0, -1); },
-        limits_file));
+        "clip_range_to_dummy: minimum 2 is above maximum 1"));
   }
 }
 
@@ -250,14 +246,15 @@ TEST(RangeLimits, DetectionLimits) {
     Integration_range::set_detection_limit(v, D, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{1.5, 1.5, 3, 8, 1.5}));
     Multi_vector no_positive = make_doubles({-2, 0}, block);
-    EXPECT_TRUE(fails_contract_in(
-        [&] { Integration_range::set_detection_limit(no_positive, D, 0, -1); }, detection_file));
+    EXPECT_TRUE(
+        fails_contract([&] { Integration_range::set_detection_limit(no_positive, D, 0, -1); },
+                       "set_detection_limit: limit -1e+32 is not above 0"));
 
     v = make_doubles({1, 7, D}, block);
     Integration_range::set_factor_limit(v, 5, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{1, 5, D}));
-    EXPECT_TRUE(fails_contract_in([&] { Integration_range::set_factor_limit(v, D, 0, -1); },
-                                  detection_file));
+    EXPECT_TRUE(fails_contract([&] { Integration_range::set_factor_limit(v, D, 0, -1); },
+                               "set_factor_limit: limit is the dummy"));
 
     v = make_doubles({-4, 2, D}, block);
     EXPECT_TRUE(Integration_range::convert_negatives(v, D, 0, -1));
@@ -269,56 +266,6 @@ TEST(RangeLimits, DetectionLimits) {
   Multi_vector i = make_vector<std::int32_t>({-5, 1, 9}, true);
   Integration_range::clip_to_detection_limit(i, 5, true, 0, -1);
   EXPECT_EQ(values_of<std::int32_t>(i), (std::vector<std::int32_t>{3, 3, 9}));
-}
-
-// The reductions combine chunks in order: the first of equal maxima wins across chunks,
-// a maximum in the last chunk is found, and no result depends on the split.
-TEST(RangeReductions, SplitsGiveTheSingleThreadResult) {
-  const std::int64_t n = 20000;
-  std::vector<double> values(static_cast<std::size_t>(n));
-  for (std::int64_t i = 0; i < n; ++i)
-    values[static_cast<std::size_t>(i)] = (i % 11 == 3) ? D : (i % 700) * 0.5;
-  values[150] = 500;    // first chunk
-  values[19000] = 500;  // tie in the last chunk
-  std::vector<double> rising(values.size());
-  for (std::int64_t i = 0; i < n; ++i)
-    rising[static_cast<std::size_t>(i)] = (i % 97 == 0) ? D : i * 0.25;
-  rising[13334] =
-      rising[13333];  // an equal pair across the border of chunks 1 and 2 (chunks of 6667)
-  std::vector<std::int16_t> shorts(values.size());
-  for (std::size_t i = 0; i < shorts.size(); ++i)
-    shorts[i] = values[i] == D ? std::int16_t{-32767} : static_cast<std::int16_t>(values[i]);
-  shorts[19999] = -20000;  // minimum in the last chunk
-
-  struct Result {
-    double max, min, positive, lo16, hi16;
-    std::int64_t index;
-    bool equal;
-    Integration_range::Order order;
-    bool operator==(const Result&) const = default;
-  };
-  auto compute = [&](bool block) {
-    Result r{};
-    const Multi_vector v = make_doubles(values, block);
-    Integration_range::compute_max_and_index(v, r.max, r.index, 0, -1);
-    r.min = Integration_range::compute_min(v, 0, -1);
-    r.positive = Integration_range::compute_positive_min(v, 1, -1);
-    Integration_range::compute_range(make_vector(shorts, block), r.lo16, r.hi16, 0, -1);
-    Integration_range::order(make_doubles(rising, block), r.equal, r.order, 0, -1);
-    return r;
-  };
-  for (bool block : {false, true}) {
-    const Result serial = compute(block);
-    EXPECT_EQ(serial.index, 150);
-    EXPECT_EQ(serial.lo16, -20000);
-    EXPECT_TRUE(serial.equal);
-    EXPECT_EQ(serial.order, Integration_range::Order::increasing);
-    Small_blocks small;
-    EXPECT_EQ(compute(block), serial);
-    Host_veto veto;
-    EXPECT_EQ(compute(block), serial);
-    EXPECT_GT(Host_veto::queries(), 0);
-  }
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ def test_sorting_and_index():
 
 def test_contract_failures_raise_contract_error():
     reason = "rfft_1d_forward: count 0 is below 1"
-    location = r"GSL: Precondition failure at src/signal/fft\.cpp: \d+"
+    location = r"GSL: Precondition failure at \S+: \d+"
     with pytest.raises(vorlith.ContractError, match=rf"^{reason} \({location}\)$") as failure:
         vorlith.fft.rfft_1d_forward(np.ones(3), count=0)
     assert failure.value.reason == reason and re.fullmatch(location, failure.value.location)

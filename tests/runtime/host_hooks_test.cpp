@@ -70,9 +70,9 @@ TEST_F(HostHooks, Defaults) {
 TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
   register_external_abort_method(recording_abort);
   register_external_abort_method(nullptr);
-  EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
-      [] { external_double_from_string("1", 4097); }, "src/types/text_conversions.cpp",
-      "text conversion: field width 4097 is above 4096"));
+  EXPECT_TRUE(
+      vorlith::testing_support::fails_contract([] { external_double_from_string("1", 4097); },
+                                               "text conversion: field width 4097 is above 4096"));
   EXPECT_EQ(abort_calls, 0);
 
   register_external_sys_functions({smp_active});
@@ -107,6 +107,9 @@ TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
   EXPECT_EQ(external_int32_from_string(field, 8), 42);
   register_external_string_conversions(saved_strings);
   EXPECT_EQ(external_int32_from_string(field, 8), 99);
+  // Every slot left null reads through its default, the points' too.
+  const auto point = external_float_point_2d_from_string("{1.5,2}", 7);
+  EXPECT_TRUE(point.x == 1.5f && point.y == 2.0f);
 
   register_external_progress_functions({nullptr, nullptr, cancelled, nullptr});
   const external_progress_functions& progress = get_integration_progress_reporter().functions();
@@ -126,11 +129,8 @@ TEST_F(HostHooks, FailedCheckThrowsEvenWhenTheHostAbortReturns) {
     EXPECT_EQ(last_message, e.what());
     EXPECT_EQ(last_reason, "text conversion: field width 4097 is above 4096");
     EXPECT_STREQ(external_abort_reason(), "");
-    EXPECT_TRUE(vorlith::testing_support::fails_contract_in(
-        [&] { throw gsl::fail_fast(last_message); }, "src/types/text_conversions.cpp"));
+    EXPECT_EQ(last_message.rfind("GSL: Precondition failure at ", 0), 0u);
   }
-  EXPECT_TRUE(vorlith::testing_support::fails_contract_in(postcondition_fails,
-                                                          "tests/runtime/host_hooks_test.cpp"));
   try {
     postcondition_fails();
   } catch (const gsl::fail_fast& e) {

@@ -82,17 +82,19 @@ TEST(Akima, ResultMayBeAnInput) {
 TEST(Akima, BadArguments) {
   const auto x = make_doubles({0, 1, 2}), y = make_doubles({0, 1, 2});
   Multi_vector result = make_doubles({});
-  const char* file = "src/signal/akima.cpp";
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_spline::akima(x, y, result, 0.0, 0.0, 5, 0.0, D); }, file));
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_spline::akima(x, y, result, 0.0, -1.0, 5, 0.0, D); }, file));
-  EXPECT_TRUE(
-      fails_contract_in([&] { Integration_spline::akima(x, y, result, D, 1.0, 5, 0.0, D); }, file));
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Integration_spline::akima(x, y, result, 0.0, 1.0, -1, 0.0, D); }, file));
-  EXPECT_THROW(Integration_spline::akima(x, make_doubles({0, 1}), result, 0.0, 1.0, 5, 0.0, D),
-               gsl::fail_fast);
+  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, 0.0, 0.0, 5, 0.0, D); },
+                             "akima_regular: increment 0 is not above 0"));
+  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, 0.0, -1.0, 5, 0.0, D); },
+                             "akima_regular: increment -1 is not above 0"));
+  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, D, 1.0, 5, 0.0, D); },
+                             "akima_regular: start is the dummy"));
+  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, 0.0, 1.0, -1, 0.0, D); },
+                             "akima_regular: count -1 is below 0"));
+  EXPECT_TRUE(fails_contract(
+      [&] {
+        Integration_spline::akima(x, make_doubles({0, 1}), result, 0.0, 1.0, 5, 0.0, D);
+      },
+      "validate_input_range: start 0 and count 3 pass the length 2"));
   // No knots at all: every result is the dummy.
   Integration_spline::akima(make_doubles({}), make_doubles({}), result, 0.0, 1.0, 3, 0.0, D);
   EXPECT_EQ(values_of<double>(result), (std::vector<double>{D, D, D}));

@@ -1,9 +1,7 @@
-#include <fftw3.h>
 #include <gtest/gtest.h>
 #include <vorlith/integration.h>
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <numeric>
 #include <random>
@@ -30,30 +28,18 @@ std::vector<double> random_values(std::size_t n, unsigned seed) {
   return values;
 }
 
-// Sub-ranges and both modes are covered by the direct transform below.
-TEST(Rfft1d, DocumentedExamples) {
-  Multi_vector re = empty_doubles(), im = make_doubles({7, 7, 7, 7, 7});
-  FFT::rfft_1d_forward(make_doubles({1, 2, 3, 4}), re, im, 0, -1);
-  EXPECT_EQ(values_of<double>(re), (std::vector<double>{10, -2, -2}));
-  EXPECT_EQ(values_of<double>(im), (std::vector<double>{0, -2, 0, 7, 7}));  // keeps its tail
-  Multi_vector back = empty_doubles();
-  FFT::rfft_1d_inverse(re, im, back, 0, 3);
-  const std::vector<double> samples = values_of<double>(back);
-  ASSERT_EQ(samples.size(), 4u);
-  for (int i = 0; i < 4; ++i) EXPECT_NEAR(samples[i], i + 1.0, 1e-12);
-}
-
+// Two alignments of every length, so cached plans meet inputs of the other alignment.
+// The imaginary part keeps the elements past the transform.
 TEST(Rfft1d, ForwardMatchesDirectTransformForEveryLengthUpTo64) {
   const std::vector<double> values = random_values(70, 1);
   for (int n = 1; n <= 64; ++n) {
-    for (bool block : {false, true}) {
+    for (int start : {n % 5, 1 - n % 2}) {
+      const bool block = start % 2;
       Multi_vector input = make_doubles(values, block);
-      Multi_vector re = empty_doubles(block);
-      Multi_vector im = empty_doubles();
-      const int start = n % 5;
+      Multi_vector re = empty_doubles(block), im = make_doubles(std::vector<double>(40, 7.0));
       FFT::rfft_1d_forward(input, re, im, start, n);
       ASSERT_EQ(re.get_length(), n / 2 + 1);
-      ASSERT_EQ(im.get_length(), n / 2 + 1);
+      ASSERT_EQ(im.get_length(), 40);
       for (int k = 0; k <= n / 2; ++k) {
         long double sum_re = 0, sum_im = 0;
         for (int j = 0; j < n; ++j) {
@@ -61,11 +47,10 @@ TEST(Rfft1d, ForwardMatchesDirectTransformForEveryLengthUpTo64) {
           sum_re += values[start + j] * std::cos(angle);
           sum_im += values[start + j] * std::sin(angle);
         }
-        EXPECT_NEAR(re.get_double(k), static_cast<double>(sum_re), 1e-10)
-            << "n " << n << " k " << k;
-        EXPECT_NEAR(im.get_double(k), static_cast<double>(sum_im), 1e-10)
-            << "n " << n << " k " << k;
+        EXPECT_NEAR(re.get_double(k), static_cast<double>(sum_re), 1e-10) << n << " " << k;
+        EXPECT_NEAR(im.get_double(k), static_cast<double>(sum_im), 1e-10) << n << " " << k;
       }
+      EXPECT_EQ(im.get_double(39), 7.0);
     }
   }
 }
@@ -104,40 +89,15 @@ TEST(Rfft1d, Int16ChannelsConvertBothWays) {
   EXPECT_EQ(values_of<std::int16_t>(out), (std::vector<std::int16_t>{2, 4, 2, 4}));
 }
 
-TEST(Rfft1d, CachedPlansGiveTheBitsOfAFreshPlan) {
-  const int n = 1000;
-  const std::vector<double> values = random_values(n + 1, 3);
-  Multi_vector input = make_doubles(values);
-  for (int start : {0, 1}) {  // two alignments of the same length
-    for (int repeat = 0; repeat < 2; ++repeat) {
-      Multi_vector re = empty_doubles(), im = empty_doubles();
-      FFT::rfft_1d_forward(input, re, im, start, n);
-
-      auto* in = static_cast<double*>(input.get_data(start));
-      auto* out = fftw_alloc_complex(n / 2 + 1);
-      fftw_plan fresh = fftw_plan_dft_r2c_1d(n, in, out, FFTW_ESTIMATE);
-      fftw_execute(fresh);
-      for (int k = 0; k <= n / 2; ++k) {
-        const double expected_im = -out[k][1];
-        const double got_re = re.get_double(k), got_im = im.get_double(k);
-        ASSERT_EQ(std::memcmp(&got_re, &out[k][0], sizeof(double)), 0) << k;
-        ASSERT_EQ(std::memcmp(&got_im, &expected_im, sizeof(double)), 0) << k;
-      }
-      fftw_destroy_plan(fresh);
-      fftw_free(out);
-    }
-  }
-}
-
 TEST(Rfft1d, CountsWithoutATransformAreRejected) {
   Multi_vector input = make_doubles({1, 2, 3});
   Multi_vector re = empty_doubles(), im = empty_doubles();
-  EXPECT_TRUE(
-      fails_contract_in([&] { FFT::rfft_1d_forward(input, re, im, 3, -1); }, "src/signal/fft.cpp"));
-  EXPECT_TRUE(fails_contract_in([&] { FFT::rfft_1d_inverse(input, input, re, 0, 1); },
-                                "src/signal/fft.cpp"));
-  EXPECT_TRUE(fails_contract_in([&] { FFT::rfft_1d_inverse(input, input, re, 2, -1); },
-                                "src/signal/fft.cpp"));
+  EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_forward(input, re, im, 3, -1); },
+                             "rfft_1d_forward: count 0 is below 1"));
+  EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_inverse(input, input, re, 0, 1); },
+                             "rfft_1d_inverse: count 1 is below 2"));
+  EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_inverse(input, input, re, 2, -1); },
+                             "rfft_1d_inverse: count 1 is below 2"));
   EXPECT_EQ(re.get_length(), 0);
   EXPECT_EQ(im.get_length(), 0);
 }
@@ -173,9 +133,10 @@ TEST(Rfft2d, InPlacePairAndDistinctArrays) {
       EXPECT_NEAR(forward_out[r * padded + c], spectrum[r * padded + c], 1e-12);
 
   double x = 0;
-  EXPECT_TRUE(fails_contract_in([&] { FFT::rfft_2d_forward(0, 4, &x, &x); }, "src/signal/fft.cpp"));
-  EXPECT_TRUE(
-      fails_contract_in([&] { FFT::rfft_2d_inverse(2, -1, &x, &x); }, "src/signal/fft.cpp"));
+  EXPECT_TRUE(fails_contract([&] { FFT::rfft_2d_forward(0, 4, &x, &x); },
+                             "rfft_2d_forward: rows 0 and columns 4 are not both at least 1"));
+  EXPECT_TRUE(fails_contract([&] { FFT::rfft_2d_inverse(2, -1, &x, &x); },
+                             "rfft_2d_inverse: rows 2 and columns -1 are not both at least 1"));
 }
 
 TEST(Rfft1d, ConcurrentCallsFromTwoHostThreads) {

@@ -79,26 +79,25 @@ TEST(Predict, LongGapsWithAndWithoutPredictionLength) {
 TEST(Predict, BadArgumentsFailBeforeAnythingChanges) {
   const std::vector<double> values{1, D, 3};
   Multi_vector v = make_doubles(values);
-  const char* file = "src/signal/predict.cpp";
-  EXPECT_TRUE(fails_contract_in(
+  EXPECT_TRUE(fails_contract(
       [&] {
         Integration_predict::predict(v, static_cast<Edge>(3), Rollweight_type::linear, 0, 0, 0, 0);
       },
-      file));
-  EXPECT_TRUE(fails_contract_in(
+      "predict: edge type 3 is not none (0), extrapolate (1) or wrap (2)"));
+  EXPECT_TRUE(fails_contract(
       [&] {
         Integration_predict::predict(v, Edge::none, static_cast<Rollweight_type>(0), 0, 0, 0, 0);
       },
-      file));
-  EXPECT_TRUE(fails_contract_in(
+      "predict: roll weight 0 is not linear (1) or squared (2)"));
+  EXPECT_TRUE(fails_contract(
       [&] { Integration_predict::predict(v, Edge::none, Rollweight_type::linear, 0, -1, 0, 0); },
-      file));
+      "predict: prediction_length -1 is below 0"));
   Multi_vector points(Legacy_type(type_double_point_2d), false, 3);
-  EXPECT_TRUE(fails_contract_in(
+  EXPECT_TRUE(fails_contract(
       [&] {
         Integration_predict::predict(points, Edge::none, Rollweight_type::linear, 0, 0, 0, 0);
       },
-      file));
+      "predict: a channel of type double_point_2d cannot be predicted"));
   EXPECT_EQ(values_of<double>(v), values);
   Multi_vector empty = make_doubles({});
   Integration_predict::predict(empty, Edge::wrap, Rollweight_type::linear, D, 0, 0, 0);

@@ -72,13 +72,13 @@ TEST(Tokenize, ReplacesPreviousContents) {
 
 TEST(Tokenize, NonDoubleOutputFailsBeforeItChanges) {
   Multi_vector ints = make_vector<std::int32_t>({5, 6, 7}, false);
-  EXPECT_TRUE(fails_contract_in([&] { Integration_string::tokenize_to_doubles("1,2", ",", ints); },
-                                "src/signal/tokenize.cpp"));
+  EXPECT_TRUE(fails_contract([&] { Integration_string::tokenize_to_doubles("1,2", ",", ints); },
+                             "tokenize_to_doubles: the output is int32, not double"));
   EXPECT_EQ(values_of<std::int32_t>(ints), (std::vector<std::int32_t>{5, 6, 7}));
 
   Multi_vector text = make_opaque({"ab"}, 8, false);
-  EXPECT_TRUE(fails_contract_in([&] { Integration_string::tokenize_to_doubles("1", ",", text); },
-                                "src/signal/tokenize.cpp"));
+  EXPECT_TRUE(fails_contract([&] { Integration_string::tokenize_to_doubles("1", ",", text); },
+                             "tokenize_to_doubles: the output is opaque(8), not double"));
   EXPECT_EQ(text.get_length(), 1);
 }
 

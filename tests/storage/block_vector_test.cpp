@@ -15,8 +15,7 @@ namespace vorlith::storage {
 namespace {
 
 using common::Point_3d;
-using testing_support::fails_contract_in;
-constexpr const char* kFile = "src/storage/block_vector.h";
+using testing_support::fails_contract;
 
 TEST(BlockVector, BlockFiguresAndBothFormsOfAnEndOnABorder) {
   Block_vector<Point_3d<double>> points;
@@ -65,10 +64,14 @@ TEST(BlockVector, BadIndicesAndRangesChangeNothing) {
   } catch (const std::out_of_range& error) {
     EXPECT_STREQ(error.what(), "");
   }
-  EXPECT_TRUE(fails_contract_in([&] { store.erase(10, 10); }, kFile));
-  EXPECT_TRUE(fails_contract_in([&] { store.erase(0, 601); }, kFile));
-  EXPECT_TRUE(fails_contract_in([&] { store.insert(601, 1, 0.0); }, kFile));
-  EXPECT_TRUE(fails_contract_in([&] { (void)store.data(600); }, kFile));
+  EXPECT_TRUE(fails_contract([&] { store.erase(10, 10); },
+                             "block store: erase range 10..10 does not fit the size 600"));
+  EXPECT_TRUE(fails_contract([&] { store.erase(0, 601); },
+                             "block store: erase range 0..601 does not fit the size 600"));
+  EXPECT_TRUE(fails_contract([&] { store.insert(601, 1, 0.0); },
+                             "block store: insert position 601 is beyond the size 600"));
+  EXPECT_TRUE(fails_contract([&] { (void)store.data(600); },
+                             "block store: index 600 is not below the size 600"));
   EXPECT_EQ(store.size(), 600u);
 }
 

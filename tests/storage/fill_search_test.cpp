@@ -8,16 +8,12 @@
 
 #include "support/contracts.h"
 #include "support/element_cases.h"
-#include "support/small_blocks.h"
 #include "support/vectors.h"
 
 namespace {
 
 using namespace vorlith::integration;
 using namespace vorlith::testing_support;
-
-constexpr const char* fill_file = "src/storage/fill_search.cpp";
-constexpr const char* range_file = "src/storage/multi_vector.cpp";
 
 // Searches, dummy counts, replacement and dummy fills on every element type and both
 // modes, against a scan of the same elements.
@@ -108,7 +104,8 @@ TEST(FillSearch, ValueEqualityPerType) {
     s.replace(&dummy16, &zero16, 0, -1);
     EXPECT_EQ(values_of<std::int16_t>(s), (std::vector<std::int16_t>{0, 1, 2, 0, 0}));
     const Multi_vector empty(type_int16, block, 0);
-    EXPECT_TRUE(fails_contract_in([&] { empty.reverse_find(&zero16, 0, -1); }, range_file));
+    EXPECT_TRUE(fails_contract([&] { empty.reverse_find(&zero16, 0, -1); },
+                               "validate_reverse_input_range: start 0 is outside the length 0"));
   }
 }
 
@@ -123,7 +120,9 @@ TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
 
     Multi_vector i32(type_int32, block, 0);
     const std::int64_t top = 2147483647;
-    EXPECT_TRUE(fails_contract_in([&] { i32.fill_increasing(top - 100, 10, 0, 10); }, fill_file));
+    EXPECT_TRUE(fails_contract(
+        [&] { i32.fill_increasing(top - 100, 10, 0, 10); },
+        "fill_increasing: int32 run of 10 from 2147483547 by 10 reaches 2147483647"));
     EXPECT_EQ(i32.get_length(), 0);
     i32.fill_increasing(top - 100, 10, 0, 9);
     EXPECT_EQ(values_of<std::int32_t>(i32).back(), top - 20);
@@ -133,40 +132,16 @@ TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
               static_cast<std::int32_t>(-2147483800LL + 4294967296LL));
     // The run check is exact where increment * n does not fit 64 bits.
     const std::int64_t low = std::numeric_limits<std::int64_t>::min();
-    EXPECT_TRUE(fails_contract_in(
+    EXPECT_TRUE(fails_contract(
         [&] { i32.fill_increasing(low, std::numeric_limits<std::int64_t>::max(), 0, 2); },
-        fill_file));
+        "fill_increasing: int32 run of 2 from -9223372036854775808 by 9223372036854775807 reaches "
+        "2147483647"));
     i32.fill_increasing(low, std::int64_t{1} << 62, 0, 2);
     EXPECT_EQ(values_of<std::int32_t>(i32)[1], 0);
 
     Multi_vector text(Legacy_type(std::int64_t{6}), block, 0);
     text.fill_increasing(-3, 4, 0, 3);
     EXPECT_EQ(opaque_text(text, 2), "5");
-  }
-}
-
-// Long fills, counts and upper-casing split over threads; the result must not depend
-// on where the parts begin.
-TEST(FillSearch, ParallelPartsAboveTheSplit) {
-  const Small_blocks setup(1024, 4);
-  const std::int64_t n = 70001;
-  for (bool block : {false, true}) {
-    Multi_vector v(type_int32, block, 0);
-    v.fill_increasing(-5, 3, 0, n);
-    Multi_vector d(type_double, block, 0);
-    const double half = 0.5;
-    d.fill_value(&half, 0, n);
-    d.filldummy(100, 20000);
-    EXPECT_EQ(d.count_dummy(0, -1), 20000);
-    EXPECT_EQ(d.count_dummy(50, n - 50), 20000);
-    Multi_vector o =
-        make_opaque(std::vector<std::string>(static_cast<std::size_t>(n), "ab"), 3, block);
-    o.strupr(1, -1);
-    for (std::int64_t k = 0; k < n; ++k) {
-      ASSERT_EQ(v.get_double(k), -5.0 + 3.0 * static_cast<double>(k)) << k;
-      ASSERT_EQ(d.get_double(k), k >= 100 && k < 20100 ? -1e32 : 0.5) << k;
-      ASSERT_EQ(opaque_text(o, k), k == 0 ? "ab" : "AB") << k;
-    }
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <limits>
 #include <stdexcept>
+#include <string>
 
 #include "support/contracts.h"
 #include "support/typed_lists.h"
@@ -12,7 +13,6 @@ namespace {
 
 using namespace vorlith::integration;
 using namespace vorlith::testing_support;
-constexpr const char* core_file = "src/storage/multi_vector.cpp";
 
 template <class T>
 class EveryTypeBothModes : public ::testing::Test {};
@@ -71,17 +71,23 @@ TYPED_TEST(EveryTypeBothModes, NewElementsAreZeroBytesNotDummies) {
 TEST(MultiVector, BlockAndModeContracts) {
   for (bool block : {false, true}) {
     Multi_vector d(type_double, block, 1000);
-    EXPECT_TRUE(fails_contract_in([&] { d.get_block(d.get_block_count()); }, core_file));
+    EXPECT_TRUE(fails_contract([&] { d.get_block(d.get_block_count()); },
+                               "get_block: block 2 is outside the 2 blocks"));
     Multi_vector empty(type_double, block, 0);
-    EXPECT_TRUE(fails_contract_in([&] { empty.get_block(0); }, core_file));
+    EXPECT_TRUE(
+        fails_contract([&] { empty.get_block(0); }, "get_block: block 0 is outside the 0 blocks"));
   }
   Multi_vector contiguous(type_double, false, 2);
-  EXPECT_TRUE(fails_contract_in([&] { contiguous.switch_to_vector(); }, core_file));
+  EXPECT_TRUE(fails_contract([&] { contiguous.switch_to_vector(); },
+                             "switch_to_vector: the vector is already contiguous"));
   Multi_vector blocks(type_double, true, 2);
-  EXPECT_TRUE(fails_contract_in([&] { blocks.switch_to_block_vector(); }, core_file));
-  EXPECT_TRUE(fails_contract_in([&] { blocks.get_vector_memory(); }, core_file));
+  EXPECT_TRUE(fails_contract([&] { blocks.switch_to_block_vector(); },
+                             "switch_to_block_vector: the vector is already in block mode"));
+  EXPECT_TRUE(fails_contract([&] { blocks.get_vector_memory(); },
+                             "get_vector_memory: the vector is in block mode"));
   Multi_vector empty(type_double, false, 0);
-  EXPECT_TRUE(fails_contract_in([&] { empty.get_vector_memory(); }, core_file));
+  EXPECT_TRUE(
+      fails_contract([&] { empty.get_vector_memory(); }, "get_vector_memory: the vector is empty"));
 }
 
 TEST(MultiVector, OpaqueWidthsAndQueries) {
@@ -97,8 +103,11 @@ TEST(MultiVector, OpaqueWidthsAndQueries) {
       EXPECT_EQ(v.is_optimized_opaque_type(), width == 8 || width == 12 || width == 4096);
     }
   }
-  EXPECT_THROW(Multi_vector(Legacy_type(std::int64_t{0}), false, 1), gsl::fail_fast);
-  EXPECT_THROW(Multi_vector(Legacy_type(std::int64_t{4097}), true, 1), gsl::fail_fast);
+  for (std::int64_t width : {0, 4097}) {
+    EXPECT_TRUE(fails_contract(
+        [&] { Multi_vector(Legacy_type(width), width > 0, 1); },
+        "Multi_vector: element size " + std::to_string(width) + " is outside 1..4096"));
+  }
   EXPECT_FALSE(Multi_vector(type_double, false, 0).is_optimized_opaque_type());
   Multi_vector a(type_double, false, 1), b(type_double, true, 1);
   EXPECT_TRUE(a.is_same_type(b));
@@ -116,20 +125,20 @@ TEST(MultiVector, SingleElementAccess) {
     EXPECT_THROW(v.get_double(3), std::out_of_range);
     EXPECT_THROW(v.set_double(-1, 1.0), std::out_of_range);
     std::int16_t x = 0;
-    EXPECT_TRUE(fails_contract_in([&] { v.get(3, &x); }, core_file));
-    EXPECT_TRUE(fails_contract_in([&] { v.set(-1, &x); }, core_file));
-    EXPECT_TRUE(fails_contract_in([&] { v.is_element_dummy(3); }, core_file));
+    EXPECT_TRUE(fails_contract([&] { v.get(3, &x); }, "get: index 3 is outside the length 3"));
+    EXPECT_TRUE(fails_contract([&] { v.set(-1, &x); }, "set: index -1 is outside the length 3"));
+    EXPECT_TRUE(fails_contract([&] { v.is_element_dummy(3); }, "is_element_dummy: index 3 is"));
     Multi_vector d(type_double, block, 1);
-    EXPECT_TRUE(fails_contract_in([&] { d.get_double(1); }, core_file));
+    EXPECT_TRUE(fails_contract([&] { d.get_double(1); }, "get: index 1 is outside the length 1"));
     Multi_vector text = make_opaque({"12.5", "*"}, 6, block);
     EXPECT_EQ(text.get_double(0), 12.5);
     EXPECT_EQ(text.get_double(1), -1e32);
-    const char* opaque_store =
-        block ? "src/storage/opaque_block_vector.cpp" : "src/storage/opaque_vector.cpp";
-    EXPECT_TRUE(fails_contract_in([&] { text.get_double(2); }, opaque_store));
-    EXPECT_TRUE(fails_contract_in([&] { text.set_double(-1, 1.0); }, opaque_store));
+    const std::string store = block ? "opaque block store: element " : "opaque store: element ";
+    EXPECT_TRUE(fails_contract([&] { text.get_double(2); }, store + "2 is outside the length 2"));
+    EXPECT_TRUE(fails_contract([&] { text.set_double(-1, 1.0); }, store + "-1 is outside"));
   }
-  EXPECT_TRUE(fails_contract_in([] { Multi_vector(type_double, false, -1); }, core_file));
+  EXPECT_TRUE(
+      fails_contract([] { Multi_vector(type_double, false, -1); }, "set_length: length -1"));
 }
 
 TEST(MultiVector, MoveTakesTheStore) {
@@ -144,27 +153,29 @@ TEST(MultiVector, MoveTakesTheStore) {
   EXPECT_TRUE(c.is_block_vector());
 }
 
+// Counts so large that start + count leaves the int64 range fail like any other range
+// that passes the end, instead of wrapping round to a small sum.
 TEST(RangeRules, InputOutputReverseAndExact) {
-  // start, count, length -> the count it becomes, or -9 for a contract failure
-  const std::int64_t input_cases[][4] = {{0, -1, 0, 0}, {1, -1, 0, -9}, {5, 0, 5, 0},
-                                         {6, 0, 5, -9}, {-1, 1, 5, -9}, {0, -2, 5, -9}};
+  constexpr std::int64_t huge = std::numeric_limits<std::int64_t>::max(), fails = -9;
+  // start, count, length -> the count it becomes
+  const std::int64_t input_cases[][4] = {{0, -1, 0, 0},      {1, -1, 0, fails}, {5, 0, 5, 0},
+                                         {6, 0, 5, fails},   {-1, 1, 5, fails}, {0, -2, 5, fails},
+                                         {1, huge, 5, fails}};
   for (const auto& c : input_cases) {
     std::int64_t count = c[1];
-    if (c[3] == -9) {
-      EXPECT_TRUE(fails_contract_in([&] { Multi_vector::validate_input_range(c[0], count, c[2]); },
-                                    core_file))
-          << c[0] << " " << c[1] << " " << c[2];
+    const auto check = [&] { Multi_vector::validate_input_range(c[0], count, c[2]); };
+    if (c[3] == fails) {
+      EXPECT_TRUE(fails_contract(check, "validate_input_range: ")) << c[0] << " " << c[1];
     } else {
-      Multi_vector::validate_input_range(c[0], count, c[2]);
+      check();
       EXPECT_EQ(count, c[3]);
     }
   }
+  // Every vector counts: the shortest sets the default count.
   std::int64_t count = -1;
-  Multi_vector a(type_double, false, 10), b(type_double, true, 7);
+  Multi_vector a(type_double, false, 10), b(type_double, true, 7), shortest(type_int8, false, 4);
   Multi_vector::validate_input_range(2, count, a, b);
   EXPECT_EQ(count, 5);
-  // Every vector counts: the shortest of four sets the default count.
-  Multi_vector shortest(type_int8, false, 4);
   count = -1;
   Multi_vector::validate_input_range(1, count, a, b, a, shortest);
   EXPECT_EQ(count, 3);
@@ -172,43 +183,42 @@ TEST(RangeRules, InputOutputReverseAndExact) {
   Multi_vector out = make_doubles({1, 2, 3, 4, 5}, true);
   count = 3;
   out.validate_output_range(10, count);
-  EXPECT_EQ(out.get_length(), 13);
-  for (std::int64_t i = 5; i < 13; ++i) EXPECT_EQ(out.get_double(i), 0.0);
+  EXPECT_EQ(doubles_of(out), (std::vector<double>{1, 2, 3, 4, 5, 0, 0, 0, 0, 0, 0, 0, 0}));
   count = -1;
   out.validate_output_range(4, count);
   EXPECT_EQ(count, 9);
   count = -2;
-  EXPECT_TRUE(fails_contract_in([&] { out.validate_output_range(0, count); }, core_file));
+  EXPECT_TRUE(fails_contract([&] { out.validate_output_range(0, count); },
+                             "validate_output_range: count -2 is negative at start 0 (length 13)"));
+  count = huge - 2;
+  EXPECT_TRUE(
+      fails_contract([&] { out.validate_output_range(4, count); },
+                     "validate_output_range: start 4 plus count 9223372036854775805 overflows"));
+  EXPECT_EQ(out.get_length(), 13);
 
   std::int64_t start = 4;
   count = -1;
   Multi_vector::validate_reverse_input_range(start, count, 10);
   EXPECT_EQ(start, 5);
   EXPECT_EQ(count, 5);
-  start = 10;
-  count = 1;
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Multi_vector::validate_reverse_input_range(start, count, 10); }, core_file));
-  start = 0;
-  count = -1;
-  EXPECT_TRUE(fails_contract_in(
-      [&] { Multi_vector::validate_reverse_input_range(start, count, 0); }, core_file));
+  for (std::int64_t length : {10, 0}) {
+    start = length, count = length ? 1 : -1;
+    EXPECT_TRUE(
+        fails_contract([&] { Multi_vector::validate_reverse_input_range(start, count, length); },
+                       "validate_reverse_input_range: start " + std::to_string(length) +
+                           " is outside the length " + std::to_string(length)));
+  }
 
   Multi_vector exact(type_float, false, 10);
   exact.ensure_output_range(0, 3);
   EXPECT_EQ(exact.get_length(), 3);
-  EXPECT_TRUE(fails_contract_in([&] { exact.ensure_output_range(0, -1); }, core_file));
-  EXPECT_TRUE(fails_contract_in([&] { exact.ensure_output_range(-1, 1); }, core_file));
-
-  // Counts so large that start + count leaves the int64 range fail like any other
-  // range that passes the end, instead of wrapping round to a small sum.
-  constexpr std::int64_t huge = std::numeric_limits<std::int64_t>::max();
-  count = huge;
-  EXPECT_TRUE(fails_contract_in([&] { Multi_vector::validate_input_range(1, count, 5); }, core_file));
-  count = huge - 2;
-  EXPECT_TRUE(fails_contract_in([&] { out.validate_output_range(4, count); }, core_file));
-  EXPECT_EQ(out.get_length(), 13);
-  EXPECT_TRUE(fails_contract_in([&] { exact.ensure_output_range(2, huge); }, core_file));
+  EXPECT_TRUE(fails_contract([&] { exact.ensure_output_range(0, -1); },
+                             "ensure_output_range: count -1 is negative"));
+  EXPECT_TRUE(fails_contract([&] { exact.ensure_output_range(-1, 1); },
+                             "ensure_output_range: start -1 is negative"));
+  EXPECT_TRUE(
+      fails_contract([&] { exact.ensure_output_range(2, huge); },
+                     "ensure_output_range: start 2 plus count 9223372036854775807 overflows"));
   EXPECT_EQ(exact.get_length(), 3);
 }
 

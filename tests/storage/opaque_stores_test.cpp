@@ -13,7 +13,7 @@ namespace vorlith::storage {
 namespace {
 
 using Element = std::vector<std::uint8_t>;
-using testing_support::fails_contract_in;
+using testing_support::fails_contract;
 
 template <class Store>
 Element read(const Store& store, std::int64_t i) {
@@ -40,22 +40,28 @@ TEST(OpaqueBlockVector, GrowthOverCutOffSlotsReadsZero) {
 }
 
 TEST(OpaqueStores, BadArgumentsChangeNothing) {
-  const std::string file = "src/storage/opaque_vector.cpp";
   Opaque_vector vector(8);
   vector.resize(5);
-  EXPECT_TRUE(fails_contract_in([&] { vector.resize(-1); }, file));
-  EXPECT_TRUE(fails_contract_in([&] { vector.insert_zeroed(6, 1); }, file));
-  EXPECT_TRUE(fails_contract_in([&] { vector.erase(0, 0); }, file));
-  EXPECT_TRUE(fails_contract_in([&] { vector.erase(1, INT64_MAX); }, file));
+  EXPECT_TRUE(fails_contract([&] { vector.resize(-1); }, "opaque store: length -1 is negative"));
+  EXPECT_TRUE(fails_contract([&] { vector.insert_zeroed(6, 1); },
+                             "opaque store: insert position 6 is outside 0..5"));
+  EXPECT_TRUE(fails_contract([&] { vector.erase(0, 0); },
+                             "opaque store: erase count 0 from 0 does not fit the length 5"));
+  EXPECT_TRUE(fails_contract(
+      [&] { vector.erase(1, INT64_MAX); },
+      "opaque store: erase count 9223372036854775807 from 1 does not fit the length 5"));
   EXPECT_THROW(vector.resize(INT64_MAX), std::length_error);
   EXPECT_EQ(vector.size(), 5);
 
-  const std::string block_file = "src/storage/opaque_block_vector.cpp";
   Opaque_block_vector blocks(8);
   blocks.resize(600);
-  EXPECT_TRUE(fails_contract_in([&] { blocks.insert_zeroed(601, 1); }, block_file));
-  EXPECT_TRUE(fails_contract_in([&] { blocks.erase(600, 1); }, block_file));
-  EXPECT_TRUE(fails_contract_in([&] { blocks.erase(1, INT64_MAX); }, block_file));
+  EXPECT_TRUE(fails_contract([&] { blocks.insert_zeroed(601, 1); },
+                             "opaque block store: insert position 601 is outside 0..600"));
+  EXPECT_TRUE(fails_contract([&] { blocks.erase(600, 1); },
+                             "opaque block store: erase position 600 is outside the length 600"));
+  EXPECT_TRUE(fails_contract(
+      [&] { blocks.erase(1, INT64_MAX); },
+      "opaque block store: erase count 9223372036854775807 from 1 does not fit the length 600"));
   EXPECT_THROW(blocks.resize(INT64_MAX), std::length_error);
   EXPECT_THROW(blocks.insert_zeroed(0, INT64_MAX), std::length_error);
   EXPECT_EQ(blocks.size(), 600);

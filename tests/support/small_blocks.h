@@ -26,25 +26,4 @@ class Small_blocks {
   Small_blocks& operator=(const Small_blocks&) = delete;
 };
 
-/// The host vetoes threads for the lifetime of the object; queries() counts the questions.
-class Host_veto {
- public:
-  Host_veto() {
-    queries() = 0;
-    register_external_sys_functions({[] {
-      ++queries();
-      return true;
-    }});
-  }
-  static int& queries() {
-    static int count = 0;
-    return count;
-  }
-  ~Host_veto() {
-    register_external_sys_functions({[] { return false; }});
-  }
-  Host_veto(const Host_veto&) = delete;
-  Host_veto& operator=(const Host_veto&) = delete;
-};
-
 }  // namespace vorlith::testing_support

@@ -84,15 +84,6 @@ TEST(OpaqueConversion, TextToNumbersAndBack) {
   o4.convert_to_double(field("*", 4).data(), &star_as_double, 1);
   EXPECT_EQ(star_as_double, -1e32);
 
-  const std::string eight = "ABCDEFGH";
-  std::string out4(4, 'x'), out10(10, 'x');
-  Legacy_type(std::int64_t{8})
-      .convert_to(eight.data(), out4.data(), Legacy_type(std::int64_t{4}), 1);
-  EXPECT_EQ(out4, "ABCD");
-  Legacy_type(std::int64_t{8})
-      .convert_to(eight.data(), out10.data(), Legacy_type(std::int64_t{10}), 1);
-  EXPECT_EQ(out10, field("ABCDEFGH", 10));
-
   std::int32_t values[2] = {-2147483647, -5};
   std::string text(4, 'x');
   Legacy_type(type_int32).convert_to(values, text.data(), Legacy_type(std::int64_t{2}), 2);
