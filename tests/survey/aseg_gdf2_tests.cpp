@@ -304,6 +304,22 @@ TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
   const Survey back = read_aseg_gdf2(scratch / "w.dat");
   survey_test::expect_same_survey(survey, back);
   EXPECT_EQ(back.find("MAG")->unit, "nT");
+
+  // Computed values: each in its shortest exact text, in a fixed field when no magnitude
+  // needs an exponent; a declared field past 15 digits without the binary noise.
+  Survey exact;
+  exact.add(Channel("C", values(vorlith::integration::type_double, {59226.844, 5.680000000051223, dummy})));
+  Channel declared("K", values(vorlith::integration::type_double, {59226.844, 1.5, dummy}));
+  declared.format = Field_format{'F', 19, 12};
+  exact.add(std::move(declared));
+  write_aseg_gdf2(exact, scratch / "e.dfn");
+  const std::string definitions = survey_test::read_file(scratch / "e.dfn");
+  EXPECT_NE(definitions.find(";C:F18.15:NULL=-99999"), std::string::npos) << definitions;
+  const std::string data = survey_test::read_file(scratch / "e.dat");
+  EXPECT_EQ(data.substr(0, data.find('\n', data.find('\n') + 1)),
+            "         59226.844 59226.844000000000\n"
+            " 5.680000000051223     1.500000000000");
+  EXPECT_EQ(data.substr(data.rfind('\n', data.size() - 2) + 1, 18), "            -99999");
 }
 
 TEST(AsegGdf2, FailedWriteLeavesNothing) {
