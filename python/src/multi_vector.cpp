@@ -77,6 +77,7 @@ std::vector<bool> flags_per_key(py::handle flags, std::size_t keys) {
 }
 
 py::object sort_index(py::args keys, py::handle descending, bool case_sensitive, py::handle out) {
+  
   if (keys.empty() || keys.size() > 4) {
     throw py::type_error("sort_index takes one to four keys, got " + std::to_string(keys.size()));
   }
@@ -133,6 +134,33 @@ wrong shapes ValueError.
                              "Bytes per element.")
       .def_property_readonly("block", [](const Vector& v) { return v.get().is_block_vector(); },
                              "True for block storage, False for one contiguous store.")
+      .def(py::pickle(
+          [](py::handle self) {
+            // (type code, element size, block, raw elements): enough to rebuild any type.
+            const Multi_vector& v = self.cast<Vector&>().get();
+            std::string bytes = reading(self, [](const Multi_vector& r) {
+              std::string raw(static_cast<std::size_t>(r.get_length() * r.get_element_size()), '\0');
+              if (r.get_length() > 0) r.get_range(0, r.get_length(), raw.data());
+              return raw;
+            });
+            return py::make_tuple(static_cast<int>(v.get_type().get_data_type()), v.get_element_size(),
+                                  v.is_block_vector(), py::bytes(bytes));
+          },
+          [](const py::tuple& state) {
+            const auto code = state[0].cast<int>();
+            const auto size = state[1].cast<std::int64_t>();
+            const auto block = state[2].cast<bool>();
+            const auto bytes = state[3].cast<std::string>();
+            const Legacy_type type = code == integration::type_opaque ? Legacy_type(size)
+                                                                      : Legacy_type(static_cast<legacy_data_type>(code));
+            if (type.get_element_size() != size || bytes.size() % static_cast<std::size_t>(size) != 0) {
+              throw py::value_error("MultiVector state does not match its type");
+            }
+            const auto n = static_cast<std::int64_t>(bytes.size()) / size;
+            auto vector = std::make_unique<Vector>(type, block, n);
+            if (n > 0) vector->get().set_range(0, n, bytes.data());
+            return vector;
+          }))
       .def("__len__", [](const Vector& v) { return v.get().get_length(); })
       .def("__repr__", &describe)
       .def("numpy", &array_of_vector, R"doc(
@@ -223,25 +251,25 @@ alive; while such a view exists the vector cannot be resized or change its stora
           "Reverses the order of the elements in place.")
       .def(
           "sort",
-          [](py::handle self, bool descending, bool case_insensitive) {
-            changing(self, [&](Multi_vector& v) { v.sort(descending, case_insensitive); });
+          [](py::handle self, bool descending, bool case_sensitive) {
+            changing(self, [&](Multi_vector& v) { v.sort(descending, !case_sensitive); });
           },
-          py::kw_only(), "descending"_a = false, "case_insensitive"_a = false,
+          py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
           "Sorts in place. Dummies sort by their stored value; NaN after every number ascending. "
-          "case_insensitive matters for opaque text only.")
+          "case_sensitive matters for opaque text only.")
       .def(
           "stable_sort",
-          [](py::handle self, bool descending, bool case_insensitive) {
-            changing(self, [&](Multi_vector& v) { v.stable_sort(descending, case_insensitive); });
+          [](py::handle self, bool descending, bool case_sensitive) {
+            changing(self, [&](Multi_vector& v) { v.stable_sort(descending, !case_sensitive); });
           },
-          py::kw_only(), "descending"_a = false, "case_insensitive"_a = false,
+          py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
           "As sort(), keeping the order of equal elements.")
       .def(
           "is_sorted",
-          [](py::handle self, bool descending, bool case_insensitive) {
-            return reading(self, [&](const Multi_vector& v) { return v.is_sorted(descending, case_insensitive); });
+          [](py::handle self, bool descending, bool case_sensitive) {
+            return reading(self, [&](const Multi_vector& v) { return v.is_sorted(descending, !case_sensitive); });
           },
-          py::kw_only(), "descending"_a = false, "case_insensitive"_a = false, "Whether the vector is in order.");
+          py::kw_only(), "descending"_a = false, "case_sensitive"_a = true, "Whether the vector is in order.");
 
   m.def("sort_index", &sort_index, py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
         "out"_a = py::none(), R"doc(
@@ -272,6 +300,28 @@ opaque text case-insensitively). Floating keys compare with the library's relati
         set_integration_min_thread_block(block);
       },
       "block"_a, "Sets the minimum number of elements per thread (default 16384). Not while calls run.");
+  m.def("get_nan_missing", [] { return nan_default(); }, "Whether NaN means a missing sample by default.");
+  m.def(
+      "set_nan_missing", [](bool missing) { nan_default() = missing; }, "missing"_a,
+      "Sets the default of the `nan` keyword: when True, NaN in float arrays is a missing sample, float "
+      "arrays handed back hold NaN for dummies, and float results with no data are NaN.");
+  m.def("get_num_threads", [] {
+    const int cap = get_integration_max_threads();
+    const int processors = static_cast<int>(py::len(py::module_::import("os").attr("sched_getaffinity")(0)));
+    return cap > 0 ? std::min(cap, processors) : processors;
+  }, "The number of threads parallel operations plan with.");
+  m.def(
+      "set_num_threads",
+      [](py::object threads) {
+        const int cap = threads.is_none() ? 0 : threads.cast<int>();
+        if (cap < 0 || (!threads.is_none() && cap == 0)) {
+          throw py::value_error("set_num_threads: expected a count of at least 1 or None, got " + std::to_string(cap));
+        }
+        set_integration_max_threads(cap);
+      },
+      "threads"_a,
+      "Caps the threads of parallel operations at `threads` (None: every processor). Results are "
+      "reproducible for a given count. Not while calls run.");
 }
 
 }  // namespace vorlith::python
