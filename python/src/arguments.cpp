@@ -104,7 +104,8 @@ bool& nan_missing() {
   return missing;
 }
 
-std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points, const char* name) {
+std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points,
+                                          const char* name) {
   py::array array = numpy().attr("asarray")(data);
   if (array.dtype().kind() == 'b') array = array.attr("view")(py::dtype::of<std::uint8_t>());
   std::int64_t components = 1;
@@ -113,19 +114,23 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool poin
     array = numpy().attr("ascontiguousarray")(array).attr("view")(component).attr("reshape")(-1, components);
   } else if (array.ndim() == 2) {
     components = array.shape(1);
-    const std::string shape = "(" + std::to_string(array.shape(0)) + ", " + std::to_string(components) + ")";
+    const std::string shape =
+        "(" + std::to_string(array.shape(0)) + ", " + std::to_string(components) + ")";
     if (components != 2 && components != 3) {
-      throw py::value_error(std::string(name) + ": a 2-D array must have 2 or 3 columns (points); got shape " + shape);
+      throw py::value_error(std::string(name) +
+                            ": a 2-D array must have 2 or 3 columns (points); got shape " + shape);
     }
     // A two-column table is far more often columns than points; take it as points
     // only where points are asked for.
     if (!points) {
-      throw py::value_error(std::string(name) + ": expected a 1-D channel, got a 2-D array of shape " + shape +
+      throw py::value_error(std::string(name) +
+                            ": expected a 1-D channel, got a 2-D array of shape " + shape +
                             "; pass one column, or points as a structured array or a MultiVector");
     }
   }
   if (array.ndim() != 1 && component.is_none() && array.ndim() != 2) {
-    throw py::value_error(std::string(name) + ": expected a 1-D array, or an (n, 2) / (n, 3) array of points; got " +
+    throw py::value_error(std::string(name) +
+                          ": expected a 1-D array, or an (n, 2) / (n, 3) array of points; got " +
                           std::to_string(array.ndim()) + " dimensions");
   }
   if (!array.dtype().attr("isnative").cast<bool>()) {
@@ -204,7 +209,8 @@ Call::~Call() {
   if (claimed_) release();
 }
 
-Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name, bool input) {
+Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array,
+                    const char* name, bool input) {
   Vector* raw = vector.get();
   py::object owner = py::cast(std::move(vector));
   arguments_.push_back({std::move(owner), raw, access, std::move(array), name, input, false});
@@ -214,11 +220,14 @@ Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object ar
 Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool input, bool points) {
   if (py::isinstance<Vector>(obj)) {
     Vector& vector = obj.cast<Vector&>();
-    arguments_.push_back({py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name, input, false});
+    arguments_.push_back(
+        {py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name, input, false});
     return vector.get();
   }
   if (obj.is_none()) throw py::type_error(std::string(name) + ": expected a MultiVector or an array, got None");
-  if (is_number(obj)) throw py::type_error(std::string(name) + ": expected a channel (a MultiVector or an array), got a number");
+  if (is_number(obj))
+    throw py::type_error(std::string(name) +
+                         ": expected a channel (a MultiVector or an array), got a number");
   py::object array = py::none();
   if (access != Access::read) {
     if (!py::isinstance<py::array>(obj)) {
@@ -227,11 +236,13 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool in
     const py::array a = py::reinterpret_borrow<py::array>(obj);
     if (!a.writeable()) throw py::value_error(std::string(name) + ": the array is read-only");
     if (!a.dtype().attr("isnative").cast<bool>()) throw py::value_error(std::string(name) + ": the array is not in native byte order");
-    if (a.dtype().kind() == 'b') throw py::type_error(std::string(name) + ": a boolean array cannot receive results");
+    if (a.dtype().kind() == 'b')
+      throw py::type_error(std::string(name) + ": a boolean array cannot receive results");
     array = a;
   }
   arrays_ = true;
-  Vector& vector = adopt(vector_from_array(obj, false, points, name), access, std::move(array), name, input);
+  Vector& vector =
+      adopt(vector_from_array(obj, false, points, name), access, std::move(array), name, input);
   if (nan_missing()) swap_missing(vector.get(), true);
   return vector.get();
 }
@@ -244,7 +255,9 @@ bool Call::is_number(py::handle obj) {
 
 const Multi_vector& Call::in(py::handle obj, const char* name) { return add(obj, Access::read, name); }
 
-const Multi_vector& Call::points(py::handle obj, const char* name) { return add(obj, Access::read, name, true, true); }
+const Multi_vector& Call::points(py::handle obj, const char* name) {
+  return add(obj, Access::read, name, true, true);
+}
 
 const Multi_vector& Call::in_or_constant(py::handle obj, const char* name, std::int64_t length) {
   if (!is_number(obj)) return in(obj, name);
@@ -270,7 +283,8 @@ Multi_vector& Call::resizable(py::handle obj, const char* name) {
 }
 
 Multi_vector& Call::fresh(const Legacy_type& type, bool block) {
-  Vector& vector = adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result", false);
+  Vector& vector =
+      adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result", false);
   arguments_.back().fresh = true;
   return vector.get();
 }
@@ -283,8 +297,9 @@ void Call::equal_lengths(std::int64_t count) const {
     if (first == nullptr) {
       first = &argument;
     } else if (argument.vector->get().get_length() != first->vector->get().get_length()) {
-      throw py::value_error(std::string(first->name) + " has " + std::to_string(first->vector->get().get_length()) +
-                            " values and " + argument.name + " has " +
+      throw py::value_error(std::string(first->name) + " has " +
+                            std::to_string(first->vector->get().get_length()) + " values and " +
+                            argument.name + " has " +
                             std::to_string(argument.vector->get().get_length()) +
                             ": pass channels of one length, or the range with start= and count=");
     }
@@ -343,8 +358,9 @@ void Call::write_back() {
     const auto held = py::reinterpret_borrow<py::array>(argument.array).shape(0);
     const std::int64_t length = argument.vector->get().get_length();
     if (length != held) {
-      throw py::buffer_error(std::string(argument.name) + ": the call would make it " + std::to_string(length) +
-                             " values long, but the array holds " + std::to_string(held) +
+      throw py::buffer_error(std::string(argument.name) + ": the call would make it " +
+                             std::to_string(length) + " values long, but the array holds " +
+                             std::to_string(held) +
                              "; pass a MultiVector, or a range inside the array");
     }
   }

@@ -3,20 +3,20 @@
 // "MultiVector or array" arguments, and the one way to run a library call without the
 // GIL while the vectors it touches are kept safe.
 
-#include <cctype>
-#include <cstdint>
-#include <string>
-#include <limits>
-#include <memory>
-#include <optional>
-#include <type_traits>
-#include <utility>
-#include <vector>
-
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <vorlith/integration.h>
+
+#include <cctype>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace vorlith::python {
 
@@ -147,8 +147,10 @@ class Call {
     return f();
   }
 
-  Multi_vector& add(py::handle obj, Access access, const char* name, bool input = true, bool points = false);
-  Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name, bool input);
+  Multi_vector& add(py::handle obj, Access access, const char* name, bool input = true,
+                    bool points = false);
+  Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name,
+                bool input);
   void claim();
   void release();
   void write_back();
@@ -215,20 +217,21 @@ struct Ranged {
 /// Lets an enum also be given by its member's name as text, in any case.
 template <class E>
 void accept_names(py::enum_<E>& e) {
-  e.def(py::init([](const std::string& text) {
-    py::object type = py::type::of<E>();
-    py::dict members = type.attr("__members__");
-    std::string upper = text, names;
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const std::pair<py::handle, py::handle> member : members) {
-      const std::string name = py::str(member.first);
-      if (name == upper) return py::cast<E>(member.second);
-      names += (names.empty() ? "" : ", ") + name;
-    }
-    const std::string type_name = py::str(type.attr("__name__"));
-    throw py::value_error("unknown " + type_name + " '" + text +
-                          "': expected one of " + names);
-  }), py::arg("name"));
+  e.def(
+      py::init([](const std::string& text) {
+        py::object type = py::type::of<E>();
+        py::dict members = type.attr("__members__");
+        std::string upper = text, names;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const std::pair<py::handle, py::handle> member : members) {
+          const std::string name = py::str(member.first);
+          if (name == upper) return py::cast<E>(member.second);
+          names += (names.empty() ? "" : ", ") + name;
+        }
+        const std::string type_name = py::str(type.attr("__name__"));
+        throw py::value_error("unknown " + type_name + " '" + text + "': expected one of " + names);
+      }),
+      py::arg("name"));
   py::implicitly_convertible<py::str, E>();
 }
 
@@ -252,7 +255,9 @@ class Nan_scope {
 
 /// A float result: NaN instead of the double dummy while nan_missing().
 inline double missing(double value) {
-  return nan_missing() && value == common::dummy_value<double> ? std::numeric_limits<double>::quiet_NaN() : value;
+  return nan_missing() && value == common::dummy_value<double>
+             ? std::numeric_limits<double>::quiet_NaN()
+             : value;
 }
 template <class R>
 R missing_result(R result) {
@@ -297,8 +302,8 @@ void def_channels(py::module_& m, const char* name, F&& f, Extra&&... extra) {
 /// py::kw_only().
 template <class F, class... Extra>
 void def_ranged(py::module_& m, const char* name, F&& f, const char* doc, Extra&&... extra) {
-  def_channels(m, name, std::forward<F>(f), doc, std::forward<Extra>(extra)..., py::arg("start") = 0,
-               py::arg("count") = -1);
+  def_channels(m, name, std::forward<F>(f), doc, std::forward<Extra>(extra)...,
+               py::arg("start") = 0, py::arg("count") = -1);
 }
 
 // The bindings of each family, called once from the module definition.

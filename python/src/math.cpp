@@ -15,7 +15,8 @@ using Binary = void (*)(const Multi_vector&, const Multi_vector&, Multi_vector&,
 
 template <Binary F>
 py::object binary(py::handle a, py::handle b, py::handle out, std::int64_t start, std::int64_t count) {
-  if (Call::is_number(a) && Call::is_number(b)) throw py::type_error("a and b are both numbers: pass at least one channel");
+  if (Call::is_number(a) && Call::is_number(b))
+    throw py::type_error("a and b are both numbers: pass at least one channel");
   Call call;
   // A number stands for a constant channel as long as the other argument.
   const bool a_number = Call::is_number(a);
@@ -35,7 +36,8 @@ void def_binary(py::module_& m, const char* name, const char* doc) {
 
 // An output channel computed from x and y (and more): out, or a new float64 vector.
 template <class F>
-py::object from_xy(Call& call, py::handle x, py::handle y, py::handle out, std::int64_t count, F&& f) {
+py::object from_xy(Call& call, py::handle x, py::handle y, py::handle out, std::int64_t count,
+                   F&& f) {
   const Multi_vector& vx = call.in(x, "x");
   const Multi_vector& vy = call.in(y, "y");
   call.equal_lengths(count);
@@ -68,8 +70,10 @@ py::object statistics(const py::object& type, py::handle v, std::int64_t start, 
 }  // namespace
 
 void bind_math(py::module_ m) {
-  py::object statistics_type = py::module_::import("collections").attr("namedtuple")(
-      "Statistics", "count dummies sum mean minimum maximum", "module"_a = "vorlith.math");
+  py::object statistics_type =
+      py::module_::import("collections")
+          .attr("namedtuple")("Statistics", "count dummies sum mean minimum maximum",
+                              "module"_a = "vorlith.math");
   def_binary<&M::add>(m, "add", "out = a + b; a dummy in either gives the dummy.");
   def_binary<&M::subtract>(m, "subtract", "out = a - b.");
   def_binary<&M::multiply>(m, "multiply", "out = a * b.");
@@ -81,7 +85,9 @@ void bind_math(py::module_ m) {
       m, "add_weighted",
       [](py::handle a, double wa, py::handle b, double wb, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, a, b, out, count, [&](auto& va, auto& vb, auto& o) { M::add_weighted(va, wa, vb, wb, o, start, count); });
+        return from_xy(call, a, b, out, count, [&](auto& va, auto& vb, auto& o) {
+          M::add_weighted(va, wa, vb, wb, o, start, count);
+        });
       },
       "out = a * wa + b * wb.", "a"_a, "wa"_a, "b"_a, "wb"_a, py::kw_only(), "out"_a = py::none());
   def_ranged(
@@ -89,7 +95,9 @@ void bind_math(py::module_ m) {
       [](py::handle x, py::handle y, py::handle z, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
         const Multi_vector& vz = call.in(z, "z");
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) { M::hypotenuse(vx, vy, vz, o, start, count); });
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+          M::hypotenuse(vx, vy, vz, o, start, count);
+        });
       },
       "out = sqrt(x*x + y*y + z*z); the dummy where any input is a dummy.", "x"_a, "y"_a, "z"_a, py::kw_only(),
       "out"_a = py::none());
@@ -216,7 +224,9 @@ void bind_math(py::module_ m) {
       m, "distance_non_cumulative",
       [](py::handle x, py::handle y, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) { M::distance_non_cumulative(vx, vy, o, start, count); });
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+          M::distance_non_cumulative(vx, vy, o, start, count);
+        });
       },
       "Length of the step from the previous station; the dummy at index 0.", "x"_a, "y"_a, py::kw_only(),
       "out"_a = py::none());
@@ -237,7 +247,9 @@ void bind_math(py::module_ m) {
          py::handle out, std::int64_t start, std::int64_t count) {
         const common::Segment_2d<double> segment{{first.first, first.second}, {second.first, second.second}};
         Call call;
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) { M::distance_from_line(vx, vy, o, segment, start, count); });
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+          M::distance_from_line(vx, vy, o, segment, start, count);
+        });
       },
       "Signed distance from the line through two points.", "x"_a, "y"_a, "first"_a, "second"_a, py::kw_only(),
       "out"_a = py::none());
@@ -248,7 +260,9 @@ void bind_math(py::module_ m) {
         Call call;
         const Multi_vector& vz = call.in(z, "z");
         Multi_vector& gaps = call.out(out, Legacy_type(integration::type_int64), "out");
-        from_xy(call, x, y, py::none(), count, [&](auto& vx, auto& vy, auto&) { M::find_gaps(vx, vy, vz, gaps, threshold, start, count); });
+        from_xy(call, x, y, py::none(), count, [&](auto& vx, auto& vy, auto&) {
+          M::find_gaps(vx, vy, vz, gaps, threshold, start, count);
+        });
         return call.result(gaps);
       },
       "Indices whose 3-D step from the previous station is longer than threshold (appended to out, int64).",

@@ -31,8 +31,8 @@ py::object on_knots(Call& call, py::handle x, py::handle y, py::handle out, More
 
 // The library walks the positions in order; positions in another order are evaluated
 // sorted and the values put back in the caller's order.
-void akima_any_order(const Multi_vector& x, const Multi_vector& y, const Multi_vector& positions, Multi_vector& result,
-                     double max_gap, double extension) {
+void akima_any_order(const Multi_vector& x, const Multi_vector& y, const Multi_vector& positions,
+                     Multi_vector& result, double max_gap, double extension) {
   if (positions.is_sorted(false, false)) {
     Integration_spline::akima(x, y, positions, result, max_gap, extension);
     return;
@@ -48,7 +48,9 @@ void akima_any_order(const Multi_vector& x, const Multi_vector& y, const Multi_v
   std::vector<double> in_order(static_cast<std::size_t>(n)), back(static_cast<std::size_t>(n));
   index.get_range_int64(0, n, order.data());
   values.get_range_double(0, n, in_order.data());
-  for (std::int64_t k = 0; k < n; ++k) back[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] = in_order[static_cast<std::size_t>(k)];
+  for (std::int64_t k = 0; k < n; ++k)
+    back[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] =
+        in_order[static_cast<std::size_t>(k)];
   Multi_vector unsorted(integration::type_double, false, n);
   unsorted.set_range_double(0, n, back.data());
   result.copy(unsorted);
@@ -59,7 +61,8 @@ void akima_any_order(const Multi_vector& x, const Multi_vector& y, const Multi_v
 void bind_spline(py::module_ m) {
   def_channels(
       m, "akima",
-      [](py::handle x, py::handle y, py::handle positions, double max_gap, py::handle extension, py::handle out) {
+      [](py::handle x, py::handle y, py::handle positions, double max_gap, py::handle extension,
+         py::handle out) {
         Call call;
         const double e = extension_of(extension);
         const Multi_vector* xi = nullptr;
@@ -68,7 +71,8 @@ void bind_spline(py::module_ m) {
           akima_any_order(vx, vy, *xi, r, max_gap, e);
         });
       },
-      "x"_a, "y"_a, "positions"_a, py::kw_only(), "max_gap"_a = 0.0, "extension"_a = 0.0, "out"_a = py::none(),
+      "x"_a, "y"_a, "positions"_a, py::kw_only(), "max_gap"_a = 0.0, "extension"_a = 0.0,
+      "out"_a = py::none(),
       R"doc(
 Akima spline through the knots (x[i], y[i]) (x strictly increasing, no dummies) evaluated at
 `positions`, in any order. Results are dummies farther than `extension` beyond
@@ -77,17 +81,20 @@ the knots (None: no limit), inside intervals wider than `max_gap` (0: no limit) 
 )doc");
   def_channels(
       m, "akima_regular",
-      [](py::handle x, py::handle y, double first, double increment, std::int64_t samples, double max_gap,
-         py::handle extension, py::handle out) {
+      [](py::handle x, py::handle y, double first, double increment, std::int64_t samples,
+         double max_gap, py::handle extension, py::handle out) {
         Call call;
         const double e = extension_of(extension);
-        return on_knots(call, x, y, out, [](Call&) {}, [&](auto& vx, auto& vy, auto& r) {
-          Integration_spline::akima(vx, vy, r, first, increment, samples, max_gap, e);
-        });
+        return on_knots(
+            call, x, y, out, [](Call&) {},
+            [&](auto& vx, auto& vy, auto& r) {
+              Integration_spline::akima(vx, vy, r, first, increment, samples, max_gap, e);
+            });
       },
-      "x"_a, "y"_a, "first"_a, "increment"_a, "samples"_a, py::kw_only(), "max_gap"_a = 0.0, "extension"_a = 0.0,
-      "out"_a = py::none(),
-      "The Akima spline at first + k * increment for k < samples (resampling to a regular spacing); the other "
+      "x"_a, "y"_a, "first"_a, "increment"_a, "samples"_a, py::kw_only(), "max_gap"_a = 0.0,
+      "extension"_a = 0.0, "out"_a = py::none(),
+      "The Akima spline at first + k * increment for k < samples (resampling to a regular "
+      "spacing); the other "
       "rules as akima().");
 }
 
