@@ -18,7 +18,7 @@ CMAKE_FLAGS ?=
 PYTHON ?= /usr/bin/python3
 DEMO_OUT ?= out
 
-.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check demo docs clean
+.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check wheel-check demo docs clean
 
 all: build
 
@@ -82,5 +82,19 @@ docs: configure
 package-check: build
 	scripts/package-check.sh $(BUILD)
 
+# `pip wheel .` offline (the build backend is python/packaging/vorlith_build.py), the wheel
+# installed into a fresh virtual environment (Debian's numpy, SciPy and pandas from the
+# system site), and the Python tests run against the installed package.
+WHEEL_CHECK ?= $(BUILD)-wheel-check
+wheel-check: deps
+	rm -rf $(WHEEL_CHECK) && mkdir -p $(WHEEL_CHECK)
+	VORLITH_WHEEL_BUILD=$(abspath $(WHEEL_CHECK))/cmake VORLITH_WHEEL_JOBS=$(JOBS) \
+	  $(PYTHON) -m pip wheel . --no-deps -w $(WHEEL_CHECK)/dist
+	$(PYTHON) -m venv --system-site-packages $(WHEEL_CHECK)/venv
+	$(WHEEL_CHECK)/venv/bin/python -m pip install --no-index $(WHEEL_CHECK)/dist/vorlith-*.whl
+	cd $(WHEEL_CHECK) && venv/bin/python -c \
+	  "import importlib.metadata as m, vorlith; assert vorlith.__version__ == m.version('vorlith'); print(vorlith.__file__)"
+	cd $(WHEEL_CHECK) && venv/bin/python -m pytest -q -p no:cacheprovider $(CURDIR)/tests/python
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD) $(COVERAGE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(COVERAGE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WHEEL_CHECK) build-wheel

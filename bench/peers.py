@@ -9,7 +9,8 @@ are printed:
 
   call      the library call alone, on MultiVectors made beforehand;
   +conv     the call plus making the MultiVectors from the NumPy arrays and
-            reading the results back as NumPy arrays;
+            reading the results back as NumPy arrays (the "(ndarray)" rows pass
+            NumPy arrays to the call itself: there both figures are the same);
   ratio     library time / peer time (below 1: the library is faster), for the
             call alone and with the conversions.
 
@@ -201,12 +202,42 @@ def fft_case(rng, n):
                  comparable=comparable)]
 
 
+def array_cases(rng, n):
+    """Calls on NumPy arrays as a NumPy user makes them (no MultiVector made by the caller),
+    with dummies and with NaN for missing values (nan=True)."""
+    nan_form, dummy_form = with_dummies(rng, n)
+    a, b = rng.random(n), rng.random(n)
+    arrays = lambda: None
+    same = lambda r: r
+    return [
+        Case("nanmean / mean(ndarray)", n, lambda _: np.nanmean(nan_form), arrays,
+             lambda _: vorlith.math.mean(dummy_form), same),
+        Case("nanmean / mean(ndarray, nan=True)", n, lambda _: np.nanmean(nan_form), arrays,
+             lambda _: vorlith.math.mean(nan_form, nan=True), same),
+        Case("add / add(ndarray)", n, lambda _: np.add(a, b), arrays, lambda _: vorlith.math.add(a, b), same),
+        Case("add / add(ndarray, nan=True)", n, lambda _: np.add(nan_form, b), arrays,
+             lambda _: vorlith.math.add(nan_form, b, nan=True), same),
+    ]
+
+
+def thread_cases(rng):
+    """mean of 1e5 and 1e6 doubles without missing values, against numpy.mean."""
+    cases = []
+    for n in (100_000, 1_000_000):
+        values = rng.normal(size=n)
+        cases.append(Case("mean / mean(MultiVector)", n, lambda _, v=values: np.mean(v),
+                          lambda v=values: vorlith.MultiVector(v), lambda v: vorlith.math.mean(v), lambda r: r))
+    return cases
+
+
 def build_cases(quick, seed):
     rng = np.random.default_rng(seed)
     big, small = (20000, 5000) if quick else (10_000_000, 1_000_000)
     pow2 = 1 << 12 if quick else 1 << 20
     cases = reduction_cases(rng, big)
     cases += add_case(rng, big)
+    cases += array_cases(rng, big)
+    cases += [] if quick else thread_cases(rng)
     cases += sort_cases(rng, small) + sort_cases(rng, big)
     cases += akima_case(rng, small)
     cases += convolution_case(rng, big)
@@ -215,11 +246,13 @@ def build_cases(quick, seed):
 
 
 def difference(peer, library):
-    """Largest |peer - library| relative to the peer's largest magnitude."""
+    """Largest |peer - library| relative to the peer's largest magnitude; NaN on both sides agrees."""
     p = np.asarray(peer, dtype=np.complex128 if np.iscomplexobj(peer) else np.float64).ravel()
     q = np.asarray(library, dtype=p.dtype).ravel()
     if p.shape != q.shape:
         return float("inf")
+    both_missing = np.isnan(p) & np.isnan(q)  # NaN on both sides (the nan=True rows) agree
+    p, q = p[~both_missing], q[~both_missing]
     scale = max(float(np.max(np.abs(p))), 1e-300) if p.size else 1.0
     return float(np.max(np.abs(p - q))) / scale if p.size else 0.0
 
@@ -279,7 +312,7 @@ def main(argv=None):
                         help="limit the library to this many OpenMP threads (default: all processors)")
     args = parser.parse_args(argv)
     if args.threads:
-        # Read by the OpenMP runtime and the FFT setup when the module loads.
+        # Read by the OpenMP runtime, the FFT setup and vorlith's thread cap when the module loads.
         os.environ["OMP_THREAD_LIMIT"] = os.environ["OMP_NUM_THREADS"] = str(args.threads)
     global vorlith
     import vorlith

@@ -36,7 +36,7 @@ def process_line(channels, channel):
     filled = vorlith.MultiVector(despiked.numpy())
     predicted = vorlith.predict.fill_gaps(filled, edges=vorlith.predict.EdgeType.EXTRAPOLATE)
     if len(filled) >= len(LOWPASS):
-        lowpass = vorlith.filter.convolution(filled, LOWPASS, keep_length=True).numpy()
+        lowpass = vorlith.filter.convolution(filled, LOWPASS, keep_length=True)
     else:
         lowpass = np.full(len(filled), DUMMY)
     return {"despiked": despiked.numpy(), "lowpass": lowpass, "spikes": spikes, "predicted": predicted}

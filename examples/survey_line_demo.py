@@ -195,14 +195,14 @@ def process_line(line, spacing=NOMINAL_SPACING):
     t = clock()
     count = int(np.floor((line.distance[-1] - line.distance[0]) / spacing)) + 1
     resampled = vorlith.spline.akima_regular(line.distance, channel, float(line.distance[0]), spacing, count)
-    mag_resampled = resampled.numpy()
+    mag_resampled = resampled
     resampled_distance = line.distance[0] + spacing * np.arange(count)
     timings["akima resample"] = clock() - t
 
     # Low-pass: the output keeps the length of the input, with dummies at both ends where
     # the kernel does not fit.
     t = clock()
-    mag_lowpass = vorlith.filter.convolution(resampled, lowpass_kernel(spacing=spacing), keep_length=True).numpy()
+    mag_lowpass = vorlith.filter.convolution(resampled, lowpass_kernel(spacing=spacing), keep_length=True)
     timings["low-pass 31 taps"] = clock() - t
 
     # Amplitude spectrum of the resampled profile after removing its mean and trend, padded
@@ -215,7 +215,7 @@ def process_line(line, spacing=NOMINAL_SPACING):
     padded = np.zeros(scipy.fft.next_fast_len(count, real=True))
     padded[:count] = residual - slope * centred
     re, im = vorlith.fft.rfft_1d_forward(padded)
-    amplitude = np.hypot(re.numpy(), im.numpy()) * (2.0 / count)
+    amplitude = np.hypot(re, im) * (2.0 / count)
     wavenumber = np.arange(amplitude.size) / (padded.size * spacing) * 1000.0
     timings["spectrum"] = clock() - t
 

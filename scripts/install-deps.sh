@@ -24,6 +24,9 @@ PACKAGES=(
   python3-dask
   python3-distributed
   python3-pandas
+  # `pip install .` and the wheel check: pip, and venv for the fresh environment
+  python3-pip
+  python3-venv
   # command-line tool
   libcli11-dev
   # documentation site: Doxygen for the C++ reference, Sphinx with breathe for the rest

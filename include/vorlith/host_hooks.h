@@ -134,3 +134,10 @@ VORLITH_API void external_double_point_3d_to_string(vorlith::common::Point_3d<do
 /// Stored unchanged; set it only while no operation runs.
 VORLITH_API std::int64_t get_integration_min_thread_block();
 VORLITH_API void set_integration_min_thread_block(std::int64_t block);
+
+/// Caps the processor count parallel operations plan their chunks with: min(cap, the
+/// processors of the machine). 0, the default, means no cap. Results depend only on
+/// the planned count, so a given cap gives the same results on any larger machine.
+/// Set it only while no operation runs; a negative cap is a contract failure.
+VORLITH_API int get_integration_max_threads();
+VORLITH_API void set_integration_max_threads(int cap);

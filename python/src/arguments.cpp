@@ -1,6 +1,7 @@
 // Arguments: dtypes and types, arrays and vectors, and the claims of one call.
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include "bindings.h"
@@ -83,27 +84,54 @@ Legacy_type type_of_dtype_like(py::handle dtype_like) {
     if (code == integration::type_opaque) throw py::value_error("DataType.OPAQUE needs a width: use a bytes dtype such as 'S8'");
     return Legacy_type(code);
   }
+  // The DataType names work as text too ("DOUBLE_POINT_2D"); lower-case names are NumPy's.
+  if (py::isinstance<py::str>(dtype_like)) {
+    py::dict members = py::type::of<integration::legacy_data_type>().attr("__members__");
+    if (members.contains(dtype_like)) return type_of_dtype_like(members[dtype_like]);
+  }
   const py::dtype dtype = py::dtype::from_args(py::reinterpret_borrow<py::object>(dtype_like));
   std::int64_t components = 1;
   py::object component = point_fields(dtype, components);
   return type_of_dtype(component.is_none() ? dtype : component.cast<py::dtype>(), components);
 }
 
-std::unique_ptr<Vector> vector_from_array(py::handle data, bool block) {
+bool& nan_default() {
+  static bool missing = false;
+  return missing;
+}
+
+bool& nan_missing() {
+  thread_local bool missing = false;
+  return missing;
+}
+
+std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points,
+                                          const char* name) {
   py::array array = numpy().attr("asarray")(data);
+  if (array.dtype().kind() == 'b') array = array.attr("view")(py::dtype::of<std::uint8_t>());
   std::int64_t components = 1;
   py::object component = point_fields(array.dtype(), components);
   if (!component.is_none()) {
     array = numpy().attr("ascontiguousarray")(array).attr("view")(component).attr("reshape")(-1, components);
   } else if (array.ndim() == 2) {
     components = array.shape(1);
+    const std::string shape =
+        "(" + std::to_string(array.shape(0)) + ", " + std::to_string(components) + ")";
     if (components != 2 && components != 3) {
-      throw py::value_error("a 2-D array must have 2 or 3 columns (points); got shape (" +
-                            std::to_string(array.shape(0)) + ", " + std::to_string(components) + ")");
+      throw py::value_error(std::string(name) +
+                            ": a 2-D array must have 2 or 3 columns (points); got shape " + shape);
+    }
+    // A two-column table is far more often columns than points; take it as points
+    // only where points are asked for.
+    if (!points) {
+      throw py::value_error(std::string(name) +
+                            ": expected a 1-D channel, got a 2-D array of shape " + shape +
+                            "; pass one column, or points as a structured array or a MultiVector");
     }
   }
   if (array.ndim() != 1 && component.is_none() && array.ndim() != 2) {
-    throw py::value_error("expected a 1-D array, or an (n, 2) / (n, 3) array of points; got " +
+    throw py::value_error(std::string(name) +
+                          ": expected a 1-D array, or an (n, 2) / (n, 3) array of points; got " +
                           std::to_string(array.ndim()) + " dimensions");
   }
   if (!array.dtype().attr("isnative").cast<bool>()) {
@@ -117,6 +145,33 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block) {
   if (n > 0) vector->get().set_range(0, n, array.data());
   return vector;
 }
+
+namespace {
+
+// NaN and the dummy trade places in the float components of a contiguous vector.
+template <class T>
+void swap_missing(T* values, std::int64_t n, bool to_dummy) {
+  constexpr T dummy = common::dummy_value<T>;
+  const T nan = std::numeric_limits<T>::quiet_NaN();
+  if (to_dummy) {
+    for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] != values[i] ? dummy : values[i];
+  } else {
+    for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] == dummy ? nan : values[i];
+  }
+}
+
+void swap_missing(Multi_vector& v, bool to_dummy) {
+  if (v.get_length() == 0 || v.is_block_vector() || v.is_opaque_type()) return;
+  const py::dtype component = dtype_of_type(v.get_type());
+  const std::int64_t n = v.get_length() * v.get_element_size() / component.itemsize();
+  if (component.equal(py::dtype::of<double>())) {
+    swap_missing(static_cast<double*>(v.get_vector_memory()), n, to_dummy);
+  } else if (component.equal(py::dtype::of<float>())) {
+    swap_missing(static_cast<float*>(v.get_vector_memory()), n, to_dummy);
+  }
+}
+
+}  // namespace
 
 py::array array_of_vector(py::object self) {
   Vector& vector = self.cast<Vector&>();
@@ -155,20 +210,25 @@ Call::~Call() {
   if (claimed_) release();
 }
 
-Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name) {
+Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array,
+                    const char* name, bool input) {
   Vector* raw = vector.get();
   py::object owner = py::cast(std::move(vector));
-  arguments_.push_back({std::move(owner), raw, access, std::move(array), name});
+  arguments_.push_back({std::move(owner), raw, access, std::move(array), name, input, false});
   return *raw;
 }
 
-Multi_vector& Call::add(py::handle obj, Access access, const char* name) {
+Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool input, bool points) {
   if (py::isinstance<Vector>(obj)) {
     Vector& vector = obj.cast<Vector&>();
-    arguments_.push_back({py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name});
+    arguments_.push_back(
+        {py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name, input, false});
     return vector.get();
   }
   if (obj.is_none()) throw py::type_error(std::string(name) + ": expected a MultiVector or an array, got None");
+  if (is_number(obj))
+    throw py::type_error(std::string(name) +
+                         ": expected a channel (a MultiVector or an array), got a number");
   py::object array = py::none();
   if (access != Access::read) {
     if (!py::isinstance<py::array>(obj)) {
@@ -177,31 +237,83 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name) {
     const py::array a = py::reinterpret_borrow<py::array>(obj);
     if (!a.writeable()) throw py::value_error(std::string(name) + ": the array is read-only");
     if (!a.dtype().attr("isnative").cast<bool>()) throw py::value_error(std::string(name) + ": the array is not in native byte order");
+    if (a.dtype().kind() == 'b')
+      throw py::type_error(std::string(name) + ": a boolean array cannot receive results");
     array = a;
   }
-  return adopt(vector_from_array(obj, false), access, std::move(array), name).get();
+  arrays_ = true;
+  Vector& vector =
+      adopt(vector_from_array(obj, false, points, name), access, std::move(array), name, input);
+  if (nan_missing()) swap_missing(vector.get(), true);
+  return vector.get();
+}
+
+bool Call::is_number(py::handle obj) {
+  return py::isinstance<py::float_>(obj) || py::isinstance<py::int_>(obj) ||
+         (py::isinstance<py::array>(obj) && py::reinterpret_borrow<py::array>(obj).ndim() == 0) ||
+         py::isinstance(obj, numpy().attr("number"));
 }
 
 const Multi_vector& Call::in(py::handle obj, const char* name) { return add(obj, Access::read, name); }
 
+const Multi_vector& Call::points(py::handle obj, const char* name) {
+  return add(obj, Access::read, name, true, true);
+}
+
+const Multi_vector& Call::in_or_constant(py::handle obj, const char* name, std::int64_t length) {
+  if (!is_number(obj)) return in(obj, name);
+  double value = obj.cast<double>();
+  if (nan_missing() && value != value) value = common::dummy_value<double>;
+  Multi_vector& constant = fresh(Legacy_type(integration::type_double));
+  constant.set_length(length);
+  if (length > 0) constant.fill_value(&value, 0, length);
+  return constant;
+}
+
 Multi_vector& Call::inout(py::handle obj, const char* name) { return add(obj, Access::write, name); }
 
 Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name) {
-  return obj.is_none() ? fresh(type) : resizable(obj, name);
+  if (obj.is_none()) return fresh(type);
+  if (py::isinstance<Vector>(obj)) return resizable(obj, name);
+  return add(obj, Access::resize, name, false);
 }
 
 Multi_vector& Call::resizable(py::handle obj, const char* name) {
   if (!py::isinstance<Vector>(obj)) throw py::type_error(std::string(name) + ": expected a MultiVector");
-  return add(obj, Access::resize, name);
+  return add(obj, Access::resize, name, false);
 }
 
 Multi_vector& Call::fresh(const Legacy_type& type, bool block) {
-  return adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result").get();
+  Vector& vector =
+      adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result", false);
+  arguments_.back().fresh = true;
+  return vector.get();
+}
+
+void Call::equal_lengths(std::int64_t count) const {
+  if (count != -1) return;
+  const Argument* first = nullptr;
+  for (const Argument& argument : arguments_) {
+    if (!argument.input) continue;
+    if (first == nullptr) {
+      first = &argument;
+    } else if (argument.vector->get().get_length() != first->vector->get().get_length()) {
+      throw py::value_error(std::string(first->name) + " has " +
+                            std::to_string(first->vector->get().get_length()) + " values and " +
+                            argument.name + " has " +
+                            std::to_string(argument.vector->get().get_length()) +
+                            ": pass channels of one length, or the range with start= and count=");
+    }
+  }
 }
 
 py::object Call::result(const Multi_vector& v) const {
   for (const Argument& argument : arguments_) {
-    if (&argument.vector->get() == &v) return argument.owner;
+    if (&argument.vector->get() != &v) continue;
+    if (!argument.array.is_none()) return argument.array;
+    if (!arrays_ || !argument.fresh) return argument.owner;
+    if (nan_missing()) swap_missing(argument.vector->get(), false);
+    return array_of_vector(argument.owner);
   }
   throw std::logic_error("result() of a vector that is not an argument of the call");
 }
@@ -241,12 +353,25 @@ void Call::release() {
 }
 
 void Call::write_back() {
+  // Every array is checked before any is written, so a refused call changes none.
+  for (const Argument& argument : arguments_) {
+    if (argument.array.is_none()) continue;
+    const auto held = py::reinterpret_borrow<py::array>(argument.array).shape(0);
+    const std::int64_t length = argument.vector->get().get_length();
+    if (length != held) {
+      throw py::buffer_error(std::string(argument.name) + ": the call would make it " +
+                             std::to_string(length) + " values long, but the array holds " +
+                             std::to_string(held) +
+                             "; pass a MultiVector, or a range inside the array");
+    }
+  }
   for (const Argument& argument : arguments_) {
     if (argument.array.is_none()) continue;
     py::array array = py::reinterpret_borrow<py::array>(argument.array);
-    const Multi_vector& v = argument.vector->get();
-    const std::int64_t n = std::min<std::int64_t>(v.get_length(), array.ndim() == 0 ? 0 : array.shape(0));
+    Multi_vector& v = argument.vector->get();
+    const std::int64_t n = v.get_length();
     if (n == 0) continue;
+    if (nan_missing()) swap_missing(v, false);
     if (array.flags() & py::array::c_style) {
       v.get_range(0, n, array.mutable_data());
     } else {

@@ -3,16 +3,20 @@
 // "MultiVector or array" arguments, and the one way to run a library call without the
 // GIL while the vectors it touches are kept safe.
 
-#include <cstdint>
-#include <memory>
-#include <type_traits>
-#include <utility>
-#include <vector>
-
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 #include <vorlith/integration.h>
+
+#include <cctype>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace vorlith::python {
 
@@ -50,9 +54,16 @@ py::dtype dtype_of_type(const Legacy_type& type);
 /// Parses a dtype-like argument (np.float64, "int32", "S8", a DataType).
 Legacy_type type_of_dtype_like(py::handle dtype_like);
 
-/// A new vector holding a copy of `data` (anything NumPy turns into an array).
-/// Non-contiguous arrays are copied element by element like any other.
-std::unique_ptr<Vector> vector_from_array(py::handle data, bool block);
+/// Whether NaN in float arrays stands for a missing sample on this thread (the `nan`
+/// keyword of the package's functions sets it around one call).
+bool& nan_missing();
+
+/// A new vector holding a copy of `data` (anything NumPy turns into an array; booleans
+/// become uint8 0/1). A plain (n, 2) / (n, 3) array is points only when `points`;
+/// otherwise it is refused with a message that names `name`. Strided arrays are packed
+/// while copied.
+std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points = true,
+                                          const char* name = "data");
 /// The elements as an array: a view for contiguous storage (its base keeps `self`
 /// alive and counts as a view), a read-only copy for block storage.
 py::array array_of_vector(py::object self);
@@ -60,6 +71,13 @@ py::array array_of_vector(py::object self);
 /// One library call: collects its vector arguments (converting arrays), claims them
 /// for the call, runs it without the GIL and writes in-place results back into arrays
 /// the caller passed.
+///
+/// Results follow one rule: when every channel argument is a MultiVector, result()
+/// gives MultiVectors; when any is an array (or a list, a Series, ...), it gives NumPy
+/// arrays that view the result's memory. An array given for an in-place or out=
+/// argument receives the values and must keep its length: a call that would lengthen
+/// it raises BufferError and leaves it unchanged. With nan_missing(), NaN in float
+/// arrays reads as the dummy, and float arrays handed back hold NaN for dummies.
 class Call {
  public:
   Call() = default;
@@ -69,11 +87,17 @@ class Call {
 
   /// A vector read by the call: a MultiVector, or an array copied into a new vector.
   const Multi_vector& in(py::handle obj, const char* name);
+  /// As in(), where a plain (n, 2) / (n, 3) array is a point channel.
+  const Multi_vector& points(py::handle obj, const char* name);
+  /// As in(), where a number is also taken: a constant channel of `length` values.
+  const Multi_vector& in_or_constant(py::handle obj, const char* name, std::int64_t length);
+  /// Whether `obj` is a number rather than a channel.
+  static bool is_number(py::handle obj);
   /// A vector changed in place: a MultiVector, or a writable array whose values are
   /// copied in and, after the call, back.
   Multi_vector& inout(py::handle obj, const char* name);
-  /// A vector the call writes and may resize: `obj` when it is a MultiVector, a new
-  /// vector of `type` when it is None (returned by result()).
+  /// A vector the call writes and may resize: `obj` when it is a MultiVector or a
+  /// writable array (which must keep its length), a new vector of `type` when None.
   Multi_vector& out(py::handle obj, const Legacy_type& type, const char* name);
   /// As inout(), for calls that lengthen the vector when their range passes its end.
   Multi_vector& growing(py::handle obj, const char* name) { return add(obj, Access::resize, name); }
@@ -81,6 +105,9 @@ class Call {
   Multi_vector& resizable(py::handle obj, const char* name);
   /// A new vector of `type`, owned by the call until result() hands it out.
   Multi_vector& fresh(const Legacy_type& type, bool block = false);
+  /// With count -1, every channel read so far must have one length: ValueError naming
+  /// the first two that differ.
+  void equal_lengths(std::int64_t count) const;
 
   /// Runs f() without the GIL, then copies in-place results back into arrays.
   template <class F>
@@ -100,7 +127,7 @@ class Call {
     }
   }
 
-  /// The Python object of an out() or fresh() vector.
+  /// The Python object of an out() or fresh() vector, by the rule above.
   py::object result(const Multi_vector& v) const;
 
  private:
@@ -110,6 +137,8 @@ class Call {
     Access access;
     py::object array;  // an array to copy the result back into, or None
     const char* name;
+    bool input;  // a channel the caller passed to be read or changed (not out=, not fresh)
+    bool fresh;  // made by the call for its result
   };
 
   template <class F>
@@ -118,8 +147,10 @@ class Call {
     return f();
   }
 
-  Multi_vector& add(py::handle obj, Access access, const char* name);
-  Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name);
+  Multi_vector& add(py::handle obj, Access access, const char* name, bool input = true,
+                    bool points = false);
+  Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name,
+                bool input);
   void claim();
   void release();
   void write_back();
@@ -127,6 +158,7 @@ class Call {
   std::vector<Argument> arguments_;
   std::vector<Argument> claims_;  // the distinct vectors, each with its strongest use
   bool claimed_ = false;
+  bool arrays_ = false;  // some channel argument is not a MultiVector
 };
 
 /// Runs f(v) on the MultiVector `self` read, changed in place, or resized.
@@ -177,16 +209,101 @@ struct Ranged {
     Call call;
     const Multi_vector& first = call.in(a, "first");
     const Multi_vector& second = call.in(b, "second");
+    call.equal_lengths(count);
     return call.run([&] { return F(first, second, s..., start, count); });
   }
 };
 
+/// Lets an enum also be given by its member's name as text, in any case.
+template <class E>
+void accept_names(py::enum_<E>& e) {
+  e.def(
+      py::init([](const std::string& text) {
+        py::object type = py::type::of<E>();
+        py::dict members = type.attr("__members__");
+        std::string upper = text, names;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        for (const std::pair<py::handle, py::handle> member : members) {
+          const std::string name = py::str(member.first);
+          if (name == upper) return py::cast<E>(member.second);
+          names += (names.empty() ? "" : ", ") + name;
+        }
+        const std::string type_name = py::str(type.attr("__name__"));
+        throw py::value_error("unknown " + type_name + " '" + text + "': expected one of " + names);
+      }),
+      py::arg("name"));
+  py::implicitly_convertible<py::str, E>();
+}
+
+/// The module default of the `nan` keyword (vorlith.set_nan_missing).
+bool& nan_default();
+
+/// Sets nan_missing() for one call from its `nan` keyword (None: the module default)
+/// and puts back the previous setting after it.
+class Nan_scope {
+ public:
+  explicit Nan_scope(const std::optional<bool>& nan) : saved_(nan_missing()) {
+    nan_missing() = nan.value_or(nan_default());
+  }
+  ~Nan_scope() { nan_missing() = saved_; }
+  Nan_scope(const Nan_scope&) = delete;
+  Nan_scope& operator=(const Nan_scope&) = delete;
+
+ private:
+  bool saved_;
+};
+
+/// A float result: NaN instead of the double dummy while nan_missing().
+inline double missing(double value) {
+  return nan_missing() && value == common::dummy_value<double>
+             ? std::numeric_limits<double>::quiet_NaN()
+             : value;
+}
+template <class R>
+R missing_result(R result) {
+  if constexpr (std::is_same_v<R, double>) {
+    return missing(result);
+  } else if constexpr (std::is_same_v<R, std::pair<double, double>>) {
+    return {missing(result.first), missing(result.second)};
+  } else {
+    return result;
+  }
+}
+
+/// f with a trailing `nan` argument that runs it in a Nan_scope.
+template <class F>
+struct With_nan : With_nan<decltype(&std::decay_t<F>::operator())> {};
+template <class R, class... A>
+struct With_nan<R (*)(A...)> {
+  template <class G>
+  static auto wrap(G g) {
+    return [g](A... a, std::optional<bool> nan) -> R {
+      Nan_scope scope(nan);
+      if constexpr (std::is_void_v<R>) {
+        g(std::forward<A>(a)...);
+      } else {
+        return missing_result<R>(g(std::forward<A>(a)...));
+      }
+    };
+  }
+};
+template <class C, class R, class... A>
+struct With_nan<R (C::*)(A...) const> : With_nan<R (*)(A...)> {};
+
+/// Defines a function that takes channels: its last keyword argument is `nan`.
+template <class F, class... Extra>
+void def_channels(py::module_& m, const char* name, F&& f, Extra&&... extra) {
+  m.def(name, With_nan<std::decay_t<F>>::wrap(std::forward<F>(f)), std::forward<Extra>(extra)...,
+        py::arg("nan") = py::none());
+}
+
 /// Defines a function whose last keyword arguments are the library's range, start=0
-/// and count=-1 (to the end). `extra` holds the other arguments and py::kw_only().
+/// and count=-1 (to the end), and `nan`. `extra` holds the other arguments and
+/// py::kw_only().
 template <class F, class... Extra>
 void def_ranged(py::module_& m, const char* name, F&& f, const char* doc, Extra&&... extra) {
-  m.def(name, std::forward<F>(f), doc, std::forward<Extra>(extra)..., py::arg("start") = 0,
-        py::arg("count") = -1);
+  def_channels(m, name, std::forward<F>(f), doc, std::forward<Extra>(extra)...,
+               py::arg("start") = 0, py::arg("count") = -1);
 }
 
 // The bindings of each family, called once from the module definition.

@@ -14,7 +14,7 @@ using integration::legacy_data_type;
 
 // The library takes its input channels by non-const reference but only reads them.
 Multi_vector& input(Call& call, py::handle obj, const char* name) {
-  return const_cast<Multi_vector&>(call.in(obj, name));
+  return const_cast<Multi_vector&>(call.points(obj, name));
 }
 
 py::object doubles_to_points(py::handle x, py::handle y, py::handle z, py::handle dtype, std::int64_t start,

@@ -13,8 +13,8 @@ using namespace py::literals;
 using integration::Integration_filter;
 
 void bind_filter(py::module_ m) {
-  m.def(
-      "convolution",
+  def_channels(
+      m, "convolution",
       [](py::handle channel, const std::vector<double>& kernel, bool keep_length, py::handle out) {
         if (kernel.empty()) throw py::value_error("the kernel must hold at least one tap");
         Call call;
@@ -30,8 +30,8 @@ supported windows; a window holding a dummy gives a dummy. With keep_length the 
 with (K - 1) // 2 dummies at each end, so odd kernels keep the channel's length. float64 unless
 `out` is given. numpy.convolve(channel, kernel[::-1], 'valid') computes the same values.
 )doc");
-  m.def(
-      "despike",
+  def_channels(
+      m, "despike",
       [](py::handle channel, std::int64_t width, double tolerance, py::object max_iterations) {
         const std::int64_t iterations = max_iterations.is_none() ? width : max_iterations.cast<std::int64_t>();
         Call call;

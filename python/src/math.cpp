@@ -15,11 +15,17 @@ using Binary = void (*)(const Multi_vector&, const Multi_vector&, Multi_vector&,
 
 template <Binary F>
 py::object binary(py::handle a, py::handle b, py::handle out, std::int64_t start, std::int64_t count) {
+  if (Call::is_number(a) && Call::is_number(b))
+    throw py::type_error("a and b are both numbers: pass at least one channel");
   Call call;
-  const Multi_vector& va = call.in(a, "a");
-  const Multi_vector& vb = call.in(b, "b");
+  // A number stands for a constant channel as long as the other argument.
+  const bool a_number = Call::is_number(a);
+  const Multi_vector* vb = a_number ? &call.in(b, "b") : nullptr;
+  const Multi_vector& va = call.in_or_constant(a, "a", a_number ? vb->get_length() : 0);
+  if (!a_number) vb = &call.in_or_constant(b, "b", va.get_length());
+  call.equal_lengths(count);
   Multi_vector& o = call.out(out, double_type, "out");
-  call.run([&] { F(va, vb, o, start, count); });
+  call.run([&] { F(va, *vb, o, start, count); });
   return call.result(o);
 }
 
@@ -30,9 +36,11 @@ void def_binary(py::module_& m, const char* name, const char* doc) {
 
 // An output channel computed from x and y (and more): out, or a new float64 vector.
 template <class F>
-py::object from_xy(Call& call, py::handle x, py::handle y, py::handle out, F&& f) {
+py::object from_xy(Call& call, py::handle x, py::handle y, py::handle out, std::int64_t count,
+                   F&& f) {
   const Multi_vector& vx = call.in(x, "x");
   const Multi_vector& vy = call.in(y, "y");
+  call.equal_lengths(count);
   Multi_vector& o = call.out(out, double_type, "out");
   call.run([&] { f(vx, vy, o); });
   return call.result(o);
@@ -56,14 +64,16 @@ py::object statistics(const py::object& type, py::handle v, std::int64_t start, 
     integration::Integration_range::compute_range(vector, result.min, result.max, start, n);
     return result;
   });
-  return type(r.values, r.dummies, r.sum, r.mean, r.min, r.max);
+  return type(r.values, r.dummies, r.sum, missing(r.mean), missing(r.min), missing(r.max));
 }
 
 }  // namespace
 
 void bind_math(py::module_ m) {
-  py::object statistics_type = py::module_::import("collections").attr("namedtuple")(
-      "Statistics", "count dummies sum mean minimum maximum");
+  py::object statistics_type =
+      py::module_::import("collections")
+          .attr("namedtuple")("Statistics", "count dummies sum mean minimum maximum",
+                              "module"_a = "vorlith.math");
   def_binary<&M::add>(m, "add", "out = a + b; a dummy in either gives the dummy.");
   def_binary<&M::subtract>(m, "subtract", "out = a - b.");
   def_binary<&M::multiply>(m, "multiply", "out = a * b.");
@@ -75,7 +85,9 @@ void bind_math(py::module_ m) {
       m, "add_weighted",
       [](py::handle a, double wa, py::handle b, double wb, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, a, b, out, [&](auto& va, auto& vb, auto& o) { M::add_weighted(va, wa, vb, wb, o, start, count); });
+        return from_xy(call, a, b, out, count, [&](auto& va, auto& vb, auto& o) {
+          M::add_weighted(va, wa, vb, wb, o, start, count);
+        });
       },
       "out = a * wa + b * wb.", "a"_a, "wa"_a, "b"_a, "wb"_a, py::kw_only(), "out"_a = py::none());
   def_ranged(
@@ -83,7 +95,9 @@ void bind_math(py::module_ m) {
       [](py::handle x, py::handle y, py::handle z, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
         const Multi_vector& vz = call.in(z, "z");
-        return from_xy(call, x, y, out, [&](auto& vx, auto& vy, auto& o) { M::hypotenuse(vx, vy, vz, o, start, count); });
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+          M::hypotenuse(vx, vy, vz, o, start, count);
+        });
       },
       "out = sqrt(x*x + y*y + z*z); the dummy where any input is a dummy.", "x"_a, "y"_a, "z"_a, py::kw_only(),
       "out"_a = py::none());
@@ -137,6 +151,7 @@ void bind_math(py::module_ m) {
         Call call;
         const Multi_vector& vx = call.in(x, "x");
         Multi_vector& vy = call.inout(y, "y");
+        call.equal_lengths(count);
         call.run([&] { M::polyfillxy(vx, vy, static_cast<std::int64_t>(c.size()) - 1, c.data(), start, count); });
       },
       "y = c[0] + c[1]*x + ... in place; the dummy where x is a dummy.", "x"_a, "y"_a, "coefficients"_a,
@@ -147,6 +162,7 @@ void bind_math(py::module_ m) {
         Call call;
         Multi_vector& vx = call.inout(x, "x");
         Multi_vector& vy = call.inout(y, "y");
+        call.equal_lengths(count);
         call.run([&] { M::rotate(vx, vy, angle, start, count); });
       },
       "Rotates (x, y) counter-clockwise by `angle` radians in place.", "x"_a, "y"_a, "angle"_a, py::kw_only());
@@ -179,6 +195,7 @@ void bind_math(py::module_ m) {
         Call call;
         const Multi_vector& v = call.in(values, "values");
         const Multi_vector& c = call.in(codes, "codes");
+        call.equal_lengths(count);
         Multi_vector& mean = call.fresh(double_type);
         Multi_vector& difference = call.fresh(double_type);
         call.run([&] { M::duplicate_stats(v, c, mean, difference, start, count); });
@@ -195,7 +212,7 @@ void bind_math(py::module_ m) {
         const Multi_vector* vz = nullptr;
         if (!z.is_none()) vz = &call.in(z, "z");
         Multi_vector& flat = call.fresh(double_type);
-        return from_xy(call, x, y, out, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
           if (!vz) flat.set_length(vx.get_length());  // zero bytes: z = 0.0
           M::distance_cumulative(vx, vy, vz ? *vz : flat, o, start_distance, start, count);
         });
@@ -207,7 +224,9 @@ void bind_math(py::module_ m) {
       m, "distance_non_cumulative",
       [](py::handle x, py::handle y, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, x, y, out, [&](auto& vx, auto& vy, auto& o) { M::distance_non_cumulative(vx, vy, o, start, count); });
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+          M::distance_non_cumulative(vx, vy, o, start, count);
+        });
       },
       "Length of the step from the previous station; the dummy at index 0.", "x"_a, "y"_a, py::kw_only(),
       "out"_a = py::none());
@@ -216,7 +235,7 @@ void bind_math(py::module_ m) {
       [](py::handle x, py::handle y, std::pair<double, double> point, double angle, py::handle out,
          std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, x, y, out, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
           M::distance_from_line(vx, vy, o, common::Point_2d<double>{point.first, point.second}, angle, start, count);
         });
       },
@@ -228,7 +247,9 @@ void bind_math(py::module_ m) {
          py::handle out, std::int64_t start, std::int64_t count) {
         const common::Segment_2d<double> segment{{first.first, first.second}, {second.first, second.second}};
         Call call;
-        return from_xy(call, x, y, out, [&](auto& vx, auto& vy, auto& o) { M::distance_from_line(vx, vy, o, segment, start, count); });
+        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+          M::distance_from_line(vx, vy, o, segment, start, count);
+        });
       },
       "Signed distance from the line through two points.", "x"_a, "y"_a, "first"_a, "second"_a, py::kw_only(),
       "out"_a = py::none());
@@ -239,7 +260,9 @@ void bind_math(py::module_ m) {
         Call call;
         const Multi_vector& vz = call.in(z, "z");
         Multi_vector& gaps = call.out(out, Legacy_type(integration::type_int64), "out");
-        from_xy(call, x, y, py::none(), [&](auto& vx, auto& vy, auto&) { M::find_gaps(vx, vy, vz, gaps, threshold, start, count); });
+        from_xy(call, x, y, py::none(), count, [&](auto& vx, auto& vy, auto&) {
+          M::find_gaps(vx, vy, vz, gaps, threshold, start, count);
+        });
         return call.result(gaps);
       },
       "Indices whose 3-D step from the previous station is longer than threshold (appended to out, int64).",
@@ -252,6 +275,7 @@ void bind_math(py::module_ m) {
         Multi_vector& vector = call.inout(v, "v");
         const Multi_vector& vx = call.in(x, "x");
         const Multi_vector& vy = call.in(y, "y");
+        call.equal_lengths(count);
         call.run([&] { M::line_mask(vector, vx, vy, x_min, x_max, y_min, y_max, start, count); });
       },
       "Keeps v on the vertical or horizontal segment of the box, else sets dummies.", "v"_a, "x"_a, "y"_a,

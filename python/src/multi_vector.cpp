@@ -105,10 +105,12 @@ float32/float64 points from (n, 2) / (n, 3) arrays or structured arrays of 2 or 
 fields. Non-contiguous input is copied like any other. Unsupported dtypes raise TypeError,
 wrong shapes ValueError.
 )doc")
-      .def(py::init([](py::handle data, bool block) { return vector_from_array(data, block); }), "data"_a,
-           py::kw_only(), "block"_a = false)
-      .def_static("zeros", &make_vector, "dtype"_a, "length"_a = 0, py::kw_only(), "block"_a = false,
-                  "A vector of `length` elements of zero bytes. dtype: a NumPy dtype, 'S<n>', or a DataType.")
+      .def(py::init([](py::handle data, bool block) { return vector_from_array(data, block); }),
+           "data"_a, py::kw_only(), "block"_a = false)
+      .def_static("zeros", &make_vector, "dtype"_a, "length"_a = 0, py::kw_only(),
+                  "block"_a = false,
+                  "A vector of `length` elements of zero bytes. dtype: a NumPy dtype, 'S<n>', or a "
+                  "DataType.")
       .def_static(
           "dummies",
           [](py::handle dtype, std::int64_t length, bool block) {
@@ -116,17 +118,53 @@ wrong shapes ValueError.
             vector->get().filldummy();
             return vector;
           },
-          "dtype"_a, "length"_a = 0, py::kw_only(), "block"_a = false, "A vector of `length` dummies.")
-      .def_property_readonly("dtype", [](const Vector& v) { return dtype_of_type(v.get().get_type()); },
-                             "The dtype of numpy() (the component dtype for points).")
-      .def_property_readonly("data_type", [](const Vector& v) { return v.get().get_type().get_data_type(); },
-                             "The library's type code.")
-      .def_property_readonly("type_name", [](const Vector& v) { return v.get().get_type().get_name(); },
-                             "The library's type name, e.g. 'double' or 'opaque(8)'.")
-      .def_property_readonly("element_size", [](const Vector& v) { return v.get().get_element_size(); },
-                             "Bytes per element.")
-      .def_property_readonly("block", [](const Vector& v) { return v.get().is_block_vector(); },
-                             "True for block storage, False for one contiguous store.")
+          "dtype"_a, "length"_a = 0, py::kw_only(), "block"_a = false,
+          "A vector of `length` dummies.")
+      .def_property_readonly(
+          "dtype", [](const Vector& v) { return dtype_of_type(v.get().get_type()); },
+          "The dtype of numpy() (the component dtype for points).")
+      .def_property_readonly(
+          "data_type", [](const Vector& v) { return v.get().get_type().get_data_type(); },
+          "The library's type code.")
+      .def_property_readonly(
+          "type_name", [](const Vector& v) { return v.get().get_type().get_name(); },
+          "The library's type name, e.g. 'double' or 'opaque(8)'.")
+      .def_property_readonly(
+          "element_size", [](const Vector& v) { return v.get().get_element_size(); },
+          "Bytes per element.")
+      .def_property_readonly(
+          "block", [](const Vector& v) { return v.get().is_block_vector(); },
+          "True for block storage, False for one contiguous store.")
+      .def(py::pickle(
+          [](py::handle self) {
+            // (type code, element size, block, raw elements): enough to rebuild any type.
+            const Multi_vector& v = self.cast<Vector&>().get();
+            std::string bytes = reading(self, [](const Multi_vector& r) {
+              std::string raw(static_cast<std::size_t>(r.get_length() * r.get_element_size()),
+                              '\0');
+              if (r.get_length() > 0) r.get_range(0, r.get_length(), raw.data());
+              return raw;
+            });
+            return py::make_tuple(static_cast<int>(v.get_type().get_data_type()),
+                                  v.get_element_size(), v.is_block_vector(), py::bytes(bytes));
+          },
+          [](const py::tuple& state) {
+            const auto code = state[0].cast<int>();
+            const auto size = state[1].cast<std::int64_t>();
+            const auto block = state[2].cast<bool>();
+            const auto bytes = state[3].cast<std::string>();
+            const Legacy_type type = code == integration::type_opaque
+                                         ? Legacy_type(size)
+                                         : Legacy_type(static_cast<legacy_data_type>(code));
+            if (type.get_element_size() != size ||
+                bytes.size() % static_cast<std::size_t>(size) != 0) {
+              throw py::value_error("MultiVector state does not match its type");
+            }
+            const auto n = static_cast<std::int64_t>(bytes.size()) / size;
+            auto vector = std::make_unique<Vector>(type, block, n);
+            if (n > 0) vector->get().set_range(0, n, bytes.data());
+            return vector;
+          }))
       .def("__len__", [](const Vector& v) { return v.get().get_length(); })
       .def("__repr__", &describe)
       .def("numpy", &array_of_vector, R"doc(
@@ -144,18 +182,25 @@ alive; while such a view exists the vector cannot be resized or change its stora
           },
           "dtype"_a = py::none(), "NumPy interoperation: numpy.asarray(v) is v.numpy().")
       .def(
-          "copy", [](py::handle self, py::object block) { return converted(self, self.cast<Vector&>().get().get_type(), block); },
-          py::kw_only(), "block"_a = py::none(), "A copy, in the same storage mode unless `block` says otherwise.")
+          "copy",
+          [](py::handle self, py::object block) {
+            return converted(self, self.cast<Vector&>().get().get_type(), block);
+          },
+          py::kw_only(), "block"_a = py::none(),
+          "A copy, in the same storage mode unless `block` says otherwise.")
       .def(
           "astype",
-          [](py::handle self, py::handle dtype, py::object block) { return converted(self, type_of_dtype_like(dtype), block); },
+          [](py::handle self, py::handle dtype, py::object block) {
+            return converted(self, type_of_dtype_like(dtype), block);
+          },
           "dtype"_a, py::kw_only(), "block"_a = py::none(),
           "A copy converted to another element type by the library's rules (dummies stay dummies, "
           "integers saturate, floats round half away from zero).")
       .def(
           "resize",
           [](py::handle self, std::int64_t length) {
-            if (length < 0) throw py::value_error("length must not be negative, got " + std::to_string(length));
+            if (length < 0)
+              throw py::value_error("length must not be negative, got " + std::to_string(length));
             resizing(self, [&](Multi_vector& v) { v.set_length(length); });
           },
           "length"_a, "Sets the length; new elements are zero bytes.")
@@ -202,40 +247,42 @@ alive; while such a view exists the vector cannot be resized or change its stora
           [](py::handle self, std::int64_t start, std::int64_t count) {
             return reading(self, [&](const Multi_vector& v) { return v.finddummy(start, count); });
           },
-          py::kw_only(), "start"_a = 0, "count"_a = -1, "Index of the first dummy in the range, or -1.")
+          py::kw_only(), "start"_a = 0, "count"_a = -1,
+          "Index of the first dummy in the range, or -1.")
       .def(
           "find_non_dummy",
           [](py::handle self, std::int64_t start, std::int64_t count) {
             return reading(self, [&](const Multi_vector& v) { return v.findnondummy(start, count); });
           },
-          py::kw_only(), "start"_a = 0, "count"_a = -1, "Index of the first non-dummy in the range, or -1.")
+          py::kw_only(), "start"_a = 0, "count"_a = -1,
+          "Index of the first non-dummy in the range, or -1.")
       .def(
-          "reverse",
-          [](py::handle self) {
-            changing(self, [](Multi_vector& v) { v.reverse(); });
-          },
+          "reverse", [](py::handle self) { changing(self, [](Multi_vector& v) { v.reverse(); }); },
           "Reverses the order of the elements in place.")
       .def(
           "sort",
-          [](py::handle self, bool descending, bool case_insensitive) {
-            changing(self, [&](Multi_vector& v) { v.sort(descending, case_insensitive); });
+          [](py::handle self, bool descending, bool case_sensitive) {
+            changing(self, [&](Multi_vector& v) { v.sort(descending, !case_sensitive); });
           },
-          py::kw_only(), "descending"_a = false, "case_insensitive"_a = false,
+          py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
           "Sorts in place. Dummies sort by their stored value; NaN after every number ascending. "
-          "case_insensitive matters for opaque text only.")
+          "case_sensitive matters for opaque text only.")
       .def(
           "stable_sort",
-          [](py::handle self, bool descending, bool case_insensitive) {
-            changing(self, [&](Multi_vector& v) { v.stable_sort(descending, case_insensitive); });
+          [](py::handle self, bool descending, bool case_sensitive) {
+            changing(self, [&](Multi_vector& v) { v.stable_sort(descending, !case_sensitive); });
           },
-          py::kw_only(), "descending"_a = false, "case_insensitive"_a = false,
+          py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
           "As sort(), keeping the order of equal elements.")
       .def(
           "is_sorted",
-          [](py::handle self, bool descending, bool case_insensitive) {
-            return reading(self, [&](const Multi_vector& v) { return v.is_sorted(descending, case_insensitive); });
+          [](py::handle self, bool descending, bool case_sensitive) {
+            return reading(self, [&](const Multi_vector& v) {
+              return v.is_sorted(descending, !case_sensitive);
+            });
           },
-          py::kw_only(), "descending"_a = false, "case_insensitive"_a = false, "Whether the vector is in order.");
+          py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
+          "Whether the vector is in order.");
 
   m.def("sort_index", &sort_index, py::kw_only(), "descending"_a = false, "case_sensitive"_a = true,
         "out"_a = py::none(), R"doc(
@@ -266,6 +313,36 @@ opaque text case-insensitively). Floating keys compare with the library's relati
         set_integration_min_thread_block(block);
       },
       "block"_a, "Sets the minimum number of elements per thread (default 16384). Not while calls run.");
+  m.def(
+      "get_nan_missing", [] { return nan_default(); },
+      "Whether NaN means a missing sample by default.");
+  m.def(
+      "set_nan_missing", [](bool missing) { nan_default() = missing; }, "missing"_a,
+      "Sets the default of the `nan` keyword: when True, NaN in float arrays is a missing sample, "
+      "float "
+      "arrays handed back hold NaN for dummies, and float results with no data are NaN.");
+  m.def(
+      "get_num_threads",
+      [] {
+        const int cap = get_integration_max_threads();
+        const int processors =
+            static_cast<int>(py::len(py::module_::import("os").attr("sched_getaffinity")(0)));
+        return cap > 0 ? std::min(cap, processors) : processors;
+      },
+      "The number of threads parallel operations plan with.");
+  m.def(
+      "set_num_threads",
+      [](py::object threads) {
+        const int cap = threads.is_none() ? 0 : threads.cast<int>();
+        if (cap < 0 || (!threads.is_none() && cap == 0)) {
+          throw py::value_error("set_num_threads: expected a count of at least 1 or None, got " +
+                                std::to_string(cap));
+        }
+        set_integration_max_threads(cap);
+      },
+      "threads"_a,
+      "Caps the threads of parallel operations at `threads` (None: every processor). Results are "
+      "reproducible for a given count. Not while calls run.");
 }
 
 }  // namespace vorlith::python

@@ -9,18 +9,22 @@ using integration::Integration_predict;
 using algorithm::Rollweight_type;
 
 void bind_predict(py::module_ m) {
-  py::enum_<Integration_predict::Edge_type>(m, "EdgeType", "What happens to gaps at the ends of a channel.")
-      .value("NONE", Integration_predict::Edge_type::none)
+  py::enum_<Integration_predict::Edge_type> edge_type(
+      m, "EdgeType", "What happens to gaps at the ends of a channel.");
+  edge_type.value("NONE", Integration_predict::Edge_type::none)
       .value("EXTRAPOLATE", Integration_predict::Edge_type::extrapolate)
       .value("WRAP", Integration_predict::Edge_type::wrap);
-  py::enum_<Rollweight_type>(m, "RollWeight", "How the predictions from both sides of a gap are blended.")
-      .value("LINEAR", Rollweight_type::linear)
-      .value("SQUARED", Rollweight_type::squared);
+  accept_names(edge_type);
+  py::enum_<Rollweight_type> roll_weight(
+      m, "RollWeight", "How the predictions from both sides of a gap are blended.");
+  roll_weight.value("LINEAR", Rollweight_type::linear).value("SQUARED", Rollweight_type::squared);
+  accept_names(roll_weight);
 
-  m.def(
-      "fill_gaps",
-      [](py::handle channel, Integration_predict::Edge_type edges, Rollweight_type roll, py::object level,
-         std::int64_t prediction_length, std::int64_t filter_length, std::int64_t fit_length) {
+  def_channels(
+      m, "fill_gaps",
+      [](py::handle channel, Integration_predict::Edge_type edges, Rollweight_type roll,
+         py::object level, std::int64_t prediction_length, std::int64_t filter_length,
+         std::int64_t fit_length) {
         const double level_value = level.is_none() ? common::dummy_value<double> : level.cast<double>();
         Call call;
         Multi_vector& v = call.inout(channel, "channel");

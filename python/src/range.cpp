@@ -43,10 +43,11 @@ py::tuple compute_point_range(py::handle v, std::int64_t start, std::int64_t cou
 }  // namespace
 
 void bind_range(py::module_ m) {
-  py::enum_<R::Order>(m, "Order", "Order of a channel's values.")
-      .value("UNORDERED", R::unordered)
+  py::enum_<R::Order> order(m, "Order", "Order of a channel's values.");
+  order.value("UNORDERED", R::unordered)
       .value("INCREASING", R::increasing)
       .value("DECREASING", R::decreasing);
+  accept_names(order);
 
   def_ranged(m, "compute_min", &Ranged<double>::read<&R::compute_min>, "Smallest value; the dummy for none.", "v"_a,
              py::kw_only());

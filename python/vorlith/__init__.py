@@ -3,12 +3,19 @@
 The package wraps the compiled library: `MultiVector` holds a channel (made from a NumPy
 array; `numpy()` gives a zero-copy view back), and the submodules `math`, `range`,
 `convert`, `predict`, `spline`, `filter`, `fft` and `text` hold the algorithm families.
-Functions accept a MultiVector or anything NumPy turns into an array; missing values are
-each type's dummy (the constants DUMMY_INT8 to DUMMY_OPAQUE, `to_float_nan` and `from_float_nan`).
-Library preconditions raise `ContractError` (a ValueError) with the reason and the position.
+Functions accept a MultiVector or anything NumPy turns into an array (a number where a
+constant channel makes sense). Results are MultiVectors when every channel argument is a
+MultiVector and NumPy arrays (views of the result, no copy) otherwise. Missing values are
+each type's dummy (DUMMY_INT8 to DUMMY_OPAQUE); with `nan=True` on a call, or
+`set_nan_missing(True)`, NaN in float arrays is missing instead. `set_num_threads` caps
+the threads (default: OMP_NUM_THREADS when set). Library preconditions raise
+`ContractError` (a ValueError) with the reason and the position.
 """
 
+import contextlib as _contextlib
+import os as _os
 import sys as _sys
+from importlib import metadata as _metadata
 from typing import Union as _Union
 
 import numpy as _np
@@ -31,12 +38,39 @@ from ._core import (
     DataType,
     MultiVector,
     get_min_thread_block,
+    get_nan_missing,
+    get_num_threads,
     set_min_thread_block,
+    set_nan_missing,
+    set_num_threads,
     sort_index,
     take,
 )
 
-__version__ = "0.1.0"
+try:
+    __version__ = _metadata.version("vorlith")
+except _metadata.PackageNotFoundError:  # run from a build tree, not installed
+    __version__ = "0.1.0"
+
+
+@_contextlib.contextmanager
+def num_threads(threads):
+    """Within the block, parallel operations use at most `threads` threads (None: all)."""
+    previous = get_num_threads()
+    set_num_threads(threads)
+    try:
+        yield
+    finally:
+        set_num_threads(previous)
+
+
+def _threads_from_environment():
+    text = _os.environ.get("OMP_NUM_THREADS", "").split(",")[0].strip()
+    if text.isdigit() and int(text) > 0:
+        set_num_threads(int(text))
+
+
+_threads_from_environment()
 
 #: A channel that is only read: a MultiVector, or data NumPy turns into an array (copied).
 VectorLike = _Union[MultiVector, _npt.ArrayLike]
@@ -136,6 +170,11 @@ __all__ = [
     "take",
     "get_min_thread_block",
     "set_min_thread_block",
+    "get_num_threads",
+    "set_num_threads",
+    "num_threads",
+    "get_nan_missing",
+    "set_nan_missing",
     "VectorLike",
     "InPlace",
     "DTypeLike",

@@ -16,11 +16,12 @@ class RollWeight(enum.Enum):
 def fill_gaps(
     channel: InPlace,
     *,
-    edges: EdgeType = ...,
-    roll: RollWeight = ...,
+    edges: EdgeType | str = ...,
+    roll: RollWeight | str = ...,
     level: float | None = None,
     prediction_length: int = 0,
     filter_length: int = 0,
     fit_length: int = 0,
+    nan: bool | None = None,
 ) -> int:
     """Fills the dummy gaps in place; returns how many samples were filled."""

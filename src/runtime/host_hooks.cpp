@@ -1,6 +1,7 @@
 #include <vorlith/fail_fast.h>
 #include <vorlith/host_hooks.h>
 
+#include "runtime/parallel.h"
 #include "runtime/sizes.h"
 #include "types/text_conversions.h"
 
@@ -89,6 +90,9 @@ bool external_is_smp_active() { return sys_functions.is_smp_active(); }
 
 std::int64_t get_integration_min_thread_block() { return min_thread_block; }
 void set_integration_min_thread_block(std::int64_t block) { min_thread_block = block; }
+
+int get_integration_max_threads() { return vorlith::parallel::processor_count_cap(); }
+void set_integration_max_threads(int cap) { vorlith::parallel::set_processor_count_cap(cap); }
 
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;

@@ -6,11 +6,13 @@
 #include <atomic>
 #include <cmath>
 
+#include "runtime/contracts.h"
 #include "runtime/worker_hook.h"
 
 namespace vorlith::parallel {
 namespace {
 int processor_override = 0;
+int processor_cap = 0;
 std::atomic<Worker_hook> worker_hook{nullptr};
 
 void call_worker_hook() {
@@ -34,9 +36,19 @@ Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors) {
   return {chunk, threads};
 }
 
-int processor_count() { return processor_override > 0 ? processor_override : omp_get_num_procs(); }
+int processor_count() {
+  const int processors = processor_override > 0 ? processor_override : omp_get_num_procs();
+  return processor_cap > 0 ? std::min(processors, processor_cap) : processors;
+}
 
 void set_processor_count_override(int processors) { processor_override = processors; }
+
+int processor_count_cap() { return processor_cap; }
+
+void set_processor_count_cap(int cap) {
+  VORLITH_EXPECTS(cap >= 0, "set_integration_max_threads: cap ", cap, " is negative");
+  processor_cap = cap;
+}
 
 void run_chunks(int threads, void (*body)(void* context, int t), void* context) {
   // One slot per chunk: no synchronisation is needed to record a failure, and the
@@ -78,7 +90,7 @@ void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void*
     }
     std::exception_ptr failure;
     bool failed = false;
-#pragma omp parallel
+#pragma omp parallel num_threads(std::min(processor_count(), omp_get_max_threads()))
     {
       std::exception_ptr mine;
 #pragma omp for schedule(dynamic, dynamic_chunk)

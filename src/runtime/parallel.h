@@ -24,9 +24,11 @@ struct Chunk_plan {
 Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors);
 
 /// The processor count the driver plans with: omp_get_num_procs(), unless a test
-/// has set an override (processors > 0); 0 removes the override.
+/// has set an override (processors > 0; 0 removes it), limited by the cap (0: none).
 int processor_count();
 void set_processor_count_override(int processors);
+int processor_count_cap();
+void set_processor_count_cap(int cap);
 
 /// Runs body(t) for t in [0, threads) in one OpenMP region of `threads` threads
 /// (threads > 1), each chunk exactly once even if the runtime grants fewer threads.
@@ -94,7 +96,7 @@ double run_and_sum(std::int64_t begin, std::int64_t end, std::int64_t min_chunk,
 /// runs on the calling thread without opening a region.
 inline constexpr std::int64_t strided_dynamic_chunk = 1000;
 
-/// For k = 0 .. stride-1 in turn, one region with the default team size runs fn(i) for
+/// For k = 0 .. stride-1 in turn, one region of at most processor_count() threads runs fn(i) for
 /// i = k, k + stride, ... below n, handed out dynamically in chunks of strided_dynamic_chunk
 /// iterations. Every index of pass k is done before pass k+1 starts. When after_pass is given, it
 /// runs after_pass(context, k) on the calling thread between pass k and pass k+1 (and

@@ -25,7 +25,7 @@ def with_dummies(n=50_000, seed=1):
 def test_math_against_numpy(block, small_thread_block):
     a, b = with_dummies(), with_dummies(seed=2)
     va = vorlith.MultiVector(a, block=block)
-    total = vmath.add(va, b).numpy()
+    total = np.asarray(vmath.add(va, b))
     missing = (a == D) | (b == D)
     np.testing.assert_array_equal(total[missing], D)
     np.testing.assert_array_equal(total[~missing], (a + b)[~missing])
@@ -71,9 +71,9 @@ def test_range_against_numpy():
 def test_convert_points_and_field_vectors():
     x, y, z = np.array([1.0, D]), np.array([2.0, 3.0]), np.array([4.0, 5.0])
     points = convert.doubles_to_points(x, y, z, dtype=np.float32)
-    assert points.type_name == "float_point_3d" and points.count_dummy() == 1
+    assert points.dtype == np.float32 and points.shape == (2, 3) and points[1, 0] == np.float32(D)
     back = convert.points_to_doubles(points)
-    np.testing.assert_array_equal(back[2].numpy(), [4.0, D])
+    np.testing.assert_array_equal(back[2], [4.0, D])
     east, north, up = np.array([0.0]), np.array([2.0]), np.array([-2.0])
     convert.xyz_to_amp_inc_dec(east, north, up)
     np.testing.assert_allclose([east[0], north[0], up[0]], [np.sqrt(8), 45.0, 0.0])
@@ -96,22 +96,22 @@ def test_akima_against_scipy():
     # (below it the library averages the slopes where SciPy keeps weighting).
     values = knots**2 + 10 * np.sin(knots)
     positions = np.linspace(knots[2], knots[-3], 1000)
-    ours = spline.akima(knots, values, positions).numpy()
+    ours = spline.akima(knots, values, positions)
     np.testing.assert_allclose(ours, interpolate.Akima1DInterpolator(knots, values)(positions), atol=1e-9)
     regular = spline.akima_regular(knots, values, knots[0] - 5, 1.0, 3)
-    assert (regular.numpy() == D).all()  # beyond the knots without extension
-    assert spline.akima_regular(knots, values, knots[0] - 5, 1.0, 3, extension=None).count_dummy() == 0
+    assert (regular == D).all()  # beyond the knots without extension
+    assert spline.akima_regular(knots, values, knots[0] - 5, 1.0, 3, extension=None).min() > D
 
 
 def test_filters():
     x = with_dummies(2000)
     kernel = np.array([0.1, 0.2, 0.4, 0.2, 0.1, 0.05])
-    valid = filter.convolution(x, kernel).numpy()
+    valid = filter.convolution(x, kernel)
     reference = np.convolve(x, kernel[::-1], "valid")
     touched = np.convolve(x == D, np.ones(len(kernel)), "valid") > 0
     np.testing.assert_array_equal(valid[touched], D)
     np.testing.assert_allclose(valid[~touched], reference[~touched], rtol=1e-12)
-    kept = filter.convolution(x, kernel[:5], keep_length=True).numpy()
+    kept = filter.convolution(x, kernel[:5], keep_length=True)
     assert len(kept) == len(x) and (kept[:2] == D).all() and (kept[-2:] == D).all()
     spiky = np.zeros(9)
     spiky[4] = 10.0
@@ -122,9 +122,9 @@ def test_filters():
 def test_fft_against_numpy(n):
     x = np.random.default_rng(n).normal(size=n)
     real, imaginary = fft.rfft_1d_forward(x)
-    np.testing.assert_allclose(real.numpy() - 1j * imaginary.numpy(), np.fft.rfft(x), atol=1e-9)
+    np.testing.assert_allclose(real - 1j * imaginary, np.fft.rfft(x), atol=1e-9)
     if n % 2 == 0:
-        np.testing.assert_allclose(fft.rfft_1d_inverse(real, imaginary).numpy(), x, atol=1e-12)
+        np.testing.assert_allclose(fft.rfft_1d_inverse(real, imaginary), x, atol=1e-12)
     grid = x[: (n // 10) * 10].reshape(10, -1)
     spectrum = fft.rfft_2d_forward(grid)
     np.testing.assert_allclose(spectrum, np.fft.rfft2(grid), atol=1e-9)
@@ -143,7 +143,7 @@ def test_text():
     (lambda: filter.convolution(np.ones(3), []), ValueError),
     (lambda: predict.fill_gaps(np.ones(3), edges=5), TypeError),
     (lambda: vmath.add(None, np.ones(3)), TypeError),
-    (lambda: vmath.add(np.ones(3), np.ones(3), out=np.ones(3)), TypeError),
+    (lambda: vmath.add(np.ones(3), np.ones(3), out=np.ones(2)), BufferError),
     (lambda: convert.points_to_doubles(np.ones(3)), TypeError),
     (lambda: vrange.compute_point_range(np.ones(3)), TypeError),
     (lambda: vorlith.sort_index(np.ones(3), descending=[True, False]), ValueError),

@@ -99,7 +99,6 @@ def test_non_contiguous_input_is_copied():
 
 
 @pytest.mark.parametrize("data, error, message", [
-    (np.array([True, False]), TypeError, "unsupported dtype"),
     (np.array([1 + 2j]), TypeError, "unsupported dtype"),
     (np.zeros(3, dtype=np.float16), TypeError, "unsupported dtype"),
     (np.zeros((3, 2), dtype=np.int32), TypeError, "unsupported dtype"),
@@ -130,14 +129,14 @@ def test_sorting_and_index():
     keys = np.array([3.0, 1.0, 2.0, 1.0, np.nan, 0.5])
     index = vorlith.sort_index(keys)
     assert index.dtype == np.int64
-    np.testing.assert_array_equal(index.numpy(), np.argsort(keys, kind="stable"))
+    np.testing.assert_array_equal(index, np.argsort(keys, kind="stable"))
     two = vorlith.sort_index([1, 1, 0, 0], [5, 4, 3, 6], descending=[False, True])
-    np.testing.assert_array_equal(two.numpy(), [3, 2, 0, 1])
-    np.testing.assert_array_equal(vorlith.take([10.0, 20.0, 30.0], index).numpy()[:3],
+    np.testing.assert_array_equal(two, [3, 2, 0, 1])
+    np.testing.assert_array_equal(vorlith.take([10.0, 20.0, 30.0], index)[:3],
                                   [vorlith.DUMMY_DOUBLE, 20.0, vorlith.DUMMY_DOUBLE])
     v = vorlith.MultiVector(np.array([b"b", b"A", b"a"]))
-    v.stable_sort(case_insensitive=True)
-    assert v.is_sorted(case_insensitive=True)
+    v.stable_sort(case_sensitive=False)
+    assert v.is_sorted(case_sensitive=False)
     with pytest.raises(TypeError, match="one to four"):
         vorlith.sort_index()
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "runtime/contracts.h"
@@ -77,6 +78,16 @@ TEST_F(Driver, SumCombinesChunksInOrder) {
       });
   // ((s0 + s1) + s2) with one index per chunk on four processors... three chunks.
   EXPECT_EQ(sum, (1e16 + 1.0) + -1e16);
+}
+
+TEST_F(Driver, CapLimitsThePlannedProcessors) {
+  for (auto [cap, planned] : {std::pair{0, 4}, {2, 2}, {1, 1}, {9, 4}}) {
+    set_integration_max_threads(cap);
+    EXPECT_EQ(vorlith::parallel::processor_count(), planned) << "cap " << cap;
+  }
+  EXPECT_THROW(set_integration_max_threads(-1), gsl::fail_fast);
+  EXPECT_EQ(get_integration_max_threads(), 9);
+  set_integration_max_threads(0);
 }
 
 TEST_F(Driver, HostVetoRunsOnTheCallingThread) {

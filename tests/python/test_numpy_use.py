@@ -1,0 +1,97 @@
+"""The package as NumPy and pandas users call it: arrays in and out, NaN, pickling, threads."""
+
+import os
+import pickle
+import subprocess
+import sys
+
+import numpy as np
+import pandas as pd
+import pytest
+from scipy import interpolate
+
+import vorlith
+from vorlith import math as vmath, predict, spline
+
+D = vorlith.DUMMY_DOUBLE
+A = np.arange(5.0)
+
+
+@pytest.mark.parametrize("call, error, message", [
+    (lambda: vmath.add(A, np.arange(3.0)), ValueError, "a has 5 values and b has 3"),
+    (lambda: vmath.weighted_mean(A, A[:4]), ValueError, "first has 5 values and second has 4"),
+    (lambda: vmath.mean(np.ones((4, 2))), ValueError, r"v: expected a 1-D channel, got a 2-D array of shape \(4, 2\)"),
+    (lambda: vmath.add(1.0, 2.0), TypeError, "both numbers"),
+    (lambda: predict.EdgeType("sideways"), ValueError, "unknown EdgeType .sideways.: expected one of NONE"),
+    (lambda: vorlith.set_num_threads(0), ValueError, "at least 1"),
+])
+def test_bad_input_names_the_arguments(call, error, message):
+    with pytest.raises(error, match=message):
+        call()
+
+
+def test_refused_out_array_is_left_unchanged():
+    out = np.full(2, 7.0)
+    with pytest.raises(BufferError, match="out: the call would make it 5 values long, but the array holds 2"):
+        vmath.add(A, A, out=out)
+    np.testing.assert_array_equal(out, [7.0, 7.0])
+
+
+def test_arrays_in_give_arrays_out():
+    mv = vorlith.MultiVector(A)
+    assert isinstance(vmath.add(mv, mv), vorlith.MultiVector) and isinstance(vmath.add(mv, A), np.ndarray)
+    np.testing.assert_array_equal(vmath.add(A, 1.0), A + 1.0)
+    np.testing.assert_array_equal(vmath.multiply(2, np.array([True, False])), [2.0, 0.0])
+    frame = pd.DataFrame({"mag": [1.0, np.nan, 3.0]})
+    frame["twice"] = vmath.add(frame["mag"], frame["mag"], nan=True)
+    np.testing.assert_array_equal(frame["twice"], [2.0, np.nan, 6.0])
+    assert np.shares_memory(np.asarray(mv), mv.numpy())
+    assert predict.fill_gaps(np.array([1.0, D, 3.0]), edges="extrapolate") == 1
+    assert vorlith.MultiVector.zeros("DOUBLE_POINT_2D", 1).type_name == "double_point_2d"
+
+
+def test_nan_means_missing_when_asked():
+    x = np.array([1.0, np.nan, 3.0, 6.0], np.float32)
+    assert vmath.mean(x, nan=True) == pytest.approx(np.nanmean(x))
+    assert np.isnan(vmath.mean(np.full(3, np.nan), nan=True))
+    assert vmath.statistics([np.nan], nan=True).maximum != vmath.statistics([np.nan], nan=True).maximum
+    vmath.abs(x, nan=True)
+    np.testing.assert_array_equal(np.isnan(x), [False, True, False, False])
+    vorlith.set_nan_missing(True)
+    try:
+        np.testing.assert_array_equal(vmath.subtract(x, 1.0), x - 1.0)
+        assert vmath.add(x, x, nan=False)[1] != vmath.add(x, x, nan=False)[1]  # NaN is a number again
+    finally:
+        vorlith.set_nan_missing(False)
+
+
+def test_akima_positions_in_any_order():
+    knots = np.arange(12.0)
+    values = knots**2 + 10 * np.sin(knots)
+    positions = np.array([7.5, 2.25, 9.0, 3.5, 3.5, 5.0])
+    expected = interpolate.Akima1DInterpolator(knots, values)(positions)
+    np.testing.assert_allclose(spline.akima(knots, values, positions), expected, atol=1e-9)
+
+
+@pytest.mark.parametrize("value", [
+    vorlith.MultiVector(np.array([1.5, D])),
+    vorlith.MultiVector(np.array([b"ab", b"c"]), block=True),
+    vorlith.MultiVector(np.arange(6, dtype=np.float32).reshape(2, 3)),
+    vorlith.MultiVector.zeros(np.int16, 0),
+])
+def test_vectors_pickle(value):
+    back = pickle.loads(pickle.dumps(value))
+    assert (back.type_name, back.block) == (value.type_name, value.block)
+    np.testing.assert_array_equal(back.numpy(), value.numpy())
+    stats = vmath.statistics(value.numpy()) if value.dtype.kind == "f" and value.numpy().ndim == 1 else None
+    assert stats is None or pickle.loads(pickle.dumps(stats)) == stats
+
+
+def test_threads_follow_the_user():
+    before = vorlith.get_num_threads()
+    with vorlith.num_threads(1):
+        assert vorlith.get_num_threads() == 1
+    assert vorlith.get_num_threads() == before
+    script = "import vorlith; print(vorlith.get_num_threads())"
+    env = dict(os.environ, OMP_NUM_THREADS="1")
+    assert subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True).stdout == "1\n"
