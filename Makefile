@@ -18,7 +18,7 @@ CMAKE_FLAGS ?=
 PYTHON ?= /usr/bin/python3
 DEMO_OUT ?= out
 
-.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check wheel-check demo docs clean
+.PHONY: all deps configure build test sanitize coverage tsan fuzz bench package-check wheel-check demo docs format format-check clean
 
 all: build
 
@@ -95,6 +95,15 @@ wheel-check: deps
 	cd $(WHEEL_CHECK) && venv/bin/python -c \
 	  "import importlib.metadata as m, vorlith; assert vorlith.__version__ == m.version('vorlith'); print(vorlith.__file__)"
 	cd $(WHEEL_CHECK) && venv/bin/python -m pytest -q -p no:cacheprovider $(CURDIR)/tests/python
+
+# Every C++ source and header in the repository, formatted with .clang-format.
+FORMAT_FILES = git ls-files '*.cpp' '*.h'
+
+format: deps
+	$(FORMAT_FILES) | xargs clang-format -i
+
+format-check: deps
+	$(FORMAT_FILES) | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(COVERAGE_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) $(WHEEL_CHECK) build-wheel

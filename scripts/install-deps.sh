@@ -38,6 +38,8 @@ PACKAGES=(
   libomp-14-dev
   libclang-rt-14-dev
   gcovr
+  # formatting: make format / make format-check
+  clang-format
 )
 
 missing=()
