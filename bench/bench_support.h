@@ -16,7 +16,8 @@ namespace vorlith::bench {
 /// The shared baseline: memcpy of `elements` doubles. Register it with
 /// benchmark::RegisterBenchmark(name, copy_doubles, elements).
 inline void copy_doubles(benchmark::State& state, std::int64_t elements) {
-  std::vector<double> source(static_cast<std::size_t>(elements), 1.5), target(static_cast<std::size_t>(elements), 0.0);
+  std::vector<double> source(static_cast<std::size_t>(elements), 1.5),
+      target(static_cast<std::size_t>(elements), 0.0);
   for (auto _ : state) {
     std::memcpy(target.data(), source.data(), source.size() * sizeof(double));
     benchmark::DoNotOptimize(target.data());
@@ -32,8 +33,8 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       Sum& sum = times_[run.run_name.function_name];
-      sum.total += run.GetAdjustedRealTime() /
-                   benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
+      sum.total +=
+          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);  // seconds
       sum.count += 1;
     }
   }
@@ -53,7 +54,7 @@ class Ratio_reporter : public benchmark::ConsoleReporter {
 };
 
 inline std::string ratio(const Ratio_reporter& reporter, const std::string& name,
-                  const std::string& baseline) {
+                         const std::string& baseline) {
   if (!reporter.has(name) || !reporter.has(baseline)) return "n/a";
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", reporter.seconds(name) / reporter.seconds(baseline));

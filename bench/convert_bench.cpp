@@ -8,8 +8,6 @@
 #include <benchmark/benchmark.h>
 #include <vorlith/integration.h>
 
-#include "bench_support.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -18,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
+
 namespace vi = vorlith::integration;
-using vorlith::bench::Ratio_reporter;
 using vorlith::bench::ratio;
+using vorlith::bench::Ratio_reporter;
 
 namespace {
 

@@ -19,7 +19,9 @@ namespace {
 
 std::vector<double> signal(std::int64_t n) {
   std::vector<double> values(static_cast<std::size_t>(n));
-  for (std::int64_t i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = std::sin(0.01 * static_cast<double>(i)) + 0.1 * static_cast<double>(i % 7);
+  for (std::int64_t i = 0; i < n; ++i)
+    values[static_cast<std::size_t>(i)] =
+        std::sin(0.01 * static_cast<double>(i)) + 0.1 * static_cast<double>(i % 7);
   return values;
 }
 
@@ -57,18 +59,24 @@ void rfft_1d_forward(benchmark::State& state) {
 int main(int argc, char** argv) {
   for (std::int64_t n : {std::int64_t{1} << 20, std::int64_t{1'000'000}}) {
     const std::string size = std::to_string(n);
-    benchmark::RegisterBenchmark(("bare_execute/" + size).c_str(), bare_execute)->Arg(n)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("rfft_1d_forward/" + size).c_str(), rfft_1d_forward)->Arg(n)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("bare_execute/" + size).c_str(), bare_execute)
+        ->Arg(n)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("rfft_1d_forward/" + size).c_str(), rfft_1d_forward)
+        ->Arg(n)
+        ->Unit(benchmark::kMillisecond);
   }
 
   vorlith::bench::Ratio_reporter reporter;
   if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
   using vorlith::bench::ratio;
-  std::printf("\nrfft_1d_forward time as a multiple of FFTW's bare execute, same run (lower is better)\n");
+  std::printf(
+      "\nrfft_1d_forward time as a multiple of FFTW's bare execute, same run (lower is better)\n");
   for (const char* size : {"1048576", "1000000"}) {
     const std::string name = std::string("rfft_1d_forward/") + size;
-    std::printf("%-32s %6s x bare execute\n", name.c_str(), ratio(reporter, name, std::string("bare_execute/") + size).c_str());
+    std::printf("%-32s %6s x bare execute\n", name.c_str(),
+                ratio(reporter, name, std::string("bare_execute/") + size).c_str());
   }
   return 0;
 }

@@ -20,13 +20,16 @@ constexpr std::int64_t kTaps = 31;
 
 std::vector<double> signal(std::int64_t n) {
   std::vector<double> values(static_cast<std::size_t>(n));
-  for (std::int64_t i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] = std::sin(0.001 * static_cast<double>(i)) + 0.1 * static_cast<double>(i % 7);
+  for (std::int64_t i = 0; i < n; ++i)
+    values[static_cast<std::size_t>(i)] =
+        std::sin(0.001 * static_cast<double>(i)) + 0.1 * static_cast<double>(i % 7);
   return values;
 }
 
 std::vector<double> kernel() {
   std::vector<double> taps(kTaps);
-  for (std::int64_t t = 0; t < kTaps; ++t) taps[static_cast<std::size_t>(t)] = 1.0 / (1.0 + static_cast<double>(t));
+  for (std::int64_t t = 0; t < kTaps; ++t)
+    taps[static_cast<std::size_t>(t)] = 1.0 / (1.0 + static_cast<double>(t));
   return taps;
 }
 
@@ -78,9 +81,14 @@ void naudy(benchmark::State& state) {
 
 int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("plain_loop", plain_loop)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("convolution/one_thread", convolution)->Arg(1)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("convolution/default_team", convolution)->Arg(0)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("naudy_filter_workflow/1M_width16", naudy)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("convolution/one_thread", convolution)
+      ->Arg(1)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("convolution/default_team", convolution)
+      ->Arg(0)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("naudy_filter_workflow/1M_width16", naudy)
+      ->Unit(benchmark::kMillisecond);
 
   vorlith::bench::Ratio_reporter reporter;
   if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;

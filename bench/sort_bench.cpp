@@ -43,8 +43,10 @@ void std_sort_doubles(benchmark::State& state) {
     state.PauseTiming();
     std::copy(sort_input().begin(), sort_input().end(), work.begin());
     state.ResumeTiming();
-    if (state.range(0) != 0) std::stable_sort(work.begin(), work.end());
-    else std::sort(work.begin(), work.end());
+    if (state.range(0) != 0)
+      std::stable_sort(work.begin(), work.end());
+    else
+      std::sort(work.begin(), work.end());
     benchmark::DoNotOptimize(work.data());
   }
 }
@@ -56,8 +58,10 @@ void vector_sort_doubles(benchmark::State& state) {
     state.PauseTiming();
     v.set_range_double(0, kSortElements, sort_input().data());
     state.ResumeTiming();
-    if (stable) v.stable_sort(false, false);
-    else v.sort(false, false);
+    if (stable)
+      v.stable_sort(false, false);
+    else
+      v.sort(false, false);
     benchmark::ClobberMemory();
   }
 }
@@ -67,7 +71,8 @@ void std_stable_sort_index(benchmark::State& state) {
   std::vector<std::int64_t> index(keys.size());
   for (auto _ : state) {
     std::iota(index.begin(), index.end(), std::int64_t{0});
-    std::stable_sort(index.begin(), index.end(), [&](std::int64_t a, std::int64_t b) { return keys[a] < keys[b]; });
+    std::stable_sort(index.begin(), index.end(),
+                     [&](std::int64_t a, std::int64_t b) { return keys[a] < keys[b]; });
     benchmark::DoNotOptimize(index.data());
   }
 }
@@ -89,7 +94,8 @@ void opaque_general_sort(benchmark::State& state) {
   const std::int64_t width = 10;
   std::vector<char> texts(static_cast<std::size_t>(kOpaqueElements * width), '\0');
   for (std::int64_t i = 0; i < kOpaqueElements; ++i) {
-    for (std::int64_t k = 0; k < 8; ++k) texts[static_cast<std::size_t>(i * width + k)] = static_cast<char>('A' + random() % 26);
+    for (std::int64_t k = 0; k < 8; ++k)
+      texts[static_cast<std::size_t>(i * width + k)] = static_cast<char>('A' + random() % 26);
   }
   vi::Multi_vector v(vi::Legacy_type(width), state.range(0) != 0, kOpaqueElements);
   for (auto _ : state) {
@@ -119,18 +125,49 @@ void apply_mask(benchmark::State& state) {
 int main(int argc, char** argv) {
   const auto ms = benchmark::kMillisecond;
   benchmark::RegisterBenchmark("std::sort", std_sort_doubles)->Arg(0)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("sort/contiguous", vector_sort_doubles)->Args({0, 0})->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("sort/block", vector_sort_doubles)->Args({0, 1})->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("std::stable_sort", std_sort_doubles)->Arg(1)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("stable_sort/contiguous", vector_sort_doubles)->Args({1, 0})->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("stable_sort/block", vector_sort_doubles)->Args({1, 1})->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("std::stable_sort/index", std_stable_sort_index)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("sort_index_1/contiguous", sort_index_1)->Arg(0)->Unit(ms)->UseRealTime();
+  benchmark::RegisterBenchmark("sort/contiguous", vector_sort_doubles)
+      ->Args({0, 0})
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("sort/block", vector_sort_doubles)
+      ->Args({0, 1})
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("std::stable_sort", std_sort_doubles)
+      ->Arg(1)
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("stable_sort/contiguous", vector_sort_doubles)
+      ->Args({1, 0})
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("stable_sort/block", vector_sort_doubles)
+      ->Args({1, 1})
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("std::stable_sort/index", std_stable_sort_index)
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("sort_index_1/contiguous", sort_index_1)
+      ->Arg(0)
+      ->Unit(ms)
+      ->UseRealTime();
   benchmark::RegisterBenchmark("sort_index_1/block", sort_index_1)->Arg(1)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("sort/opaque10/contiguous", opaque_general_sort)->Arg(0)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("sort/opaque10/block", opaque_general_sort)->Arg(1)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("memcpy_doubles", vorlith::bench::copy_doubles, kMaskElements)->Unit(ms)->UseRealTime();
-  benchmark::RegisterBenchmark("apply_mask/contiguous", apply_mask)->Arg(0)->Unit(ms)->UseRealTime();
+  benchmark::RegisterBenchmark("sort/opaque10/contiguous", opaque_general_sort)
+      ->Arg(0)
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("sort/opaque10/block", opaque_general_sort)
+      ->Arg(1)
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("memcpy_doubles", vorlith::bench::copy_doubles, kMaskElements)
+      ->Unit(ms)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("apply_mask/contiguous", apply_mask)
+      ->Arg(0)
+      ->Unit(ms)
+      ->UseRealTime();
   benchmark::RegisterBenchmark("apply_mask/block", apply_mask)->Arg(1)->Unit(ms)->UseRealTime();
 
   vorlith::bench::Ratio_reporter reporter;
@@ -142,7 +179,8 @@ int main(int argc, char** argv) {
     std::printf("%-28s %6s x std::sort\n", name, ratio(reporter, name, "std::sort").c_str());
   }
   for (const char* name : {"stable_sort/contiguous", "stable_sort/block"}) {
-    std::printf("%-28s %6s x std::stable_sort\n", name, ratio(reporter, name, "std::stable_sort").c_str());
+    std::printf("%-28s %6s x std::stable_sort\n", name,
+                ratio(reporter, name, "std::stable_sort").c_str());
   }
   for (const char* name : {"sort_index_1/contiguous", "sort_index_1/block"}) {
     std::printf("%-28s %6s x std::stable_sort of an index\n", name,

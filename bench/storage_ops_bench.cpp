@@ -29,7 +29,8 @@ bool is_smp_active() { return smp_vetoed; }
 std::vector<double> survey_values() {
   std::vector<double> values(static_cast<std::size_t>(kElements));
   for (std::int64_t i = 0; i < kElements; ++i) {
-    values[static_cast<std::size_t>(i)] = i % 10 == 7 ? kDummy : 0.5 * static_cast<double>(i % 4000);
+    values[static_cast<std::size_t>(i)] =
+        i % 10 == 7 ? kDummy : 0.5 * static_cast<double>(i % 4000);
   }
   return values;
 }
@@ -59,7 +60,9 @@ void fill_value(benchmark::State& state) {
   });
 }
 void filldummy(benchmark::State& state) {
-  library(state, [](benchmark::State&, vi::Multi_vector& v, const std::vector<double>&) { v.filldummy(0, kElements); });
+  library(state, [](benchmark::State&, vi::Multi_vector& v, const std::vector<double>&) {
+    v.filldummy(0, kElements);
+  });
 }
 void count_dummy(benchmark::State& state) {
   library(state, [](benchmark::State&, vi::Multi_vector& v, const std::vector<double>&) {
@@ -126,7 +129,8 @@ void raw_remove(benchmark::State& state) {
 }
 void raw_convert(benchmark::State& state) {
   std::vector<std::int16_t> source(static_cast<std::size_t>(kElements));
-  for (std::int64_t i = 0; i < kElements; ++i) source[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 30000 - 15000);
+  for (std::int64_t i = 0; i < kElements; ++i)
+    source[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 30000 - 15000);
   std::vector<double> target(static_cast<std::size_t>(kElements));
   for (auto _ : state) {
     for (std::size_t i = 0; i < source.size(); ++i) target[i] = static_cast<double>(source[i]);
@@ -135,7 +139,8 @@ void raw_convert(benchmark::State& state) {
   }
 }
 
-const char* const kModes[] = {"threads/contiguous", "threads/block", "one_thread/contiguous", "one_thread/block"};
+const char* const kModes[] = {"threads/contiguous", "threads/block", "one_thread/contiguous",
+                              "one_thread/block"};
 
 void register_library(const char* name, void (*fn)(benchmark::State&)) {
   for (int veto : {0, 1}) {
@@ -173,14 +178,17 @@ int main(int argc, char** argv) {
   vorlith::bench::Ratio_reporter reporter;
   if (!vorlith::bench::run_registered(argc, argv, reporter)) return 1;
 
-  std::printf("\nmember time as a multiple of its raw-array baseline, same run (lower is better)\n");
+  std::printf(
+      "\nmember time as a multiple of its raw-array baseline, same run (lower is better)\n");
   std::printf("%-22s", "");
   for (const char* mode : kModes) std::printf(" %22s", mode);
   std::printf("   baseline\n");
   for (const Case& c : cases) {
     std::printf("%-22s", c.name);
     for (const char* mode : kModes) {
-      std::printf(" %22s", vorlith::bench::ratio(reporter, std::string(c.name) + "/" + mode, c.baseline).c_str());
+      std::printf(
+          " %22s",
+          vorlith::bench::ratio(reporter, std::string(c.name) + "/" + mode, c.baseline).c_str());
     }
     std::printf("   %s\n", c.baseline);
   }

@@ -3,6 +3,8 @@
 // sized by the header; what was read writes back to the same bytes.
 
 #include <unistd.h>
+#include <vorlith/fail_fast.h>
+#include <vorlith/integration.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -12,9 +14,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <vorlith/fail_fast.h>
-#include <vorlith/integration.h>
 
 #include "fuzz/fuzz_support.h"
 
@@ -57,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = scratch_path(".in");
   write_file(path, file);
 
-  static const legacy_data_type codes[] = {type_int64, type_uint64, type_float, type_double,
-                                           type_int32, type_float_point_2d, type_uint8, type_double_point_3d};
+  static const legacy_data_type codes[] = {type_int64,  type_uint64,         type_float,
+                                           type_double, type_int32,          type_float_point_2d,
+                                           type_uint8,  type_double_point_3d};
   const legacy_data_type code = codes[setup % 8];
   const bool block = (setup & 0x08) != 0;
   const std::int64_t tag = setup % 8;  // 0..3 are the dumpable types, in tag order
@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   std::uint64_t announced = 0;
-  for (int b = 0; b < 8; ++b) announced |= std::uint64_t{static_cast<unsigned char>(file[1 + b])} << (8 * b);
+  for (int b = 0; b < 8; ++b)
+    announced |= std::uint64_t{static_cast<unsigned char>(file[1 + b])} << (8 * b);
   const std::uint64_t held = (file.size() - header_bytes) / element;
   const std::uint64_t expected = announced <= held ? announced : held;
   VORLITH_FUZZ_CHECK(read_failed == (announced > held));

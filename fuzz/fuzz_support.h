@@ -10,12 +10,12 @@
 #include <cstring>
 #include <string>
 
-#define VORLITH_FUZZ_CHECK(cond)                                                        \
-  do {                                                                                  \
-    if (!(cond)) {                                                                      \
+#define VORLITH_FUZZ_CHECK(cond)                                                           \
+  do {                                                                                     \
+    if (!(cond)) {                                                                         \
       std::fprintf(stderr, "fuzz check failed at %s:%d: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                     \
-    }                                                                                   \
+      std::abort();                                                                        \
+    }                                                                                      \
   } while (0)
 
 namespace vorlith::fuzzing {

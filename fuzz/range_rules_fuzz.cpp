@@ -42,7 +42,9 @@ struct Model {
     std::copy(values.begin(), values.end(), bytes.begin() + start * size);
   }
   void resize(std::int64_t n) { bytes.resize(static_cast<std::size_t>(n * size), 0); }
-  void insert(std::int64_t at, const Bytes& values) { bytes.insert(bytes.begin() + at * size, values.begin(), values.end()); }
+  void insert(std::int64_t at, const Bytes& values) {
+    bytes.insert(bytes.begin() + at * size, values.begin(), values.end());
+  }
   void erase(std::int64_t start, std::int64_t count) {
     bytes.erase(bytes.begin() + start * size, bytes.begin() + (start + count) * size);
   }
@@ -79,17 +81,28 @@ std::int64_t pick(Input& in, std::int64_t length) {
   const std::uint8_t b = in.byte();
   const std::int64_t small = b >> 4;
   switch (b % 12) {
-    case 0: return -1;
-    case 1: return small;
-    case 2: return length - small;
-    case 3: return length + small;
-    case 4: return static_cast<std::int64_t>(in.take<std::uint16_t>()) % (length + 3);
-    case 5: return int64_max - small;
-    case 6: return int64_min + small;
-    case 7: return -2 - small;
-    case 8: return length / 2 + small;
-    case 9: return in.take<std::int64_t>();
-    default: return small % 3;
+    case 0:
+      return -1;
+    case 1:
+      return small;
+    case 2:
+      return length - small;
+    case 3:
+      return length + small;
+    case 4:
+      return static_cast<std::int64_t>(in.take<std::uint16_t>()) % (length + 3);
+    case 5:
+      return int64_max - small;
+    case 6:
+      return int64_min + small;
+    case 7:
+      return -2 - small;
+    case 8:
+      return length / 2 + small;
+    case 9:
+      return in.take<std::int64_t>();
+    default:
+      return small % 3;
   }
 }
 
@@ -101,7 +114,8 @@ bool input_ok(std::int64_t start, std::int64_t& count, std::int64_t length) {
 
 enum class Expect { succeed, fail, skip };
 
-Expect output_ok(std::int64_t start, std::int64_t& count, std::int64_t length, std::int64_t& new_length) {
+Expect output_ok(std::int64_t start, std::int64_t& count, std::int64_t length,
+                 std::int64_t& new_length) {
   if (start < 0) return Expect::fail;
   if (count == -1) count = length - start;
   if (count < 0) return Expect::fail;
@@ -124,7 +138,8 @@ bool fails_contract(F&& call) {
 std::int64_t store_length(const Multi_vector& v) {
   using vorlith::storage::Multi_vector_access;
   if (!v.is_block_vector()) return Multi_vector_access::contiguous(v).size();
-  return Multi_vector_access::visit_block_store(v, [](const auto& store) { return static_cast<std::int64_t>(store.size()); });
+  return Multi_vector_access::visit_block_store(
+      v, [](const auto& store) { return static_cast<std::int64_t>(store.size()); });
 }
 
 Bytes contents(const Multi_vector& v) {
@@ -141,7 +156,8 @@ void check_consistent(const Multi_vector& v, const Model& m) {
   for (std::int64_t i = 0; i < v.get_length(); i += v.get_elements_remaining_in_block(i)) {
     const std::int64_t n = v.get_elements_remaining_in_block(i);
     VORLITH_FUZZ_CHECK(n >= 1 && i + n <= v.get_length());
-    VORLITH_FUZZ_CHECK(std::memcmp(v.get_data(i), m.bytes.data() + i * m.size, static_cast<std::size_t>(n * m.size)) == 0);
+    VORLITH_FUZZ_CHECK(std::memcmp(v.get_data(i), m.bytes.data() + i * m.size,
+                                   static_cast<std::size_t>(n * m.size)) == 0);
   }
 }
 
@@ -157,8 +173,14 @@ Legacy_type pick_type(Input& in) {
 class Run {
  public:
   Run(Input& in, const Legacy_type& type)
-      : in_(in), type_(type), size_(type.get_element_size()), filler_(type, in.take<std::uint32_t>()),
-        a_(type, in.flag(), 0), b_(type, in.flag(), 0), ma_{size_, {}}, mb_{size_, {}} {
+      : in_(in),
+        type_(type),
+        size_(type.get_element_size()),
+        filler_(type, in.take<std::uint32_t>()),
+        a_(type, in.flag(), 0),
+        b_(type, in.flag(), 0),
+        ma_{size_, {}},
+        mb_{size_, {}} {
     // 4096-byte elements make one element per block; keep those vectors short.
     const std::int64_t limit = size_ >= 1000 ? 40 : 3000;
     fill(a_, ma_, in.take<std::uint16_t>() % limit);
@@ -183,8 +205,10 @@ class Run {
   }
   template <class F>
   void expect(bool ok, F&& call) {
-    if (ok) call();
-    else expect_failure(call);
+    if (ok)
+      call();
+    else
+      expect_failure(call);
   }
 
   Input& in_;
@@ -220,12 +244,17 @@ void Run::step() {
       const Bytes one = filler_.elements(1);
       Bytes values = e == Expect::succeed && op % 22 == 1 ? filler_.elements(n) : Bytes{};
       if (e == Expect::succeed && op % 22 != 1) {
-        for (std::int64_t i = 0; i < n; ++i) values.insert(values.end(), op % 22 == 2 ? one.begin() : dummy_.begin(), op % 22 == 2 ? one.end() : dummy_.end());
+        for (std::int64_t i = 0; i < n; ++i)
+          values.insert(values.end(), op % 22 == 2 ? one.begin() : dummy_.begin(),
+                        op % 22 == 2 ? one.end() : dummy_.end());
       }
       expect(e == Expect::succeed, [&] {
-        if (op % 22 == 1) a_.set_range(s, c, values.data());
-        else if (op % 22 == 2) a_.fill_value(one.data(), s, c);
-        else a_.filldummy(s, c);
+        if (op % 22 == 1)
+          a_.set_range(s, c, values.data());
+        else if (op % 22 == 2)
+          a_.fill_value(one.data(), s, c);
+        else
+          a_.filldummy(s, c);
       });
       if (e == Expect::succeed) ma_.resize(new_len), ma_.write(s, values);
       break;
@@ -243,7 +272,8 @@ void Run::step() {
       expect(ok, [&] { a_.insert_dummies(s, c); });
       if (ok) {
         Bytes dummies;
-        for (std::int64_t i = 0; i < c; ++i) dummies.insert(dummies.end(), dummy_.begin(), dummy_.end());
+        for (std::int64_t i = 0; i < c; ++i)
+          dummies.insert(dummies.end(), dummy_.begin(), dummy_.end());
         ma_.insert(s, dummies);
       }
       break;
@@ -258,8 +288,10 @@ void Run::step() {
       if (e == Expect::skip) break;
       const Bytes moved = e == Expect::succeed ? src.slice(s, n) : Bytes{};
       expect(e == Expect::succeed, [&] {
-        if (op % 22 == 6) a_.copy(d, s, c);
-        else a_.copy(d, self ? a_ : b_, s, c);
+        if (op % 22 == 6)
+          a_.copy(d, s, c);
+        else
+          a_.copy(d, self ? a_ : b_, s, c);
       });
       if (e == Expect::succeed) ma_.resize(new_len), ma_.write(d, moved);
       break;
@@ -335,8 +367,10 @@ void Run::step() {
       } else {
         if (n == -1) {
           std::int64_t rest = -1;
-          if (!input_ok(s, rest, src.length())) e = Expect::fail;
-          else n = rest / stride + (rest % stride != 0);
+          if (!input_ok(s, rest, src.length()))
+            e = Expect::fail;
+          else
+            n = rest / stride + (rest % stride != 0);
         }
         if (e == Expect::succeed) {
           const __int128 span = n > 0 ? static_cast<__int128>(n - 1) * stride + 1 : n;
@@ -373,8 +407,10 @@ void Run::step() {
       const bool to_blocks = in_.flag();
       const bool ok = to_blocks != a_.is_block_vector();
       expect(ok, [&] {
-        if (to_blocks) a_.switch_to_block_vector();
-        else a_.switch_to_vector();
+        if (to_blocks)
+          a_.switch_to_block_vector();
+        else
+          a_.switch_to_vector();
       });
       break;
     }
@@ -437,7 +473,8 @@ void Run::step() {
       expect(ok, [&] { a_.strupr(s, c); });
       if (ok)
         for (std::int64_t i = s * size_; i < (s + n) * size_; ++i)
-          ma_.bytes[static_cast<std::size_t>(i)] = static_cast<unsigned char>(std::toupper(ma_.bytes[static_cast<std::size_t>(i)]));
+          ma_.bytes[static_cast<std::size_t>(i)] =
+              static_cast<unsigned char>(std::toupper(ma_.bytes[static_cast<std::size_t>(i)]));
       break;
     }
     default: {  // single elements

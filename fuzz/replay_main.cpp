@@ -18,7 +18,8 @@ namespace {
 
 void replay(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
   // An exact-size heap copy, so the address sanitizer sees a read past the input.
   std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
   LLVMFuzzerTestOneInput(input.empty() ? nullptr : input.data(), input.size());

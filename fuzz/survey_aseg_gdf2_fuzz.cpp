@@ -2,9 +2,9 @@
 // zero byte is the .dfn, the rest the .dat): it reads or throws Survey_error, and what it
 // reads is written and read back unchanged.
 
-#include <string>
-
 #include <vorlith/survey/aseg_gdf2.h>
+
+#include <string>
 
 #include "fuzz/survey_fuzz_support.h"
 
@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string input(reinterpret_cast<const char*>(data), size);
   const auto split = input.find('\0');
   vorlith::fuzzing::write_input("in.dfn", input.substr(0, split));
-  const auto dat = vorlith::fuzzing::write_input("in.dat", split == std::string::npos ? "" : input.substr(split + 1));
+  const auto dat = vorlith::fuzzing::write_input(
+      "in.dat", split == std::string::npos ? "" : input.substr(split + 1));
   Survey survey;
   try {
     survey = read_aseg_gdf2(dat);

@@ -1,15 +1,16 @@
 // The delimited-text reader on any bytes: it reads or throws Survey_error, and what it
 // reads is written (comma-separated) and read back unchanged.
 
-#include <string>
-
 #include <vorlith/survey/delimited.h>
+
+#include <string>
 
 #include "fuzz/survey_fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace vorlith::survey;
-  const auto path = vorlith::fuzzing::write_input("in.txt", std::string(reinterpret_cast<const char*>(data), size));
+  const auto path = vorlith::fuzzing::write_input(
+      "in.txt", std::string(reinterpret_cast<const char*>(data), size));
   Survey survey;
   try {
     survey = read_delimited(path);

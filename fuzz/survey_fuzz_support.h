@@ -3,13 +3,12 @@
 // and the comparison of a survey with the one read back from what it wrote.
 
 #include <unistd.h>
+#include <vorlith/survey/survey.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <vorlith/survey/survey.h>
 
 #include "fuzz/fuzz_support.h"
 
@@ -18,7 +17,8 @@ namespace vorlith::fuzzing {
 inline const std::filesystem::path& scratch_folder() {
   static const std::filesystem::path folder = [] {
     const std::filesystem::path shm = "/dev/shm";
-    std::filesystem::path base = std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
+    std::filesystem::path base =
+        std::filesystem::is_directory(shm) ? shm : std::filesystem::temp_directory_path();
     base /= "vorlith-survey-fuzz-" + std::to_string(::getpid());
     std::filesystem::create_directories(base);
     return base;
@@ -57,7 +57,8 @@ inline void check_same(const survey::Survey& a, const survey::Survey& b) {
   }
   VORLITH_FUZZ_CHECK(a.lines.size() == b.lines.size());
   for (std::size_t i = 0; i < a.lines.size(); ++i) {
-    VORLITH_FUZZ_CHECK(a.lines[i].label == b.lines[i].label && a.lines[i].first_row == b.lines[i].first_row &&
+    VORLITH_FUZZ_CHECK(a.lines[i].label == b.lines[i].label &&
+                       a.lines[i].first_row == b.lines[i].first_row &&
                        a.lines[i].row_count == b.lines[i].row_count);
   }
 }

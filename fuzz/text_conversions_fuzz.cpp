@@ -27,8 +27,8 @@ using vorlith::common::dummy_value;
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
 using vorlith::fuzzing::Input;
-using vorlith::integration::Legacy_type;
 using vorlith::integration::legacy_data_type;
+using vorlith::integration::Legacy_type;
 
 // --- reference ----------------------------------------------------------------------
 
@@ -63,7 +63,8 @@ std::int32_t ref_int32(const std::string& s) {
 }
 
 // Magnitude and sign as the unsigned strto* functions read them.
-bool parse_unsigned(const std::string& s, bool& negative, unsigned long long& magnitude, bool& overflow) {
+bool parse_unsigned(const std::string& s, bool& negative, unsigned long long& magnitude,
+                    bool& overflow) {
   if (dummy_text(s)) return false;
   std::size_t i = 0;
   negative = s[0] == '-';
@@ -93,7 +94,8 @@ std::uint32_t ref_uint32(const std::string& s) {
 }
 
 double ref_double(const std::string& s) {
-  if (dummy_text(s) || s.find_first_not_of("0123456789+-.eE") != std::string::npos) return dummy_value<double>;
+  if (dummy_text(s) || s.find_first_not_of("0123456789+-.eE") != std::string::npos)
+    return dummy_value<double>;
   char* end = nullptr;
   const double v = std::strtod(s.c_str(), &end);
   return end == s.c_str() + s.size() ? v : dummy_value<double>;
@@ -113,14 +115,18 @@ bool ref_point(const std::string& s, C (&out)[N]) {
   const std::string inner = s.substr(1, s.size() - 2);
   std::vector<std::string> parts(1);
   for (char c : inner) {
-    if (c == ',') parts.emplace_back();
-    else parts.back() += c;
+    if (c == ',')
+      parts.emplace_back();
+    else
+      parts.back() += c;
   }
   if (parts.size() != N || parts.back().find('}') != std::string::npos) return false;
   for (std::size_t k = 0; k < N; ++k) {
     const double d = ref_double(field(parts[k].c_str(), parts[k].size()));
-    if constexpr (std::is_same_v<C, float>) out[k] = narrow(d);
-    else out[k] = d;
+    if constexpr (std::is_same_v<C, float>)
+      out[k] = narrow(d);
+    else
+      out[k] = d;
   }
   return true;
 }
@@ -145,7 +151,8 @@ I ref_small(const std::string& s) {
   const std::int32_t v = ref_int32(s);
   if (v == dummy_value<std::int32_t>) return dummy_value<I>;
   const std::int32_t lo = std::is_signed_v<I> ? std::numeric_limits<I>::min() + 2 : 0;
-  const std::int32_t hi = std::is_signed_v<I> ? std::numeric_limits<I>::max() : std::numeric_limits<I>::max() - 1;
+  const std::int32_t hi =
+      std::is_signed_v<I> ? std::numeric_limits<I>::max() : std::numeric_limits<I>::max() - 1;
   return static_cast<I>(v < lo ? lo : (v > hi ? hi : v));
 }
 
@@ -176,7 +183,8 @@ void check_field(const std::string& text, std::int64_t width) {
   VORLITH_FUZZ_CHECK(same_point(f.double_point_3d_from_string(p, width), d3));
 }
 
-bool fails_contract(std::int64_t (*call)(const char*, std::int64_t), const char* p, std::int64_t width) {
+bool fails_contract(std::int64_t (*call)(const char*, std::int64_t), const char* p,
+                    std::int64_t width) {
   try {
     call(p, width);
   } catch (const gsl::fail_fast&) {
@@ -199,7 +207,8 @@ void check_opaque(const std::string& bytes, std::int64_t width, std::size_t coun
   auto each_type = [&](auto value_type, legacy_data_type code) {
     using T = decltype(value_type);
     std::vector<T> out(count);
-    opaque.convert_to(bytes.data(), out.data(), Legacy_type(code), static_cast<std::int64_t>(count));
+    opaque.convert_to(bytes.data(), out.data(), Legacy_type(code),
+                      static_cast<std::int64_t>(count));
     for (std::size_t i = 0; i < count; ++i) {
       const std::string& s = texts[i];
       const bool dummy = dummies[i];

@@ -2,16 +2,15 @@
 // storage modes, over previous contents; a wrong output type must leave the vector as
 // it was.
 
+#include <vorlith/fail_fast.h>
+#include <vorlith/integration.h>
+
+#include <boost/lexical_cast.hpp>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <boost/lexical_cast.hpp>
-
-#include <vorlith/fail_fast.h>
-#include <vorlith/integration.h>
 
 #include "fuzz/fuzz_support.h"
 
@@ -78,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> pieces = split(text, delimiters);
   VORLITH_FUZZ_CHECK(output.get_length() == static_cast<std::int64_t>(pieces.size()));
   for (std::size_t i = 0; i < pieces.size(); ++i) {
-    VORLITH_FUZZ_CHECK(same_value(output.get_double(static_cast<std::int64_t>(i)), reference_value(pieces[i])));
+    VORLITH_FUZZ_CHECK(
+        same_value(output.get_double(static_cast<std::int64_t>(i)), reference_value(pieces[i])));
   }
   return 0;
 }

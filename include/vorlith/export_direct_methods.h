@@ -1,11 +1,11 @@
 #pragma once
 // Export_direct_methods: Multi_vector operations as free-standing static calls.
 
-#include <cstdint>
-
 #include <vorlith/export.h>
 #include <vorlith/legacy_type.h>
 #include <vorlith/multi_vector.h>
+
+#include <cstdint>
 
 namespace vorlith::integration {
 
@@ -37,20 +37,21 @@ class VORLITH_API Export_direct_methods {
   /// a.findnondummy(start, count); the index is dropped.
   static void findnondummy(Multi_vector& a, std::int64_t start, std::int64_t count);
   /// a.get_range(type, start, count, out).
-  static void get_range(const Multi_vector& a, const Legacy_type& type, std::int64_t start, std::int64_t count,
-                        void* out);
+  static void get_range(const Multi_vector& a, const Legacy_type& type, std::int64_t start,
+                        std::int64_t count, void* out);
   /// a.get_range(start, count, out).
   static void get_range(const Multi_vector& a, std::int64_t start, std::int64_t count, void* out);
   /// a.get_range_double(start, count, out).
-  static void get_range_double(const Multi_vector& a, std::int64_t start, std::int64_t count, double* out);
+  static void get_range_double(const Multi_vector& a, std::int64_t start, std::int64_t count,
+                               double* out);
   /// a.insert_dummies(position, count).
   static void insert_dummies(Multi_vector& a, std::int64_t position, std::int64_t count);
   /// a.apply_mask(a, 0, 1): the vector masks itself over element 0 only, so it
   /// changes nothing (a dummy stays a dummy).
   static void mask(Multi_vector& a);
   /// a.replace(old_value, new_value, start, count).
-  static void replace(Multi_vector& a, const void* old_value, const void* new_value, std::int64_t start,
-                      std::int64_t count);
+  static void replace(Multi_vector& a, const void* old_value, const void* new_value,
+                      std::int64_t start, std::int64_t count);
   /// a.decimate(n), despite the name.
   static void replace(Multi_vector& a, std::int64_t n);
   /// a.reverse().
@@ -60,12 +61,13 @@ class VORLITH_API Export_direct_methods {
   /// a.reverse_findnondummy(start, count); the index is dropped.
   static void reverse_findnondummy(Multi_vector& a, std::int64_t start, std::int64_t count);
   /// a.set_range(type, start, count, in).
-  static void set_range(Multi_vector& a, const Legacy_type& type, std::int64_t start, std::int64_t count,
-                        const void* in);
+  static void set_range(Multi_vector& a, const Legacy_type& type, std::int64_t start,
+                        std::int64_t count, const void* in);
   /// a.set_range(start, count, in).
   static void set_range(Multi_vector& a, std::int64_t start, std::int64_t count, const void* in);
   /// a.set_range_double(start, count, in).
-  static void set_range_double(Multi_vector& a, std::int64_t start, std::int64_t count, const double* in);
+  static void set_range_double(Multi_vector& a, std::int64_t start, std::int64_t count,
+                               const double* in);
   /// a.sort(flag, false): unstable, by the exact rule of Multi_vector::sort (NaN after
   /// every number, dummies by their stored value); descending when flag is true;
   /// opaque values case-sensitively.

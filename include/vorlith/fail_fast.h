@@ -1,10 +1,10 @@
 #pragma once
 // The exception that the default abort method throws on a failed contract check.
 
+#include <vorlith/export.h>
+
 #include <stdexcept>
 #include <string>
-
-#include <vorlith/export.h>
 
 namespace gsl {
 

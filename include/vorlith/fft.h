@@ -1,10 +1,10 @@
 #pragma once
 // Discrete Fourier transforms of real data: channels in one dimension, raw arrays in two.
 
-#include <cstdint>
-
 #include <vorlith/export.h>
 #include <vorlith/multi_vector.h>
+
+#include <cstdint>
 
 namespace vorlith::integration::FFT {
 
@@ -16,8 +16,9 @@ namespace vorlith::integration::FFT {
 /// spectrum sum_j x[j] exp(+2 pi i j k / count). Unscaled. Any element type and storage
 /// mode works: values are read as doubles (dummies enter as -1e32) and written with
 /// conversion to each output's type.
-VORLITH_API void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_vector& imaginary_part,
-                                 std::int64_t start, std::int64_t count);
+VORLITH_API void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part,
+                                 Multi_vector& imaginary_part, std::int64_t start,
+                                 std::int64_t count);
 
 /// Inverse of rfft_1d_forward for even signal lengths: reads `count` spectrum values from
 /// `start` of both parts (range checked against the shorter part; count -1: to its end;

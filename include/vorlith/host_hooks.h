@@ -7,10 +7,10 @@
 // table ({}) restores every default. Registration is not synchronised with running
 // operations.
 
-#include <cstdint>
-
 #include <vorlith/export.h>
 #include <vorlith/point.h>
+
+#include <cstdint>
 
 /// Progress callbacks. The library stores and hands them out but never calls them.
 /// Defaults: the three void slots do nothing, is_cancelled returns false.
@@ -44,19 +44,27 @@ struct external_string_functions {
   std::int64_t (*int64_from_string)(const char* text, std::int64_t width);
   std::uint64_t (*uint64_from_string)(const char* text, std::int64_t width);
   double (*double_from_string)(const char* text, std::int64_t width);
-  vorlith::common::Point_2d<float> (*float_point_2d_from_string)(const char* text, std::int64_t width);
-  vorlith::common::Point_2d<double> (*double_point_2d_from_string)(const char* text, std::int64_t width);
-  vorlith::common::Point_3d<float> (*float_point_3d_from_string)(const char* text, std::int64_t width);
-  vorlith::common::Point_3d<double> (*double_point_3d_from_string)(const char* text, std::int64_t width);
+  vorlith::common::Point_2d<float> (*float_point_2d_from_string)(const char* text,
+                                                                 std::int64_t width);
+  vorlith::common::Point_2d<double> (*double_point_2d_from_string)(const char* text,
+                                                                   std::int64_t width);
+  vorlith::common::Point_3d<float> (*float_point_3d_from_string)(const char* text,
+                                                                 std::int64_t width);
+  vorlith::common::Point_3d<double> (*double_point_3d_from_string)(const char* text,
+                                                                   std::int64_t width);
   void (*int32_to_string)(std::int32_t value, char* text, std::int64_t width);
   void (*uint32_to_string)(std::uint32_t value, char* text, std::int64_t width);
   void (*int64_to_string)(std::int64_t value, char* text, std::int64_t width);
   void (*uint64_to_string)(std::uint64_t value, char* text, std::int64_t width);
   void (*double_to_string)(double value, char* text, std::int64_t width);
-  void (*float_point_2d_to_string)(vorlith::common::Point_2d<float> value, char* text, std::int64_t width);
-  void (*double_point_2d_to_string)(vorlith::common::Point_2d<double> value, char* text, std::int64_t width);
-  void (*float_point_3d_to_string)(vorlith::common::Point_3d<float> value, char* text, std::int64_t width);
-  void (*double_point_3d_to_string)(vorlith::common::Point_3d<double> value, char* text, std::int64_t width);
+  void (*float_point_2d_to_string)(vorlith::common::Point_2d<float> value, char* text,
+                                   std::int64_t width);
+  void (*double_point_2d_to_string)(vorlith::common::Point_2d<double> value, char* text,
+                                    std::int64_t width);
+  void (*float_point_3d_to_string)(vorlith::common::Point_3d<float> value, char* text,
+                                   std::int64_t width);
+  void (*double_point_3d_to_string)(vorlith::common::Point_3d<double> value, char* text,
+                                    std::int64_t width);
 };
 
 /// System queries. is_smp_active answers whether the host already runs work in
@@ -116,19 +124,27 @@ VORLITH_API std::uint32_t external_uint32_from_string(const char* text, std::int
 VORLITH_API std::int64_t external_int64_from_string(const char* text, std::int64_t width);
 VORLITH_API std::uint64_t external_uint64_from_string(const char* text, std::int64_t width);
 VORLITH_API double external_double_from_string(const char* text, std::int64_t width);
-VORLITH_API vorlith::common::Point_2d<float> external_float_point_2d_from_string(const char* text, std::int64_t width);
-VORLITH_API vorlith::common::Point_2d<double> external_double_point_2d_from_string(const char* text, std::int64_t width);
-VORLITH_API vorlith::common::Point_3d<float> external_float_point_3d_from_string(const char* text, std::int64_t width);
-VORLITH_API vorlith::common::Point_3d<double> external_double_point_3d_from_string(const char* text, std::int64_t width);
+VORLITH_API vorlith::common::Point_2d<float> external_float_point_2d_from_string(
+    const char* text, std::int64_t width);
+VORLITH_API vorlith::common::Point_2d<double> external_double_point_2d_from_string(
+    const char* text, std::int64_t width);
+VORLITH_API vorlith::common::Point_3d<float> external_float_point_3d_from_string(
+    const char* text, std::int64_t width);
+VORLITH_API vorlith::common::Point_3d<double> external_double_point_3d_from_string(
+    const char* text, std::int64_t width);
 VORLITH_API void external_int32_to_string(std::int32_t value, char* text, std::int64_t width);
 VORLITH_API void external_uint32_to_string(std::uint32_t value, char* text, std::int64_t width);
 VORLITH_API void external_int64_to_string(std::int64_t value, char* text, std::int64_t width);
 VORLITH_API void external_uint64_to_string(std::uint64_t value, char* text, std::int64_t width);
 VORLITH_API void external_double_to_string(double value, char* text, std::int64_t width);
-VORLITH_API void external_float_point_2d_to_string(vorlith::common::Point_2d<float> value, char* text, std::int64_t width);
-VORLITH_API void external_double_point_2d_to_string(vorlith::common::Point_2d<double> value, char* text, std::int64_t width);
-VORLITH_API void external_float_point_3d_to_string(vorlith::common::Point_3d<float> value, char* text, std::int64_t width);
-VORLITH_API void external_double_point_3d_to_string(vorlith::common::Point_3d<double> value, char* text, std::int64_t width);
+VORLITH_API void external_float_point_2d_to_string(vorlith::common::Point_2d<float> value,
+                                                   char* text, std::int64_t width);
+VORLITH_API void external_double_point_2d_to_string(vorlith::common::Point_2d<double> value,
+                                                    char* text, std::int64_t width);
+VORLITH_API void external_float_point_3d_to_string(vorlith::common::Point_3d<float> value,
+                                                   char* text, std::int64_t width);
+VORLITH_API void external_double_point_3d_to_string(vorlith::common::Point_3d<double> value,
+                                                    char* text, std::int64_t width);
 
 /// The minimum number of indices per thread for parallel operations (default 16384).
 /// Stored unchanged; set it only while no operation runs.

@@ -1,11 +1,11 @@
 #pragma once
 // Integration_filter: channel filters (convolution and multi-scale despiking).
 
-#include <cstdint>
-#include <vector>
-
 #include <vorlith/export.h>
 #include <vorlith/multi_vector.h>
+
+#include <cstdint>
+#include <vector>
 
 namespace vorlith::integration {
 
@@ -19,8 +19,8 @@ class VORLITH_API Integration_filter {
   /// the kernel gives an empty output, or with `keep_length` an all-dummy output of
   /// max(0, N + 2h) elements. Values are written with conversion to the output's type.
   /// An empty kernel leaves the output untouched; `output` must not be `input`.
-  static void convolution(const Multi_vector& input, Multi_vector& output, const std::vector<double>& kernel,
-                          bool keep_length);
+  static void convolution(const Multi_vector& input, Multi_vector& output,
+                          const std::vector<double>& kernel, bool keep_length);
 
   /// Despikes a double channel in place, from spacing `width` down to 1 (width, then
   /// w / 2 + 1 while w > 2, else w / 2), repeating the cascade while it changes samples,

@@ -1,10 +1,10 @@
 #pragma once
 // Integration_string: reading number lists typed as text.
 
-#include <string>
-
 #include <vorlith/export.h>
 #include <vorlith/multi_vector.h>
+
+#include <string>
 
 namespace vorlith::integration {
 
@@ -16,7 +16,8 @@ class VORLITH_API Integration_string {
   /// as boost::lexical_cast<double> reads it (inf, infinity and nan spellings included),
   /// or the double dummy when it does not read as a number. `output` must be of type
   /// double; any other type is a contract failure that leaves `output` unchanged.
-  static void tokenize_to_doubles(const std::string& text, const std::string& delimiters, Multi_vector& output);
+  static void tokenize_to_doubles(const std::string& text, const std::string& delimiters,
+                                  Multi_vector& output);
 };
 
 }  // namespace vorlith::integration

@@ -2,10 +2,10 @@
 // Legacy_type: the element type of a vector or of a raw buffer, and the conversion of
 // packed element arrays between any two types.
 
+#include <vorlith/export.h>
+
 #include <cstdint>
 #include <string>
-
-#include <vorlith/export.h>
 
 namespace vorlith::integration {
 
@@ -65,7 +65,9 @@ class VORLITH_API Legacy_type {
 
   bool is_floating() const { return data_type_ == type_float || data_type_ == type_double; }
   bool is_integral() const { return data_type_ >= type_int8 && data_type_ <= type_uint64; }
-  bool is_point() const { return data_type_ >= type_float_point_2d && data_type_ <= type_double_point_3d; }
+  bool is_point() const {
+    return data_type_ >= type_float_point_2d && data_type_ <= type_double_point_3d;
+  }
   bool is_opaque() const { return data_type_ == type_opaque; }
 
   /// The pointer members below refuse a null pointer (a contract failure) unless their

@@ -1,14 +1,13 @@
 #pragma once
 // Multi_vector: one typed channel of survey data in contiguous or block storage.
 
+#include <vorlith/export.h>
+#include <vorlith/legacy_type.h>
+
+#include <boost/dynamic_bitset.hpp>
 #include <cstdint>
 #include <memory>
 #include <string>
-
-#include <boost/dynamic_bitset.hpp>
-
-#include <vorlith/export.h>
-#include <vorlith/legacy_type.h>
 
 namespace vorlith::storage {
 struct Multi_vector_access;
@@ -29,7 +28,11 @@ struct Store_deleter {
 enum class compare_direction : std::int32_t { less = 0, greater = 1, equal = 2 };
 
 /// Taken by Multi_vector::dummy_repeat_n, which has no effect.
-enum class DUMMY_REPEAT_MODE : std::int32_t { dummy_repeat_none = 0, dummy_repeat_previous = 1, dummy_repeat_next = 2 };
+enum class DUMMY_REPEAT_MODE : std::int32_t {
+  dummy_repeat_none = 0,
+  dummy_repeat_previous = 1,
+  dummy_repeat_next = 2
+};
 
 /// A growable vector of elements of one Legacy_type, held either in one contiguous
 /// store or in 4096-byte blocks. Both modes offer the same block view: elements per
@@ -76,7 +79,9 @@ class VORLITH_API Multi_vector {
   bool is_point_type() const { return type_.is_point(); }
   bool is_block_vector() const { return block_vector_; }
   bool is_same_type(const Multi_vector& other) const { return type_.is_same(other.type_); }
-  bool is_same_storage(const Multi_vector& other) const { return block_vector_ == other.block_vector_; }
+  bool is_same_storage(const Multi_vector& other) const {
+    return block_vector_ == other.block_vector_;
+  }
   bool is_same_type_and_storage(const Multi_vector& other) const {
     return is_same_type(other) && is_same_storage(other);
   }
@@ -114,12 +119,14 @@ class VORLITH_API Multi_vector {
   static void validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
                                    const Multi_vector& b, const Multi_vector& c);
   static void validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
-                                   const Multi_vector& b, const Multi_vector& c, const Multi_vector& d);
+                                   const Multi_vector& b, const Multi_vector& c,
+                                   const Multi_vector& d);
   /// Resolves count -1 to the end and lengthens this vector when the range passes it.
   void validate_output_range(std::int64_t start, std::int64_t& count);
   /// For walks from start down towards 0: count -1 means down to element 0; start comes
   /// back as the same element's index in the reversed sequence.
-  static void validate_reverse_input_range(std::int64_t& start, std::int64_t& count, std::int64_t length);
+  static void validate_reverse_input_range(std::int64_t& start, std::int64_t& count,
+                                           std::int64_t length);
   /// Sets the length to exactly start + count (both >= 0).
   void ensure_output_range(std::int64_t start, std::int64_t count);
 
@@ -160,17 +167,19 @@ class VORLITH_API Multi_vector {
   /// Within this vector, overlap-safe.
   void copy(std::int64_t dst_start, std::int64_t src_start, std::int64_t count);
   /// From src, converted; the output range may lengthen this vector.
-  void copy(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start, std::int64_t count);
+  void copy(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start,
+            std::int64_t count);
   /// Every stride-th element of src from src_start into consecutive elements from
   /// dst_start (stride >= 1). count -1 takes as many as src holds at that stride.
-  void copy_stride(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start, std::int64_t count,
-                   std::int64_t stride);
+  void copy_stride(std::int64_t dst_start, const Multi_vector& src, std::int64_t src_start,
+                   std::int64_t count, std::int64_t stride);
   void append(const Multi_vector& src);
   void append(const Multi_vector& src, std::int64_t start, std::int64_t count);
   /// Inserts count dummies at position (0 <= position <= length, count >= 0).
   void insert_dummies(std::int64_t position, std::int64_t count);
   /// Inserts src's elements (converted); src must not be this vector.
-  void insert(std::int64_t position, const Multi_vector& src, std::int64_t src_start, std::int64_t count);
+  void insert(std::int64_t position, const Multi_vector& src, std::int64_t src_start,
+              std::int64_t count);
   /// n dummies in front and n behind.
   void extend(std::int64_t n);
   void erase(std::int64_t start, std::int64_t count);
@@ -192,7 +201,8 @@ class VORLITH_API Multi_vector {
   /// Element i becomes first + (i - start) * increment, converted from int64. Output
   /// range. int32 vectors wrap as 32-bit two's complement, and every run of the block
   /// view (n elements) must satisfy increment * n + first < 2147483647.
-  void fill_increasing(std::int64_t first, std::int64_t increment, std::int64_t start, std::int64_t count);
+  void fill_increasing(std::int64_t first, std::int64_t increment, std::int64_t start,
+                       std::int64_t count);
   void filldummy();
   void filldummy(std::int64_t start, std::int64_t count);
   /// Lowest index in the range whose element equals value, else -1.
@@ -205,7 +215,8 @@ class VORLITH_API Multi_vector {
   std::int64_t reverse_find_not(const void* value, std::int64_t start, std::int64_t count) const;
   std::int64_t reverse_finddummy(std::int64_t start, std::int64_t count) const;
   std::int64_t reverse_findnondummy(std::int64_t start, std::int64_t count) const;
-  void replace(const void* old_value, const void* new_value, std::int64_t start, std::int64_t count);
+  void replace(const void* old_value, const void* new_value, std::int64_t start,
+               std::int64_t count);
   std::int64_t count_dummy(std::int64_t start, std::int64_t count) const;
   /// Upper-cases every byte of the opaque elements of the range.
   void strupr(std::int64_t start, std::int64_t count);
@@ -240,20 +251,22 @@ class VORLITH_API Multi_vector {
   /// first, then case_sensitive (opaque keys compare case-sensitively when true) --
   /// the reverse sense of sort_index_on_data. Another index type is a contract
   /// failure after the index has been resized.
-  static void sort_index_1(Multi_vector& index, const Multi_vector& key, bool desc, bool case_sensitive);
+  static void sort_index_1(Multi_vector& index, const Multi_vector& key, bool desc,
+                           bool case_sensitive);
   /// As sort_index_1 over two keys: key2 decides where key1 calls two elements equal;
   /// each key has its own direction flag. Opaque keys always compare case-
   /// insensitively. Every key must have key1's length (a contract failure before the
   /// index changes).
-  static void sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
-                           bool desc2);
+  static void sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1,
+                           const Multi_vector& key2, bool desc2);
   /// As sort_index_2 with three keys.
-  static void sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
-                           bool desc2, const Multi_vector& key3, bool desc3);
+  static void sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1,
+                           const Multi_vector& key2, bool desc2, const Multi_vector& key3,
+                           bool desc3);
   /// As sort_index_2 with four keys.
-  static void sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
-                           bool desc2, const Multi_vector& key3, bool desc3, const Multi_vector& key4,
-                           bool desc4);
+  static void sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1,
+                           const Multi_vector& key2, bool desc2, const Multi_vector& key3,
+                           bool desc3, const Multi_vector& key4, bool desc4);
   /// sort_index_1 called on the index vector. Flag order: case_insensitive first, then
   /// ascending (descending when false) -- the reverse sense of sort_index_1's flags.
   void sort_index_on_data(const Multi_vector& key, bool case_insensitive, bool ascending);
@@ -278,34 +291,42 @@ class VORLITH_API Multi_vector {
   /// *value (one element of the mask's type): integers bit for bit, float and double
   /// numerically (0.0 equals -0.0, NaN equals nothing), points with the dummy-aware
   /// point equality, opaque values when all bytes are equal.
-  void apply_mask_value(const Multi_vector& mask, const void* value, std::int64_t start, std::int64_t count);
+  void apply_mask_value(const Multi_vector& mask, const void* value, std::int64_t start,
+                        std::int64_t count);
   /// Range checked against this vector and the mask (the shorter length). With
   /// erase_mask_dummies, erases the elements whose mask element is a dummy, else those
   /// whose mask element is not; the others keep their order and the tail moves down.
   /// The mask may be this vector.
-  void erase_mask(const Multi_vector& mask, bool erase_mask_dummies, std::int64_t start, std::int64_t count);
+  void erase_mask(const Multi_vector& mask, bool erase_mask_dummies, std::int64_t start,
+                  std::int64_t count);
   /// erase_dummies(start, count) on each of the n vectors in turn. n must be
   /// positive, and every vector and its range are checked before any vector changes.
-  static void erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start, std::int64_t count);
+  static void erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start,
+                              std::int64_t count);
   /// Bit i := element i is not a dummy, for i in the range; a bitset shorter than
   /// start + count first grows to that size (new bits clear). The bitset is written
   /// by several threads, in whole words each: it must not be shared meanwhile.
-  void set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count) const;
+  void set_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                   std::int64_t count) const;
   /// Clears bit i where element i is a dummy; never sets a bit. Grows the bitset as
   /// set_bitmask does.
-  void and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count) const;
+  void and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                   std::int64_t count) const;
   /// Element i becomes a dummy where bit i is clear. The bitset must hold at least
   /// start + count bits (a contract failure otherwise); it is only read.
-  void apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count);
+  void apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                     std::int64_t count);
   /// Trims both channels to the mask's first .. last non-dummy element and extends
   /// both by `extension` samples at each end: the mask with 1, the positions
   /// continuing from the kept end positions at spacing step (decreasing when the
   /// positions decrease). Neither channel may be opaque, both must have one length,
   /// step > 0 and extension >= 0, all checked before any change. A mask without a
   /// non-dummy element changes nothing.
-  static void extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step, std::int64_t extension);
+  static void extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step,
+                              std::int64_t extension);
   /// Does nothing.
-  static void and_bitmask_n(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start, std::int64_t count);
+  static void and_bitmask_n(boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
+                            std::int64_t count);
   /// Does nothing.
   static void dummy_repeat_n(std::int64_t start, std::int64_t count, DUMMY_REPEAT_MODE mode);
 

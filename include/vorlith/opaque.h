@@ -1,9 +1,9 @@
 #pragma once
 // Rules for opaque (fixed-width text) values of n bytes.
 
-#include <cstdint>
-
 #include <vorlith/export.h>
+
+#include <cstdint>
 
 namespace vorlith::integration {
 

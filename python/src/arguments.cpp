@@ -20,7 +20,8 @@ std::int64_t components_of(const Legacy_type& type) {
       return 1;
     } else {
       using T = typename decltype(tag)::type;
-      return static_cast<std::int64_t>(sizeof(T) / sizeof(typename types::point_component<T>::type));
+      return static_cast<std::int64_t>(sizeof(T) /
+                                       sizeof(typename types::point_component<T>::type));
     }
   });
 }
@@ -44,7 +45,8 @@ py::object point_fields(const py::dtype& dtype, std::int64_t& components) {
   bool packed = (n == 2 || n == 3) && dtype.itemsize() == n * first.itemsize();
   for (std::int64_t i = 0; packed && i < n; ++i) {
     py::tuple field = fields[names[py::int_(i)]];
-    packed = field[0].cast<py::dtype>().equal(first) && field[1].cast<std::int64_t>() == i * first.itemsize();
+    packed = field[0].cast<py::dtype>().equal(first) &&
+             field[1].cast<std::int64_t>() == i * first.itemsize();
   }
   if (!packed || first.kind() != 'f') throw py::type_error(unsupported(dtype));
   components = n;
@@ -65,7 +67,8 @@ py::dtype dtype_of_type(const Legacy_type& type) {
 
 Legacy_type type_of_dtype(const py::dtype& dtype, std::int64_t components) {
   if (dtype.kind() == 'S' && components == 1) {
-    if (dtype.itemsize() < 1 || dtype.itemsize() > max_opaque_width) throw py::type_error(unsupported(dtype));
+    if (dtype.itemsize() < 1 || dtype.itemsize() > max_opaque_width)
+      throw py::type_error(unsupported(dtype));
     return Legacy_type(static_cast<std::int64_t>(dtype.itemsize()));
   }
   // Bools and characters share sizes with integers; only the integer and float kinds map.
@@ -81,7 +84,8 @@ Legacy_type type_of_dtype(const py::dtype& dtype, std::int64_t components) {
 Legacy_type type_of_dtype_like(py::handle dtype_like) {
   if (py::isinstance<integration::legacy_data_type>(dtype_like)) {
     const auto code = dtype_like.cast<integration::legacy_data_type>();
-    if (code == integration::type_opaque) throw py::value_error("DataType.OPAQUE needs a width: use a bytes dtype such as 'S8'");
+    if (code == integration::type_opaque)
+      throw py::value_error("DataType.OPAQUE needs a width: use a bytes dtype such as 'S8'");
     return Legacy_type(code);
   }
   // The DataType names work as text too ("DOUBLE_POINT_2D"); lower-case names are NumPy's.
@@ -112,7 +116,8 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool poin
   std::int64_t components = 1;
   py::object component = point_fields(array.dtype(), components);
   if (!component.is_none()) {
-    array = numpy().attr("ascontiguousarray")(array).attr("view")(component).attr("reshape")(-1, components);
+    array = numpy().attr("ascontiguousarray")(array).attr("view")(component).attr("reshape")(
+        -1, components);
   } else if (array.ndim() == 2) {
     components = array.shape(1);
     const std::string shape =
@@ -181,7 +186,8 @@ py::array array_of_vector(py::object self) {
   std::vector<py::ssize_t> shape{n};
   if (components > 1) shape.push_back(components);
   const py::dtype dtype = dtype_of_type(v.get_type());
-  if (vector.writer) throw py::buffer_error("the vector is being changed by a call running in another thread");
+  if (vector.writer)
+    throw py::buffer_error("the vector is being changed by a call running in another thread");
   if (!v.is_block_vector() && n > 0) {
     // The base holds the vector's Python object; while it lives the memory must not move.
     struct View_base {
@@ -225,18 +231,22 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool in
         {py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name, input, false});
     return vector.get();
   }
-  if (obj.is_none()) throw py::type_error(std::string(name) + ": expected a MultiVector or an array, got None");
+  if (obj.is_none())
+    throw py::type_error(std::string(name) + ": expected a MultiVector or an array, got None");
   if (is_number(obj))
     throw py::type_error(std::string(name) +
                          ": expected a channel (a MultiVector or an array), got a number");
   py::object array = py::none();
   if (access != Access::read) {
     if (!py::isinstance<py::array>(obj)) {
-      throw py::type_error(std::string(name) + ": changed in place, so it must be a MultiVector or a writable NumPy array");
+      throw py::type_error(
+          std::string(name) +
+          ": changed in place, so it must be a MultiVector or a writable NumPy array");
     }
     const py::array a = py::reinterpret_borrow<py::array>(obj);
     if (!a.writeable()) throw py::value_error(std::string(name) + ": the array is read-only");
-    if (!a.dtype().attr("isnative").cast<bool>()) throw py::value_error(std::string(name) + ": the array is not in native byte order");
+    if (!a.dtype().attr("isnative").cast<bool>())
+      throw py::value_error(std::string(name) + ": the array is not in native byte order");
     if (a.dtype().kind() == 'b')
       throw py::type_error(std::string(name) + ": a boolean array cannot receive results");
     array = a;
@@ -254,7 +264,9 @@ bool Call::is_number(py::handle obj) {
          py::isinstance(obj, numpy().attr("number"));
 }
 
-const Multi_vector& Call::in(py::handle obj, const char* name) { return add(obj, Access::read, name); }
+const Multi_vector& Call::in(py::handle obj, const char* name) {
+  return add(obj, Access::read, name);
+}
 
 const Multi_vector& Call::points(py::handle obj, const char* name) {
   return add(obj, Access::read, name, true, true);
@@ -270,7 +282,9 @@ const Multi_vector& Call::in_or_constant(py::handle obj, const char* name, std::
   return constant;
 }
 
-Multi_vector& Call::inout(py::handle obj, const char* name) { return add(obj, Access::write, name); }
+Multi_vector& Call::inout(py::handle obj, const char* name) {
+  return add(obj, Access::write, name);
+}
 
 Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name) {
   if (obj.is_none()) return fresh(type);
@@ -279,7 +293,8 @@ Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* nam
 }
 
 Multi_vector& Call::resizable(py::handle obj, const char* name) {
-  if (!py::isinstance<Vector>(obj)) throw py::type_error(std::string(name) + ": expected a MultiVector");
+  if (!py::isinstance<Vector>(obj))
+    throw py::type_error(std::string(name) + ": expected a MultiVector");
   return add(obj, Access::resize, name, false);
 }
 
@@ -322,9 +337,12 @@ void Call::claim() {
   // A vector passed twice (out= one of the inputs) is claimed once, for its strongest use.
   claims_.clear();
   for (const Argument& argument : arguments_) {
-    auto same = std::find_if(claims_.begin(), claims_.end(), [&](const Argument& c) { return c.vector == argument.vector; });
-    if (same == claims_.end()) claims_.push_back(argument);
-    else same->access = std::max(same->access, argument.access);
+    auto same = std::find_if(claims_.begin(), claims_.end(),
+                             [&](const Argument& c) { return c.vector == argument.vector; });
+    if (same == claims_.end())
+      claims_.push_back(argument);
+    else
+      same->access = std::max(same->access, argument.access);
   }
   for (const Argument& claim : claims_) {
     const Vector& v = *claim.vector;
@@ -333,21 +351,26 @@ void Call::claim() {
       throw py::buffer_error(name + ": the vector is in use by a call running in another thread");
     }
     if (claim.access == Access::resize && v.views > 0) {
-      throw py::buffer_error(name + ": the vector has live arrays from numpy(); delete them before a call "
-                                    "that may resize it");
+      throw py::buffer_error(name +
+                             ": the vector has live arrays from numpy(); delete them before a call "
+                             "that may resize it");
     }
   }
   for (const Argument& claim : claims_) {
-    if (claim.access == Access::read) ++claim.vector->readers;
-    else claim.vector->writer = true;
+    if (claim.access == Access::read)
+      ++claim.vector->readers;
+    else
+      claim.vector->writer = true;
   }
   claimed_ = true;
 }
 
 void Call::release() {
   for (const Argument& claim : claims_) {
-    if (claim.access == Access::read) --claim.vector->readers;
-    else claim.vector->writer = false;
+    if (claim.access == Access::read)
+      --claim.vector->readers;
+    else
+      claim.vector->writer = false;
   }
   claimed_ = false;
 }
@@ -375,7 +398,8 @@ void Call::write_back() {
     if (array.flags() & py::array::c_style) {
       v.get_range(0, n, array.mutable_data());
     } else {
-      py::array packed(array.dtype(), std::vector<py::ssize_t>(array.shape(), array.shape() + array.ndim()));
+      py::array packed(array.dtype(),
+                       std::vector<py::ssize_t>(array.shape(), array.shape() + array.ndim()));
       v.get_range(0, n, packed.mutable_data());
       numpy().attr("copyto")(array, packed);
     }

@@ -204,7 +204,8 @@ struct Ranged {
     const Multi_vector& vector = call.in(v, "v");
     return call.run([&] { return F(vector, s..., start, count); });
   }
-  template <R (*F)(const Multi_vector&, const Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
+  template <R (*F)(const Multi_vector&, const Multi_vector&, Scalars..., std::int64_t,
+                   std::int64_t)>
   static R read2(py::handle a, py::handle b, Scalars... s, std::int64_t start, std::int64_t count) {
     Call call;
     const Multi_vector& first = call.in(a, "first");

@@ -17,8 +17,9 @@ using Samples = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 int checked_extent(py::ssize_t n, const char* what) {
   if (n < 1 || n > std::numeric_limits<int>::max()) {
-    throw py::value_error(std::string(what) + " must lie in 1.." + std::to_string(std::numeric_limits<int>::max()) +
-                          ", got " + std::to_string(n));
+    throw py::value_error(std::string(what) + " must lie in 1.." +
+                          std::to_string(std::numeric_limits<int>::max()) + ", got " +
+                          std::to_string(n));
   }
   return static_cast<int>(n);
 }
@@ -48,7 +49,8 @@ Samples rfft_2d_inverse(const Spectrum& spectrum, py::ssize_t columns_arg) {
   const int columns = checked_extent(columns_arg, "columns");
   if (spectrum.shape(1) != columns / 2 + 1) {
     throw py::value_error("a spectrum of " + std::to_string(columns) + " columns has " +
-                          std::to_string(columns / 2 + 1) + " values per row, got " + std::to_string(spectrum.shape(1)));
+                          std::to_string(columns / 2 + 1) + " values per row, got " +
+                          std::to_string(spectrum.shape(1)));
   }
   Spectrum work(py::array(spectrum.request()).attr("copy")());
   Samples samples({static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(columns)});
@@ -84,7 +86,8 @@ void bind_fft(py::module_ m) {
       "x"_a, py::kw_only());
   def_ranged(
       m, "rfft_1d_inverse",
-      [double_type](py::handle real, py::handle imaginary, py::handle out, std::int64_t start, std::int64_t count) {
+      [double_type](py::handle real, py::handle imaginary, py::handle out, std::int64_t start,
+                    std::int64_t count) {
         Call call;
         const Multi_vector& re = call.in(real, "real");
         const Multi_vector& im = call.in(imaginary, "imaginary");
@@ -92,12 +95,14 @@ void bind_fft(py::module_ m) {
         call.run([&] { F::rfft_1d_inverse(re, im, output, start, count); });
         return call.result(output);
       },
-      "The 2 * count - 2 samples whose rfft_1d_forward is (real, imaginary) (even lengths), scaled.", "real"_a,
-      "imaginary"_a, py::kw_only(), "out"_a = py::none());
+      "The 2 * count - 2 samples whose rfft_1d_forward is (real, imaginary) (even lengths), "
+      "scaled.",
+      "real"_a, "imaginary"_a, py::kw_only(), "out"_a = py::none());
   m.def("rfft_2d_forward", &rfft_2d_forward, "data"_a,
         "The (rows, columns // 2 + 1) complex spectrum of a 2-D float array, as numpy.fft.rfft2.");
-  m.def("rfft_2d_inverse", &rfft_2d_inverse, "spectrum"_a, "columns"_a,
-        "The (rows, columns) float array whose rfft_2d_forward is `spectrum`, as numpy.fft.irfft2.");
+  m.def(
+      "rfft_2d_inverse", &rfft_2d_inverse, "spectrum"_a, "columns"_a,
+      "The (rows, columns) float array whose rfft_2d_forward is `spectrum`, as numpy.fft.irfft2.");
 }
 
 }  // namespace vorlith::python

@@ -33,7 +33,8 @@ with (K - 1) // 2 dummies at each end, so odd kernels keep the channel's length.
   def_channels(
       m, "despike",
       [](py::handle channel, std::int64_t width, double tolerance, py::object max_iterations) {
-        const std::int64_t iterations = max_iterations.is_none() ? width : max_iterations.cast<std::int64_t>();
+        const std::int64_t iterations =
+            max_iterations.is_none() ? width : max_iterations.cast<std::int64_t>();
         Call call;
         Multi_vector& v = call.inout(channel, "channel");
         return call.run([&] {
@@ -46,8 +47,9 @@ with (K - 1) // 2 dummies at each end, so odd kernels keep the channel's length.
           Integration_filter::naudy_filter_workflow(v, width, tolerance, iterations);
           const std::vector<double> after = values();
           return static_cast<std::int64_t>(before.size()) -
-                 std::inner_product(before.begin(), before.end(), after.begin(), std::int64_t{0}, std::plus<>(),
-                                    [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; });
+                 std::inner_product(
+                     before.begin(), before.end(), after.begin(), std::int64_t{0}, std::plus<>(),
+                     [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; });
         });
       },
       "channel"_a, "width"_a, "tolerance"_a, py::kw_only(), "max_iterations"_a = py::none(), R"doc(

@@ -124,10 +124,12 @@ void bind_io(py::module_ m) {
       .def_readonly("first_row", &survey::Line::first_row)
       .def_readonly("row_count", &survey::Line::row_count)
       .def(py::pickle(
-          [](const survey::Line& l) { return py::make_tuple(l.label, l.number, l.first_row, l.row_count); },
+          [](const survey::Line& l) {
+            return py::make_tuple(l.label, l.number, l.first_row, l.row_count);
+          },
           [](const py::tuple& t) {
-            return survey::Line{t[0].cast<std::string>(), t[1].cast<double>(), t[2].cast<std::int64_t>(),
-                                t[3].cast<std::int64_t>()};
+            return survey::Line{t[0].cast<std::string>(), t[1].cast<double>(),
+                                t[2].cast<std::int64_t>(), t[3].cast<std::int64_t>()};
           }))
       .def("__repr__", [](const survey::Line& l) {
         return "Line(" + l.label + ", first_row=" + std::to_string(l.first_row) +

@@ -37,13 +37,17 @@ PYBIND11_MODULE(_core, m) {
   });
 
   bind_multi_vector(m);
-  bind_math(m.def_submodule("math", "Elementwise arithmetic, statistics, line geometry and random fills."));
-  bind_range(m.def_submodule("range", "Minimum, maximum and order of channels; clamping, clipping and limits."));
-  bind_convert(m.def_submodule("convert", "Coordinate channels to points and back; field-vector components."));
+  bind_math(m.def_submodule("math",
+                            "Elementwise arithmetic, statistics, line geometry and random fills."));
+  bind_range(m.def_submodule(
+      "range", "Minimum, maximum and order of channels; clamping, clipping and limits."));
+  bind_convert(m.def_submodule("convert",
+                               "Coordinate channels to points and back; field-vector components."));
   bind_predict(m.def_submodule("predict", "Filling dummy gaps by linear prediction."));
   bind_spline(m.def_submodule("spline", "Akima spline interpolation."));
   bind_filter(m.def_submodule("filter", "Convolution and despiking."));
   bind_fft(m.def_submodule("fft", "Real discrete Fourier transforms."));
-  bind_text(m.def_submodule("text", "Number lists typed as text, and fixed-width text comparison."));
+  bind_text(
+      m.def_submodule("text", "Number lists typed as text, and fixed-width text comparison."));
   bind_io(m.def_submodule("io", "Whole surveys in ASEG-GDF2 and delimited text."));
 }

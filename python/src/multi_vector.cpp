@@ -14,7 +14,8 @@ using namespace py::literals;
 using integration::legacy_data_type;
 
 std::unique_ptr<Vector> make_vector(py::handle dtype, std::int64_t length, bool block) {
-  if (length < 0) throw py::value_error("length must not be negative, got " + std::to_string(length));
+  if (length < 0)
+    throw py::value_error("length must not be negative, got " + std::to_string(length));
   return std::make_unique<Vector>(type_of_dtype_like(dtype), block, length);
 }
 
@@ -28,7 +29,8 @@ std::string describe(const Vector& vector) {
 py::object converted(py::handle self, const Legacy_type& type, py::object block) {
   Call call;
   const Multi_vector& source = call.in(self, "self");
-  Multi_vector& copy = call.fresh(type, block.is_none() ? source.is_block_vector() : block.cast<bool>());
+  Multi_vector& copy =
+      call.fresh(type, block.is_none() ? source.is_block_vector() : block.cast<bool>());
   call.run([&] { copy.copy(source); });
   return call.result(copy);
 }
@@ -81,10 +83,18 @@ py::object sort_index(py::args keys, py::handle descending, bool case_sensitive,
   Multi_vector& index = call.out(out, Legacy_type(integration::type_int64), "out");
   call.run([&] {
     switch (k.size()) {
-      case 1: Multi_vector::sort_index_1(index, *k[0], desc[0], case_sensitive); break;
-      case 2: Multi_vector::sort_index_2(index, *k[0], desc[0], *k[1], desc[1]); break;
-      case 3: Multi_vector::sort_index_3(index, *k[0], desc[0], *k[1], desc[1], *k[2], desc[2]); break;
-      default: Multi_vector::sort_index_4(index, *k[0], desc[0], *k[1], desc[1], *k[2], desc[2], *k[3], desc[3]);
+      case 1:
+        Multi_vector::sort_index_1(index, *k[0], desc[0], case_sensitive);
+        break;
+      case 2:
+        Multi_vector::sort_index_2(index, *k[0], desc[0], *k[1], desc[1]);
+        break;
+      case 3:
+        Multi_vector::sort_index_3(index, *k[0], desc[0], *k[1], desc[1], *k[2], desc[2]);
+        break;
+      default:
+        Multi_vector::sort_index_4(index, *k[0], desc[0], *k[1], desc[1], *k[2], desc[2], *k[3],
+                                   desc[3]);
     }
   });
   return call.result(index);
@@ -232,7 +242,8 @@ alive; while such a view exists the vector cannot be resized or change its stora
       .def(
           "count_dummy",
           [](py::handle self, std::int64_t start, std::int64_t count) {
-            return reading(self, [&](const Multi_vector& v) { return v.count_dummy(start, count); });
+            return reading(self,
+                           [&](const Multi_vector& v) { return v.count_dummy(start, count); });
           },
           py::kw_only(), "start"_a = 0, "count"_a = -1, "Number of dummies in the range.")
       .def(
@@ -252,7 +263,8 @@ alive; while such a view exists the vector cannot be resized or change its stora
       .def(
           "find_non_dummy",
           [](py::handle self, std::int64_t start, std::int64_t count) {
-            return reading(self, [&](const Multi_vector& v) { return v.findnondummy(start, count); });
+            return reading(self,
+                           [&](const Multi_vector& v) { return v.findnondummy(start, count); });
           },
           py::kw_only(), "start"_a = 0, "count"_a = -1,
           "Index of the first non-dummy in the range, or -1.")
@@ -312,7 +324,8 @@ opaque text case-insensitively). Floating keys compare with the library's relati
         if (block < 1) throw py::value_error("the minimum thread block must be at least 1");
         set_integration_min_thread_block(block);
       },
-      "block"_a, "Sets the minimum number of elements per thread (default 16384). Not while calls run.");
+      "block"_a,
+      "Sets the minimum number of elements per thread (default 16384). Not while calls run.");
   m.def(
       "get_nan_missing", [] { return nan_default(); },
       "Whether NaN means a missing sample by default.");

@@ -5,8 +5,8 @@
 namespace vorlith::python {
 
 using namespace py::literals;
-using integration::Integration_predict;
 using algorithm::Rollweight_type;
+using integration::Integration_predict;
 
 void bind_predict(py::module_ m) {
   py::enum_<Integration_predict::Edge_type> edge_type(
@@ -25,12 +25,14 @@ void bind_predict(py::module_ m) {
       [](py::handle channel, Integration_predict::Edge_type edges, Rollweight_type roll,
          py::object level, std::int64_t prediction_length, std::int64_t filter_length,
          std::int64_t fit_length) {
-        const double level_value = level.is_none() ? common::dummy_value<double> : level.cast<double>();
+        const double level_value =
+            level.is_none() ? common::dummy_value<double> : level.cast<double>();
         Call call;
         Multi_vector& v = call.inout(channel, "channel");
         return call.run([&] {
           const std::int64_t before = v.count_dummy(0, -1);
-          Integration_predict::predict(v, edges, roll, level_value, prediction_length, filter_length, fit_length);
+          Integration_predict::predict(v, edges, roll, level_value, prediction_length,
+                                       filter_length, fit_length);
           return before - v.count_dummy(0, -1);
         });
       },

@@ -15,7 +15,9 @@ namespace vorlith::detail {
 void contract_failure(const char* message, const std::string& reason) {
   struct Reason_scope {
     const std::string* previous;
-    explicit Reason_scope(const std::string& reason) : previous(failing_reason) { failing_reason = &reason; }
+    explicit Reason_scope(const std::string& reason) : previous(failing_reason) {
+      failing_reason = &reason;
+    }
     ~Reason_scope() { failing_reason = previous; }
   } scope(reason);
   external_abort(message);

@@ -27,8 +27,8 @@ void expect_caller_data(const void* data, std::int64_t count, const char* operat
 inline void append_reason(std::string& reason, std::string_view text) { reason += text; }
 
 template <class T>
-  requires(std::integral<T> || std::floating_point<T>) && (!std::same_as<T, bool>)
-void append_reason(std::string& reason, T value) {
+requires(std::integral<T> || std::floating_point<T>) &&
+    (!std::same_as<T, bool>)void append_reason(std::string& reason, T value) {
   char digits[64];
   const auto written = std::integral<T> ? std::to_chars(digits, digits + sizeof digits, +value)
                                         : std::to_chars(digits, digits + sizeof digits, value);
@@ -46,11 +46,14 @@ template <class... Parts>
 }  // namespace vorlith::detail
 
 #define VORLITH_CONTRACT_FAILURE(kind, ...)                                                   \
-  ::vorlith::detail::contract_failure_because(                                                \
-      "GSL: " kind " failure at " __FILE__ ": " VORLITH_STRINGIFY(__LINE__) __VA_OPT__(, ) __VA_ARGS__)
+  ::vorlith::detail::contract_failure_because("GSL: " kind " failure at " __FILE__            \
+                                              ": " VORLITH_STRINGIFY(__LINE__) __VA_OPT__(, ) \
+                                                  __VA_ARGS__)
 
-#define VORLITH_CONTRACT_CHECK(kind, cond, ...)                                              \
+#define VORLITH_CONTRACT_CHECK(kind, cond, ...) \
   ((cond) ? static_cast<void>(0) : VORLITH_CONTRACT_FAILURE(kind __VA_OPT__(, ) __VA_ARGS__))
 
-#define VORLITH_EXPECTS(cond, ...) VORLITH_CONTRACT_CHECK("Precondition", cond __VA_OPT__(, ) __VA_ARGS__)
-#define VORLITH_ENSURES(cond, ...) VORLITH_CONTRACT_CHECK("Postcondition", cond __VA_OPT__(, ) __VA_ARGS__)
+#define VORLITH_EXPECTS(cond, ...) \
+  VORLITH_CONTRACT_CHECK("Precondition", cond __VA_OPT__(, ) __VA_ARGS__)
+#define VORLITH_ENSURES(cond, ...) \
+  VORLITH_CONTRACT_CHECK("Postcondition", cond __VA_OPT__(, ) __VA_ARGS__)

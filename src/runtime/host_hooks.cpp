@@ -97,21 +97,57 @@ void set_integration_max_threads(int cap) { vorlith::parallel::set_processor_cou
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
 
-std::int32_t external_int32_from_string(const char* t, std::int64_t w) { return string_functions.int32_from_string(t, w); }
-std::uint32_t external_uint32_from_string(const char* t, std::int64_t w) { return string_functions.uint32_from_string(t, w); }
-std::int64_t external_int64_from_string(const char* t, std::int64_t w) { return string_functions.int64_from_string(t, w); }
-std::uint64_t external_uint64_from_string(const char* t, std::int64_t w) { return string_functions.uint64_from_string(t, w); }
-double external_double_from_string(const char* t, std::int64_t w) { return string_functions.double_from_string(t, w); }
-Point_2d<float> external_float_point_2d_from_string(const char* t, std::int64_t w) { return string_functions.float_point_2d_from_string(t, w); }
-Point_2d<double> external_double_point_2d_from_string(const char* t, std::int64_t w) { return string_functions.double_point_2d_from_string(t, w); }
-Point_3d<float> external_float_point_3d_from_string(const char* t, std::int64_t w) { return string_functions.float_point_3d_from_string(t, w); }
-Point_3d<double> external_double_point_3d_from_string(const char* t, std::int64_t w) { return string_functions.double_point_3d_from_string(t, w); }
-void external_int32_to_string(std::int32_t v, char* t, std::int64_t w) { string_functions.int32_to_string(v, t, w); }
-void external_uint32_to_string(std::uint32_t v, char* t, std::int64_t w) { string_functions.uint32_to_string(v, t, w); }
-void external_int64_to_string(std::int64_t v, char* t, std::int64_t w) { string_functions.int64_to_string(v, t, w); }
-void external_uint64_to_string(std::uint64_t v, char* t, std::int64_t w) { string_functions.uint64_to_string(v, t, w); }
-void external_double_to_string(double v, char* t, std::int64_t w) { string_functions.double_to_string(v, t, w); }
-void external_float_point_2d_to_string(Point_2d<float> v, char* t, std::int64_t w) { string_functions.float_point_2d_to_string(v, t, w); }
-void external_double_point_2d_to_string(Point_2d<double> v, char* t, std::int64_t w) { string_functions.double_point_2d_to_string(v, t, w); }
-void external_float_point_3d_to_string(Point_3d<float> v, char* t, std::int64_t w) { string_functions.float_point_3d_to_string(v, t, w); }
-void external_double_point_3d_to_string(Point_3d<double> v, char* t, std::int64_t w) { string_functions.double_point_3d_to_string(v, t, w); }
+std::int32_t external_int32_from_string(const char* t, std::int64_t w) {
+  return string_functions.int32_from_string(t, w);
+}
+std::uint32_t external_uint32_from_string(const char* t, std::int64_t w) {
+  return string_functions.uint32_from_string(t, w);
+}
+std::int64_t external_int64_from_string(const char* t, std::int64_t w) {
+  return string_functions.int64_from_string(t, w);
+}
+std::uint64_t external_uint64_from_string(const char* t, std::int64_t w) {
+  return string_functions.uint64_from_string(t, w);
+}
+double external_double_from_string(const char* t, std::int64_t w) {
+  return string_functions.double_from_string(t, w);
+}
+Point_2d<float> external_float_point_2d_from_string(const char* t, std::int64_t w) {
+  return string_functions.float_point_2d_from_string(t, w);
+}
+Point_2d<double> external_double_point_2d_from_string(const char* t, std::int64_t w) {
+  return string_functions.double_point_2d_from_string(t, w);
+}
+Point_3d<float> external_float_point_3d_from_string(const char* t, std::int64_t w) {
+  return string_functions.float_point_3d_from_string(t, w);
+}
+Point_3d<double> external_double_point_3d_from_string(const char* t, std::int64_t w) {
+  return string_functions.double_point_3d_from_string(t, w);
+}
+void external_int32_to_string(std::int32_t v, char* t, std::int64_t w) {
+  string_functions.int32_to_string(v, t, w);
+}
+void external_uint32_to_string(std::uint32_t v, char* t, std::int64_t w) {
+  string_functions.uint32_to_string(v, t, w);
+}
+void external_int64_to_string(std::int64_t v, char* t, std::int64_t w) {
+  string_functions.int64_to_string(v, t, w);
+}
+void external_uint64_to_string(std::uint64_t v, char* t, std::int64_t w) {
+  string_functions.uint64_to_string(v, t, w);
+}
+void external_double_to_string(double v, char* t, std::int64_t w) {
+  string_functions.double_to_string(v, t, w);
+}
+void external_float_point_2d_to_string(Point_2d<float> v, char* t, std::int64_t w) {
+  string_functions.float_point_2d_to_string(v, t, w);
+}
+void external_double_point_2d_to_string(Point_2d<double> v, char* t, std::int64_t w) {
+  string_functions.double_point_2d_to_string(v, t, w);
+}
+void external_float_point_3d_to_string(Point_3d<float> v, char* t, std::int64_t w) {
+  string_functions.float_point_3d_to_string(v, t, w);
+}
+void external_double_point_3d_to_string(Point_3d<double> v, char* t, std::int64_t w) {
+  string_functions.double_point_3d_to_string(v, t, w);
+}

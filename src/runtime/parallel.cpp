@@ -25,7 +25,8 @@ void set_worker_hook(Worker_hook hook) { worker_hook.store(hook, std::memory_ord
 Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors) {
   // Single-precision ceilings, as the chunking rule has always been computed; the last
   // chunk runs to the end, so rounding never loses an index.
-  const float per_processor = std::ceil(static_cast<float>(n) / static_cast<float>(std::max(processors, 1)));
+  const float per_processor =
+      std::ceil(static_cast<float>(n) / static_cast<float>(std::max(processors, 1)));
   std::int64_t chunk = std::max(min_chunk, static_cast<std::int64_t>(per_processor));
   int threads = 1;
   if (chunk < n) {
@@ -71,12 +72,13 @@ void run_chunks(int threads, void (*body)(void* context, int t), void* context) 
   }
 }
 
-void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
-                         void* context) {
+void run_strided_dynamic(std::int64_t n, std::int64_t stride,
+                         void (*body)(void* context, std::int64_t i), void* context) {
   run_strided_dynamic(n, stride, body, nullptr, context);
 }
 
-void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
+void run_strided_dynamic(std::int64_t n, std::int64_t stride,
+                         void (*body)(void* context, std::int64_t i),
                          void (*after_pass)(void* context, std::int64_t k), void* context) {
   constexpr std::int64_t dynamic_chunk = strided_dynamic_chunk;
   if (stride < 1) stride = 1;

@@ -4,13 +4,13 @@
 // last one runs to end. Exceptions thrown by a worker are caught in the worker and
 // the first one, in chunk order, is rethrown on the calling thread after the region.
 
+#include <vorlith/host_hooks.h>
+
 #include <cstdint>
 #include <exception>
 #include <type_traits>
 #include <utility>
 #include <vector>
-
-#include <vorlith/host_hooks.h>
 
 namespace vorlith::parallel {
 
@@ -37,7 +37,8 @@ void run_chunks(int threads, void (*body)(void* context, int t), void* context);
 
 template <class Fn>
 void run_chunks(int threads, Fn& fn) {
-  run_chunks(threads, [](void* c, int t) { (*static_cast<Fn*>(c))(t); }, &fn);
+  run_chunks(
+      threads, [](void* c, int t) { (*static_cast<Fn*>(c))(t); }, &fn);
 }
 
 /// fn(first, last) over [begin, end). With the host's veto (external_is_smp_active)
@@ -101,7 +102,8 @@ inline constexpr std::int64_t strided_dynamic_chunk = 1000;
 /// iterations. Every index of pass k is done before pass k+1 starts. When after_pass is given, it
 /// runs after_pass(context, k) on the calling thread between pass k and pass k+1 (and
 /// after the last pass).
-void run_strided_dynamic(std::int64_t n, std::int64_t stride, void (*body)(void* context, std::int64_t i),
+void run_strided_dynamic(std::int64_t n, std::int64_t stride,
+                         void (*body)(void* context, std::int64_t i),
                          void (*after_pass)(void* context, std::int64_t k), void* context);
 void run_strided_dynamic(std::int64_t n, std::int64_t stride,
                          void (*body)(void* context, std::int64_t i), void* context);
@@ -109,8 +111,8 @@ void run_strided_dynamic(std::int64_t n, std::int64_t stride,
 template <class Fn>
 void run_strided_dynamic(std::int64_t n, std::int64_t stride, Fn&& fn) {
   run_strided_dynamic(
-      n, stride, +[](void* c, std::int64_t i) { (*static_cast<std::remove_reference_t<Fn>*>(c))(i); },
-      &fn);
+      n, stride,
+      +[](void* c, std::int64_t i) { (*static_cast<std::remove_reference_t<Fn>*>(c))(i); }, &fn);
 }
 
 /// As above, with after_pass(k) on the calling thread once pass k is complete.

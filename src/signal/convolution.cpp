@@ -28,7 +28,8 @@ void fill_dummies(Multi_vector& output, std::int64_t start, std::int64_t count) 
 // out[j] = sum over t of kernel[t] * window[j + t], for j < p, every output adding its
 // taps in kernel order. Outputs go in groups held in registers across all taps, so the
 // group vectorises and the inner loop touches no memory but the window.
-void convolve_piece(const double* window, std::int64_t p, const std::vector<double>& kernel, double* out) {
+void convolve_piece(const double* window, std::int64_t p, const std::vector<double>& kernel,
+                    double* out) {
   constexpr std::int64_t group = 8;
   const double* taps = kernel.data();
   const auto count = static_cast<std::int64_t>(kernel.size());
@@ -94,23 +95,25 @@ void Integration_filter::convolution(const Multi_vector& input, Multi_vector& ou
   Multi_vector::validate_input_range(offset, written, output);
 
   parallel::run_over_range(
-      left, left + computed, get_integration_min_thread_block(), [&](std::int64_t first, std::int64_t last) {
+      left, left + computed, get_integration_min_thread_block(),
+      [&](std::int64_t first, std::int64_t last) {
         storage::Window_reader<1> reader({&input}, left, right);
         std::vector<double> buffer;
-        reader.for_each_piece(first, last - first,
-                              [&](std::int64_t position, std::int64_t p, const std::array<const double*, 1>& windows) {
-                                const std::int64_t target = offset + position - left;
-                                double* out = storage::stored_doubles(output, target, p);
-                                const bool direct = out != nullptr;
-                                if (!direct) {
-                                  buffer.resize(
-                                      static_cast<std::size_t>(storage::Window_reader<1>::piece));
-                                  out = buffer.data();
-                                }
-                                convolve_piece(windows[0], p, kernel, out);
-                                mark_dummy_windows(windows[0], p, taps, out);
-                                if (!direct) output.set_range_double(target, p, out);
-                              });
+        reader.for_each_piece(
+            first, last - first,
+            [&](std::int64_t position, std::int64_t p,
+                const std::array<const double*, 1>& windows) {
+              const std::int64_t target = offset + position - left;
+              double* out = storage::stored_doubles(output, target, p);
+              const bool direct = out != nullptr;
+              if (!direct) {
+                buffer.resize(static_cast<std::size_t>(storage::Window_reader<1>::piece));
+                out = buffer.data();
+              }
+              convolve_piece(windows[0], p, kernel, out);
+              mark_dummy_windows(windows[0], p, taps, out);
+              if (!direct) output.set_range_double(target, p, out);
+            });
       });
 
   if (keep_length) {

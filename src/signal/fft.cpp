@@ -5,16 +5,15 @@
 // SIMD alignment of both arrays.
 
 #include <fftw3.h>
+#include <vorlith/fft.h>
 
 #include <algorithm>
-#include <new>
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <vector>
-
-#include <vorlith/fft.h>
 
 #include "runtime/contracts.h"
 #include "storage/multi_vector_access.h"
@@ -49,7 +48,8 @@ class Plan_cache {
   template <class Make>
   Shared_plan get(const Plan_key& key, Make&& make) {
     std::lock_guard<std::mutex> lock(mutex_);
-    auto found = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.key == key; });
+    auto found = std::find_if(entries_.begin(), entries_.end(),
+                              [&](const Entry& e) { return e.key == key; });
     if (found != entries_.end()) {
       entries_.splice(entries_.begin(), entries_, found);
       return entries_.front().plan;
@@ -146,8 +146,8 @@ void write_double_runs(Multi_vector& v, std::int64_t start, std::int64_t count, 
 
 }  // namespace
 
-void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_vector& imaginary_part,
-                     std::int64_t start, std::int64_t count) {
+void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part,
+                     Multi_vector& imaginary_part, std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, input);
   VORLITH_EXPECTS(count >= 1, "rfft_1d_forward: count ", count, " is below 1");
   const int n = transform_length(count);
@@ -170,9 +170,9 @@ void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_v
   }
   Fftw_buffer<fftw_complex> spectrum = allocate<fftw_complex>(m);
 
-  const Shared_plan plan = plan_cache().get(key_of(Plan_kind::r2c_1d, n, 0, samples, spectrum.get()), [&] {
-    return fftw_plan_dft_r2c_1d(n, samples, spectrum.get(), FFTW_ESTIMATE);
-  });
+  const Shared_plan plan = plan_cache().get(
+      key_of(Plan_kind::r2c_1d, n, 0, samples, spectrum.get()),
+      [&] { return fftw_plan_dft_r2c_1d(n, samples, spectrum.get(), FFTW_ESTIMATE); });
   fftw_execute_dft_r2c(plan.get(), samples, spectrum.get());
 
   const fftw_complex* x = spectrum.get();
@@ -184,8 +184,8 @@ void rfft_1d_forward(const Multi_vector& input, Multi_vector& real_part, Multi_v
   });
 }
 
-void rfft_1d_inverse(const Multi_vector& real_part, const Multi_vector& imaginary_part, Multi_vector& output,
-                     std::int64_t start, std::int64_t count) {
+void rfft_1d_inverse(const Multi_vector& real_part, const Multi_vector& imaginary_part,
+                     Multi_vector& output, std::int64_t start, std::int64_t count) {
   Multi_vector::validate_input_range(start, count, real_part, imaginary_part);
   VORLITH_EXPECTS(count >= 2, "rfft_1d_inverse: count ", count, " is below 2");
   const std::int64_t samples = 2 * count - 2;
@@ -196,12 +196,14 @@ void rfft_1d_inverse(const Multi_vector& real_part, const Multi_vector& imaginar
   Fftw_buffer<fftw_complex> spectrum = allocate<fftw_complex>(count);
   fftw_complex* x = spectrum.get();
   const double scale = static_cast<double>(samples);
-  read_double_runs(real_part, start, count, [&](const double* p, std::int64_t len, std::int64_t offset) {
-    for (std::int64_t k = 0; k < len; ++k) x[offset + k][0] = p[k] / scale;
-  });
-  read_double_runs(imaginary_part, start, count, [&](const double* p, std::int64_t len, std::int64_t offset) {
-    for (std::int64_t k = 0; k < len; ++k) x[offset + k][1] = -(p[k] / scale);
-  });
+  read_double_runs(real_part, start, count,
+                   [&](const double* p, std::int64_t len, std::int64_t offset) {
+                     for (std::int64_t k = 0; k < len; ++k) x[offset + k][0] = p[k] / scale;
+                   });
+  read_double_runs(imaginary_part, start, count,
+                   [&](const double* p, std::int64_t len, std::int64_t offset) {
+                     for (std::int64_t k = 0; k < len; ++k) x[offset + k][1] = -(p[k] / scale);
+                   });
 
   Fftw_buffer<double> converted;
   double* target = storage::stored_doubles(output, 0, samples);
@@ -222,9 +224,9 @@ void rfft_2d_forward(int rows, int columns, double* input, double* output) {
   VORLITH_EXPECTS(input != nullptr && output != nullptr,
                   "rfft_2d_forward: input or output is a null pointer");
   auto* spectrum = reinterpret_cast<fftw_complex*>(output);
-  const Shared_plan plan = plan_cache().get(key_of(Plan_kind::r2c_2d, rows, columns, input, output), [&] {
-    return fftw_plan_dft_r2c_2d(rows, columns, input, spectrum, FFTW_ESTIMATE);
-  });
+  const Shared_plan plan = plan_cache().get(
+      key_of(Plan_kind::r2c_2d, rows, columns, input, output),
+      [&] { return fftw_plan_dft_r2c_2d(rows, columns, input, spectrum, FFTW_ESTIMATE); });
   fftw_execute_dft_r2c(plan.get(), input, spectrum);
 }
 
@@ -234,9 +236,9 @@ void rfft_2d_inverse(int rows, int columns, double* input, double* output) {
   VORLITH_EXPECTS(input != nullptr && output != nullptr,
                   "rfft_2d_inverse: input or output is a null pointer");
   auto* spectrum = reinterpret_cast<fftw_complex*>(input);
-  const Shared_plan plan = plan_cache().get(key_of(Plan_kind::c2r_2d, rows, columns, input, output), [&] {
-    return fftw_plan_dft_c2r_2d(rows, columns, spectrum, output, FFTW_ESTIMATE);
-  });
+  const Shared_plan plan = plan_cache().get(
+      key_of(Plan_kind::c2r_2d, rows, columns, input, output),
+      [&] { return fftw_plan_dft_c2r_2d(rows, columns, spectrum, output, FFTW_ESTIMATE); });
   fftw_execute_dft_c2r(plan.get(), spectrum, output);
 
   // In place, FFTW leaves each row padded to the complex row's width; out of place

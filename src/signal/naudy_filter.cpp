@@ -138,8 +138,8 @@ std::vector<Stretch> data_stretches(const Multi_vector& channel) {
 
 }  // namespace
 
-void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64_t width, double tolerance,
-                                               std::int64_t max_iterations) {
+void Integration_filter::naudy_filter_workflow(Multi_vector& channel, std::int64_t width,
+                                               double tolerance, std::int64_t max_iterations) {
   VORLITH_EXPECTS(channel.get_type().get_data_type() == type_double,
                   "naudy_filter_workflow: the channel is ", channel.get_type().get_name(),
                   ", not double");

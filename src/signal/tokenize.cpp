@@ -1,15 +1,14 @@
 // Number-list tokenizing.
 
-#include <cstdint>
-#include <string>
-#include <vector>
+#include <vorlith/dummy.h>
+#include <vorlith/integration_string.h>
 
 #include <boost/algorithm/string/classification.hpp>
 #include <boost/algorithm/string/split.hpp>
 #include <boost/lexical_cast.hpp>
-
-#include <vorlith/dummy.h>
-#include <vorlith/integration_string.h>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 #include "runtime/contracts.h"
 

@@ -2,9 +2,8 @@
 // Chunk borders for parallel writes into a boost::dynamic_bitset.
 
 #include <algorithm>
-#include <cstdint>
-
 #include <boost/dynamic_bitset.hpp>
+#include <cstdint>
 
 namespace vorlith::storage {
 

@@ -31,8 +31,8 @@ void move_element_runs(Index target, Index source, Index count, Index per_block,
   if (count == 0 || target == source) return;
   if (target < source) {
     while (count > 0) {
-      const Index run = std::min({per_block - source % per_block,
-                                  per_block - target % per_block, count});
+      const Index run =
+          std::min({per_block - source % per_block, per_block - target % per_block, count});
       std::memmove(address(target), address(source), static_cast<std::size_t>(run) * element_bytes);
       target += run;
       source += run;

@@ -4,11 +4,13 @@
 
 namespace vorlith::integration {
 
-void Export_direct_methods::append(Multi_vector& a, Multi_vector& b, std::int64_t start, std::int64_t count) {
+void Export_direct_methods::append(Multi_vector& a, Multi_vector& b, std::int64_t start,
+                                   std::int64_t count) {
   a.append(b, start, count);
 }
 
-void Export_direct_methods::copy(Multi_vector& a, Multi_vector& b, std::int64_t start, std::int64_t count) {
+void Export_direct_methods::copy(Multi_vector& a, Multi_vector& b, std::int64_t start,
+                                 std::int64_t count) {
   a.copy(b);
   a.copy(0, start, count);
   a.copy(0, b, start, count);
@@ -18,7 +20,9 @@ void Export_direct_methods::countdummy(Multi_vector& a, std::int64_t start, std:
   static_cast<void>(a.count_dummy(start, count));
 }
 
-void Export_direct_methods::erase(Multi_vector& a, std::int64_t start, std::int64_t count) { a.erase(start, count); }
+void Export_direct_methods::erase(Multi_vector& a, std::int64_t start, std::int64_t count) {
+  a.erase(start, count);
+}
 
 void Export_direct_methods::erase_mask(Multi_vector& a, std::int64_t start, std::int64_t count) {
   a.erase_mask(a, true, start, count);
@@ -32,21 +36,23 @@ void Export_direct_methods::findnondummy(Multi_vector& a, std::int64_t start, st
   static_cast<void>(a.findnondummy(start, count));
 }
 
-void Export_direct_methods::get_range(const Multi_vector& a, const Legacy_type& type, std::int64_t start,
-                                      std::int64_t count, void* out) {
+void Export_direct_methods::get_range(const Multi_vector& a, const Legacy_type& type,
+                                      std::int64_t start, std::int64_t count, void* out) {
   a.get_range(type, start, count, out);
 }
 
-void Export_direct_methods::get_range(const Multi_vector& a, std::int64_t start, std::int64_t count, void* out) {
+void Export_direct_methods::get_range(const Multi_vector& a, std::int64_t start, std::int64_t count,
+                                      void* out) {
   a.get_range(start, count, out);
 }
 
-void Export_direct_methods::get_range_double(const Multi_vector& a, std::int64_t start, std::int64_t count,
-                                             double* out) {
+void Export_direct_methods::get_range_double(const Multi_vector& a, std::int64_t start,
+                                             std::int64_t count, double* out) {
   a.get_range_double(start, count, out);
 }
 
-void Export_direct_methods::insert_dummies(Multi_vector& a, std::int64_t position, std::int64_t count) {
+void Export_direct_methods::insert_dummies(Multi_vector& a, std::int64_t position,
+                                           std::int64_t count) {
   a.insert_dummies(position, count);
 }
 
@@ -61,11 +67,13 @@ void Export_direct_methods::replace(Multi_vector& a, std::int64_t n) { a.decimat
 
 void Export_direct_methods::reverse(Multi_vector& a) { a.reverse(); }
 
-void Export_direct_methods::reverse_finddummy(Multi_vector& a, std::int64_t start, std::int64_t count) {
+void Export_direct_methods::reverse_finddummy(Multi_vector& a, std::int64_t start,
+                                              std::int64_t count) {
   static_cast<void>(a.reverse_finddummy(start, count));
 }
 
-void Export_direct_methods::reverse_findnondummy(Multi_vector& a, std::int64_t start, std::int64_t count) {
+void Export_direct_methods::reverse_findnondummy(Multi_vector& a, std::int64_t start,
+                                                 std::int64_t count) {
   static_cast<void>(a.reverse_findnondummy(start, count));
 }
 
@@ -74,12 +82,13 @@ void Export_direct_methods::set_range(Multi_vector& a, const Legacy_type& type, 
   a.set_range(type, start, count, in);
 }
 
-void Export_direct_methods::set_range(Multi_vector& a, std::int64_t start, std::int64_t count, const void* in) {
+void Export_direct_methods::set_range(Multi_vector& a, std::int64_t start, std::int64_t count,
+                                      const void* in) {
   a.set_range(start, count, in);
 }
 
-void Export_direct_methods::set_range_double(Multi_vector& a, std::int64_t start, std::int64_t count,
-                                             const double* in) {
+void Export_direct_methods::set_range_double(Multi_vector& a, std::int64_t start,
+                                             std::int64_t count, const double* in) {
   a.set_range_double(start, count, in);
 }
 

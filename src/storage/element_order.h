@@ -3,12 +3,12 @@
 // after every number (and NaN equal to NaN), so a comparison involving NaN is still
 // consistent; without NaN they are the plain rules.
 
+#include <vorlith/multi_vector.h>
+#include <vorlith/opaque.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-
-#include <vorlith/multi_vector.h>
-#include <vorlith/opaque.h>
 
 #include "types/type_list.h"
 
@@ -18,8 +18,10 @@ using integration::compare_direction;
 
 template <class T>
 bool is_nan_value(const T& v) {
-  if constexpr (types::is_floating_v<T>) return std::isnan(v);
-  else return false;
+  if constexpr (types::is_floating_v<T>)
+    return std::isnan(v);
+  else
+    return false;
 }
 
 /// Exact rule: integers and floating values by value, points lexicographically.
@@ -53,7 +55,8 @@ template <class F>
 bool tolerant_less_number(F a, F b) {
   const F difference = b - a;
   const F magnitude = std::max(std::abs(a), std::abs(b));
-  return (a < b) & (static_cast<double>(magnitude) * tolerance<F> <= static_cast<double>(difference));
+  return (a < b) &
+         (static_cast<double>(magnitude) * tolerance<F> <= static_cast<double>(difference));
 }
 
 /// Tolerant rule: integers exact; float and double equal within the relative

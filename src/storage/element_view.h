@@ -39,26 +39,51 @@ class Block_iterator {
   static constexpr std::uint64_t per_block = sizes::block_bytes / sizeof(T);
 
   Block_iterator() = default;
-  Block_iterator(T* const* blocks, difference_type position) : blocks_(blocks), position_(position) {}
+  Block_iterator(T* const* blocks, difference_type position)
+      : blocks_(blocks), position_(position) {}
 
   reference operator*() const { return at(position_); }
   pointer operator->() const { return &at(position_); }
   reference operator[](difference_type k) const { return at(position_ + k); }
 
-  Block_iterator& operator++() { ++position_; return *this; }
-  Block_iterator operator++(int) { Block_iterator old = *this; ++position_; return old; }
-  Block_iterator& operator--() { --position_; return *this; }
-  Block_iterator operator--(int) { Block_iterator old = *this; --position_; return old; }
-  Block_iterator& operator+=(difference_type k) { position_ += k; return *this; }
-  Block_iterator& operator-=(difference_type k) { position_ -= k; return *this; }
+  Block_iterator& operator++() {
+    ++position_;
+    return *this;
+  }
+  Block_iterator operator++(int) {
+    Block_iterator old = *this;
+    ++position_;
+    return old;
+  }
+  Block_iterator& operator--() {
+    --position_;
+    return *this;
+  }
+  Block_iterator operator--(int) {
+    Block_iterator old = *this;
+    --position_;
+    return old;
+  }
+  Block_iterator& operator+=(difference_type k) {
+    position_ += k;
+    return *this;
+  }
+  Block_iterator& operator-=(difference_type k) {
+    position_ -= k;
+    return *this;
+  }
   friend Block_iterator operator+(Block_iterator it, difference_type k) { return it += k; }
   friend Block_iterator operator+(difference_type k, Block_iterator it) { return it += k; }
   friend Block_iterator operator-(Block_iterator it, difference_type k) { return it -= k; }
   friend difference_type operator-(const Block_iterator& a, const Block_iterator& b) {
     return a.position_ - b.position_;
   }
-  friend bool operator==(const Block_iterator& a, const Block_iterator& b) { return a.position_ == b.position_; }
-  friend auto operator<=>(const Block_iterator& a, const Block_iterator& b) { return a.position_ <=> b.position_; }
+  friend bool operator==(const Block_iterator& a, const Block_iterator& b) {
+    return a.position_ == b.position_;
+  }
+  friend auto operator<=>(const Block_iterator& a, const Block_iterator& b) {
+    return a.position_ <=> b.position_;
+  }
 
  private:
   // Positions are never negative, so the unsigned forms divide by a constant cheaply.
@@ -98,11 +123,14 @@ class Element_addresses {
  public:
   template <class V>
   explicit Element_addresses(V& v)
-      : width_(v.get_element_size()), per_block_(v.get_block_elements()), block_(v.is_block_vector()) {
+      : width_(v.get_element_size()),
+        per_block_(v.get_block_elements()),
+        block_(v.is_block_vector()) {
     const std::int64_t blocks = block_ ? v.get_block_count() : (v.get_length() > 0 ? 1 : 0);
     blocks_.resize(static_cast<std::size_t>(blocks));
     for (std::int64_t b = 0; b < blocks; ++b) {
-      blocks_[static_cast<std::size_t>(b)] = static_cast<Byte*>(block_ ? v.get_block(b) : v.get_data(0));
+      blocks_[static_cast<std::size_t>(b)] =
+          static_cast<Byte*>(block_ ? v.get_block(b) : v.get_data(0));
     }
   }
 

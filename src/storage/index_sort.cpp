@@ -35,14 +35,16 @@ class Sort_key {
   using Compare = compare_direction (*)(const unsigned char*, const unsigned char*, std::int64_t);
 
   template <class T>
-  static compare_direction compare_values(const unsigned char* a, const unsigned char* b, std::int64_t) {
+  static compare_direction compare_values(const unsigned char* a, const unsigned char* b,
+                                          std::int64_t) {
     T x, y;
     std::memcpy(&x, a, sizeof(T));
     std::memcpy(&y, b, sizeof(T));
     return storage::tolerant_compare(x, y);
   }
   template <bool Insensitive>
-  static compare_direction compare_opaque(const unsigned char* a, const unsigned char* b, std::int64_t width) {
+  static compare_direction compare_opaque(const unsigned char* a, const unsigned char* b,
+                                          std::int64_t width) {
     return storage::direction_of(storage::opaque_comparison(Insensitive)(a, b, width));
   }
 
@@ -71,16 +73,16 @@ class Sort_key {
 };
 
 void sort_by_keys(Order& order, const std::vector<Sort_key>& keys) {
-  storage::stable_merge_sort(order.begin(), static_cast<std::int64_t>(order.size()),
-                             [&](std::int64_t p, std::int64_t q) {
-                               for (const Sort_key& key : keys) {
-                                 const compare_direction c = key(p, q);
-                                 if (c != compare_direction::equal) {
-                                   return c == (key.desc() ? compare_direction::greater : compare_direction::less);
-                                 }
-                               }
-                               return false;
-                             });
+  storage::stable_merge_sort(
+      order.begin(), static_cast<std::int64_t>(order.size()), [&](std::int64_t p, std::int64_t q) {
+        for (const Sort_key& key : keys) {
+          const compare_direction c = key(p, q);
+          if (c != compare_direction::equal) {
+            return c == (key.desc() ? compare_direction::greater : compare_direction::less);
+          }
+        }
+        return false;
+      });
 }
 
 // One numeric key read in place: the common case, kept free of indirect calls.
@@ -93,16 +95,21 @@ void sort_by_values(Order& order, const Multi_vector& key, bool desc) {
     if constexpr (types::is_floating_v<T>) {
       const auto is_nan = [&](std::int64_t p) { return storage::is_nan_value(values[p]); };
       if (std::any_of(lo, hi, is_nan)) {
-        if (desc) lo = std::stable_partition(lo, hi, is_nan);
-        else hi = std::stable_partition(lo, hi, [&](std::int64_t p) { return !is_nan(p); });
+        if (desc)
+          lo = std::stable_partition(lo, hi, is_nan);
+        else
+          hi = std::stable_partition(lo, hi, [&](std::int64_t p) { return !is_nan(p); });
       }
     }
     const auto less = [&](std::int64_t p, std::int64_t q) {
-      if constexpr (types::is_floating_v<T>) return storage::tolerant_less_number(values[p], values[q]);
-      else return values[p] < values[q];
+      if constexpr (types::is_floating_v<T>)
+        return storage::tolerant_less_number(values[p], values[q]);
+      else
+        return values[p] < values[q];
     };
     if (desc) {
-      storage::stable_merge_sort(lo, hi - lo, [&](std::int64_t p, std::int64_t q) { return less(q, p); });
+      storage::stable_merge_sort(lo, hi - lo,
+                                 [&](std::int64_t p, std::int64_t q) { return less(q, p); });
     } else {
       storage::stable_merge_sort(lo, hi - lo, less);
     }
@@ -112,22 +119,23 @@ void sort_by_values(Order& order, const Multi_vector& key, bool desc) {
 // Writes the positions into the index vector in its own type (int32 or int64).
 void store_order(Multi_vector& index, const Order& order) {
   const bool wide = index.get_type().get_data_type() == type_int64;
-  parallel::run_over_range(0, index.get_length(), get_integration_min_thread_block(),
-                           [&](std::int64_t first, std::int64_t last) {
-                             const std::int64_t* from = order.data() + first;
-                             storage::for_each_run(
-                                 last - first,
-                                 [&](std::int64_t n, void* run) {
-                                   if (wide) {
-                                     std::memcpy(run, from, static_cast<std::size_t>(n) * sizeof(std::int64_t));
-                                   } else {
-                                     auto* out = static_cast<std::int32_t*>(run);
-                                     for (std::int64_t k = 0; k < n; ++k) out[k] = static_cast<std::int32_t>(from[k]);
-                                   }
-                                   from += n;
-                                 },
-                                 storage::cursor(index, first));
-                           });
+  parallel::run_over_range(
+      0, index.get_length(), get_integration_min_thread_block(),
+      [&](std::int64_t first, std::int64_t last) {
+        const std::int64_t* from = order.data() + first;
+        storage::for_each_run(
+            last - first,
+            [&](std::int64_t n, void* run) {
+              if (wide) {
+                std::memcpy(run, from, static_cast<std::size_t>(n) * sizeof(std::int64_t));
+              } else {
+                auto* out = static_cast<std::int32_t*>(run);
+                for (std::int64_t k = 0; k < n; ++k) out[k] = static_cast<std::int32_t>(from[k]);
+              }
+              from += n;
+            },
+            storage::cursor(index, first));
+      });
 }
 
 bool is_index_type(const Multi_vector& index) {
@@ -137,8 +145,8 @@ bool is_index_type(const Multi_vector& index) {
 
 // The steps shared by every index sort, after the key lengths are checked: size and
 // check the index vector, then order the positions 0 .. n-1 and store them.
-void sort_index(Multi_vector& index, const Multi_vector& first_key, const std::vector<Sort_key>& keys,
-                bool single_numeric) {
+void sort_index(Multi_vector& index, const Multi_vector& first_key,
+                const std::vector<Sort_key>& keys, bool single_numeric) {
   const std::int64_t n = first_key.get_length();
   index.set_length(n);
   VORLITH_EXPECTS(is_index_type(index), "index sort: the index vector has type code ",
@@ -150,7 +158,8 @@ void sort_index(Multi_vector& index, const Multi_vector& first_key, const std::v
       types::visit_type(first_key.get_type(), [&](auto tag) {
         if constexpr (!types::is_opaque_tag_v<decltype(tag)>) {
           using T = typename decltype(tag)::type;
-          if constexpr (!types::is_point_v<T>) sort_by_values<T>(order, first_key, keys.front().desc());
+          if constexpr (!types::is_point_v<T>)
+            sort_by_values<T>(order, first_key, keys.front().desc());
         }
       });
     } else {
@@ -160,37 +169,42 @@ void sort_index(Multi_vector& index, const Multi_vector& first_key, const std::v
   store_order(index, order);
 }
 
-void sort_index_on_one_key(Multi_vector& index, const Multi_vector& key, bool desc, bool case_insensitive) {
+void sort_index_on_one_key(Multi_vector& index, const Multi_vector& key, bool desc,
+                           bool case_insensitive) {
   const bool numeric = !key.is_opaque_type() && !key.is_point_type();
   sort_index(index, key, {Sort_key(key, desc, case_insensitive)}, numeric);
 }
 
 }  // namespace
 
-void Multi_vector::sort_index_1(Multi_vector& index, const Multi_vector& key, bool desc, bool case_sensitive) {
+void Multi_vector::sort_index_1(Multi_vector& index, const Multi_vector& key, bool desc,
+                                bool case_sensitive) {
   sort_index_on_one_key(index, key, desc, !case_sensitive);
 }
 
-void Multi_vector::sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
-                                bool desc2) {
+void Multi_vector::sort_index_2(Multi_vector& index, const Multi_vector& key1, bool desc1,
+                                const Multi_vector& key2, bool desc2) {
   VORLITH_EXPECTS(key2.get_length() == key1.get_length(), "sort_index_2: key2 length ",
                   key2.get_length(), " differs from key1 length ", key1.get_length());
   sort_index(index, key1, {Sort_key(key1, desc1, true), Sort_key(key2, desc2, true)}, false);
 }
 
-void Multi_vector::sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
-                                bool desc2, const Multi_vector& key3, bool desc3) {
+void Multi_vector::sort_index_3(Multi_vector& index, const Multi_vector& key1, bool desc1,
+                                const Multi_vector& key2, bool desc2, const Multi_vector& key3,
+                                bool desc3) {
   VORLITH_EXPECTS(key2.get_length() == key1.get_length(), "sort_index_3: key2 length ",
                   key2.get_length(), " differs from key1 length ", key1.get_length());
   VORLITH_EXPECTS(key3.get_length() == key1.get_length(), "sort_index_3: key3 length ",
                   key3.get_length(), " differs from key1 length ", key1.get_length());
-  sort_index(index, key1, {Sort_key(key1, desc1, true), Sort_key(key2, desc2, true), Sort_key(key3, desc3, true)},
-             false);
+  sort_index(
+      index, key1,
+      {Sort_key(key1, desc1, true), Sort_key(key2, desc2, true), Sort_key(key3, desc3, true)},
+      false);
 }
 
-void Multi_vector::sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1, const Multi_vector& key2,
-                                bool desc2, const Multi_vector& key3, bool desc3, const Multi_vector& key4,
-                                bool desc4) {
+void Multi_vector::sort_index_4(Multi_vector& index, const Multi_vector& key1, bool desc1,
+                                const Multi_vector& key2, bool desc2, const Multi_vector& key3,
+                                bool desc3, const Multi_vector& key4, bool desc4) {
   VORLITH_EXPECTS(key2.get_length() == key1.get_length(), "sort_index_4: key2 length ",
                   key2.get_length(), " differs from key1 length ", key1.get_length());
   VORLITH_EXPECTS(key3.get_length() == key1.get_length(), "sort_index_4: key3 length ",
@@ -203,7 +217,8 @@ void Multi_vector::sort_index_4(Multi_vector& index, const Multi_vector& key1, b
              false);
 }
 
-void Multi_vector::sort_index_on_data(const Multi_vector& key, bool case_insensitive, bool ascending) {
+void Multi_vector::sort_index_on_data(const Multi_vector& key, bool case_insensitive,
+                                      bool ascending) {
   sort_index_on_one_key(*this, key, !ascending, case_insensitive);
 }
 
@@ -259,8 +274,8 @@ void gather_chunk(const Model& model, Multi_vector& target, const Multi_vector& 
 
 }  // namespace
 
-void Multi_vector::insert_index(const Multi_vector& source, const Multi_vector& index, std::int64_t start,
-                                std::int64_t count) {
+void Multi_vector::insert_index(const Multi_vector& source, const Multi_vector& index,
+                                std::int64_t start, std::int64_t count) {
   validate_input_range(start, count, index);
   validate_output_range(start, count);
   VORLITH_EXPECTS(is_same_type(source), "insert_index: the source type differs from this vector's");

@@ -29,7 +29,8 @@ using Flags = unsigned char;
 constexpr std::int64_t piece = sizes::piece_elements;
 
 // flags[k] = element k of a run is a dummy (or equals *value).
-using Flag_fn = void (*)(const void* run, std::int64_t n, std::int64_t width, const void* value, Flags* flags);
+using Flag_fn = void (*)(const void* run, std::int64_t n, std::int64_t width, const void* value,
+                         Flags* flags);
 // Element k of a run becomes the dummy where flags[k] is set.
 using Apply_fn = void (*)(void* run, std::int64_t n, std::int64_t width, const Flags* flags);
 
@@ -72,8 +73,8 @@ Apply_fn dummy_writer_for(const Legacy_type& type) {
 // Calls fn(n, position, flags) for the pieces of [first, last) of v, with flags from
 // flag_fn over v's elements.
 template <class Fn>
-void for_each_flag_piece(const Multi_vector& v, std::int64_t first, std::int64_t last, Flag_fn flag_fn,
-                         const void* value, Fn&& fn) {
+void for_each_flag_piece(const Multi_vector& v, std::int64_t first, std::int64_t last,
+                         Flag_fn flag_fn, const void* value, Fn&& fn) {
   Flags flags[piece];
   const std::int64_t width = v.get_element_size();
   std::int64_t position = first;
@@ -208,8 +209,8 @@ void Multi_vector::and_bitmask(boost::dynamic_bitset<unsigned long>& bits, std::
                          });
 }
 
-void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits, std::int64_t start,
-                                 std::int64_t count) {
+void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bits,
+                                 std::int64_t start, std::int64_t count) {
   validate_input_range(start, count, length_);
   // A bitset that does not cover the range is a caller error: the call fails before
   // any element changes rather than read past the bitset or guess the missing bits.
@@ -230,7 +231,8 @@ void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bit
                                    for (std::int64_t done = 0; done < n; done += piece) {
                                      const std::int64_t m = std::min(piece, n - done);
                                      for (std::int64_t k = 0; k < m; ++k) {
-                                       flags[k] = !bits.test(static_cast<std::size_t>(position + k));
+                                       flags[k] =
+                                           !bits.test(static_cast<std::size_t>(position + k));
                                      }
                                      write_dummies(p + done * width, m, width, flags);
                                      position += m;
@@ -240,7 +242,8 @@ void Multi_vector::apply_bitmask(const boost::dynamic_bitset<unsigned long>& bit
                            });
 }
 
-void Multi_vector::erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start, std::int64_t count) {
+void Multi_vector::erase_dummies_n(Multi_vector** vectors, std::int64_t n, std::int64_t start,
+                                   std::int64_t count) {
   VORLITH_EXPECTS(n > 0, "erase_dummies_n: vector count ", n, " is not positive");
   storage::expect_caller_data(vectors, n, "erase_dummies_n", "vectors");
   // Every vector and its range are checked before the first one changes.
@@ -273,7 +276,8 @@ void fill_with_one(Multi_vector& v, std::int64_t start, std::int64_t count) {
 }
 }  // namespace
 
-void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step, std::int64_t extension) {
+void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, double step,
+                                   std::int64_t extension) {
   VORLITH_EXPECTS(!position.is_opaque_type(), "extend_mask_pos: the position channel is opaque");
   VORLITH_EXPECTS(!mask.is_opaque_type(), "extend_mask_pos: the mask is opaque");
   VORLITH_EXPECTS(position.get_length() == mask.get_length(), "extend_mask_pos: position length ",
@@ -302,9 +306,11 @@ void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, d
   fill_with_one(new_mask, 0, extension);
   fill_with_one(new_mask, extension + kept, extension);
 
-  std::vector<double> front(static_cast<std::size_t>(extension)), back(static_cast<std::size_t>(extension));
+  std::vector<double> front(static_cast<std::size_t>(extension)),
+      back(static_cast<std::size_t>(extension));
   for (std::int64_t k = 0; k < extension; ++k) {
-    front[static_cast<std::size_t>(k)] = first_position - static_cast<double>(extension - k) * increment;
+    front[static_cast<std::size_t>(k)] =
+        first_position - static_cast<double>(extension - k) * increment;
     back[static_cast<std::size_t>(k)] = last_position + static_cast<double>(k + 1) * increment;
   }
   new_position.set_range_double(0, extension, front.data());
@@ -313,7 +319,8 @@ void Multi_vector::extend_mask_pos(Multi_vector& position, Multi_vector& mask, d
   position = std::move(new_position);
 }
 
-void Multi_vector::and_bitmask_n(boost::dynamic_bitset<unsigned long>&, std::int64_t, std::int64_t) {}
+void Multi_vector::and_bitmask_n(boost::dynamic_bitset<unsigned long>&, std::int64_t,
+                                 std::int64_t) {}
 
 void Multi_vector::dummy_repeat_n(std::int64_t, std::int64_t, DUMMY_REPEAT_MODE) {}
 

@@ -32,7 +32,8 @@ void insertion_sort(It first, std::int64_t n, Before& before) {
 // Merges [lo, mid) and [mid, hi) of src into dst from lo; takes from the right run
 // only when its element orders strictly before the left one, which keeps ties stable.
 template <class Src, class Dst, class Before>
-void merge_runs(Src src, Dst dst, std::int64_t lo, std::int64_t mid, std::int64_t hi, Before& before) {
+void merge_runs(Src src, Dst dst, std::int64_t lo, std::int64_t mid, std::int64_t hi,
+                Before& before) {
   std::int64_t i = lo, j = mid, k = lo;
   while (i < mid && j < hi) {
     if (before(src[j], src[i])) {

@@ -111,11 +111,12 @@ bool Multi_vector::is_optimized_opaque_type() const {
 bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b) {
   return storage::holds_doubles(a, b);
 }
-bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c) {
+bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b,
+                                              const Multi_vector& c) {
   return storage::holds_doubles(a, b, c);
 }
-bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b, const Multi_vector& c,
-                                              const Multi_vector& d) {
+bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi_vector& b,
+                                              const Multi_vector& c, const Multi_vector& d) {
   return storage::holds_doubles(a, b, c, d);
 }
 
@@ -208,8 +209,10 @@ const void* Multi_vector::get_data(std::int64_t i) const {
   if (!block_vector_) return Multi_vector_access::contiguous(*this).data(i);
   return Multi_vector_access::visit_block_store(*this, [i](const auto& store) -> const void* {
     using S = std::decay_t<decltype(store)>;
-    if constexpr (std::is_same_v<S, Opaque_block_vector>) return store.data(i);
-    else return store.data(static_cast<std::uint64_t>(i));
+    if constexpr (std::is_same_v<S, Opaque_block_vector>)
+      return store.data(i);
+    else
+      return store.data(static_cast<std::uint64_t>(i));
   });
 }
 
@@ -225,7 +228,8 @@ const void* Multi_vector::get_vector_memory() const {
 
 // --- range rules --------------------------------------------------------------
 
-void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, std::int64_t length) {
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
+                                        std::int64_t length) {
   VORLITH_EXPECTS(start >= 0, "validate_input_range: start ", start, " is negative");
   const std::int64_t asked = count;
   if (count == -1) count = length - start;
@@ -236,19 +240,22 @@ void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
                   count, " pass the length ", length);
 }
 
-void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a) {
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
+                                        const Multi_vector& a) {
   validate_input_range(start, count, a.length_);
 }
-void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
-                                        const Multi_vector& b) {
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
+                                        const Multi_vector& a, const Multi_vector& b) {
   validate_input_range(start, count, std::min(a.length_, b.length_));
 }
-void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
-                                        const Multi_vector& b, const Multi_vector& c) {
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
+                                        const Multi_vector& a, const Multi_vector& b,
+                                        const Multi_vector& c) {
   validate_input_range(start, count, std::min({a.length_, b.length_, c.length_}));
 }
-void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count, const Multi_vector& a,
-                                        const Multi_vector& b, const Multi_vector& c, const Multi_vector& d) {
+void Multi_vector::validate_input_range(std::int64_t start, std::int64_t& count,
+                                        const Multi_vector& a, const Multi_vector& b,
+                                        const Multi_vector& c, const Multi_vector& d) {
   validate_input_range(start, count, std::min({a.length_, b.length_, c.length_, d.length_}));
 }
 
@@ -272,7 +279,8 @@ void Multi_vector::validate_output_range(std::int64_t start, std::int64_t& count
   if (start + count > length_) set_length(start + count);
 }
 
-void Multi_vector::validate_reverse_input_range(std::int64_t& start, std::int64_t& count, std::int64_t length) {
+void Multi_vector::validate_reverse_input_range(std::int64_t& start, std::int64_t& count,
+                                                std::int64_t length) {
   VORLITH_EXPECTS(start >= 0 && start < length, "validate_reverse_input_range: start ", start,
                   " is outside the length ", length);
   if (count == -1) count = start + 1;
@@ -295,16 +303,19 @@ void Multi_vector::ensure_output_range(std::int64_t start, std::int64_t count) {
 std::int64_t Multi_vector::compute_block_elements() const {
   const std::int64_t elements = sizes::block_bytes / element_size_;
   if (block_vector_) {
-    const std::int64_t store_elements = Multi_vector_access::visit_block_store(*this, [](const auto& store) {
-      return static_cast<std::int64_t>(store.get_elements_per_block());
-    });
+    const std::int64_t store_elements =
+        Multi_vector_access::visit_block_store(*this, [](const auto& store) {
+          return static_cast<std::int64_t>(store.get_elements_per_block());
+        });
     VORLITH_ENSURES(store_elements == elements, "block store: ", store_elements,
                     " elements per block where the view has ", elements);
   }
   return elements;
 }
 
-std::int64_t Multi_vector::get_block_count() const { return (length_ - 1 + block_elements_) / block_elements_; }
+std::int64_t Multi_vector::get_block_count() const {
+  return (length_ - 1 + block_elements_) / block_elements_;
+}
 
 std::int64_t Multi_vector::get_block_size() const { return element_size_ * block_elements_; }
 

@@ -21,7 +21,9 @@ using integration::Multi_vector;
 
 struct Multi_vector_access {
   /// The contiguous byte store (every type uses one in contiguous mode).
-  static Opaque_vector& contiguous(Multi_vector& v) { return *static_cast<Opaque_vector*>(v.vector_store_.get()); }
+  static Opaque_vector& contiguous(Multi_vector& v) {
+    return *static_cast<Opaque_vector*>(v.vector_store_.get());
+  }
   static const Opaque_vector& contiguous(const Multi_vector& v) {
     return *static_cast<const Opaque_vector*>(v.vector_store_.get());
   }
@@ -66,8 +68,12 @@ struct Run_cursor {
   std::int64_t position;
 };
 
-inline Run_cursor<const Multi_vector> cursor(const Multi_vector& v, std::int64_t position) { return {&v, position}; }
-inline Run_cursor<Multi_vector> cursor(Multi_vector& v, std::int64_t position) { return {&v, position}; }
+inline Run_cursor<const Multi_vector> cursor(const Multi_vector& v, std::int64_t position) {
+  return {&v, position};
+}
+inline Run_cursor<Multi_vector> cursor(Multi_vector& v, std::int64_t position) {
+  return {&v, position};
+}
 
 /// Walks count elements from each cursor at once, calling fn(n, p...) with one element
 /// address per cursor (const void* for const vectors, void* otherwise) and a run length
@@ -78,7 +84,8 @@ void for_each_run(std::int64_t count, Fn&& fn, Run_cursor<V>... cursors) {
   while (count > 0) {
     std::int64_t n = count;
     ((n = std::min(n, Multi_vector_access::run_length(*cursors.vector, cursors.position))), ...);
-    if constexpr (std::is_same_v<decltype(fn(n, cursors.vector->get_data(cursors.position)...)), bool>) {
+    if constexpr (std::is_same_v<decltype(fn(n, cursors.vector->get_data(cursors.position)...)),
+                                 bool>) {
       if (!fn(n, cursors.vector->get_data(cursors.position)...)) return;
     } else {
       fn(n, cursors.vector->get_data(cursors.position)...);

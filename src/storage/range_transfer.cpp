@@ -44,8 +44,8 @@ void write_raw(Multi_vector& v, std::int64_t start, std::int64_t count, const vo
 }
 
 // Converts the range into `type` at out on the calling thread, one call per run.
-void read_converted(const Multi_vector& v, const Legacy_type& type, std::int64_t start, std::int64_t count,
-                    void* out) {
+void read_converted(const Multi_vector& v, const Legacy_type& type, std::int64_t start,
+                    std::int64_t count, void* out) {
   const std::int64_t size = type.get_element_size();
   char* target = static_cast<char*>(out);
   for_each_run(
@@ -57,8 +57,8 @@ void read_converted(const Multi_vector& v, const Legacy_type& type, std::int64_t
       cursor(v, start));
 }
 
-void write_converted(Multi_vector& v, const Legacy_type& type, std::int64_t start, std::int64_t count,
-                     const void* in) {
+void write_converted(Multi_vector& v, const Legacy_type& type, std::int64_t start,
+                     std::int64_t count, const void* in) {
   const std::int64_t size = type.get_element_size();
   const char* source = static_cast<const char*>(in);
   for_each_run(
@@ -73,7 +73,8 @@ void write_converted(Multi_vector& v, const Legacy_type& type, std::int64_t star
 // Splits a converting transfer over threads when it is long; each thread converts
 // its own part of the range and of the buffer.
 template <class Transfer>
-void split_transfer(std::int64_t start, std::int64_t count, std::int64_t buffer_element_size, Transfer&& transfer) {
+void split_transfer(std::int64_t start, std::int64_t count, std::int64_t buffer_element_size,
+                    Transfer&& transfer) {
   if (count <= sizes::min_chunk) {
     transfer(start, count, std::int64_t{0});
     return;
@@ -92,7 +93,8 @@ void Multi_vector::get_range(std::int64_t start, std::int64_t count, void* out) 
   read_raw(*this, start, count, out);
 }
 
-void Multi_vector::get_range(const Legacy_type& type, std::int64_t start, std::int64_t count, void* out) const {
+void Multi_vector::get_range(const Legacy_type& type, std::int64_t start, std::int64_t count,
+                             void* out) const {
   validate_input_range(start, count, length_);
   storage::expect_caller_data(out, count, "get_range", "out");
   if (type.is_same(type_)) {
@@ -100,9 +102,10 @@ void Multi_vector::get_range(const Legacy_type& type, std::int64_t start, std::i
     return;
   }
   char* target = static_cast<char*>(out);
-  split_transfer(start, count, type.get_element_size(), [&](std::int64_t first, std::int64_t n, std::int64_t offset) {
-    read_converted(*this, type, first, n, target + offset);
-  });
+  split_transfer(start, count, type.get_element_size(),
+                 [&](std::int64_t first, std::int64_t n, std::int64_t offset) {
+                   read_converted(*this, type, first, n, target + offset);
+                 });
 }
 
 void Multi_vector::set_range(std::int64_t start, std::int64_t count, const void* in) {
@@ -110,16 +113,18 @@ void Multi_vector::set_range(std::int64_t start, std::int64_t count, const void*
   write_raw(*this, start, count, in);
 }
 
-void Multi_vector::set_range(const Legacy_type& type, std::int64_t start, std::int64_t count, const void* in) {
+void Multi_vector::set_range(const Legacy_type& type, std::int64_t start, std::int64_t count,
+                             const void* in) {
   storage::validate_output_range(*this, start, count, in, "set_range", "in");
   if (type.is_same(type_)) {
     write_raw(*this, start, count, in);
     return;
   }
   const char* source = static_cast<const char*>(in);
-  split_transfer(start, count, type.get_element_size(), [&](std::int64_t first, std::int64_t n, std::int64_t offset) {
-    write_converted(*this, type, first, n, source + offset);
-  });
+  split_transfer(start, count, type.get_element_size(),
+                 [&](std::int64_t first, std::int64_t n, std::int64_t offset) {
+                   write_converted(*this, type, first, n, source + offset);
+                 });
 }
 
 void Multi_vector::get_range_double(std::int64_t start, std::int64_t count, double* out) const {
@@ -141,7 +146,8 @@ void Multi_vector::set_range_double(std::int64_t start, std::int64_t count, cons
   }
 }
 
-void Multi_vector::get_range_int64(std::int64_t start, std::int64_t count, std::int64_t* out) const {
+void Multi_vector::get_range_int64(std::int64_t start, std::int64_t count,
+                                   std::int64_t* out) const {
   validate_input_range(start, count, length_);
   storage::expect_caller_data(out, count, "get_range_int64", "out");
   if (type_.get_data_type() == type_int64) {
@@ -151,8 +157,9 @@ void Multi_vector::get_range_int64(std::int64_t start, std::int64_t count, std::
   }
 }
 
-void Multi_vector::get_expanded_range_double(std::int64_t start, std::int64_t count, std::int64_t before,
-                                             std::int64_t after, double* out) const {
+void Multi_vector::get_expanded_range_double(std::int64_t start, std::int64_t count,
+                                             std::int64_t before, std::int64_t after,
+                                             double* out) const {
   validate_input_range(start, count, length_);
   VORLITH_EXPECTS(before >= 0, "get_expanded_range_double: before ", before, " is negative");
   VORLITH_EXPECTS(after >= 0, "get_expanded_range_double: after ", after, " is negative");

@@ -1,12 +1,12 @@
 // Whole-vector sorts and the sortedness test, for every element type in both modes.
 
+#include <vorlith/multi_vector.h>
+#include <vorlith/opaque.h>
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
 #include <vector>
-
-#include <vorlith/multi_vector.h>
-#include <vorlith/opaque.h>
 
 #include "runtime/contracts.h"
 #include "storage/element_order.h"
@@ -49,7 +49,8 @@ void unstable_in_direction(It first, It last, bool desc, Less less) {
 template <class It, class Less>
 void stable_in_direction(It first, It last, bool desc, Less less) {
   if (desc) {
-    stable_merge_sort(first, last - first, [&](const auto& a, const auto& b) { return less(b, a); });
+    stable_merge_sort(first, last - first,
+                      [&](const auto& a, const auto& b) { return less(b, a); });
   } else {
     stable_merge_sort(first, last - first, less);
   }
@@ -70,7 +71,8 @@ void sort_values(It first, It last, bool desc, bool stable) {
         return tolerant_compare(a, b) == compare_direction::less;
       });
     } else {
-      unstable_in_direction(first, last, desc, [](const T& a, const T& b) { return exact_less(a, b); });
+      unstable_in_direction(first, last, desc,
+                            [](const T& a, const T& b) { return exact_less(a, b); });
     }
   } else {
     const auto less = [](T a, T b) { return a < b; };
@@ -86,7 +88,9 @@ template <std::size_t N>
 void sort_records(Multi_vector& v, bool desc, bool stable, Opaque_comparison compare) {
   using Record = Opaque_record<N>;
   storage::with_element_iterators<Record>(v, [&](auto first, auto last) {
-    const auto less = [compare](const Record& a, const Record& b) { return compare(a.bytes, b.bytes, N) < 0; };
+    const auto less = [compare](const Record& a, const Record& b) {
+      return compare(a.bytes, b.bytes, N) < 0;
+    };
     if (stable) {
       stable_in_direction(first, last, desc, less);
     } else {
@@ -117,7 +121,9 @@ void sort_opaque_general(Multi_vector& v, bool desc, bool stable, Opaque_compari
   const storage::Element_addresses<unsigned char> address(v);
   std::vector<std::int64_t> order(static_cast<std::size_t>(n));
   std::iota(order.begin(), order.end(), std::int64_t{0});
-  const auto less = [&](std::int64_t p, std::int64_t q) { return compare(address(p), address(q), width) < 0; };
+  const auto less = [&](std::int64_t p, std::int64_t q) {
+    return compare(address(p), address(q), width) < 0;
+  };
   if (stable) {
     stable_in_direction(order.begin(), order.end(), desc, less);
   } else {
@@ -141,17 +147,21 @@ void sort_vector(Multi_vector& v, bool desc, bool case_insensitive, bool stable)
   types::visit_type(v.get_type(), [&](auto tag) {
     if constexpr (types::is_opaque_tag_v<decltype(tag)>) {
       const Opaque_comparison compare = storage::opaque_comparison(case_insensitive);
-      if (!sort_opaque_optimized(v, desc, stable, compare)) sort_opaque_general(v, desc, stable, compare);
+      if (!sort_opaque_optimized(v, desc, stable, compare))
+        sort_opaque_general(v, desc, stable, compare);
     } else {
       using T = typename decltype(tag)::type;
-      storage::with_element_iterators<T>(v, [&](auto first, auto last) { sort_values<T>(first, last, desc, stable); });
+      storage::with_element_iterators<T>(
+          v, [&](auto first, auto last) { sort_values<T>(first, last, desc, stable); });
     }
   });
 }
 
 }  // namespace
 
-void Multi_vector::sort(bool desc, bool case_insensitive) { sort_vector(*this, desc, case_insensitive, false); }
+void Multi_vector::sort(bool desc, bool case_insensitive) {
+  sort_vector(*this, desc, case_insensitive, false);
+}
 
 void Multi_vector::stable_sort(bool desc, bool case_insensitive) {
   sort_vector(*this, desc, case_insensitive, true);
@@ -200,7 +210,8 @@ bool Multi_vector::is_sorted(bool desc, bool case_insensitive) const {
 }
 
 namespace {
-compare_direction compare_elements(const Multi_vector& v, std::int64_t i, std::int64_t j, bool case_insensitive) {
+compare_direction compare_elements(const Multi_vector& v, std::int64_t i, std::int64_t j,
+                                   bool case_insensitive) {
   const void* a = v.get_data(i);
   const void* b = v.get_data(j);
   return types::visit_type(v.get_type(), [&](auto tag) {
@@ -217,11 +228,13 @@ compare_direction compare_elements(const Multi_vector& v, std::int64_t i, std::i
 }
 }  // namespace
 
-compare_direction Multi_vector::compare_data_values_sensative(std::int64_t i, std::int64_t j) const {
+compare_direction Multi_vector::compare_data_values_sensative(std::int64_t i,
+                                                              std::int64_t j) const {
   return compare_elements(*this, i, j, false);
 }
 
-compare_direction Multi_vector::compare_data_values_insensative(std::int64_t i, std::int64_t j) const {
+compare_direction Multi_vector::compare_data_values_insensative(std::int64_t i,
+                                                                std::int64_t j) const {
   return compare_elements(*this, i, j, true);
 }
 

@@ -77,20 +77,22 @@ class Window_reader {
   template <class Fn>
   void for_each_window(std::int64_t start, std::int64_t count, Fn&& fn) {
     const std::int64_t w = window_size();
-    for_each_piece(start, count, [&](std::int64_t position, std::int64_t p, const std::array<const double*, N>& b) {
-      for (std::int64_t j = 0; j < p; ++j) {
-        VORLITH_EXPECTS(j <= buffer_size() - w, "window reader: window at ", j,
-                        " passes the end of the buffer of ", buffer_size());
-        std::array<Window, N> windows = make_windows(b, j, w, std::make_index_sequence<N>{});
-        fn(position + j, windows);
-      }
-    });
+    for_each_piece(
+        start, count,
+        [&](std::int64_t position, std::int64_t p, const std::array<const double*, N>& b) {
+          for (std::int64_t j = 0; j < p; ++j) {
+            VORLITH_EXPECTS(j <= buffer_size() - w, "window reader: window at ", j,
+                            " passes the end of the buffer of ", buffer_size());
+            std::array<Window, N> windows = make_windows(b, j, w, std::make_index_sequence<N>{});
+            fn(position + j, windows);
+          }
+        });
   }
 
  private:
   template <std::size_t... K>
-  static std::array<Window, N> make_windows(const std::array<const double*, N>& b, std::int64_t j, std::int64_t w,
-                                            std::index_sequence<K...>) {
+  static std::array<Window, N> make_windows(const std::array<const double*, N>& b, std::int64_t j,
+                                            std::int64_t w, std::index_sequence<K...>) {
     return {Window(b[K] + j, w)...};
   }
 

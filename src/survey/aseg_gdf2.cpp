@@ -402,8 +402,8 @@ Field_writer plan_field(const Channel& channel) {
                          (integer ? null_value == std::trunc(null_value) : true);
   char text[number_room];
   if (format.kind == 'E') {
-    definition.null_text =
-        std::string(text, writer.real_text(text, keep_null ? null_value : common::dummy_value<double>));
+    definition.null_text = std::string(
+        text, writer.real_text(text, keep_null ? null_value : common::dummy_value<double>));
   } else if (keep_null) {
     definition.null_text =
         integer ? std::string(text, format_integer(text, static_cast<std::int64_t>(null_value)))
@@ -411,15 +411,16 @@ Field_writer plan_field(const Channel& channel) {
     width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
   } else {
     // Nines filling the field after a blank and the sign, below every value (for exact
-    // texts whole nines, from five). Doubles hold at most 17 such digits exactly; past them an integer
-    // field keeps the smallest value its type holds and a real field falls back to the
+    // texts whole nines, from five). Doubles hold at most 17 such digits exactly; past them an
+    // integer field keeps the smallest value its type holds and a real field falls back to the
     // scientific form and the dummy.
     const bool whole = integer || writer.exact;
     const int room = whole ? 2 : 3 + format.decimals;
     bool placed = false;
     const int fewest = writer.exact ? 5 : std::clamp(width - room, 1, 17);
     for (int digits = fewest; digits <= 17 && !placed; ++digits) {
-      const double nines = std::pow(10.0, digits) - (whole ? 1.0 : std::pow(10.0, -format.decimals));
+      const double nines =
+          std::pow(10.0, digits) - (whole ? 1.0 : std::pow(10.0, -format.decimals));
       if (any && -nines >= low) continue;
       placed = true;
       if (integer && -nines <= (writer.kind == Value_kind::int32 ? -2147483646.0 : -9.2e18)) break;

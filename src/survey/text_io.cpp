@@ -272,7 +272,8 @@ char* format_fixed(char* out, double v, int decimals) {
     const char* first = std::find_if(out, end, [](char c) { return c >= '1' && c <= '9'; });
     if (std::count_if(first, static_cast<const char*>(end), [](char c) { return c != '.'; }) > 15) {
       char shortest[number_room];
-      char* shortest_end = std::to_chars(shortest, shortest + number_room, v, std::chars_format::fixed).ptr;
+      char* shortest_end =
+          std::to_chars(shortest, shortest + number_room, v, std::chars_format::fixed).ptr;
       const char* point = std::find(shortest, shortest_end, '.');
       const int places = point == shortest_end ? 0 : static_cast<int>(shortest_end - point - 1);
       if (places <= decimals) {

@@ -1,10 +1,10 @@
 // Legacy_type's conversion members: one two-type dispatch per call, then one loop.
 
-#include <algorithm>
-#include <cstring>
-
 #include <vorlith/host_hooks.h>
 #include <vorlith/legacy_type.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include "runtime/contracts.h"
 #include "types/convert.h"
@@ -19,62 +19,89 @@ using integration::Legacy_type;
 // Numbers to text through the host's to-text functions.
 template <class T>
 void value_to_text(const T& v, char* text, std::int64_t width) {
-  if constexpr (std::is_same_v<T, std::int32_t>) external_int32_to_string(v, text, width);
-  else if constexpr (std::is_same_v<T, std::uint32_t>) external_uint32_to_string(v, text, width);
-  else if constexpr (std::is_same_v<T, std::uint64_t>) external_uint64_to_string(v, text, width);
-  else if constexpr (is_integer_v<T>) external_int64_to_string(static_cast<std::int64_t>(v), text, width);
-  else if constexpr (is_floating_v<T>) external_double_to_string(static_cast<double>(v), text, width);
-  else if constexpr (std::is_same_v<T, fpoint2>) external_float_point_2d_to_string(v, text, width);
-  else if constexpr (std::is_same_v<T, dpoint2>) external_double_point_2d_to_string(v, text, width);
-  else if constexpr (std::is_same_v<T, fpoint3>) external_float_point_3d_to_string(v, text, width);
-  else external_double_point_3d_to_string(v, text, width);
+  if constexpr (std::is_same_v<T, std::int32_t>)
+    external_int32_to_string(v, text, width);
+  else if constexpr (std::is_same_v<T, std::uint32_t>)
+    external_uint32_to_string(v, text, width);
+  else if constexpr (std::is_same_v<T, std::uint64_t>)
+    external_uint64_to_string(v, text, width);
+  else if constexpr (is_integer_v<T>)
+    external_int64_to_string(static_cast<std::int64_t>(v), text, width);
+  else if constexpr (is_floating_v<T>)
+    external_double_to_string(static_cast<double>(v), text, width);
+  else if constexpr (std::is_same_v<T, fpoint2>)
+    external_float_point_2d_to_string(v, text, width);
+  else if constexpr (std::is_same_v<T, dpoint2>)
+    external_double_point_2d_to_string(v, text, width);
+  else if constexpr (std::is_same_v<T, fpoint3>)
+    external_float_point_3d_to_string(v, text, width);
+  else
+    external_double_point_3d_to_string(v, text, width);
 }
 
 // Text to numbers through the host's from-text functions. 8- and 16-bit integers read
 // as int32 and saturate; float reads as double and narrows.
 template <class T>
 T text_to_value(const char* text, std::int64_t width) {
-  if constexpr (std::is_same_v<T, std::int32_t>) return external_int32_from_string(text, width);
-  else if constexpr (std::is_same_v<T, std::uint32_t>) return external_uint32_from_string(text, width);
-  else if constexpr (std::is_same_v<T, std::int64_t>) return external_int64_from_string(text, width);
-  else if constexpr (std::is_same_v<T, std::uint64_t>) return external_uint64_from_string(text, width);
-  else if constexpr (is_integer_v<T>) return convert_value<T>(external_int32_from_string(text, width));
-  else if constexpr (std::is_same_v<T, float>) return convert_value<float>(external_double_from_string(text, width));
-  else if constexpr (std::is_same_v<T, double>) return external_double_from_string(text, width);
-  else if constexpr (std::is_same_v<T, fpoint2>) return external_float_point_2d_from_string(text, width);
-  else if constexpr (std::is_same_v<T, dpoint2>) return external_double_point_2d_from_string(text, width);
-  else if constexpr (std::is_same_v<T, fpoint3>) return external_float_point_3d_from_string(text, width);
-  else return external_double_point_3d_from_string(text, width);
+  if constexpr (std::is_same_v<T, std::int32_t>)
+    return external_int32_from_string(text, width);
+  else if constexpr (std::is_same_v<T, std::uint32_t>)
+    return external_uint32_from_string(text, width);
+  else if constexpr (std::is_same_v<T, std::int64_t>)
+    return external_int64_from_string(text, width);
+  else if constexpr (std::is_same_v<T, std::uint64_t>)
+    return external_uint64_from_string(text, width);
+  else if constexpr (is_integer_v<T>)
+    return convert_value<T>(external_int32_from_string(text, width));
+  else if constexpr (std::is_same_v<T, float>)
+    return convert_value<float>(external_double_from_string(text, width));
+  else if constexpr (std::is_same_v<T, double>)
+    return external_double_from_string(text, width);
+  else if constexpr (std::is_same_v<T, fpoint2>)
+    return external_float_point_2d_from_string(text, width);
+  else if constexpr (std::is_same_v<T, dpoint2>)
+    return external_double_point_2d_from_string(text, width);
+  else if constexpr (std::is_same_v<T, fpoint3>)
+    return external_float_point_3d_from_string(text, width);
+  else
+    return external_double_point_3d_from_string(text, width);
 }
 
 template <class From, class To>
-void convert_elements(type_tag<From>, type_tag<To>, const void* source, void* target, std::int64_t n) {
+void convert_elements(type_tag<From>, type_tag<To>, const void* source, void* target,
+                      std::int64_t n) {
   convert_run(static_cast<const From*>(source), static_cast<To*>(target), n);
 }
 
 template <class From>
-void convert_elements(type_tag<From>, opaque_tag to, const void* source, void* target, std::int64_t n) {
+void convert_elements(type_tag<From>, opaque_tag to, const void* source, void* target,
+                      std::int64_t n) {
   const auto* values = static_cast<const From*>(source);
   char* out = static_cast<char*>(target);
   for (std::int64_t i = 0; i < n; ++i, out += to.width) {
     From v;
     std::memcpy(&v, values + i, sizeof(From));
-    if (is_dummy_value(v)) std::memset(out, 0, static_cast<std::size_t>(to.width));
-    else value_to_text(v, out, to.width);
+    if (is_dummy_value(v))
+      std::memset(out, 0, static_cast<std::size_t>(to.width));
+    else
+      value_to_text(v, out, to.width);
   }
 }
 
 template <class To>
-void convert_elements(opaque_tag from, type_tag<To>, const void* source, void* target, std::int64_t n) {
+void convert_elements(opaque_tag from, type_tag<To>, const void* source, void* target,
+                      std::int64_t n) {
   const char* in = static_cast<const char*>(source);
   auto* values = static_cast<To*>(target);
   for (std::int64_t i = 0; i < n; ++i, in += from.width) {
-    const To v = is_opaque_dummy(in, from.width) ? typed_dummy<To>() : text_to_value<To>(in, from.width);
+    const To v =
+        is_opaque_dummy(in, from.width) ? typed_dummy<To>() : text_to_value<To>(in, from.width);
     std::memcpy(values + i, &v, sizeof(To));
   }
 }
 
-void convert_elements(opaque_tag from, opaque_tag to, const void* source, void* target, std::int64_t n) {
+void convert_elements(opaque_tag from, opaque_tag to, const void* source, void* target,
+                      std::int64_t n) {
   const char* in = static_cast<const char*>(source);
   char* out = static_cast<char*>(target);
   if (from.width == to.width) {
@@ -93,7 +120,8 @@ void convert_elements(opaque_tag from, opaque_tag to, const void* source, void* 
 
 }  // namespace
 
-void convert(const Legacy_type& from, const void* source, void* target, const Legacy_type& to, std::int64_t count) {
+void convert(const Legacy_type& from, const void* source, void* target, const Legacy_type& to,
+             std::int64_t count) {
   VORLITH_EXPECTS(count >= 0, "convert_to: count ", count, " is below 0");
   vorlith::detail::expect_caller_data(source, count, "convert_to", "source");
   vorlith::detail::expect_caller_data(target, count, "convert_to", "target");
@@ -120,15 +148,18 @@ void Legacy_type::convert_to_double(const void* source, double* target, std::int
   types::convert(*this, source, target, Legacy_type(type_double), count);
 }
 
-void Legacy_type::convert_from_double(const double* source, void* target, std::int64_t count) const {
+void Legacy_type::convert_from_double(const double* source, void* target,
+                                      std::int64_t count) const {
   types::convert(Legacy_type(type_double), source, target, *this, count);
 }
 
-void Legacy_type::convert_to_int64(const void* source, std::int64_t* target, std::int64_t count) const {
+void Legacy_type::convert_to_int64(const void* source, std::int64_t* target,
+                                   std::int64_t count) const {
   types::convert(*this, source, target, Legacy_type(type_int64), count);
 }
 
-void Legacy_type::convert_from_int64(const std::int64_t* source, void* target, std::int64_t count) const {
+void Legacy_type::convert_from_int64(const std::int64_t* source, void* target,
+                                     std::int64_t count) const {
   types::convert(Legacy_type(type_int64), source, target, *this, count);
 }
 

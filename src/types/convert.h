@@ -8,9 +8,9 @@
 // computed at compile time so the loops stay branch-free and vectorise.
 
 #include <bit>
-#include <cstring>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <type_traits>
 #include <utility>
@@ -37,7 +37,8 @@ constexpr Exact_int exact(I v, int offset) {
   // overflows at the ends of the 64-bit types.
   const std::uint64_t step = static_cast<std::uint64_t>(offset < 0 ? -offset : offset);
   const bool negative = v < 0;
-  const std::uint64_t m = negative ? static_cast<std::uint64_t>(-(v + 1)) + 1 : static_cast<std::uint64_t>(v);
+  const std::uint64_t m =
+      negative ? static_cast<std::uint64_t>(-(v + 1)) + 1 : static_cast<std::uint64_t>(v);
   if (!negative) {
     if (offset >= 0) return {false, m + step};
     return m == 0 ? Exact_int{true, 1} : Exact_int{false, m - 1};
@@ -58,8 +59,10 @@ constexpr int compare(F f, Exact_int x) {
     c = 1;
   } else {
     const std::uint64_t u = static_cast<std::uint64_t>(af);
-    if (u != x.magnitude) c = u < x.magnitude ? -1 : 1;
-    else c = af > static_cast<F>(u) ? 1 : 0;
+    if (u != x.magnitude)
+      c = u < x.magnitude ? -1 : 1;
+    else
+      c = af > static_cast<F>(u) ? 1 : 0;
   }
   return f_negative ? -c : c;
 }
@@ -73,7 +76,9 @@ constexpr F next_up(F f) {
 }
 
 template <class F>
-constexpr F next_down(F f) { return -next_up(-f); }
+constexpr F next_down(F f) {
+  return -next_up(-f);
+}
 
 template <class F>
 constexpr F nearest(Exact_int x) {
@@ -104,9 +109,9 @@ struct Float_to_int {
   static constexpr F safe_lo = smallest_at_least<F>(exact(valid_min<I>, 0));
   static constexpr bool hi_exact = compare(safe_hi, exact(valid_max<I>, 0)) == 0;
   static constexpr bool lo_exact = compare(safe_lo, exact(valid_min<I>, 0)) == 0;
-  static constexpr bool dummy_exact =
-      compare(nearest<F>(exact(common::dummy_value<I>, 0)), exact(common::dummy_value<I>, 0)) == 0 &&
-      sizeof(I) <= 4;
+  static constexpr bool dummy_exact = compare(nearest<F>(exact(common::dummy_value<I>, 0)),
+                                              exact(common::dummy_value<I>, 0)) == 0 &&
+                                      sizeof(I) <= 4;
 };
 
 }  // namespace bounds
@@ -145,9 +150,12 @@ inline I floating_to_integer(F v) {
 template <class To, class From>
 inline To integer_to_integer(From v) {
   To r;
-  if (std::cmp_less(v, valid_min<To>)) r = valid_min<To>;
-  else if (std::cmp_greater(v, valid_max<To>)) r = valid_max<To>;
-  else r = static_cast<To>(v);
+  if (std::cmp_less(v, valid_min<To>))
+    r = valid_min<To>;
+  else if (std::cmp_greater(v, valid_max<To>))
+    r = valid_max<To>;
+  else
+    r = static_cast<To>(v);
   return v == common::dummy_value<From> ? common::dummy_value<To> : r;
 }
 
@@ -228,8 +236,9 @@ namespace detail {
 #if defined(__SSE2__)
 template <class I>
 inline constexpr bool narrows_from_double_sse2 =
-    std::is_same_v<I, std::int8_t> || std::is_same_v<I, std::uint8_t> || std::is_same_v<I, std::int16_t> ||
-    std::is_same_v<I, std::uint16_t> || std::is_same_v<I, std::int32_t>;
+    std::is_same_v<I, std::int8_t> || std::is_same_v<I, std::uint8_t> ||
+    std::is_same_v<I, std::int16_t> || std::is_same_v<I, std::uint16_t> ||
+    std::is_same_v<I, std::int32_t>;
 
 // Double to an integer of at most 32 bits, four values at a time. g++ vectorises the
 // generic rule but, without finite-math, turns every clamp into compare-and-blend and
@@ -243,8 +252,10 @@ inline __m128i double_to_int32_lanes(const double* source) {
   const __m128d u = _mm_add_pd(v, _mm_or_pd(_mm_and_pd(v, _mm_set1_pd(-0.0)), _mm_set1_pd(0.5)));
   // maxpd returns its second operand for a NaN, so no NaN reaches the conversion.
   __m128d c = _mm_min_pd(_mm_max_pd(u, _mm_set1_pd(B::safe_lo)), _mm_set1_pd(B::safe_hi));
-  const __m128d dummy = _mm_or_pd(_mm_cmpeq_pd(v, _mm_set1_pd(common::dummy_value<double>)), _mm_cmpunord_pd(v, v));
-  c = _mm_or_pd(_mm_and_pd(dummy, _mm_set1_pd(static_cast<double>(common::dummy_value<I>))), _mm_andnot_pd(dummy, c));
+  const __m128d dummy =
+      _mm_or_pd(_mm_cmpeq_pd(v, _mm_set1_pd(common::dummy_value<double>)), _mm_cmpunord_pd(v, v));
+  c = _mm_or_pd(_mm_and_pd(dummy, _mm_set1_pd(static_cast<double>(common::dummy_value<I>))),
+                _mm_andnot_pd(dummy, c));
   return _mm_cvttpd_epi32(c);
 }
 
@@ -252,7 +263,8 @@ template <class I>
 inline void double_to_small_integer(const double* source, I* target, std::int64_t n) {
   const std::int64_t whole = n - n % 4;
   for (std::int64_t i = 0; i < whole; i += 4) {
-    const __m128i r = _mm_unpacklo_epi64(double_to_int32_lanes<I>(source + i), double_to_int32_lanes<I>(source + i + 2));
+    const __m128i r = _mm_unpacklo_epi64(double_to_int32_lanes<I>(source + i),
+                                         double_to_int32_lanes<I>(source + i + 2));
     __m128i packed;
     if constexpr (std::is_same_v<I, std::int32_t>) {
       packed = r;
@@ -261,7 +273,8 @@ inline void double_to_small_integer(const double* source, I* target, std::int64_
     } else if constexpr (std::is_same_v<I, std::uint16_t>) {
       // Shift into the signed range for the saturating pack, then back.
       const __m128i shifted = _mm_sub_epi32(r, _mm_set1_epi32(32768));
-      packed = _mm_xor_si128(_mm_packs_epi32(shifted, shifted), _mm_set1_epi16(static_cast<short>(0x8000)));
+      packed = _mm_xor_si128(_mm_packs_epi32(shifted, shifted),
+                             _mm_set1_epi16(static_cast<short>(0x8000)));
     } else if constexpr (std::is_same_v<I, std::int8_t>) {
       const __m128i words = _mm_packs_epi32(r, r);
       packed = _mm_packs_epi16(words, words);

@@ -28,7 +28,8 @@ std::int64_t Legacy_type::get_known_size(legacy_data_type code) {
   });
 }
 
-Legacy_type::Legacy_type(legacy_data_type code) : data_type_(code), element_size_(get_known_size(code)) {}
+Legacy_type::Legacy_type(legacy_data_type code)
+    : data_type_(code), element_size_(get_known_size(code)) {}
 
 Legacy_type::Legacy_type(std::int64_t width) : data_type_(type_opaque), element_size_(width) {}
 
@@ -41,8 +42,10 @@ bool Legacy_type::is_same(const Legacy_type& other) const {
 
 std::uint64_t Legacy_type::get_memory_size() const {
   return visit_type(*this, [](auto tag) -> std::uint64_t {
-    if constexpr (types::is_opaque_tag_v<decltype(tag)>) return 1;
-    else return sizeof(typename decltype(tag)::type);
+    if constexpr (types::is_opaque_tag_v<decltype(tag)>)
+      return 1;
+    else
+      return sizeof(typename decltype(tag)::type);
   });
 }
 

@@ -75,7 +75,8 @@ void swap_opaque(void* a, void* b, std::int64_t n) {
 namespace vorlith::types {
 
 void upper_case_opaque(char* value, std::int64_t width) {
-  for (std::int64_t i = 0; i < width; ++i) value[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(value[i])));
+  for (std::int64_t i = 0; i < width; ++i)
+    value[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(value[i])));
 }
 
 }  // namespace vorlith::types

@@ -1,5 +1,7 @@
 #include "types/text_conversions.h"
 
+#include <vorlith/dummy.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -7,8 +9,6 @@
 #include <string_view>
 #include <system_error>
 #include <type_traits>
-
-#include <vorlith/dummy.h>
 
 #include "runtime/contracts.h"
 #include "runtime/sizes.h"
@@ -46,7 +46,8 @@ std::string_view field_text(const char* text, std::int64_t width) {
   if (width == 0) return {};
   const auto size = static_cast<std::size_t>(width);
   const void* zero = std::memchr(text, '\0', size);
-  const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : size;
+  const std::size_t length =
+      zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : size;
   return trim({text, length});
 }
 
@@ -201,7 +202,8 @@ class Text_builder {
   }
   // Same digits as "%f" in the C locale, whatever locale the host has set.
   void append_fixed(double value) {
-    const auto result = std::to_chars(end_, data_ + sizeof data_, value, std::chars_format::fixed, 6);
+    const auto result =
+        std::to_chars(end_, data_ + sizeof data_, value, std::chars_format::fixed, 6);
     end_ = result.ptr;
   }
   void append(char c) { *end_++ = c; }
@@ -245,12 +247,15 @@ void to_field(T value, char* text, std::int64_t width) {
 // Plain function pointers, constant-initialised: host_hooks.cpp copies this table
 // during static initialisation, whatever the order of translation units.
 constexpr external_string_functions defaults{
-    from_field<std::int32_t>,      from_field<std::uint32_t>,      from_field<std::int64_t>,
-    from_field<std::uint64_t>,     from_field<double>,             from_field<Point_2d<float>>,
-    from_field<Point_2d<double>>,  from_field<Point_3d<float>>,    from_field<Point_3d<double>>,
-    to_field<std::int32_t>,        to_field<std::uint32_t>,        to_field<std::int64_t>,
-    to_field<std::uint64_t>,       to_field<double>,               to_field<Point_2d<float>>,
-    to_field<Point_2d<double>>,    to_field<Point_3d<float>>,      to_field<Point_3d<double>>,
+    from_field<std::int32_t>,     from_field<std::uint32_t>,
+    from_field<std::int64_t>,     from_field<std::uint64_t>,
+    from_field<double>,           from_field<Point_2d<float>>,
+    from_field<Point_2d<double>>, from_field<Point_3d<float>>,
+    from_field<Point_3d<double>>, to_field<std::int32_t>,
+    to_field<std::uint32_t>,      to_field<std::int64_t>,
+    to_field<std::uint64_t>,      to_field<double>,
+    to_field<Point_2d<float>>,    to_field<Point_2d<double>>,
+    to_field<Point_3d<float>>,    to_field<Point_3d<double>>,
 };
 
 }  // namespace

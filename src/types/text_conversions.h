@@ -1,9 +1,9 @@
 #pragma once
 // The library's own text conversions: the defaults of external_string_functions.
 
-#include <cstdint>
-
 #include <vorlith/host_hooks.h>
+
+#include <cstdint>
 
 namespace vorlith::text {
 

@@ -23,34 +23,50 @@ using dpoint3 = Point_3d<double>;
 // The fourteen value types with their codes, named `type_<name>`. Everything per type
 // derives from this list: the dispatch switch, the traits, the codes, names and sizes
 // below, and the type lists of the typed tests, the Python dtypes and the fuzz targets.
-#define VORLITH_FOR_EACH_NUMERIC_TYPE(X)                \
-  X(::vorlith::integration::type_int8, std::int8_t)     \
-  X(::vorlith::integration::type_uint8, std::uint8_t)   \
-  X(::vorlith::integration::type_int16, std::int16_t)   \
-  X(::vorlith::integration::type_uint16, std::uint16_t) \
-  X(::vorlith::integration::type_int32, std::int32_t)   \
-  X(::vorlith::integration::type_uint32, std::uint32_t) \
-  X(::vorlith::integration::type_int64, std::int64_t)   \
-  X(::vorlith::integration::type_uint64, std::uint64_t) \
-  X(::vorlith::integration::type_float, float)          \
-  X(::vorlith::integration::type_double, double)        \
+#define VORLITH_FOR_EACH_NUMERIC_TYPE(X)                                     \
+  X(::vorlith::integration::type_int8, std::int8_t)                          \
+  X(::vorlith::integration::type_uint8, std::uint8_t)                        \
+  X(::vorlith::integration::type_int16, std::int16_t)                        \
+  X(::vorlith::integration::type_uint16, std::uint16_t)                      \
+  X(::vorlith::integration::type_int32, std::int32_t)                        \
+  X(::vorlith::integration::type_uint32, std::uint32_t)                      \
+  X(::vorlith::integration::type_int64, std::int64_t)                        \
+  X(::vorlith::integration::type_uint64, std::uint64_t)                      \
+  X(::vorlith::integration::type_float, float)                               \
+  X(::vorlith::integration::type_double, double)                             \
   X(::vorlith::integration::type_float_point_2d, ::vorlith::types::fpoint2)  \
   X(::vorlith::integration::type_double_point_2d, ::vorlith::types::dpoint2) \
   X(::vorlith::integration::type_float_point_3d, ::vorlith::types::fpoint3)  \
   X(::vorlith::integration::type_double_point_3d, ::vorlith::types::dpoint3)
 
-template <class T> struct is_point_type : std::false_type {};
-template <class C> struct is_point_type<Point_2d<C>> : std::true_type {};
-template <class C> struct is_point_type<Point_3d<C>> : std::true_type {};
-template <class T> inline constexpr bool is_point_v = is_point_type<T>::value;
+template <class T>
+struct is_point_type : std::false_type {};
+template <class C>
+struct is_point_type<Point_2d<C>> : std::true_type {};
+template <class C>
+struct is_point_type<Point_3d<C>> : std::true_type {};
+template <class T>
+inline constexpr bool is_point_v = is_point_type<T>::value;
 
-template <class T> struct point_component { using type = T; };
-template <class C> struct point_component<Point_2d<C>> { using type = C; };
-template <class C> struct point_component<Point_3d<C>> { using type = C; };
+template <class T>
+struct point_component {
+  using type = T;
+};
+template <class C>
+struct point_component<Point_2d<C>> {
+  using type = C;
+};
+template <class C>
+struct point_component<Point_3d<C>> {
+  using type = C;
+};
 
-template <class T> constexpr T typed_dummy() {
-  if constexpr (is_point_v<T>) return T::dummy();
-  else return common::dummy_value<T>;
+template <class T>
+constexpr T typed_dummy() {
+  if constexpr (is_point_v<T>)
+    return T::dummy();
+  else
+    return common::dummy_value<T>;
 }
 
 // The enumerator's name without its namespace and `type_` prefix.
@@ -60,7 +76,8 @@ constexpr std::string_view type_name(std::string_view enumerator) {
 
 /// Per value type: its code, name, typed dummy and, for integers, the valid range (the
 /// values a conversion produces; it stops short of the dummy).
-template <class T> struct type_traits;
+template <class T>
+struct type_traits;
 
 #define VORLITH_TRAITS(code_value, T)                                            \
   template <>                                                                    \
@@ -89,22 +106,33 @@ inline constexpr integration::legacy_data_type value_type_codes[] = {
 };
 
 template <class I>
-inline constexpr I valid_min = std::is_signed_v<I> ? static_cast<I>(std::numeric_limits<I>::min() + 2) : I{0};
+inline constexpr I valid_min = std::is_signed_v<I>
+                                   ? static_cast<I>(std::numeric_limits<I>::min() + 2)
+                                   : I{0};
 template <class I>
-inline constexpr I valid_max = std::is_signed_v<I> ? std::numeric_limits<I>::max()
-                                                   : static_cast<I>(std::numeric_limits<I>::max() - 1);
+inline constexpr I valid_max = std::is_signed_v<I>
+                                   ? std::numeric_limits<I>::max()
+                                   : static_cast<I>(std::numeric_limits<I>::max() - 1);
 
 template <class T>
 inline bool is_dummy_value(const T& v) {
-  if constexpr (is_point_v<T>) return v.is_dummy();
-  else return v == common::dummy_value<T>;
+  if constexpr (is_point_v<T>)
+    return v.is_dummy();
+  else
+    return v == common::dummy_value<T>;
 }
 
 /// Tags handed to the callable of visit_type.
-template <class T> struct type_tag { using type = T; };
-struct opaque_tag { std::int64_t width; };
+template <class T>
+struct type_tag {
+  using type = T;
+};
+struct opaque_tag {
+  std::int64_t width;
+};
 
-template <class Tag> inline constexpr bool is_opaque_tag_v = std::is_same_v<std::decay_t<Tag>, opaque_tag>;
+template <class Tag>
+inline constexpr bool is_opaque_tag_v = std::is_same_v<std::decay_t<Tag>, opaque_tag>;
 
 // Exported for the Python module, which dispatches with visit_type over the shared library.
 [[noreturn]] VORLITH_API void fail_unknown_type(std::int32_t code);
@@ -141,7 +169,8 @@ decltype(auto) visit_type(const integration::Legacy_type& type, F&& f) {
 
 /// Two-type form, for conversions only.
 template <class F>
-decltype(auto) visit_types(const integration::Legacy_type& a, const integration::Legacy_type& b, F&& f) {
+decltype(auto) visit_types(const integration::Legacy_type& a, const integration::Legacy_type& b,
+                           F&& f) {
   return visit_type(a, [&](auto ta) -> decltype(auto) {
     return visit_type(b, [&](auto tb) -> decltype(auto) { return f(ta, tb); });
   });

@@ -51,17 +51,21 @@ TEST_P(Invariance, SameResultsInBothModesAndForOneTwoAndSevenChunks) {
   for (bool block : {false, true}) {
     for (int chunks : {1, 2, 7}) {
       const Outcome o = run(op, block, chunks);
-      SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", chunks " + std::to_string(chunks));
-      for (std::size_t v = 0; v < o.bytes.size(); ++v) EXPECT_TRUE(o.bytes[v] == serial.bytes[v]) << "vector " << v;
+      SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", chunks " +
+                   std::to_string(chunks));
+      for (std::size_t v = 0; v < o.bytes.size(); ++v)
+        EXPECT_TRUE(o.bytes[v] == serial.bytes[v]) << "vector " << v;
       ASSERT_EQ(o.scalars.size(), serial.scalars.size());
       for (std::size_t s = 0; s < o.scalars.size(); ++s) {
-        EXPECT_EQ(std::memcmp(&o.scalars[s], &serial.scalars[s], sizeof(double)), 0) << o.scalars[s];
+        EXPECT_EQ(std::memcmp(&o.scalars[s], &serial.scalars[s], sizeof(double)), 0)
+            << o.scalars[s];
       }
       // Sums are combined in chunk order: each order's rounding error is at most
       // (n - 1) eps sum|term|, so two orders differ by at most twice that.
       ASSERT_EQ(o.sums.size(), serial.sums.size());
       for (std::size_t s = 0; s < o.sums.size(); ++s) {
-        const double bound = 2.0 * length * std::numeric_limits<double>::epsilon() * serial.sums[s].second;
+        const double bound =
+            2.0 * length * std::numeric_limits<double>::epsilon() * serial.sums[s].second;
         EXPECT_NEAR(o.sums[s].first, serial.sums[s].first, bound);
       }
     }
@@ -82,7 +86,8 @@ TEST(EmptyChannels, EveryOperationFinishesOrRefuses) {
       }
       for (const auto* v : w.vectors()) {
         EXPECT_EQ(v->is_block_vector(), block) << op.family << " " << op.name;
-        std::vector<unsigned char> bytes(static_cast<std::size_t>(v->get_length() * v->get_element_size()));
+        std::vector<unsigned char> bytes(
+            static_cast<std::size_t>(v->get_length() * v->get_element_size()));
         if (!bytes.empty()) v->get_range(0, v->get_length(), bytes.data());
       }
     }

@@ -2,13 +2,12 @@
 // message, every time, and leaves the library usable.
 
 #include <gtest/gtest.h>
+#include <vorlith/fail_fast.h>
+#include <vorlith/host_hooks.h>
 
 #include <new>
 #include <stdexcept>
 #include <string>
-
-#include <vorlith/fail_fast.h>
-#include <vorlith/host_hooks.h>
 
 #include "runtime/worker_hook.h"
 #include "support/operations.h"
@@ -55,7 +54,8 @@ TEST_P(WorkerException, ReachesTheCallerEveryTimeAndANormalCallWorksAfterwards) 
   // A member that changes several vectors may stop between them; the failed call then
   // leaves a valid set that the next call could reject (lengths that no longer match).
   // The vectors start again from the originals whenever a failure changed a length.
-  auto run_failing = [&](Workspace& w, const Workspace& original, vorlith::parallel::Worker_hook hook) {
+  auto run_failing = [&](Workspace& w, const Workspace& original,
+                         vorlith::parallel::Worker_hook hook) {
     const auto lengths = w.lengths();
     vorlith::parallel::set_worker_hook(hook);
     struct Unhook {

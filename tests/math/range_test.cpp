@@ -138,9 +138,10 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
     Integration_range::compute_range_float_point3d(fp, fmin, fmax, 1, 0);
     EXPECT_TRUE(fmin.is_dummy() && fmax.is_dummy());
     Point_2d<float> f2min, f2max;
-    Integration_range::compute_range_float_point2d(make_vector<Point_2d<float>>({{1, 9}, {4, 2}}, block),
-                                                   f2min, f2max, 0, -1);
-    EXPECT_TRUE(same_bytes(f2min, Point_2d<float>{1, 2}) && same_bytes(f2max, Point_2d<float>{4, 9}));
+    Integration_range::compute_range_float_point2d(
+        make_vector<Point_2d<float>>({{1, 9}, {4, 2}}, block), f2min, f2max, 0, -1);
+    EXPECT_TRUE(same_bytes(f2min, Point_2d<float>{1, 2}) &&
+                same_bytes(f2max, Point_2d<float>{4, 9}));
     // Integer points are read from any vector of their size, here 12-byte text fields.
     Multi_vector triplets(Legacy_type(std::int64_t{12}), block, 2);
     const Point_3d<std::int32_t> stored[2] = {{1, -4, 3}, {2, 5, -6}};

@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "types/text_conversions.h"
 #include "support/contracts.h"
+#include "types/text_conversions.h"
 
 namespace {
 

@@ -142,13 +142,14 @@ TEST(PredictCore, ShortGapsRelaxTowardsTheLevel) {
   // Interior gap of two with a = 2 (which lowers the order below three): each side relaxes
   // from its edge sample to the level, L = {5, 0} from 10 and R = {10, 0} from 20, and
   // the two are blended with w_3.
-  const auto inner = filled({0, 10, D, D, 20, 30},
-                            settings(Edge_fill::none, Rollweight_type::linear, 2, 0.0));
+  const auto inner =
+      filled({0, 10, D, D, 20, 30}, settings(Edge_fill::none, Rollweight_type::linear, 2, 0.0));
   EXPECT_DOUBLE_EQ(inner[2], 5.0 - 5.0 / 3.0);
   EXPECT_DOUBLE_EQ(inner[3], 20.0 / 3.0);
   // A leading gap of two relaxes from the first sample, ignoring the slope.
-  EXPECT_EQ(filled({D, D, 4, 6, 8}, settings(Edge_fill::extrapolate, Rollweight_type::linear, 2, 0.0)),
-            (std::vector<double>{0, 2, 4, 6, 8}));
+  EXPECT_EQ(
+      filled({D, D, 4, 6, 8}, settings(Edge_fill::extrapolate, Rollweight_type::linear, 2, 0.0)),
+      (std::vector<double>{0, 2, 4, 6, 8}));
   // A long leading gap before a run of two continues the run's slope.
   EXPECT_EQ(filled({D, D, D, D, 5, 7}, settings(Edge_fill::extrapolate)),
             (std::vector<double>{-3, -1, 1, 3, 5, 7}));
@@ -158,7 +159,8 @@ TEST(PredictCore, LeadingGapMirrorsTheTrailingGap) {
   // The backward edge extrapolates the first samples reversed: the same numbers as the
   // forward edge of the reversed channel.
   std::vector<double> x(60);
-  for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.25 * static_cast<double>(i)) + 0.01 * i * i;
+  for (std::size_t i = 0; i < x.size(); ++i)
+    x[i] = std::sin(0.25 * static_cast<double>(i)) + 0.01 * i * i;
   for (std::size_t i = 0; i < 7; ++i) x[i] = D;
   std::vector<double> reversed(x.rbegin(), x.rend());
   for (std::int64_t a : {0, 4}) {

@@ -162,7 +162,8 @@ TEST_F(DumpFile, BadFiles) {
     std::vector<double> many(100000, 1.5);
     Multi_vector large(type_double, block, 0);
     large.set_range_double(0, static_cast<std::int64_t>(many.size()), many.data());
-    EXPECT_TRUE(fails_with([&] { large.debug_write_to_file("/dev/full"); }, "Write failed: /dev/full"));
+    EXPECT_TRUE(
+        fails_with([&] { large.debug_write_to_file("/dev/full"); }, "Write failed: /dev/full"));
     EXPECT_TRUE(fails_with([&] { make_doubles({1}, block).debug_write_to_file("/dev/full"); },
                            "Write failed: /dev/full"));
     // Text channels have no tag in the file format.

@@ -80,7 +80,9 @@ TEST(SortIndex, OneKeyMatchesAReferenceStableOrder) {
       // An integer key of the same order (NaN highest, the dummy lowest) sorts alike.
       std::vector<std::int16_t> small(keys.size());
       for (std::size_t i = 0; i < keys.size(); ++i)
-        small[i] = std::isnan(keys[i]) ? 32000 : keys[i] < -1 ? -32000 : static_cast<std::int16_t>(keys[i]);
+        small[i] = std::isnan(keys[i]) ? 32000
+                   : keys[i] < -1      ? -32000
+                                       : static_cast<std::int16_t>(keys[i]);
       Multi_vector::sort_index_1(index32, make_vector<std::int16_t>(small, block), desc, true);
       EXPECT_EQ(index_values(index32), expected);
     }

@@ -2,30 +2,53 @@
 // The value conversion rules written out independently of the library's own code: the
 // valid ranges are spelled out, rounding and saturation use 128-bit integers.
 
+#include <vorlith/dummy.h>
+#include <vorlith/point.h>
+
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <type_traits>
 
-#include <vorlith/dummy.h>
-#include <vorlith/point.h>
-
 namespace vorlith::testing_support::reference {
 
 using common::dummy_value;
 
-template <class I> struct Range;
-template <> struct Range<std::int8_t> { static constexpr __int128 lo = -126, hi = 127; };
-template <> struct Range<std::uint8_t> { static constexpr __int128 lo = 0, hi = 254; };
-template <> struct Range<std::int16_t> { static constexpr __int128 lo = -32766, hi = 32767; };
-template <> struct Range<std::uint16_t> { static constexpr __int128 lo = 0, hi = 65534; };
-template <> struct Range<std::int32_t> { static constexpr __int128 lo = -2147483646LL, hi = 2147483647LL; };
-template <> struct Range<std::uint32_t> { static constexpr __int128 lo = 0, hi = 4294967294LL; };
-template <> struct Range<std::int64_t> {
+template <class I>
+struct Range;
+template <>
+struct Range<std::int8_t> {
+  static constexpr __int128 lo = -126, hi = 127;
+};
+template <>
+struct Range<std::uint8_t> {
+  static constexpr __int128 lo = 0, hi = 254;
+};
+template <>
+struct Range<std::int16_t> {
+  static constexpr __int128 lo = -32766, hi = 32767;
+};
+template <>
+struct Range<std::uint16_t> {
+  static constexpr __int128 lo = 0, hi = 65534;
+};
+template <>
+struct Range<std::int32_t> {
+  static constexpr __int128 lo = -2147483646LL, hi = 2147483647LL;
+};
+template <>
+struct Range<std::uint32_t> {
+  static constexpr __int128 lo = 0, hi = 4294967294LL;
+};
+template <>
+struct Range<std::int64_t> {
   static constexpr __int128 lo = -9223372036854775806LL, hi = 9223372036854775807LL;
 };
-template <> struct Range<std::uint64_t> { static constexpr __int128 lo = 0, hi = 18446744073709551614ULL; };
+template <>
+struct Range<std::uint64_t> {
+  static constexpr __int128 lo = 0, hi = 18446744073709551614ULL;
+};
 
 /// A floating value after "add one half in the source's precision (subtract it for
 /// negatives), truncate"; magnitudes of 2^64 and beyond are held as +-2^100, which
@@ -51,7 +74,8 @@ Rounded round_half_away(F v) {
 template <class I>
 I saturate(Rounded r) {
   if (r.dummy) return dummy_value<I>;
-  const __int128 v = r.value < Range<I>::lo ? Range<I>::lo : (r.value > Range<I>::hi ? Range<I>::hi : r.value);
+  const __int128 v =
+      r.value < Range<I>::lo ? Range<I>::lo : (r.value > Range<I>::hi ? Range<I>::hi : r.value);
   return static_cast<I>(v);
 }
 
@@ -60,14 +84,19 @@ I to_integer(F v) {
   return saturate<I>(round_half_away(v));
 }
 
-template <class T> inline constexpr bool is_point = false;
-template <class C> inline constexpr bool is_point<common::Point_2d<C>> = true;
-template <class C> inline constexpr bool is_point<common::Point_3d<C>> = true;
+template <class T>
+inline constexpr bool is_point = false;
+template <class C>
+inline constexpr bool is_point<common::Point_2d<C>> = true;
+template <class C>
+inline constexpr bool is_point<common::Point_3d<C>> = true;
 
 template <class T>
 bool is_dummy(const T& v) {
-  if constexpr (is_point<T>) return v.is_dummy();
-  else return v == dummy_value<T>;
+  if constexpr (is_point<T>)
+    return v.is_dummy();
+  else
+    return v == dummy_value<T>;
 }
 
 /// The result of converting one scalar value v to To (any of the fourteen value types).

@@ -1,12 +1,12 @@
 #include "support/operations.h"
 
+#include <unistd.h>
+#include <vorlith/fft.h>
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
-
-#include <vorlith/fft.h>
 
 #include "runtime/parallel.h"
 #include "storage/multi_vector_access.h"
@@ -21,11 +21,13 @@ using C = Integration_convert;
 
 namespace {
 
-Multi_vector doubles(std::int64_t n, bool block, std::int64_t a, std::int64_t m, std::int64_t dummy_every) {
+Multi_vector doubles(std::int64_t n, bool block, std::int64_t a, std::int64_t m,
+                     std::int64_t dummy_every) {
   std::vector<double> v(static_cast<std::size_t>(n));
   for (std::int64_t i = 0; i < n; ++i) {
-    v[static_cast<std::size_t>(i)] =
-        i % dummy_every == 3 ? common::dummy_value<double> : static_cast<double>((i * a) % m - m / 2) / 8.0 + 0.1;
+    v[static_cast<std::size_t>(i)] = i % dummy_every == 3
+                                         ? common::dummy_value<double>
+                                         : static_cast<double>((i * a) % m - m / 2) / 8.0 + 0.1;
   }
   return make_vector(v, block);
 }
@@ -37,24 +39,30 @@ Multi_vector filled(std::int64_t n, bool block, T (*value)(std::int64_t)) {
   return make_vector(v, block);
 }
 
-Multi_vector empty(legacy_data_type type, bool block) { return Multi_vector(Legacy_type(type), block, 0); }
+Multi_vector empty(legacy_data_type type, bool block) {
+  return Multi_vector(Legacy_type(type), block, 0);
+}
 
 // A texts vector: numbers, words (lower and upper case) and opaque dummies.
 Multi_vector texts(std::int64_t n, bool block) {
   std::vector<std::string> t(static_cast<std::size_t>(n));
   for (std::int64_t i = 0; i < n; ++i) {
-    t[static_cast<std::size_t>(i)] = i % 11 == 4 ? "" : i % 5 == 1 ? "ab" + std::to_string(i % 37)
-                                                                    : std::to_string((i * 37) % 1001 - 500);
+    t[static_cast<std::size_t>(i)] = i % 11 == 4  ? ""
+                                     : i % 5 == 1 ? "ab" + std::to_string(i % 37)
+                                                  : std::to_string((i * 37) % 1001 - 500);
   }
   return make_opaque(t, 8, block);
 }
 
 // The dump file of this process, in memory.
-std::string dump_path() { return "/dev/shm/vorlith_operations_" + std::to_string(::getpid()) + ".bin"; }
+std::string dump_path() {
+  return "/dev/shm/vorlith_operations_" + std::to_string(::getpid()) + ".bin";
+}
 
 double magnitude(const Multi_vector& v) {
   double total = 0.0;
-  for (double x : values_of<double>(v)) total += x == common::dummy_value<double> ? 0.0 : std::fabs(x);
+  for (double x : values_of<double>(v))
+    total += x == common::dummy_value<double> ? 0.0 : std::fabs(x);
   return total;
 }
 
@@ -84,16 +92,20 @@ Workspace::Workspace(std::int64_t n_, bool block)
       f(filled<float>(n, block,
                       [](std::int64_t i) {
                         const float special[] = {NAN, INFINITY, 1e-42f, -1e-40f};
-                        return i % 13 == 2 ? special[(i / 13) % 4] : static_cast<float>((i * 31) % 211) - 105.5f;
+                        return i % 13 == 2 ? special[(i / 13) % 4]
+                                           : static_cast<float>((i * 31) % 211) - 105.5f;
                       })),
       i32(filled<std::int32_t>(n, block,
                                [](std::int64_t i) {
-                                 return i % 19 == 7 ? common::dummy_value<std::int32_t>
-                                                    : static_cast<std::int32_t>((i * 7919) % 4001 - 2000);
+                                 return i % 19 == 7
+                                            ? common::dummy_value<std::int32_t>
+                                            : static_cast<std::int32_t>((i * 7919) % 4001 - 2000);
                                })),
       text(texts(n, block)),
-      permutation(filled<std::int32_t>(n, block, [](std::int64_t i) { return static_cast<std::int32_t>(i); })),
-      codes(filled<std::int32_t>(n, block, [](std::int64_t i) { return static_cast<std::int32_t>((i * 5) % 3); })),
+      permutation(filled<std::int32_t>(
+          n, block, [](std::int64_t i) { return static_cast<std::int32_t>(i); })),
+      codes(filled<std::int32_t>(
+          n, block, [](std::int64_t i) { return static_cast<std::int32_t>((i * 5) % 3); })),
       ramp(filled<double>(n, block, [](std::int64_t i) { return static_cast<double>(i); })),
       dpoint3(empty(type_double_point_3d, block)),
       segments(Multi_vector(Legacy_type(std::int64_t{32}), block, 0)),
@@ -109,16 +121,18 @@ Workspace::Workspace(std::int64_t n_, bool block)
   // A segment is two 2-D points, as the segment channel stores them.
   segments.set_length(n / 2);
   for (std::int64_t i = 0; i + 1 < n; i += 2) {
-    const double s[4] = {x.get_double(i), y.get_double(i), x.get_double(i + 1), y.get_double(i + 1)};
+    const double s[4] = {x.get_double(i), y.get_double(i), x.get_double(i + 1),
+                         y.get_double(i + 1)};
     segments.set(i / 2, s);
   }
   for (std::size_t i = 0; i < bits.size(); i += 3) bits.set(i);
-  for (std::size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<double>(i % 1013) * 0.37 - 100.0;
+  for (std::size_t i = 0; i < buffer.size(); ++i)
+    buffer[i] = static_cast<double>(i % 1013) * 0.37 - 100.0;
 }
 
 std::vector<const Multi_vector*> Workspace::vectors() const {
-  return {&x, &y, &z, &f, &i32, &text, &permutation, &codes, &ramp, &dpoint3, &segments,
-          &out, &out2, &out3, &index, &fpoint2};
+  return {&x,    &y,       &z,        &f,   &i32,  &text, &permutation, &codes,
+          &ramp, &dpoint3, &segments, &out, &out2, &out3, &index,       &fpoint2};
 }
 
 namespace {
@@ -130,11 +144,27 @@ Multi_vector clone(const Multi_vector& v) {
 }  // namespace
 
 Workspace::Workspace(const Workspace& from)
-    : n(from.n), x(clone(from.x)), y(clone(from.y)), z(clone(from.z)), f(clone(from.f)), i32(clone(from.i32)),
-      text(clone(from.text)), permutation(clone(from.permutation)), codes(clone(from.codes)),
-      ramp(clone(from.ramp)), dpoint3(clone(from.dpoint3)), segments(clone(from.segments)), out(clone(from.out)),
-      out2(clone(from.out2)), out3(clone(from.out3)), index(clone(from.index)), fpoint2(clone(from.fpoint2)),
-      bits(from.bits), buffer(from.buffer), scalars(from.scalars), sums(from.sums) {}
+    : n(from.n),
+      x(clone(from.x)),
+      y(clone(from.y)),
+      z(clone(from.z)),
+      f(clone(from.f)),
+      i32(clone(from.i32)),
+      text(clone(from.text)),
+      permutation(clone(from.permutation)),
+      codes(clone(from.codes)),
+      ramp(clone(from.ramp)),
+      dpoint3(clone(from.dpoint3)),
+      segments(clone(from.segments)),
+      out(clone(from.out)),
+      out2(clone(from.out2)),
+      out3(clone(from.out3)),
+      index(clone(from.index)),
+      fpoint2(clone(from.fpoint2)),
+      bits(from.bits),
+      buffer(from.buffer),
+      scalars(from.scalars),
+      sums(from.sums) {}
 
 std::vector<std::int64_t> Workspace::lengths() const {
   std::vector<std::int64_t> all;
@@ -146,7 +176,8 @@ void Workspace::restore(const Workspace& from) {
   const auto sources = from.vectors();
   const auto targets = vectors();
   for (std::size_t i = 0; i < targets.size(); ++i) {
-    if (targets[i]->get_length() != sources[i]->get_length()) const_cast<Multi_vector*>(targets[i])->copy(*sources[i]);
+    if (targets[i]->get_length() != sources[i]->get_length())
+      const_cast<Multi_vector*>(targets[i])->copy(*sources[i]);
   }
   bits = from.bits;
   buffer = from.buffer;

@@ -2,12 +2,12 @@
 // One table of library operations on a shared set of vectors, used by the hardening
 // tests (worker failures, storage and chunking invariance, allocation failures).
 
+#include <vorlith/integration.h>
+
+#include <boost/dynamic_bitset.hpp>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include <boost/dynamic_bitset.hpp>
-#include <vorlith/integration.h>
 
 namespace vorlith::testing_support {
 
@@ -20,21 +20,21 @@ struct Workspace {
   Workspace(const Workspace& from);
 
   std::int64_t n;
-  Multi_vector x, y, z;            // doubles with dummies
-  Multi_vector f;                  // floats with a NaN, an infinity and subnormals
-  Multi_vector i32;                // int32 with dummies
-  Multi_vector text;               // opaque width 8: numbers, words and dummies
-  Multi_vector permutation;        // int32: n-1 .. 0
-  Multi_vector codes;              // int32: duplicate-sample codes 0, 1, 2
-  Multi_vector ramp;               // doubles 0 .. n-1
-  Multi_vector dpoint3;            // double 3-D points from x, y, z
-  Multi_vector segments;           // opaque width 32: double segments from x, y
-  Multi_vector out, out2, out3;    // double outputs, empty
-  Multi_vector index;              // int32 output, empty
-  Multi_vector fpoint2;            // float 2-D point output, empty
+  Multi_vector x, y, z;          // doubles with dummies
+  Multi_vector f;                // floats with a NaN, an infinity and subnormals
+  Multi_vector i32;              // int32 with dummies
+  Multi_vector text;             // opaque width 8: numbers, words and dummies
+  Multi_vector permutation;      // int32: n-1 .. 0
+  Multi_vector codes;            // int32: duplicate-sample codes 0, 1, 2
+  Multi_vector ramp;             // doubles 0 .. n-1
+  Multi_vector dpoint3;          // double 3-D points from x, y, z
+  Multi_vector segments;         // opaque width 32: double segments from x, y
+  Multi_vector out, out2, out3;  // double outputs, empty
+  Multi_vector index;            // int32 output, empty
+  Multi_vector fpoint2;          // float 2-D point output, empty
   boost::dynamic_bitset<unsigned long> bits;
-  std::vector<double> buffer;      // 3n + 8 doubles for range transfers
-  std::vector<double> scalars;     // results that are not vectors
+  std::vector<double> buffer;   // 3n + 8 doubles for range transfers
+  std::vector<double> scalars;  // results that are not vectors
   /// Order-dependent sums: (value, sum of the magnitudes of its terms).
   std::vector<std::pair<double, double>> sums;
 

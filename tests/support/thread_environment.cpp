@@ -1,10 +1,9 @@
 #include "support/thread_environment.h"
 
 #include <gtest/gtest.h>
+#include <vorlith/host_hooks.h>
 
 #include <cstdlib>
-
-#include <vorlith/host_hooks.h>
 
 #include "runtime/parallel.h"
 

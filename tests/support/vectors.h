@@ -1,12 +1,12 @@
 #pragma once
 // Builders for test vectors of any type in either storage mode.
 
+#include <vorlith/integration.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <vorlith/integration.h>
 
 #include "types/type_list.h"
 
@@ -18,7 +18,8 @@ using integration::Multi_vector;
 /// A vector of T holding `values` (raw bytes, dummies included).
 template <class T>
 Multi_vector make_vector(const std::vector<T>& values, bool block) {
-  Multi_vector v(Legacy_type(types::type_traits<T>::code), block, static_cast<std::int64_t>(values.size()));
+  Multi_vector v(Legacy_type(types::type_traits<T>::code), block,
+                 static_cast<std::int64_t>(values.size()));
   for (std::size_t i = 0; i < values.size(); ++i) v.set(static_cast<std::int64_t>(i), &values[i]);
   return v;
 }

@@ -308,7 +308,8 @@ TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
   // Computed values: each in its shortest exact text, in a fixed field when no magnitude
   // needs an exponent; a declared field past 15 digits without the binary noise.
   Survey exact;
-  exact.add(Channel("C", values(vorlith::integration::type_double, {59226.844, 5.680000000051223, dummy})));
+  exact.add(Channel(
+      "C", values(vorlith::integration::type_double, {59226.844, 5.680000000051223, dummy})));
   Channel declared("K", values(vorlith::integration::type_double, {59226.844, 1.5, dummy}));
   declared.format = Field_format{'F', 19, 12};
   exact.add(std::move(declared));

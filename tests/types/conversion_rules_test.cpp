@@ -26,10 +26,30 @@ using vorlith::testing_support::fails_contract;
 template <class F>
 std::vector<F> dense_grid() {
   std::vector<F> values;
-  const long double anchors[] = {0,   1,   126, 127, 128, 254, 255, 256, 32766, 32767, 32768, 65534, 65535,
-                                 65536, 2147483646.0L, 2147483647.0L, 2147483648.0L, 4294967294.0L,
-                                 4294967295.0L, 4294967296.0L, 9223372036854775806.0L,
-                                 9223372036854775808.0L, 18446744073709551614.0L, 18446744073709551616.0L};
+  const long double anchors[] = {0,
+                                 1,
+                                 126,
+                                 127,
+                                 128,
+                                 254,
+                                 255,
+                                 256,
+                                 32766,
+                                 32767,
+                                 32768,
+                                 65534,
+                                 65535,
+                                 65536,
+                                 2147483646.0L,
+                                 2147483647.0L,
+                                 2147483648.0L,
+                                 4294967294.0L,
+                                 4294967295.0L,
+                                 4294967296.0L,
+                                 9223372036854775806.0L,
+                                 9223372036854775808.0L,
+                                 18446744073709551614.0L,
+                                 18446744073709551616.0L};
   for (long double a : anchors) {
     for (long double sign : {1.0L, -1.0L}) {
       for (long double d = -3; d <= 3; d += 0.25L) {
@@ -47,9 +67,9 @@ std::vector<F> dense_grid() {
     values.push_back(static_cast<F>(narrow(rng)));
   }
   for (F special : {std::numeric_limits<F>::infinity(), -std::numeric_limits<F>::infinity(),
-                    std::numeric_limits<F>::quiet_NaN(), dummy_value<F>, F(0.49999999999999994), F(-0.5),
-                    F(0.5), F(2.5), F(-2.5), std::numeric_limits<F>::max(), std::numeric_limits<F>::lowest(),
-                    std::numeric_limits<F>::denorm_min()}) {
+                    std::numeric_limits<F>::quiet_NaN(), dummy_value<F>, F(0.49999999999999994),
+                    F(-0.5), F(0.5), F(2.5), F(-2.5), std::numeric_limits<F>::max(),
+                    std::numeric_limits<F>::lowest(), std::numeric_limits<F>::denorm_min()}) {
     values.push_back(special);
   }
   return values;
@@ -57,23 +77,29 @@ std::vector<F> dense_grid() {
 
 template <class I>
 class FloatingToInteger : public ::testing::Test {};
-using IntegerTypes = ::testing::Types<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t, std::int32_t,
-                                      std::uint32_t, std::int64_t, std::uint64_t>;
+using IntegerTypes = ::testing::Types<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
+                                      std::int32_t, std::uint32_t, std::int64_t, std::uint64_t>;
 TYPED_TEST_SUITE(FloatingToInteger, IntegerTypes);
 
 template <class I, class F>
 void check_grid(legacy_data_type source_code) {
   const std::vector<F> grid = dense_grid<F>();
   std::vector<I> out(grid.size());
-  Legacy_type(source_code).convert_to(grid.data(), out.data(), Legacy_type(vorlith::types::type_traits<I>::code),
-                                      static_cast<std::int64_t>(grid.size()));
+  Legacy_type(source_code)
+      .convert_to(grid.data(), out.data(), Legacy_type(vorlith::types::type_traits<I>::code),
+                  static_cast<std::int64_t>(grid.size()));
   for (std::size_t i = 0; i < grid.size(); ++i) {
-    ASSERT_EQ(out[i], (vorlith::testing_support::reference::to_integer<I>(grid[i]))) << "value " << static_cast<double>(grid[i]);
+    ASSERT_EQ(out[i], (vorlith::testing_support::reference::to_integer<I>(grid[i])))
+        << "value " << static_cast<double>(grid[i]);
   }
 }
 
-TYPED_TEST(FloatingToInteger, DoubleGridMatchesReference) { check_grid<TypeParam, double>(type_double); }
-TYPED_TEST(FloatingToInteger, FloatGridMatchesReference) { check_grid<TypeParam, float>(type_float); }
+TYPED_TEST(FloatingToInteger, DoubleGridMatchesReference) {
+  check_grid<TypeParam, double>(type_double);
+}
+TYPED_TEST(FloatingToInteger, FloatGridMatchesReference) {
+  check_grid<TypeParam, float>(type_float);
+}
 
 template <class To, class From>
 To one(From v) {
@@ -103,7 +129,8 @@ TEST(Conversion, DocumentedIntegerResults) {
   EXPECT_EQ((one<std::int32_t>(0.49999999999999994)), 1);
   EXPECT_EQ((one<std::int32_t>(0.49999997f)), 1);
   // NaN has no rule of its own; it becomes the dummy without undefined behaviour.
-  EXPECT_EQ((one<std::int32_t>(std::numeric_limits<double>::quiet_NaN())), dummy_value<std::int32_t>);
+  EXPECT_EQ((one<std::int32_t>(std::numeric_limits<double>::quiet_NaN())),
+            dummy_value<std::int32_t>);
 }
 
 TEST(Conversion, IntegerToIntegerSaturatesShortOfTheDummy) {
@@ -146,8 +173,10 @@ TYPED_TEST_SUITE(EveryPair, vorlith::testing_support::all_value_types);
 
 template <class T>
 double scalar_of(const T& v) {
-  if constexpr (vorlith::types::is_point_v<T>) return static_cast<double>(v.x);
-  else return static_cast<double>(v);
+  if constexpr (vorlith::types::is_point_v<T>)
+    return static_cast<double>(v.x);
+  else
+    return static_cast<double>(v);
 }
 
 // Text goes through the host's to-text and from-text function of the type itself.

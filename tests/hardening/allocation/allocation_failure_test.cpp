@@ -44,8 +44,12 @@ void* allocate_or_throw(std::size_t size, std::size_t alignment) {
 
 void* operator new(std::size_t n) { return allocate_or_throw(n, 0); }
 void* operator new[](std::size_t n) { return allocate_or_throw(n, 0); }
-void* operator new(std::size_t n, std::align_val_t a) { return allocate_or_throw(n, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t n, std::align_val_t a) { return allocate_or_throw(n, static_cast<std::size_t>(a)); }
+void* operator new(std::size_t n, std::align_val_t a) {
+  return allocate_or_throw(n, static_cast<std::size_t>(a));
+}
+void* operator new[](std::size_t n, std::align_val_t a) {
+  return allocate_or_throw(n, static_cast<std::size_t>(a));
+}
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n, 0); }
 void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n, 0); }
 void* operator new(std::size_t n, std::align_val_t a, const std::nothrow_t&) noexcept {
@@ -102,8 +106,8 @@ TEST_P(AllocationFailure, ReachesTheCallerAsBadAllocAndLeavesValidVectors) {
         op.run(done);
         const auto before = contents(Workspace(n, block)), after = contents(done);
         for (std::int64_t point = 0;; ++point) {
-          SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", threads " + std::to_string(threads) +
-                       ", allocation " + std::to_string(point));
+          SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", threads " +
+                       std::to_string(threads) + ", allocation " + std::to_string(point));
           Workspace w(n, block);
           bool failed = false;
           fired = false;
@@ -141,8 +145,9 @@ class Report : public ::testing::Environment {
  public:
   void TearDown() override {
     for (const auto& [family, count] : families) {
-      std::printf("[allocation] %-18s %6lld injected failures, %lld left a partial result\n", family.c_str(),
-                  static_cast<long long>(count.points), static_cast<long long>(count.partial));
+      std::printf("[allocation] %-18s %6lld injected failures, %lld left a partial result\n",
+                  family.c_str(), static_cast<long long>(count.points),
+                  static_cast<long long>(count.partial));
     }
   }
 };

@@ -2,6 +2,7 @@
 // double and int64 sources, converted by the library and by the independent reference.
 
 #include <gtest/gtest.h>
+#include <vorlith/integration.h>
 
 #include <atomic>
 #include <bit>
@@ -11,8 +12,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <vorlith/integration.h>
 
 #include "runtime/parallel.h"
 #include "support/conversion_reference.h"
@@ -25,8 +24,8 @@ using vorlith::testing_support::type_pack;
 using vorlith::testing_support::value_types;
 namespace reference = vorlith::testing_support::reference;
 
-using integer_types = type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t, std::int32_t,
-                                std::uint32_t, std::int64_t, std::uint64_t>;
+using integer_types = type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
+                                std::int32_t, std::uint32_t, std::int64_t, std::uint64_t>;
 
 template <class T>
 Legacy_type type_of() {
@@ -63,7 +62,8 @@ std::string text(const T& v) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.17g", static_cast<double>(v));
     return buffer;
-  } else return std::to_string(v);
+  } else
+    return std::to_string(v);
 }
 
 // Converts the sources to every type of Targets through Legacy_type::convert_to and
@@ -73,12 +73,14 @@ void check_all(const std::vector<From>& sources, Tally& tally) {
   Targets::for_each([&](auto tag) {
     using To = typename decltype(tag)::type;
     std::vector<To> out(sources.size());
-    type_of<From>().convert_to(sources.data(), out.data(), type_of<To>(), static_cast<std::int64_t>(sources.size()));
+    type_of<From>().convert_to(sources.data(), out.data(), type_of<To>(),
+                               static_cast<std::int64_t>(sources.size()));
     for (std::size_t i = 0; i < sources.size(); ++i) {
       const To expected = reference::convert<To>(sources[i]);
       if (!reference::same(out[i], expected)) {
         tally.mismatch(type_of<From>().get_name() + std::string(" ") + text(sources[i]) + " -> " +
-                       type_of<To>().get_name() + ": " + text(out[i]) + ", expected " + text(expected));
+                       type_of<To>().get_name() + ": " + text(out[i]) + ", expected " +
+                       text(expected));
       }
     }
     tally.checked += static_cast<std::int64_t>(sources.size());
@@ -89,32 +91,35 @@ TEST(ExhaustiveConversion, EveryFloatBitPatternToEveryIntegerType) {
   Tally tally;
   constexpr std::int64_t piece = 1 << 16;
   // Both cores through the library's own driver; one piece of 2^16 patterns per step.
-  vorlith::parallel::run_over_range(0, std::int64_t{1} << 16, 1, [&](std::int64_t first, std::int64_t last) {
-    std::vector<float> sources(piece);
-    std::vector<reference::Rounded> rounded(piece);
-    std::vector<std::uint64_t> out(piece);  // room for the widest target
-    for (std::int64_t p = first; p < last; ++p) {
-      for (std::int64_t i = 0; i < piece; ++i) {
-        sources[i] = std::bit_cast<float>(static_cast<std::uint32_t>(p * piece + i));
-        rounded[i] = reference::round_half_away(sources[i]);
-      }
-      integer_types::for_each([&](auto tag) {
-        using I = typename decltype(tag)::type;
-        I* const converted = reinterpret_cast<I*>(out.data());
-        type_of<float>().convert_to(sources.data(), converted, type_of<I>(), piece);
-        std::int64_t wrong = 0;
-        for (std::int64_t i = 0; i < piece; ++i) wrong += converted[i] != reference::saturate<I>(rounded[i]);
-        if (wrong > 0) {
+  vorlith::parallel::run_over_range(
+      0, std::int64_t{1} << 16, 1, [&](std::int64_t first, std::int64_t last) {
+        std::vector<float> sources(piece);
+        std::vector<reference::Rounded> rounded(piece);
+        std::vector<std::uint64_t> out(piece);  // room for the widest target
+        for (std::int64_t p = first; p < last; ++p) {
           for (std::int64_t i = 0; i < piece; ++i) {
-            if (converted[i] != reference::saturate<I>(rounded[i])) {
-              tally.mismatch("float " + text(sources[i]) + " -> " + type_of<I>().get_name() + ": " + text(converted[i]));
-            }
+            sources[i] = std::bit_cast<float>(static_cast<std::uint32_t>(p * piece + i));
+            rounded[i] = reference::round_half_away(sources[i]);
           }
+          integer_types::for_each([&](auto tag) {
+            using I = typename decltype(tag)::type;
+            I* const converted = reinterpret_cast<I*>(out.data());
+            type_of<float>().convert_to(sources.data(), converted, type_of<I>(), piece);
+            std::int64_t wrong = 0;
+            for (std::int64_t i = 0; i < piece; ++i)
+              wrong += converted[i] != reference::saturate<I>(rounded[i]);
+            if (wrong > 0) {
+              for (std::int64_t i = 0; i < piece; ++i) {
+                if (converted[i] != reference::saturate<I>(rounded[i])) {
+                  tally.mismatch("float " + text(sources[i]) + " -> " + type_of<I>().get_name() +
+                                 ": " + text(converted[i]));
+                }
+              }
+            }
+            tally.checked += piece;
+          });
         }
-        tally.checked += piece;
       });
-    }
-  });
   tally.report("float bit patterns to the eight integer types");
 }
 
@@ -123,7 +128,8 @@ TEST(ExhaustiveConversion, EverySmallIntegerToEveryValueType) {
   auto every = [&](auto tag) {
     using From = typename decltype(tag)::type;
     std::vector<From> sources;
-    for (std::int64_t v = std::numeric_limits<From>::min(); v <= std::numeric_limits<From>::max(); ++v) {
+    for (std::int64_t v = std::numeric_limits<From>::min(); v <= std::numeric_limits<From>::max();
+         ++v) {
       sources.push_back(static_cast<From>(v));
     }
     check_all<From, value_types>(sources, tally);
@@ -134,8 +140,15 @@ TEST(ExhaustiveConversion, EverySmallIntegerToEveryValueType) {
 
 // Walks of nextafter steps and +-0.5 neighbourhoods around the anchors, both signs.
 std::vector<double> double_walk() {
-  std::vector<long double> anchors = {0.0L, 1.0L, 0x1p24L, 0x1p53L, 0x1p63L, 0x1p64L, 1e32L,
-                                      3.4028234663852886e38L, 1.0000000331813535e32L};
+  std::vector<long double> anchors = {0.0L,
+                                      1.0L,
+                                      0x1p24L,
+                                      0x1p53L,
+                                      0x1p63L,
+                                      0x1p64L,
+                                      1e32L,
+                                      3.4028234663852886e38L,
+                                      1.0000000331813535e32L};
   integer_types::for_each([&](auto tag) {
     using I = typename decltype(tag)::type;
     for (long double a : {static_cast<long double>(std::numeric_limits<I>::min()),
@@ -145,9 +158,13 @@ std::vector<double> double_walk() {
     }
   });
   constexpr double inf = std::numeric_limits<double>::infinity();
-  std::vector<double> values = {inf, -inf, std::numeric_limits<double>::quiet_NaN(),
-                                -std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::max(),
-                                std::numeric_limits<double>::denorm_min(), -1e32};
+  std::vector<double> values = {inf,
+                                -inf,
+                                std::numeric_limits<double>::quiet_NaN(),
+                                -std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::max(),
+                                std::numeric_limits<double>::denorm_min(),
+                                -1e32};
   for (long double a : anchors) {
     for (long double sign : {1.0L, -1.0L}) {
       for (long double offset : {0.0L, 0.5L, -0.5L}) {
@@ -175,7 +192,8 @@ std::vector<std::int64_t> int64_walk() {
   integer_types::for_each([&](auto tag) {
     using I = typename decltype(tag)::type;
     around(static_cast<std::int64_t>(std::numeric_limits<I>::min()));
-    around(static_cast<std::int64_t>(std::numeric_limits<I>::max()));  // uint64: -1, the all-ones pattern
+    around(static_cast<std::int64_t>(
+        std::numeric_limits<I>::max()));  // uint64: -1, the all-ones pattern
     around(static_cast<std::int64_t>(vorlith::common::dummy_value<I>));
   });
   for (int k = 24; k <= 62; ++k) {
