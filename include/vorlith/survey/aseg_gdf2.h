@@ -30,9 +30,11 @@ VORLITH_SURVEY_API Survey read_aseg_gdf2(const std::filesystem::path& path,
 /// Writes `<stem>.dfn` and `<stem>.dat` for either file name given. Every record is
 /// fixed-width by the declared formats, with at least one blank in front of each
 /// field, so both blank-splitting and width-based readers read it back. Formats widen
-/// where a value needs it; computed real channels (no format) get E25.16, which reads
-/// back to the same double. Dummies are written as the field's NULL, kept from the
-/// read when it fits and lies below every value, else a new one of nines that does.
+/// where a value needs it; computed real channels (no format) are written with each
+/// value's shortest text that reads back to the same double, in a fixed field wide
+/// enough for all of them (E25.16 when a magnitude needs an exponent). Dummies are written
+/// as the field's NULL, kept from the read when it fits and lies below every value, else a
+/// new one of nines that does.
 /// Text dummies are written as `*`. Both files are written to temporary names and
 /// renamed at the end, so a failure leaves nothing behind. Throws Survey_error.
 VORLITH_SURVEY_API void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path);
