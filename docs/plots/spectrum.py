@@ -10,7 +10,7 @@ distance = np.arange(1024) * spacing
 profile = (10.0 * np.sin(2 * np.pi * distance / 400.0) + 4.0 * np.sin(2 * np.pi * distance / 60.0)
            + rng.normal(0.0, 1.0, distance.size))
 real, imaginary = vorlith.fft.rfft_1d_forward(profile)
-amplitude = np.hypot(real.numpy(), imaginary.numpy()) * 2.0 / distance.size
+amplitude = np.hypot(real, imaginary) * 2.0 / distance.size
 wavenumber = np.arange(len(real)) / (distance.size * spacing)
 
 fig, axes = plt.subplots()
