@@ -121,7 +121,8 @@ void clamp_to_range(benchmark::State& state) {
 int main(int argc, char** argv) {
   const auto ms = benchmark::kMillisecond;
   for (int threads : {1, 2}) {
-    const std::string t = "/" + std::to_string(threads);
+    std::string t = "/";
+    t += std::to_string(threads);
     benchmark::RegisterBenchmark(("plain_add" + t).c_str(), plain_add)
         ->Arg(threads)
         ->Unit(ms)

@@ -1,6 +1,8 @@
 // Delimited text: a header row, then rows of fields. Two passes over the file: the
 // first finds each column's kind, width and row count, the second parses into channels
-// allocated once.
+// allocated once. A file whose first rows hold numbers only is read in one pass instead
+// (see read_numbers_in_one_pass), falling back to the two passes at the first field that
+// does not fit, so both give the same survey and the same errors.
 
 #include <vorlith/dummy.h>
 #include <vorlith/survey/delimited.h>
@@ -9,6 +11,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
+#include <optional>
 
 #include "survey/text_io.h"
 
@@ -66,6 +69,14 @@ void split(std::string_view record, char delimiter, std::vector<std::string_view
 bool skipped(std::string_view record) {
   const std::string_view text = trim(record);
   return text.empty() || text.front() == '#';
+}
+
+// 'field', for messages.
+std::string quoted(std::string_view field) {
+  std::string text(1, '\'');
+  text.append(field);
+  text += '\'';
+  return text;
 }
 
 bool dummy_word(std::string_view text) {
@@ -165,6 +176,220 @@ char find_delimiter(const std::filesystem::path& path) {
   return delimiter_of(header);
 }
 
+namespace {
+
+// Folds one field into its column's scan; false for text in a column that has held
+// numbers, which the caller reports.
+bool fold_field(Column_scan& scan, std::string_view field) {
+  int digits = 0;
+  int decimals = 0;
+  bool exponent = false;
+  const Column_kind kind = classify(field, digits, decimals, exponent);
+  scan.width = std::max<std::int64_t>(scan.width, static_cast<std::int64_t>(field.size()));
+  if (scan.kind == Column_kind::text || kind == Column_kind::unknown) return true;
+  if (kind == Column_kind::text) {
+    if (scan.kind != Column_kind::unknown) return false;
+    scan.kind = Column_kind::text;
+    return true;
+  }
+  scan.kind = kind == Column_kind::real || scan.kind == Column_kind::real ? Column_kind::real
+                                                                          : Column_kind::integer;
+  scan.digits = std::max(scan.digits, digits);
+  scan.decimals = std::max(scan.decimals, decimals);
+  scan.exponent = scan.exponent || exponent;
+  return true;
+}
+
+// The value kind and format of a channel whose columns scanned as `scan`.
+std::pair<Value_kind, Field_format> channel_kind(const Column_scan& scan) {
+  switch (scan.kind) {
+    case Column_kind::text:
+      return {Value_kind::text, Field_format{'A', static_cast<int>(scan.width), 0}};
+    case Column_kind::integer:
+      return {scan.digits <= 9 ? Value_kind::int32 : Value_kind::int64, Field_format{'I', 0, 0}};
+    case Column_kind::real:
+      return {Value_kind::real,
+              scan.exponent ? Field_format{0, 0, 0} : Field_format{'F', 0, scan.decimals}};
+    case Column_kind::unknown:
+      break;
+  }
+  return {Value_kind::real, Field_format{0, 0, 0}};
+}
+
+// Channels for the scanned columns, with x[0], x[1], ... of one numeric kind folded into
+// one array channel, each allocated for `rows` rows; targets[c] says where column c goes.
+Survey make_channels(const std::filesystem::path& path, std::int64_t header_record,
+                     const std::vector<Column_scan>& scans, std::int64_t rows,
+                     std::vector<Column_target>& targets) {
+  Survey survey;
+  targets.assign(scans.size(), Column_target{});
+  for (std::size_t c = 0; c < scans.size();) {
+    std::size_t end = c + 1;
+    std::string base;
+    if (scans[c].name.size() > 3 && scans[c].name.ends_with("[0]") &&
+        scans[c].kind != Column_kind::text) {
+      base = scans[c].name.substr(0, scans[c].name.size() - 3);
+      while (end < scans.size() && scans[end].kind != Column_kind::text &&
+             scans[end].name == base + "[" + std::to_string(end - c) + "]") {
+        ++end;
+      }
+    } else {
+      base = scans[c].name;
+    }
+    Column_scan merged = scans[c];
+    for (std::size_t k = c + 1; k < end; ++k) {
+      if (scans[k].kind == Column_kind::real) merged.kind = Column_kind::real;
+      if (merged.kind == Column_kind::unknown) merged.kind = scans[k].kind;
+      merged.digits = std::max(merged.digits, scans[k].digits);
+      merged.decimals = std::max(merged.decimals, scans[k].decimals);
+      merged.exponent = merged.exponent || scans[k].exponent;
+    }
+    const auto columns = static_cast<std::int64_t>(end - c);
+    const auto [kind, format] = channel_kind(merged);
+    if (survey.find(base) != nullptr)
+      fail(path, header_record, base, "appears twice in the header");
+    Channel channel(base, make_values(kind, rows * columns, merged.width), columns);
+    channel.format = format;
+    survey.channels.push_back(std::move(channel));
+    for (std::size_t k = c; k < end; ++k)
+      targets[k] = Column_target{survey.channels.size() - 1, static_cast<std::int64_t>(k - c)};
+    c = end;
+  }
+  return survey;
+}
+
+// The next data record (not the header, a blank or a comment), without a byte-order mark.
+bool next_data_record(Record_reader& reader, std::int64_t header_record, std::string_view& record) {
+  while (reader.next(record)) {
+    if (reader.record_number() <= header_record || skipped(record)) continue;
+    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
+      record.remove_prefix(3);
+    return true;
+  }
+  return false;
+}
+
+// What a number text that parsed shows: digits after its point, an exponent, and whether
+// that is a Fortran D exponent. One loop: fields are short.
+struct Number_shape {
+  int decimals = 0;
+  bool exponent = false;
+  bool fortran = false;
+};
+
+Number_shape shape_of(std::string_view text) {
+  Number_shape shape;
+  bool after_point = false;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') {
+      shape.decimals += after_point;
+      continue;
+    }
+    after_point = c == '.';
+    shape.exponent = shape.exponent || c == 'e' || c == 'E';
+    shape.fortran = shape.fortran || c == 'd' || c == 'D';
+  }
+  return shape;
+}
+
+// The usual survey file, columns of numbers only, read in one pass: the kinds come from
+// the first rows, the row count from counting records, and values are parsed straight
+// into channels of those kinds. Anything the first rows did not show (text, a real in an
+// integer column, more digits than its type holds, a wrong field count, array columns)
+// gives up, with the reader rewound, for the two-pass read to find and report.
+std::optional<Survey> read_numbers_in_one_pass(Record_reader& reader,
+                                               const std::filesystem::path& path,
+                                               std::int64_t header_record, char delimiter,
+                                               std::vector<Column_scan> scans,
+                                               const Delimited_read_options& options) {
+  const auto give_up = [&reader] {
+    reader.rewind();
+    return std::nullopt;
+  };
+  constexpr int sample_rows = 1000;
+  std::vector<std::string_view> fields;
+  std::string_view record;
+  for (int sampled = 0; sampled < sample_rows && next_data_record(reader, header_record, record);
+       ++sampled) {
+    split(record, delimiter, fields);
+    if (fields.size() != scans.size()) return give_up();
+    for (std::size_t c = 0; c < scans.size(); ++c) {
+      if (fields[c].size() > 4096 || !fold_field(scans[c], fields[c])) return give_up();
+    }
+  }
+  for (const Column_scan& scan : scans) {
+    if ((scan.kind != Column_kind::integer && scan.kind != Column_kind::real) ||
+        scan.name.ends_with("]"))
+      return give_up();
+  }
+  reader.rewind();
+  const std::int64_t capacity = reader.count_and_rewind();
+  std::vector<Column_target> targets;
+  Survey survey = make_channels(path, header_record, scans, capacity, targets);
+
+  std::vector<char*> sinks;
+  std::vector<Value_kind> kinds;
+  for (Channel& channel : survey.channels) {
+    sinks.push_back(capacity > 0 ? static_cast<char*>(channel.values.get_vector_memory())
+                                 : nullptr);
+    kinds.push_back(kind_of(channel.values));
+  }
+  std::int64_t row = 0;
+  while (next_data_record(reader, header_record, record)) {
+    split(record, delimiter, fields);
+    if (fields.size() != scans.size() || row == capacity) return give_up();
+    for (std::size_t c = 0; c < scans.size(); ++c) {
+      const std::string_view field = fields[c];
+      Column_scan& scan = scans[c];
+      if (kinds[c] == Value_kind::real) {
+        double value = 0;
+        const Parsed parsed = parse_real(field, value);
+        if (parsed == Parsed::bad) return give_up();
+        if (parsed == Parsed::number || !dummy_word(field)) {
+          // A number as the scan reads it (-1e32 too, the dummy's value); not "nan(1)" or
+          // a Fortran exponent, which the scan takes for text.
+          const Number_shape shape = shape_of(field);
+          if ((parsed == Parsed::dummy && value != common::dummy_value<double>) || shape.fortran)
+            return give_up();
+          scan.decimals = std::max(scan.decimals, shape.decimals);
+          scan.exponent = scan.exponent || shape.exponent;
+        }
+        if (parsed == Parsed::dummy) value = common::dummy_value<double>;
+        std::memcpy(sinks[c] + row * 8, &value, 8);
+        continue;
+      }
+      // Whole numbers as the scan reads them: [sign] digits, no more than the type holds.
+      std::int64_t value = 0;
+      const bool narrow = kinds[c] == Value_kind::int32;
+      const char* first = field.data();
+      const char* last = first + field.size();
+      if (first != last && *first == '+' && last - first > 1 && first[1] != '-') ++first;
+      const auto [end, error] = std::from_chars(first, last, value);
+      const auto digits = (last - first) - (first != last && *first == '-');
+      if (error != std::errc() || end != last || digits > (narrow ? 9 : 18)) {
+        if (!dummy_word(field)) return give_up();
+        value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
+      }
+      if (narrow) {
+        const auto v32 = static_cast<std::int32_t>(value);
+        std::memcpy(sinks[c] + row * 4, &v32, 4);
+      } else {
+        std::memcpy(sinks[c] + row * 8, &value, 8);
+      }
+    }
+    ++row;
+  }
+  for (std::size_t c = 0; c < scans.size(); ++c) {
+    Channel& channel = survey.channels[c];
+    channel.values.set_length(row);
+    channel.format = channel_kind(scans[c]).second;
+  }
+  survey.index_lines(options.line_field);
+  return survey;
+}
+
+}  // namespace
+
 Survey read_delimited(const std::filesystem::path& path, const Delimited_read_options& options) {
   Record_reader reader(path);
   std::string_view record;
@@ -189,22 +414,20 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
     }
   }
   std::vector<Column_scan> scans(fields.size());
-  if (!options.header) {  // the first record is data
-    --header_record;
-    reader.rewind();
-  }
+  if (!options.header) --header_record;  // the first record is data
   for (std::size_t c = 0; c < fields.size(); ++c) {
     scans[c].name = options.header ? std::string(fields[c]) : std::to_string(c + 1);
     if (scans[c].name.empty())
       fail(path, header_record, {}, "column " + std::to_string(c + 1) + " has no name");
   }
+  reader.rewind();
+  if (auto survey =
+          read_numbers_in_one_pass(reader, path, header_record, delimiter, scans, options))
+    return std::move(*survey);
 
   // Pass 1: kinds, widths and the row count.
   std::int64_t rows = 0;
-  while (reader.next(record)) {
-    if (reader.record_number() <= header_record || skipped(record)) continue;
-    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
-      record.remove_prefix(3);
+  while (next_data_record(reader, header_record, record)) {
     split(record, delimiter, fields);
     if (fields.size() != scans.size()) {
       fail(path, reader.record_number(), {},
@@ -212,89 +435,20 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
                std::to_string(scans.size()));
     }
     for (std::size_t c = 0; c < scans.size(); ++c) {
-      Column_scan& scan = scans[c];
-      int digits = 0;
-      int decimals = 0;
-      bool exponent = false;
       if (fields[c].size() > 4096) {
-        fail(path, reader.record_number(), scan.name,
+        fail(path, reader.record_number(), scans[c].name,
              "a field of " + std::to_string(fields[c].size()) + " characters (at most 4096)");
       }
-      const Column_kind kind = classify(fields[c], digits, decimals, exponent);
-      scan.width = std::max<std::int64_t>(scan.width, static_cast<std::int64_t>(fields[c].size()));
-      if (scan.kind == Column_kind::text) continue;
-      if (kind == Column_kind::unknown) continue;
-      if (kind == Column_kind::text) {
-        if (scan.kind != Column_kind::unknown) {
-          fail(path, reader.record_number(), scan.name,
-               "'" + std::string(fields[c]) + "' in a numeric column");
-        }
-        scan.kind = Column_kind::text;
-        continue;
+      if (!fold_field(scans[c], fields[c])) {
+        fail(path, reader.record_number(), scans[c].name,
+             quoted(fields[c]) + " in a numeric column");
       }
-      if (kind == Column_kind::real || scan.kind == Column_kind::real) {
-        scan.kind = Column_kind::real;
-      } else {
-        scan.kind = Column_kind::integer;
-      }
-      scan.digits = std::max(scan.digits, digits);
-      scan.decimals = std::max(scan.decimals, decimals);
-      scan.exponent = scan.exponent || exponent;
     }
     ++rows;
   }
 
-  // Channels, with x[0], x[1], ... of one numeric kind folded into one array channel.
-  Survey survey;
-  std::vector<Column_target> targets(scans.size());
-  for (std::size_t c = 0; c < scans.size();) {
-    std::size_t end = c + 1;
-    std::string base;
-    if (scans[c].name.size() > 3 && scans[c].name.ends_with("[0]") &&
-        scans[c].kind != Column_kind::text) {
-      base = scans[c].name.substr(0, scans[c].name.size() - 3);
-      while (end < scans.size() && scans[end].kind != Column_kind::text &&
-             scans[end].name == base + "[" + std::to_string(end - c) + "]") {
-        ++end;
-      }
-    } else {
-      base = scans[c].name;
-    }
-    Column_scan merged = scans[c];
-    for (std::size_t k = c + 1; k < end; ++k) {
-      if (scans[k].kind == Column_kind::real) merged.kind = Column_kind::real;
-      if (merged.kind == Column_kind::unknown) merged.kind = scans[k].kind;
-      merged.digits = std::max(merged.digits, scans[k].digits);
-      merged.decimals = std::max(merged.decimals, scans[k].decimals);
-      merged.exponent = merged.exponent || scans[k].exponent;
-    }
-    const auto columns = static_cast<std::int64_t>(end - c);
-    Value_kind kind = Value_kind::real;
-    Field_format format{0, 0, 0};
-    switch (merged.kind) {
-      case Column_kind::text:
-        kind = Value_kind::text;
-        format = Field_format{'A', static_cast<int>(merged.width), 0};
-        break;
-      case Column_kind::integer:
-        kind = merged.digits <= 9 ? Value_kind::int32 : Value_kind::int64;
-        format = Field_format{'I', 0, 0};
-        break;
-      case Column_kind::real:
-        if (!merged.exponent) format = Field_format{'F', 0, merged.decimals};
-        break;
-      case Column_kind::unknown:
-        break;
-    }
-    if (survey.find(base) != nullptr)
-      fail(path, header_record, base, "appears twice in the header");
-    Channel channel(base, make_values(kind, rows * columns, merged.width), columns);
-    channel.format = format;
-    survey.channels.push_back(std::move(channel));
-    for (std::size_t k = c; k < end; ++k)
-      targets[k] = Column_target{survey.channels.size() - 1, static_cast<std::int64_t>(k - c)};
-    c = end;
-  }
+  std::vector<Column_target> targets;
+  Survey survey = make_channels(path, header_record, scans, rows, targets);
 
   // Pass 2: values.
   struct Sink {
@@ -314,10 +468,7 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
   }
   reader.rewind();
   std::int64_t row = 0;
-  while (reader.next(record)) {
-    if (reader.record_number() <= header_record || skipped(record)) continue;
-    if (reader.record_number() == 1 && record.substr(0, 3) == "\xEF\xBB\xBF")
-      record.remove_prefix(3);
+  while (next_data_record(reader, header_record, record)) {
     split(record, delimiter, fields);
     for (std::size_t c = 0; c < sinks.size(); ++c) {
       const Sink& sink = sinks[c];
@@ -332,8 +483,7 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
         double value = 0;
         const Parsed parsed = parse_real(field, value);
         if (parsed == Parsed::bad)
-          fail(path, reader.record_number(), scans[c].name,
-               "'" + std::string(field) + "' is not a number");
+          fail(path, reader.record_number(), scans[c].name, quoted(field) + " is not a number");
         if (parsed == Parsed::dummy) value = common::dummy_value<double>;
         std::memcpy(out, &value, 8);
         continue;
@@ -341,21 +491,20 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
       std::int64_t value = 0;
       const Parsed parsed = parse_integer(field, value);
       if (parsed == Parsed::bad)
-        fail(path, reader.record_number(), scans[c].name,
-             "'" + std::string(field) + "' is not a whole number");
+        fail(path, reader.record_number(), scans[c].name, quoted(field) + " is not a whole number");
       if (parsed == Parsed::dummy) {
         value = sink.kind == Value_kind::int32 ? common::dummy_value<std::int32_t>
                                                : common::dummy_value<std::int64_t>;
       } else if (sink.kind == Value_kind::int32 && (value < -2147483646 || value > 2147483647)) {
         fail(path, reader.record_number(), scans[c].name,
-             "'" + std::string(field) + "' is too large for its 32-bit channel");
+             quoted(field) + " is too large for its 32-bit channel");
       }
       if (sink.kind == Value_kind::int32) {
         const auto v32 = static_cast<std::int32_t>(value);
         std::memcpy(out, &v32, 4);
       } else if (value == common::dummy_value<std::int64_t> && parsed == Parsed::number) {
         fail(path, reader.record_number(), scans[c].name,
-             "'" + std::string(field) + "' is too large for its channel");
+             quoted(field) + " is too large for its channel");
       } else {
         std::memcpy(out, &value, 8);
       }

@@ -169,8 +169,10 @@ TEST(AsegGdf2, ReadsTheVariantsOfRealFiles) {
     scratch.file("s.dat", variant.dat);
     const Survey survey = read_aseg_gdf2(scratch / "s.dat");
     std::string channels;
-    for (const auto& channel : survey.channels)
-      channels += (channels.empty() ? "" : ";") + describe(channel);
+    for (const auto& channel : survey.channels) {
+      if (!channels.empty()) channels += ';';
+      channels += describe(channel);
+    }
     EXPECT_EQ(channels, variant.channels);
     EXPECT_EQ(survey.rows(), 2);
     const Channel& last = survey.channels.back();

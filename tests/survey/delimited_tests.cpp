@@ -96,6 +96,42 @@ TEST(Delimited, WritesTextBytesAndKnownDecimals) {
                Survey_error);
 }
 
+TEST(Delimited, ALateFieldReadsAsItWouldAtTheTop) {
+  // Kinds are taken from the first thousand rows when those hold numbers only: a later
+  // field of another shape must give the survey, or the error, it gives in the second row.
+  const char* lates[] = {"7,2.25", "7,12345678901", "7,-1e32", "7,1.5e3",
+                         "7,abc",  "7,nan(1)",      "7,1.5d3", "7",
+                         "7,+5",   "7,0000000001",  "7,-",     "7,*"};
+  Scratch scratch;
+  // The survey read, or the error's reason (what follows its record number).
+  const auto read = [&](const std::string& text) -> std::pair<Survey, std::string> {
+    try {
+      return {read_delimited(scratch.file("in.csv", text)), ""};
+    } catch (const Survey_error& error) {
+      const std::string what = error.what();
+      return {Survey{}, what.substr(what.find(": ", what.find("record ")))};
+    }
+  };
+  for (const char* filler : {"1,5\n", "1,0.5\n"}) {
+    for (const char* late : lates) {
+      SCOPED_TRACE(std::string(filler) + "then " + late);
+      std::string fillers;
+      for (int row = 0; row < 1100; ++row) fillers += filler;
+      const std::string early = std::string("n,v\n") + filler + late + "\n" + fillers;
+      const std::string below = std::string("n,v\n") + filler + fillers + late + "\n";
+      const auto [a, a_error] = read(early);
+      const auto [b, b_error] = read(below);
+      EXPECT_EQ(a_error, b_error);
+      if (!a_error.empty()) continue;
+      EXPECT_EQ(describe(a), describe(b));
+      const Channel& v = b.channels.at(1);
+      EXPECT_EQ(a.channels.at(1).format.kind, v.format.kind);
+      EXPECT_EQ(a.channels.at(1).format.decimals, v.format.decimals);
+      EXPECT_EQ(a.channels.at(1).values.get_double(1), v.values.get_double(1101));
+    }
+  }
+}
+
 TEST(Delimited, BadInputNamesLineAndColumn) {
   const std::pair<std::string, const char*> bad[] = {
       {"x,y\n1,2\n3\n", "bad.csv: record 3: 1 fields where the header has 2"},
