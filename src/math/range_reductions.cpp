@@ -1,6 +1,5 @@
-// Integration_range reductions over values read as double: minimum, maximum, the
-// smallest positive value, the maximum with its index, the range of the hypotenuse,
-// and the order of neighbouring samples.
+// Integration_range reductions over values read as double: the smallest positive value, the maximum
+// with its index, the range of the hypotenuse, and the order of neighbouring samples.
 
 #include <vorlith/integration_range.h>
 
@@ -22,18 +21,6 @@ using math::Operands;
 using math::Range_state;
 using math::reading;
 using math::reduce_elementwise;
-
-double Integration_range::compute_min(const Multi_vector& v, std::int64_t start,
-                                      std::int64_t count) {
-  Multi_vector::validate_input_range(start, count, v);
-  return double_range(v, start, count).min;
-}
-
-double Integration_range::compute_max(const Multi_vector& v, std::int64_t start,
-                                      std::int64_t count) {
-  Multi_vector::validate_input_range(start, count, v);
-  return double_range(v, start, count).max;
-}
 
 double Integration_range::compute_positive_min(const Multi_vector& v, std::int64_t start,
                                                std::int64_t count) {

@@ -1,6 +1,6 @@
-// Integration_range::compute_range: the minimum and maximum of a channel, found on the
-// stored values of the scalar types (exact for 64-bit integers) and on doubles read
-// from opaque text.
+// Integration_range::compute_range, compute_min and compute_max: the minimum and maximum
+// of a channel, found on the stored values of the scalar types (exact for 64-bit integers) and on
+// doubles read from opaque text.
 
 #include <vorlith/integration_range.h>
 
@@ -63,28 +63,49 @@ Range_state<T> native_range(const Multi_vector& v, std::int64_t start, std::int6
       [](Range_state<T>& into, const Range_state<T>& from) { into.combine(from); });
 }
 
-}  // namespace
-
-void Integration_range::compute_range(const Multi_vector& v, double& min, double& max,
-                                      std::int64_t start, std::int64_t count) {
-  Multi_vector::validate_input_range(start, count, v);
-  if (v.is_opaque_type()) {
-    const Range_state<double> r = double_range(v, start, count);
-    min = r.min;
-    max = r.max;
-    return;
-  }
+// The range read as doubles. On a scalar channel it is found on the stored values:
+// the conversion to double never reverses an order and maps only the dummy to the
+// dummy, so the converted extremes are the extremes of the converted values.
+// Other channels give other()'s range.
+template <class Other>
+Range_state<double> range_as_doubles(const Multi_vector& v, std::int64_t start, std::int64_t count,
+                                     Other&& other) {
+  Range_state<double> result;
   types::visit_scalar_type(
       v.get_type(),
       [&]<class T>(types::type_tag<T>) {
         const Range_state<T> r = native_range<T>(v, start, count);
-        min = types::convert_value<double>(r.min);
-        max = types::convert_value<double>(r.max);
+        result.min = types::convert_value<double>(r.min);
+        result.max = types::convert_value<double>(r.max);
       },
-      [&] {
-        VORLITH_EXPECTS(false, "compute_range: a ", v.get_type().get_name(),
-                        " channel has no scalar range");
-      });
+      [&] { result = other(); });
+  return result;
+}
+
+}  // namespace
+
+double Integration_range::compute_min(const Multi_vector& v, std::int64_t start,
+                                      std::int64_t count) {
+  Multi_vector::validate_input_range(start, count, v);
+  return range_as_doubles(v, start, count, [&] { return double_range(v, start, count); }).min;
+}
+
+double Integration_range::compute_max(const Multi_vector& v, std::int64_t start,
+                                      std::int64_t count) {
+  Multi_vector::validate_input_range(start, count, v);
+  return range_as_doubles(v, start, count, [&] { return double_range(v, start, count); }).max;
+}
+
+void Integration_range::compute_range(const Multi_vector& v, double& min, double& max,
+                                      std::int64_t start, std::int64_t count) {
+  Multi_vector::validate_input_range(start, count, v);
+  const Range_state<double> r = range_as_doubles(v, start, count, [&] {
+    VORLITH_EXPECTS(v.is_opaque_type(), "compute_range: a ", v.get_type().get_name(),
+                    " channel has no scalar range");
+    return double_range(v, start, count);
+  });
+  min = r.min;
+  max = r.max;
 }
 
 void Integration_range::compute_range(const Multi_vector& v, void* min, void* max,
