@@ -85,35 +85,47 @@ void sort_by_keys(Order& order, const std::vector<Sort_key>& keys) {
       });
 }
 
-// One numeric key read in place: the common case, kept free of indirect calls.
+// One numeric key: the values are sorted together with their positions, so the merge
+// passes read memory in order instead of reaching into the key at every comparison.
+// The comparisons are those of a sort of the positions alone, so is the result.
 // Positions of NaN keys are set aside first (after the numbers ascending, before
 // them descending), as the whole-vector sorts do.
 template <class T>
 void sort_by_values(Order& order, const Multi_vector& key, bool desc) {
+  struct Keyed {
+    T value;
+    std::int64_t position;
+  };
+  std::vector<Keyed> keyed(order.size());
   storage::with_element_iterators<const T>(key, [&](auto values, auto) {
-    auto lo = order.begin(), hi = order.end();
-    if constexpr (types::is_floating_v<T>) {
-      const auto is_nan = [&](std::int64_t p) { return storage::is_nan_value(values[p]); };
-      if (std::any_of(lo, hi, is_nan)) {
-        if (desc)
-          lo = std::stable_partition(lo, hi, is_nan);
-        else
-          hi = std::stable_partition(lo, hi, [&](std::int64_t p) { return !is_nan(p); });
-      }
-    }
-    const auto less = [&](std::int64_t p, std::int64_t q) {
-      if constexpr (types::is_floating_v<T>)
-        return storage::tolerant_less_number(values[p], values[q]);
-      else
-        return values[p] < values[q];
-    };
-    if (desc) {
-      storage::stable_merge_sort(lo, hi - lo,
-                                 [&](std::int64_t p, std::int64_t q) { return less(q, p); });
-    } else {
-      storage::stable_merge_sort(lo, hi - lo, less);
+    for (std::size_t p = 0; p < keyed.size(); ++p) {
+      keyed[p] = {values[static_cast<std::int64_t>(p)], static_cast<std::int64_t>(p)};
     }
   });
+  auto lo = keyed.begin(), hi = keyed.end();
+  if constexpr (types::is_floating_v<T>) {
+    const auto is_nan = [](const Keyed& k) { return storage::is_nan_value(k.value); };
+    if (std::any_of(lo, hi, is_nan)) {
+      if (desc)
+        lo = std::stable_partition(lo, hi, is_nan);
+      else
+        hi = std::stable_partition(lo, hi, [&](const Keyed& k) { return !is_nan(k); });
+    }
+  }
+  const auto less = [](const Keyed& a, const Keyed& b) {
+    if constexpr (types::is_floating_v<T>)
+      return storage::tolerant_less_number(a.value, b.value);
+    else
+      return a.value < b.value;
+  };
+  if (desc) {
+    storage::stable_merge_sort(lo, hi - lo,
+                               [&](const Keyed& a, const Keyed& b) { return less(b, a); });
+  } else {
+    storage::stable_merge_sort(lo, hi - lo, less);
+  }
+  std::transform(keyed.begin(), keyed.end(), order.begin(),
+                 [](const Keyed& k) { return k.position; });
 }
 
 // Writes the positions into the index vector in its own type (int32 or int64).
