@@ -13,6 +13,7 @@
 #include "storage/element_view.h"
 #include "storage/merge_sort.h"
 #include "storage/multi_vector_access.h"
+#include "storage/radix_sort.h"
 #include "types/type_list.h"
 
 namespace vorlith::integration {
@@ -46,6 +47,25 @@ void unstable_in_direction(It first, It last, bool desc, Less less) {
   }
 }
 
+// The unstable sort of integer and floating values: by their bits from a length on
+// where that is faster, through a contiguous copy where the values lie in blocks.
+template <class T, class It>
+void unstable_numbers(It first, It last, bool desc) {
+  const std::int64_t n = last - first;
+  if (n < storage::radix_sort_minimum) {
+    unstable_in_direction(first, last, desc, [](T a, T b) { return a < b; });
+    return;
+  }
+  if constexpr (std::is_pointer_v<It>) {
+    storage::radix_sort(first, n);
+  } else {
+    std::vector<T> values(first, last);
+    storage::radix_sort(values.data(), n);
+    std::copy(values.begin(), values.end(), first);
+  }
+  if (desc) std::reverse(first, last);
+}
+
 template <class It, class Less>
 void stable_in_direction(It first, It last, bool desc, Less less) {
   if (desc) {
@@ -63,7 +83,7 @@ void sort_values(It first, It last, bool desc, bool stable) {
     if (stable) {
       stable_in_direction(lo, hi, desc, [](T a, T b) { return tolerant_less_number(a, b); });
     } else {
-      unstable_in_direction(lo, hi, desc, [](T a, T b) { return a < b; });
+      unstable_numbers<T>(lo, hi, desc);
     }
   } else if constexpr (types::is_point_v<T>) {
     if (stable) {
@@ -74,13 +94,10 @@ void sort_values(It first, It last, bool desc, bool stable) {
       unstable_in_direction(first, last, desc,
                             [](const T& a, const T& b) { return exact_less(a, b); });
     }
+  } else if (stable) {
+    stable_in_direction(first, last, desc, [](T a, T b) { return a < b; });
   } else {
-    const auto less = [](T a, T b) { return a < b; };
-    if (stable) {
-      stable_in_direction(first, last, desc, less);
-    } else {
-      unstable_in_direction(first, last, desc, less);
-    }
+    unstable_numbers<T>(first, last, desc);
   }
 }
 
