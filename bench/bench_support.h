@@ -61,6 +61,26 @@ inline std::string ratio(const Ratio_reporter& reporter, const std::string& name
   return text;
 }
 
+/// One row of the goals table `make bench` ends with: bench/summary.py gathers the
+/// lines this prints from every program. A goal is met when `measured` is at most
+/// `limit` (at least, when `at_least`); a measurement that did not run is "n/a".
+inline void goal(const std::string& what, double measured, double limit, bool at_least = false) {
+  const bool ran = measured > 0;
+  const bool met = ran && (at_least ? measured >= limit : measured <= limit);
+  std::printf("goal: %s | %.2f | %s %.2f | %s\n", what.c_str(), measured,
+              at_least ? ">=" : "<=", limit,
+              !ran  ? "n/a"
+              : met ? "met"
+                    : "not met");
+}
+
+/// A goal on the time of `name` as a multiple of `baseline`'s.
+inline void goal(const Ratio_reporter& reporter, const std::string& what, const std::string& name,
+                 const std::string& baseline, double limit) {
+  const bool ran = reporter.has(name) && reporter.has(baseline);
+  goal(what, ran ? reporter.seconds(name) / reporter.seconds(baseline) : 0.0, limit);
+}
+
 // Runs the registered benchmarks through reporter; false when the command line has
 // arguments Google Benchmark does not know.
 inline bool run_registered(int& argc, char** argv, Ratio_reporter& reporter) {

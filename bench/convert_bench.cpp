@@ -122,5 +122,15 @@ int main(int argc, char** argv) {
                       c.name + (same_width ? "/memcpy_source" : "/memcpy_wider"))
                     .c_str());
   }
+  std::printf("\n");
+  vorlith::bench::goal(reporter, "convert_to double to double (x memcpy)",
+                       "double_to_double/convert_to", "double_to_double/memcpy_source", 1.1);
+  for (const char* name :
+       {"double_to_int16", "int16_to_double", "double_to_float", "float_to_double"}) {
+    const std::string n = name;
+    const bool widens = n == "int16_to_double" || n == "float_to_double";
+    vorlith::bench::goal(reporter, "convert_to " + n + " (x memcpy of the wider side)",
+                         n + "/convert_to", n + (widens ? "/memcpy_wider" : "/memcpy_source"), 1.5);
+  }
   return 0;
 }

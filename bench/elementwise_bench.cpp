@@ -161,5 +161,17 @@ int main(int argc, char** argv) {
               ratio(reporter, "compute_range_double", "plain_compute_range_double").c_str());
   std::printf("%-32s %6s x plain loop\n", "clamp_to_range double",
               ratio(reporter, "clamp_to_range_double", "plain_clamp_double").c_str());
+  std::printf("\n");
+  using vorlith::bench::goal;
+  goal(reporter, "add double, 1 thread (x plain loop)", "add_double/1", "plain_add/1", 1.1);
+  goal(reporter, "add double, 2 threads (x plain loop)", "add_double/2", "plain_add/2", 1.1);
+  goal(reporter, "add int16 + double -> float (x direct add)", "add_int16_double_to_float",
+       "add_double/1", 2.5);
+  goal(reporter, "compute_range int16 (x plain loop)", "compute_range_int16",
+       "plain_compute_range_int16", 1.2);
+  goal(reporter, "compute_range double (x plain loop)", "compute_range_double",
+       "plain_compute_range_double", 1.2);
+  goal(reporter, "clamp_to_range double (x plain loop)", "clamp_to_range_double",
+       "plain_clamp_double", 1.2);
   return 0;
 }

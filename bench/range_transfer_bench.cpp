@@ -108,6 +108,21 @@ int main(int argc, char** argv) {
   std::printf("%-32s %6s x bare conversion\n", "get_range/double_to_float",
               ratio(reporter, "get_range/double_to_float", "bare/double_to_float").c_str());
 
+  std::printf("\n");
+  using vorlith::bench::goal;
+  goal(reporter, "get_range_double contiguous (x memcpy)", "get_range_double/contiguous",
+       "memcpy_doubles", 1.1);
+  goal(reporter, "get_range_double block (x memcpy)", "get_range_double/block", "memcpy_doubles",
+       1.5);
+  goal(reporter, "set_range_double contiguous (x memcpy)", "set_range_double/contiguous",
+       "memcpy_doubles", 1.1);
+  goal(reporter, "set_range_double block (x memcpy)", "set_range_double/block", "memcpy_doubles",
+       1.5);
+  goal(reporter, "typed read int16 to double (x bare conversion)", "get_range/int16_to_double",
+       "bare/int16_to_double", 1.2);
+  goal(reporter, "typed read double to float (x bare conversion)", "get_range/double_to_float",
+       "bare/double_to_float", 1.2);
+
   // Heap bytes held by a block vector of 10,000,000 doubles against the bytes of its elements.
   const std::size_t before = mallinfo2().uordblks;
   {
@@ -115,6 +130,8 @@ int main(int argc, char** argv) {
     const std::size_t held = mallinfo2().uordblks - before;
     std::printf("%-32s %6.4f x element bytes\n", "block vector memory",
                 static_cast<double>(held) / static_cast<double>(kElements * sizeof(double)));
+    goal("block vector memory (x element bytes)",
+         static_cast<double>(held) / static_cast<double>(kElements * sizeof(double)), 1.02);
   }
   return 0;
 }

@@ -189,5 +189,15 @@ int main(int argc, char** argv) {
   for (const char* name : {"apply_mask/contiguous", "apply_mask/block"}) {
     std::printf("%-28s %6s x memcpy\n", name, ratio(reporter, name, "memcpy_doubles").c_str());
   }
+  std::printf("\n");
+  using vorlith::bench::goal;
+  goal(reporter, "sort 1e7 doubles contiguous (x std::sort)", "sort/contiguous", "std::sort", 1.1);
+  goal(reporter, "sort 1e7 doubles block (x std::sort)", "sort/block", "std::sort", 1.5);
+  goal(reporter, "stable_sort 1e7 doubles contiguous (x std::stable_sort)",
+       "stable_sort/contiguous", "std::stable_sort", 1.1);
+  goal(reporter, "stable_sort 1e7 doubles block (x std::stable_sort)", "stable_sort/block",
+       "std::stable_sort", 1.5);
+  goal(reporter, "sort_index_1 1e6 doubles (x std::stable_sort of an index)",
+       "sort_index_1/contiguous", "std::stable_sort/index", 1.3);
   return 0;
 }

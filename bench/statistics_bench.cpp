@@ -202,5 +202,10 @@ int main(int argc, char** argv) {
     const double elements = row[0][0] == 'c' ? kField : kLarge;
     std::printf("%-28s %8.3f ns per element\n", row[0], reporter.seconds(row[0]) / elements * 1e9);
   }
+  std::printf("\n");
+  for (int r = 0; r < 4; ++r) {
+    vorlith::bench::goal(reporter, std::string(rows[r][0]) + " (x plain loop)", rows[r][0],
+                         rows[r][1], 1.2);
+  }
   return 0;
 }

@@ -192,5 +192,12 @@ int main(int argc, char** argv) {
     }
     std::printf("   %s\n", c.baseline);
   }
+  std::printf("\n");
+  for (const Case& c : cases) {
+    for (const char* mode : kModes) {
+      vorlith::bench::goal(reporter, std::string(c.name) + " " + mode + " (x " + c.baseline + ")",
+                           std::string(c.name) + "/" + mode, c.baseline, 1.2);
+    }
+  }
   return 0;
 }

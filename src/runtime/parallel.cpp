@@ -7,11 +7,13 @@
 #include <cmath>
 
 #include "runtime/contracts.h"
+#include "runtime/sizes.h"
 #include "runtime/worker_hook.h"
 
 namespace vorlith::parallel {
 namespace {
 int processor_override = 0;
+std::int64_t region_work = sizes::region_work_minimum;
 int processor_cap = 0;
 std::atomic<Worker_hook> worker_hook{nullptr};
 
@@ -51,20 +53,29 @@ void set_processor_count_cap(int cap) {
   processor_cap = cap;
 }
 
-void run_chunks(int threads, void (*body)(void* context, int t), void* context) {
+std::int64_t region_work_minimum() { return region_work; }
+
+void set_region_work_minimum(std::int64_t work) { region_work = work; }
+
+void run_chunks(int threads, void (*body)(void* context, int t), void* context, std::int64_t work) {
   // One slot per chunk: no synchronisation is needed to record a failure, and the
   // failure reported is the one of the lowest chunk, whatever the timing.
   std::vector<std::exception_ptr> failures(static_cast<std::size_t>(threads));
+  const auto run = [&](int t) {
+    try {
+      call_worker_hook();
+      body(context, t);
+    } catch (...) {
+      failures[static_cast<std::size_t>(t)] = std::current_exception();
+    }
+  };
+  if (work < region_work) {
+    for (int t = 0; t < threads; ++t) run(t);
+  } else {
 #pragma omp parallel num_threads(threads)
-  {
-    const int team = omp_get_num_threads();
-    for (int t = omp_get_thread_num(); t < threads; t += team) {
-      try {
-        call_worker_hook();
-        body(context, t);
-      } catch (...) {
-        failures[static_cast<std::size_t>(t)] = std::current_exception();
-      }
+    {
+      const int team = omp_get_num_threads();
+      for (int t = omp_get_thread_num(); t < threads; t += team) run(t);
     }
   }
   for (const auto& failure : failures) {

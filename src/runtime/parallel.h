@@ -30,21 +30,32 @@ void set_processor_count_override(int processors);
 int processor_count_cap();
 void set_processor_count_cap(int cap);
 
+/// The work (elements times the per-element cost a call states) below which a region's
+/// start-up and the wait for a second thread cost more than the thread saves: the
+/// planned chunks then run one after the other on the calling thread, which gives the
+/// same results. The default is sizes::region_work_minimum; tests set 0 so that every
+/// planned region runs threads.
+std::int64_t region_work_minimum();
+void set_region_work_minimum(std::int64_t work);
+
 /// Runs body(t) for t in [0, threads) in one OpenMP region of `threads` threads
-/// (threads > 1), each chunk exactly once even if the runtime grants fewer threads.
+/// (threads > 1), each chunk exactly once even if the runtime grants fewer threads;
+/// in chunk order on the calling thread when `work` is below region_work_minimum().
 /// Worker exceptions are carried back; the first by chunk index is rethrown.
-void run_chunks(int threads, void (*body)(void* context, int t), void* context);
+void run_chunks(int threads, void (*body)(void* context, int t), void* context, std::int64_t work);
 
 template <class Fn>
-void run_chunks(int threads, Fn& fn) {
+void run_chunks(int threads, Fn& fn, std::int64_t work) {
   run_chunks(
-      threads, [](void* c, int t) { (*static_cast<Fn*>(c))(t); }, &fn);
+      threads, [](void* c, int t) { (*static_cast<Fn*>(c))(t); }, &fn, work);
 }
 
 /// fn(first, last) over [begin, end). With the host's veto (external_is_smp_active)
-/// or a single chunk, fn runs once on the calling thread.
+/// or a single chunk, fn runs once on the calling thread. `cost` is the work per index
+/// relative to a memory-bound pass (see region_work_minimum).
 template <class Fn>
-void run_over_range(std::int64_t begin, std::int64_t end, std::int64_t min_chunk, Fn&& fn) {
+void run_over_range(std::int64_t begin, std::int64_t end, std::int64_t min_chunk, Fn&& fn,
+                    std::int64_t cost = 1) {
   if (external_is_smp_active()) {
     fn(begin, end);
     return;
@@ -59,7 +70,7 @@ void run_over_range(std::int64_t begin, std::int64_t end, std::int64_t min_chunk
     const std::int64_t last = (t == plan.threads - 1) ? end : first + plan.chunk;
     fn(first, last);
   };
-  run_chunks(plan.threads, body);
+  run_chunks(plan.threads, body, (end - begin) * cost);
 }
 
 /// Per-chunk state reduction: fn(first, last, State& slot) fills one slot per chunk,
@@ -81,7 +92,7 @@ State run_and_reduce(std::int64_t begin, std::int64_t end, std::int64_t min_chun
     const std::int64_t last = (t == plan.threads - 1) ? end : first + plan.chunk;
     fn(first, last, slots[static_cast<std::size_t>(t)]);
   };
-  run_chunks(plan.threads, body);
+  run_chunks(plan.threads, body, n);
   for (std::size_t t = 1; t < slots.size(); ++t) combine(slots[0], slots[t]);
   return std::move(slots[0]);
 }

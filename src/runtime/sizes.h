@@ -21,6 +21,13 @@ inline constexpr std::int64_t piece_elements = 8192;
 /// thread block, and that block's default.
 inline constexpr std::int64_t min_chunk = 16384;
 
+/// The work below which a planned parallel region runs its chunks on the calling
+/// thread (elements of a memory-bound pass; a call whose elements cost more states
+/// its cost per element). Measured with bench/threads_bench: at 100,000 elements a
+/// memory-bound pass takes about as long as opening a region and waiting for a second
+/// thread on a quiet machine, and much less than that wait on a busy one.
+inline constexpr std::int64_t region_work_minimum = std::int64_t{1} << 17;
+
 /// Opaque widths whose elements are moved and compared as fixed-size records.
 inline constexpr std::array<std::int64_t, 5> optimized_opaque_widths = {8, 12, 16, 24,
                                                                         max_opaque_width};

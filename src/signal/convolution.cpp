@@ -114,7 +114,8 @@ void Integration_filter::convolution(const Multi_vector& input, Multi_vector& ou
               mark_dummy_windows(windows[0], p, taps, out);
               if (!direct) output.set_range_double(target, p, out);
             });
-      });
+      },
+      taps);
 
   if (keep_length) {
     fill_dummies(output, 0, left);

@@ -26,6 +26,8 @@ Thread_settings read_settings() {
 class Thread_environment : public ::testing::Environment {
  public:
   void SetUp() override {
+    // Tests run real regions on small data, where the library would stay on one thread.
+    parallel::set_region_work_minimum(0);
     const Thread_settings& s = thread_settings();
     if (!s.from_environment) return;
     set_integration_min_thread_block(s.min_thread_block);
