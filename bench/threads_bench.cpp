@@ -36,7 +36,8 @@ struct Call {
 std::vector<Call> calls() {
   static vi::Multi_vector a = channel(vi::type_double), b = channel(vi::type_double),
                           small = channel(vi::type_int16), out(vi::type_double, false, kElements),
-                          conv_out(vi::type_double, false, 0);
+                          conv_out(vi::type_double, false, 0), real_part(vi::type_double, false, 0),
+                          imaginary_part(vi::type_double, false, 0);
   static std::vector<double> read(static_cast<std::size_t>(kElements));
   static const std::vector<double> kernel(31, 1.0 / 31);
   return {
@@ -51,6 +52,8 @@ std::vector<Call> calls() {
        [] { vi::Integration_math::distance_cumulative(a, b, a, out, 0.0, 0, kElements); }},
       {"uniform_distribution",
        [] { vi::Integration_math::uniform_distribution(out, 0.0, 1.0, 7, 0, kElements); }},
+      {"rfft_1d_forward",
+       [] { vi::FFT::rfft_1d_forward(a, real_part, imaginary_part, 0, kElements); }},
       {"convolution 31 taps",
        [] { vi::Integration_filter::convolution(a, conv_out, kernel, true); }},
   };

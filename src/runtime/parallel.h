@@ -23,6 +23,9 @@ struct Chunk_plan {
 /// Both ceilings are taken in single precision.
 Chunk_plan plan_chunks(std::int64_t n, std::int64_t min_chunk, int processors);
 
+/// Whether FFTW's threads were set up when the library was loaded.
+extern bool fft_threads_ready;
+
 /// The processor count the driver plans with: omp_get_num_procs(), unless a test
 /// has set an override (processors > 0; 0 removes it), limited by the cap (0: none).
 int processor_count();

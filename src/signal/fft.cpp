@@ -5,6 +5,7 @@
 // SIMD alignment of both arrays.
 
 #include <fftw3.h>
+#include <omp.h>
 #include <vorlith/fft.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "runtime/contracts.h"
+#include "runtime/parallel.h"
 #include "storage/multi_vector_access.h"
 
 namespace vorlith::integration::FFT {
@@ -34,6 +36,7 @@ struct Plan_key {
   bool in_place;
   int input_alignment;
   int output_alignment;
+  int threads;
   bool operator==(const Plan_key&) const = default;
 };
 
@@ -54,6 +57,9 @@ class Plan_cache {
       entries_.splice(entries_.begin(), entries_, found);
       return entries_.front().plan;
     }
+    // The planner's thread count is global; the cache's lock keeps it ours until the
+    // plan is made.
+    if (parallel::fft_threads_ready) fftw_plan_with_nthreads(key.threads);
     fftw_plan made = make();
     VORLITH_EXPECTS(made != nullptr, "FFT: FFTW made no plan for sizes ", key.n0, " and ", key.n1);
     entries_.push_front({key, Shared_plan(made, fftw_destroy_plan)});
@@ -76,13 +82,25 @@ Plan_cache& plan_cache() {
   return *cache;
 }
 
+// Threads pay in a transform from about this many samples on (bench/threads_bench);
+// smaller plans run on the calling thread.
+constexpr std::int64_t threaded_plan_minimum = std::int64_t{1} << 17;
+
+// One thread below the size where threads pay, else OpenMP's team size within the
+// library's thread cap.
+int plan_threads(std::int64_t samples) {
+  if (samples < threaded_plan_minimum || !parallel::fft_threads_ready) return 1;
+  return std::max(1, std::min(omp_get_max_threads(), parallel::processor_count()));
+}
+
 Plan_key key_of(Plan_kind kind, int n0, int n1, void* in, void* out) {
   return {kind,
           n0,
           n1,
           in == out,
           fftw_alignment_of(static_cast<double*>(in)),
-          fftw_alignment_of(static_cast<double*>(out))};
+          fftw_alignment_of(static_cast<double*>(out)),
+          plan_threads(std::int64_t{n0} * std::max(n1, 1))};
 }
 
 struct Fftw_free {
