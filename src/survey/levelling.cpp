@@ -1,0 +1,488 @@
+// Levelling from crossover differences: robust least squares for the tie network and for
+// each traverse line's correction model, the corrected channel and the report.
+
+#include <vorlith/dummy.h>
+#include <vorlith/survey/levelling.h>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <numeric>
+#include <optional>
+
+#include "survey/channel_doubles.h"
+
+namespace vorlith::survey {
+
+namespace {
+
+using detail::Channel_doubles;
+using detail::is_value;
+constexpr double dummy = common::dummy_value<double>;
+
+// One observation: sum of a[k] * unknown[col[k]] = rhs, with at most three terms.
+struct Equation {
+  int terms = 0;
+  std::array<std::size_t, 3> col{};
+  std::array<double, 3> a{};
+  double rhs = 0;
+  double predict(const std::vector<double>& x) const {
+    double s = 0;
+    for (int k = 0; k < terms; ++k) s += a[static_cast<std::size_t>(k)] * x[col[k]];
+    return s;
+  }
+};
+
+// Solves the symmetric positive definite n x n system m x = b (row-major m) by Cholesky
+// in place; false when a pivot is not clearly positive (the model is not determined).
+bool solve_cholesky(std::vector<double>& m, std::vector<double>& b, std::size_t n) {
+  double largest = 0;
+  for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, m[i * n + i]);
+  for (std::size_t j = 0; j < n; ++j) {
+    double d = m[j * n + j];
+    for (std::size_t k = 0; k < j; ++k) d -= m[j * n + k] * m[j * n + k];
+    if (!(d > 1e-12 * largest)) return false;
+    d = std::sqrt(d);
+    m[j * n + j] = d;
+    for (std::size_t i = j + 1; i < n; ++i) {
+      double s = m[i * n + j];
+      for (std::size_t k = 0; k < j; ++k) s -= m[i * n + k] * m[j * n + k];
+      m[i * n + j] = s / d;
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    double s = b[i];
+    for (std::size_t k = 0; k < i; ++k) s -= m[i * n + k] * b[k];
+    b[i] = s / m[i * n + i];
+  }
+  for (std::size_t i = n; i-- > 0;) {
+    double s = b[i];
+    for (std::size_t k = i + 1; k < n; ++k) s -= m[k * n + i] * b[k];
+    b[i] = s / m[i * n + i];
+  }
+  return true;
+}
+
+bool solve_weighted(const std::vector<Equation>& equations, const std::vector<double>& w,
+                    std::size_t n, double ridge, std::vector<double>& x) {
+  std::vector<double> m(n * n, 0.0);
+  x.assign(n, 0.0);
+  for (std::size_t e = 0; e < equations.size(); ++e) {
+    const Equation& q = equations[e];
+    for (int i = 0; i < q.terms; ++i) {
+      const auto ci = q.col[static_cast<std::size_t>(i)];
+      x[ci] += w[e] * q.a[static_cast<std::size_t>(i)] * q.rhs;
+      for (int j = 0; j < q.terms; ++j)
+        m[ci * n + q.col[static_cast<std::size_t>(j)]] +=
+            w[e] * q.a[static_cast<std::size_t>(i)] * q.a[static_cast<std::size_t>(j)];
+    }
+  }
+  if (ridge > 0) {
+    double largest = 0;
+    for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, m[i * n + i]);
+    for (std::size_t i = 0; i < n; ++i) m[i * n + i] += ridge * std::max(largest, 1.0);
+  }
+  return solve_cholesky(m, x, n);
+}
+
+double median(std::vector<double> v) {
+  const auto mid = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+  std::nth_element(v.begin(), mid, v.end());
+  return *mid;
+}
+
+struct Fit {
+  std::vector<double> x;
+  std::vector<double> weights;
+};
+
+// Iteratively reweighted least squares: Huber weights (k = 1.345) from the ordinary fit
+// until the solution settles, then Tukey's biweight with the cut-off `rejection`, both in
+// units of the robust deviation 1.4826 * MAD of the residuals (fixed for the biweight
+// steps, so rejected crossings cannot shrink it). Empty x when the system is singular.
+Fit robust_fit(const std::vector<Equation>& equations, std::size_t n, double rejection,
+               double ridge) {
+  Fit fit;
+  fit.weights.assign(equations.size(), 1.0);
+  if (n == 0) return fit;
+  if (!solve_weighted(equations, fit.weights, n, ridge, fit.x)) return Fit{};
+  std::vector<double> residuals(equations.size());
+  double scale = 0;
+  for (int phase = 0; phase < 2; ++phase) {
+    for (int iteration = 0; iteration < 50; ++iteration) {
+      double largest = 0;
+      for (std::size_t e = 0; e < equations.size(); ++e) {
+        residuals[e] = equations[e].rhs - equations[e].predict(fit.x);
+        largest = std::max(largest, std::fabs(equations[e].rhs));
+      }
+      if (phase == 0 || iteration == 0) {
+        const double centre = median(residuals);
+        std::vector<double> spread(residuals.size());
+        for (std::size_t e = 0; e < residuals.size(); ++e)
+          spread[e] = std::fabs(residuals[e] - centre);
+        scale = std::max(1.4826 * median(spread), 1e-12 * (1.0 + largest));
+      }
+      for (std::size_t e = 0; e < equations.size(); ++e) {
+        const double r = std::fabs(residuals[e]) / scale;
+        if (phase == 0) {
+          fit.weights[e] = r <= 1.345 ? 1.0 : 1.345 / r;
+        } else {
+          const double q = r / rejection;
+          fit.weights[e] = q < 1.0 ? (1.0 - q * q) * (1.0 - q * q) : 0.0;
+        }
+      }
+      std::vector<double> next;
+      if (!solve_weighted(equations, fit.weights, n, ridge, next)) return Fit{};
+      double change = 0, size = 0;
+      for (std::size_t i = 0; i < n; ++i) {
+        change = std::max(change, std::fabs(next[i] - fit.x[i]));
+        size = std::max(size, std::fabs(next[i]));
+      }
+      fit.x = std::move(next);
+      if (change <= 1e-10 * (1.0 + size)) break;
+    }
+  }
+  return fit;
+}
+
+// Along-line coordinate of every row of a line: distance (held across rows without a
+// position) or time (held across dummy times).
+std::vector<double> line_axis(const Line& line, Trend_axis along, const double* x, const double* y,
+                              const double* time) {
+  if (along == Trend_axis::distance) return detail::line_distance(x, y, line);
+  std::vector<double> out(time + line.first_row, time + line.first_row + line.row_count);
+  const auto first = std::find_if(out.begin(), out.end(), is_value);
+  double held = first == out.end() ? 0.0 : *first;
+  for (auto& v : out) v = is_value(v) ? (held = v) : held;
+  return out;
+}
+
+double side_axis(const Crossing_side& side, Trend_axis along) {
+  return along == Trend_axis::distance ? side.distance : side.time;
+}
+
+double difference(const Crossover& c) { return c.traverse.value - c.tie.value; }
+
+void add_to(Difference_stats& stats, double d) {
+  ++stats.count;
+  stats.mean += d;
+  stats.rms += d * d;
+}
+
+void finish(Difference_stats& stats) {
+  if (stats.count == 0) {
+    stats.mean = stats.rms = dummy;
+    return;
+  }
+  stats.mean /= static_cast<double>(stats.count);
+  stats.rms = std::sqrt(stats.rms / static_cast<double>(stats.count));
+}
+
+// The first line of each connected network of ties (joined by usable tie crossings).
+std::vector<std::size_t> tie_references(std::size_t lines, const std::vector<Crossover>& crossings,
+                                        const std::vector<bool>& is_tie) {
+  std::vector<std::size_t> parent(lines);
+  std::iota(parent.begin(), parent.end(), std::size_t{0});
+  const auto root = [&](std::size_t i) {
+    while (parent[i] != i) i = parent[i] = parent[parent[i]];
+    return i;
+  };
+  for (const auto& c : crossings) {
+    if (c.status != Crossing_status::usable || !is_tie[c.traverse.line]) continue;
+    const std::size_t a = root(c.traverse.line), b = root(c.tie.line);
+    parent[std::max(a, b)] = std::min(a, b);  // the root stays the lowest line
+  }
+  std::vector<std::size_t> reference(lines);
+  for (std::size_t l = 0; l < lines; ++l) reference[l] = root(l);
+  return reference;
+}
+
+}  // namespace
+
+double Line_correction::at(double s) const {
+  const double u = is_value(s) ? (s - origin) / scale : 0.0;
+  double value = 0, power = 1;
+  for (const double c : coefficients) {
+    value += c * power;
+    power *= u;
+  }
+  return value;
+}
+
+Level_result level(Survey& survey, const Crossover_options& crossings,
+                   const Level_options& options) {
+  if (options.along == Trend_axis::time && crossings.time.empty() &&
+      options.model != Level_model::constant)
+    throw Survey_error("level: a trend in time needs a time channel");
+  if (!(options.rejection > 0))
+    throw Survey_error("level: the rejection threshold must be positive");
+  Level_result result;
+  result.crossovers = find_crossovers(survey, crossings);
+  const auto& found = result.crossovers;
+  const std::size_t lines = survey.lines.size();
+  std::vector<bool> is_tie(lines, false);
+  for (const std::size_t tie : crossings.ties) is_tie[tie] = true;
+
+  // Ties: c[a] - c[b] = difference, one reference per network held at zero.
+  const std::vector<std::size_t> reference = tie_references(lines, found, is_tie);
+  std::vector<std::size_t> column(lines, 0);
+  std::size_t unknowns = 0;
+  for (std::size_t l = 0; l < lines; ++l) {
+    if (is_tie[l] && reference[l] != l) column[l] = unknowns++;
+  }
+  std::vector<Equation> equations;
+  std::vector<std::size_t> source;  // the crossover of each equation
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const Crossover& c = found[i];
+    if (c.status != Crossing_status::usable || !is_tie[c.traverse.line]) continue;
+    Equation q;
+    q.rhs = difference(c);
+    for (const auto& [line, sign] :
+         {std::pair{c.traverse.line, 1.0}, std::pair{c.tie.line, -1.0}}) {
+      if (reference[line] == line) continue;
+      q.col[static_cast<std::size_t>(q.terms)] = column[line];
+      q.a[static_cast<std::size_t>(q.terms++)] = sign;
+    }
+    equations.push_back(q);
+    source.push_back(i);
+  }
+  result.weights.assign(found.size(), 0.0);
+  result.corrections.resize(lines);
+  // A tie whose crossings were all rejected would leave the system singular; the small
+  // ridge then holds its correction near zero instead.
+  const Fit ties = robust_fit(equations, unknowns, options.rejection, 1e-10);
+  for (std::size_t e = 0; e < source.size(); ++e) result.weights[source[e]] = ties.weights[e];
+  for (std::size_t l = 0; l < lines; ++l) {
+    Line_correction& correction = result.corrections[l];
+    correction.line = l;
+    correction.tie = is_tie[l];
+    correction.coefficients = {0.0};
+    if (!is_tie[l]) continue;
+    correction.reference = reference[l];
+    if (reference[l] != l && !ties.x.empty()) correction.coefficients[0] = ties.x[column[l]];
+  }
+  for (std::size_t e = 0; e < source.size(); ++e) {
+    const Crossover& c = found[source[e]];
+    for (const std::size_t line : {c.traverse.line, c.tie.line}) {
+      ++result.corrections[line].crossings;
+      if (ties.weights[e] == 0.0) ++result.corrections[line].rejected;
+    }
+  }
+
+  // Traverses: each line's model fitted to its differences from the levelled ties.
+  const Channel_doubles x(survey, crossings.x, "level", "x");
+  const Channel_doubles y(survey, crossings.y, "level", "y");
+  std::optional<Channel_doubles> time;
+  if (!crossings.time.empty()) time.emplace(survey, crossings.time, "level", "time");
+  const double* time_data = time ? time->data() : nullptr;
+  const Trend_axis along =
+      options.model == Level_model::constant ? Trend_axis::distance : options.along;
+  std::vector<std::vector<std::size_t>> by_line(lines);
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const Crossover& c = found[i];
+    if (c.status == Crossing_status::usable && !is_tie[c.traverse.line] &&
+        is_value(side_axis(c.traverse, along)))
+      by_line[c.traverse.line].push_back(i);
+  }
+  std::vector<std::vector<double>> axis(lines);
+  for (std::size_t l = 0; l < lines; ++l) {
+    if (is_tie[l]) continue;
+    Line_correction& correction = result.corrections[l];
+    const auto& mine = by_line[l];
+    correction.crossings = static_cast<std::int64_t>(mine.size());
+    if (along == Trend_axis::time || options.model != Level_model::constant)
+      axis[l] = line_axis(survey.lines[l], along, x.data(), y.data(), time_data);
+    if (!axis[l].empty()) {
+      const auto [low, high] = std::minmax_element(axis[l].begin(), axis[l].end());
+      correction.origin = 0.5 * (*low + *high);
+      correction.scale = *high > *low ? 0.5 * (*high - *low) : 1.0;
+    }
+    auto order = static_cast<int>(options.model);
+    while (order > 0 && static_cast<int>(mine.size()) < order + 2) --order;
+    if (mine.empty()) continue;
+    for (; order >= 0; --order) {
+      std::vector<Equation> line_equations;
+      for (const std::size_t i : mine) {
+        const Crossover& c = found[i];
+        Equation q;
+        q.rhs = difference(c) + result.corrections[c.tie.line].at(0.0);
+        const double u = (side_axis(c.traverse, along) - correction.origin) / correction.scale;
+        double power = 1;
+        for (int k = 0; k <= order; ++k, power *= u) {
+          q.col[static_cast<std::size_t>(k)] = static_cast<std::size_t>(k);
+          q.a[static_cast<std::size_t>(k)] = power;
+        }
+        q.terms = order + 1;
+        line_equations.push_back(q);
+      }
+      const Fit fit =
+          robust_fit(line_equations, static_cast<std::size_t>(order + 1), options.rejection, 0.0);
+      if (fit.x.empty()) continue;  // not determined: one order lower
+      correction.model = static_cast<Level_model>(order);
+      correction.coefficients = fit.x;
+      for (std::size_t k = 0; k < mine.size(); ++k) {
+        result.weights[mine[k]] = fit.weights[k];
+        if (fit.weights[k] == 0.0) ++correction.rejected;
+      }
+      break;
+    }
+  }
+
+  // The corrected channel.
+  const Channel_doubles values(survey, crossings.channel, "level", "levelled");
+  const std::int64_t rows = survey.rows();
+  Multi_vector out(integration::Legacy_type(integration::type_double), false, rows);
+  for (std::size_t l = 0; l < lines; ++l) {
+    const Line& line = survey.lines[l];
+    const Line_correction& correction = result.corrections[l];
+    for (std::int64_t k = 0; k < line.row_count; ++k) {
+      const std::int64_t r = line.first_row + k;
+      const double s = axis[l].empty() ? 0.0 : axis[l][static_cast<std::size_t>(k)];
+      out.set_double(r, is_value(values[r]) ? values[r] - correction.at(s) : dummy);
+    }
+  }
+  const std::string name = options.output.empty() ? crossings.channel + "_lev" : options.output;
+  if (Channel* existing = survey.find(name)) {
+    existing->values = std::move(out);
+    existing->columns = 1;
+    existing->format = Field_format{};
+  } else {
+    survey.add(Channel(name, std::move(out)));
+  }
+
+  // Differences before and after.
+  result.after.assign(found.size(), dummy);
+  result.lines.resize(lines);
+  for (std::size_t l = 0; l < lines; ++l) result.lines[l].line = l;
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const Crossover& c = found[i];
+    if (c.status != Crossing_status::usable) continue;
+    const auto& a = result.corrections[c.traverse.line];
+    const auto& b = result.corrections[c.tie.line];
+    const double before = difference(c);
+    const double after = (c.traverse.value - a.at(a.tie ? 0.0 : side_axis(c.traverse, along))) -
+                         (c.tie.value - b.at(0.0));
+    result.after[i] = after;
+    add_to(result.before_stats, before);
+    add_to(result.after_stats, after);
+    for (const std::size_t line : {c.traverse.line, c.tie.line}) {
+      add_to(result.lines[line].before, before);
+      add_to(result.lines[line].after, after);
+    }
+  }
+  finish(result.before_stats);
+  finish(result.after_stats);
+  for (auto& line : result.lines) {
+    finish(line.before);
+    finish(line.after);
+  }
+  return result;
+}
+
+namespace {
+
+std::string number(double v, int decimals = 3) {
+  if (v == dummy) return "*";
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+  return std::string(text, end.ptr);
+}
+
+std::string row_text(const std::vector<std::string>& cells,
+                     const std::vector<std::size_t>& widths) {
+  std::string text;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) text += "  ";
+    text += std::string(widths[i] > cells[i].size() ? widths[i] - cells[i].size() : 0, ' ');
+    text += cells[i];
+  }
+  return text + "\n";
+}
+
+std::string table_text(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()), 0);
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  }
+  std::string text;
+  for (const auto& row : rows) text += row_text(row, widths);
+  return text;
+}
+
+const char* model_name(Level_model model) {
+  return model == Level_model::constant ? "constant"
+         : model == Level_model::linear ? "linear"
+                                        : "poly2";
+}
+
+}  // namespace
+
+std::string level_report(const Survey& survey, const Level_result& result, std::size_t worst) {
+  const auto label = [&](std::size_t line) {
+    const std::string& text = survey.lines[line].label;
+    return text.empty() ? std::string("*") : text;
+  };
+  std::int64_t unusable = 0, rejected = 0;
+  for (std::size_t i = 0; i < result.crossovers.size(); ++i) {
+    if (result.crossovers[i].status != Crossing_status::usable)
+      ++unusable;
+    else if (result.weights[i] == 0.0)
+      ++rejected;
+  }
+  std::string text = "crossovers: " + std::to_string(result.crossovers.size()) + " found, " +
+                     std::to_string(unusable) + " unusable (dummies), " + std::to_string(rejected) +
+                     " rejected by the robust fit\n";
+  const auto stats_cells = [](const Difference_stats& s) {
+    return std::vector<std::string>{std::to_string(s.count), number(s.mean), number(s.rms)};
+  };
+  std::vector<std::vector<std::string>> survey_rows{{"survey", "count", "mean", "rms"}};
+  for (const auto& [name, s] :
+       {std::pair{"before", &result.before_stats}, std::pair{"after", &result.after_stats}}) {
+    auto cells = stats_cells(*s);
+    cells.insert(cells.begin(), name);
+    survey_rows.push_back(cells);
+  }
+  text += table_text(survey_rows);
+
+  std::vector<std::vector<std::string>> line_rows{{"line", "role", "model", "crossings", "rejected",
+                                                   "correction", "mean", "rms", "mean_after",
+                                                   "rms_after"}};
+  for (std::size_t l = 0; l < result.corrections.size(); ++l) {
+    const Line_correction& c = result.corrections[l];
+    const Line_report& r = result.lines[l];
+    line_rows.push_back(
+        {label(l), c.tie ? (c.reference == l ? "tie*" : "tie") : "line", model_name(c.model),
+         std::to_string(c.crossings), std::to_string(c.rejected), number(c.coefficients.front()),
+         number(r.before.mean), number(r.before.rms), number(r.after.mean), number(r.after.rms)});
+  }
+  text += '\n';
+  text += table_text(line_rows);
+  text += "(tie*: the reference of its tie network)\n";
+
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < result.after.size(); ++i) {
+    if (result.after[i] != dummy) order.push_back(i);
+  }
+  const std::size_t shown = std::min(worst, order.size());
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(shown), order.end(),
+                    [&](std::size_t a, std::size_t b) {
+                      return std::fabs(result.after[a]) > std::fabs(result.after[b]);
+                    });
+  if (shown > 0) {
+    std::vector<std::vector<std::string>> rows{
+        {"line", "tie", "x", "y", "before", "after", "weight"}};
+    for (std::size_t k = 0; k < shown; ++k) {
+      const Crossover& c = result.crossovers[order[k]];
+      rows.push_back({label(c.traverse.line), label(c.tie.line), number(c.x, 2), number(c.y, 2),
+                      number(c.traverse.value - c.tie.value), number(result.after[order[k]]),
+                      number(result.weights[order[k]], 2)});
+    }
+    text += "\nworst crossings after levelling\n";
+    text += table_text(rows);
+  }
+  return text;
+}
+
+}  // namespace vorlith::survey
