@@ -64,26 +64,82 @@ bool solve_cholesky(std::vector<double>& m, std::vector<double>& b, std::size_t 
   return true;
 }
 
-bool solve_weighted(const std::vector<Equation>& equations, const std::vector<double>& w,
-                    std::size_t n, double ridge, std::vector<double>& x) {
+// The weighted least-squares solution of a small dense system of n unknowns.
+bool solve_dense(const std::vector<Equation>& equations, const std::vector<double>& w,
+                 std::size_t n, std::vector<double>& x) {
   std::vector<double> m(n * n, 0.0);
   x.assign(n, 0.0);
   for (std::size_t e = 0; e < equations.size(); ++e) {
     const Equation& q = equations[e];
     for (int i = 0; i < q.terms; ++i) {
       const auto ci = q.col[static_cast<std::size_t>(i)];
-      x[ci] += w[e] * q.a[static_cast<std::size_t>(i)] * q.rhs;
+      const double wa = w[e] * q.a[static_cast<std::size_t>(i)];
+      x[ci] += wa * q.rhs;
       for (int j = 0; j < q.terms; ++j)
-        m[ci * n + q.col[static_cast<std::size_t>(j)]] +=
-            w[e] * q.a[static_cast<std::size_t>(i)] * q.a[static_cast<std::size_t>(j)];
+        m[ci * n + q.col[static_cast<std::size_t>(j)]] += wa * q.a[static_cast<std::size_t>(j)];
     }
   }
-  if (ridge > 0) {
-    double largest = 0;
-    for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, m[i * n + i]);
-    for (std::size_t i = 0; i < n; ++i) m[i * n + i] += ridge * std::max(largest, 1.0);
-  }
   return solve_cholesky(m, x, n);
+}
+
+// The network of constants: unknowns 0 .. ties - 1 are ties, the rest traverse lines,
+// which cross ties only. Each traverse unknown is eliminated (its normal equation holds
+// just itself and the ties it crosses), the ties are solved on the reduced system, and
+// the traverse constants follow from them. A tiny ridge keeps a tie whose crossings all
+// lost their weight at zero instead of making the system singular.
+bool solve_network(const std::vector<Equation>& equations, const std::vector<double>& w,
+                   std::size_t ties, std::size_t unknowns, std::vector<double>& x) {
+  const std::size_t traverses = unknowns - ties;
+  std::vector<double> m(ties * ties, 0.0), r(ties, 0.0), d(traverses, 0.0), b(traverses, 0.0);
+  std::vector<std::vector<std::pair<std::size_t, double>>> coupling(traverses);
+  for (std::size_t e = 0; e < equations.size(); ++e) {
+    const Equation& q = equations[e];
+    for (int i = 0; i < q.terms; ++i) {
+      const auto ci = q.col[static_cast<std::size_t>(i)];
+      const double wa = w[e] * q.a[static_cast<std::size_t>(i)];
+      (ci < ties ? r[ci] : b[ci - ties]) += wa * q.rhs;
+      for (int j = 0; j < q.terms; ++j) {
+        const auto cj = q.col[static_cast<std::size_t>(j)];
+        const double v = wa * q.a[static_cast<std::size_t>(j)];
+        if (ci < ties && cj < ties)
+          m[ci * ties + cj] += v;
+        else if (ci >= ties && cj >= ties)
+          d[ci - ties] += v;  // a traverse line never crosses another
+        else if (ci >= ties)
+          coupling[ci - ties].emplace_back(cj, v);
+      }
+    }
+  }
+  for (std::size_t l = 0; l < traverses; ++l) {
+    auto& c = coupling[l];
+    if (!(d[l] > 0)) continue;
+    std::sort(c.begin(), c.end());
+    std::size_t kept = 0;  // crossings of one tie summed
+    for (const auto& entry : c) {
+      if (kept > 0 && c[kept - 1].first == entry.first)
+        c[kept - 1].second += entry.second;
+      else
+        c[kept++] = entry;
+    }
+    c.resize(kept);
+    for (const auto& [i, vi] : c) {
+      r[i] -= vi * b[l] / d[l];
+      for (const auto& [j, vj] : c) m[i * ties + j] -= vi * vj / d[l];
+    }
+  }
+  double largest = 0;
+  for (std::size_t i = 0; i < ties; ++i) largest = std::max(largest, m[i * ties + i]);
+  for (std::size_t i = 0; i < ties; ++i) m[i * ties + i] += 1e-10 * std::max(largest, 1.0);
+  if (!solve_cholesky(m, r, ties)) return false;
+  x.assign(unknowns, 0.0);
+  std::copy(r.begin(), r.end(), x.begin());
+  for (std::size_t l = 0; l < traverses; ++l) {
+    if (!(d[l] > 0)) continue;
+    double s = b[l];
+    for (const auto& [i, v] : coupling[l]) s -= v * r[i];
+    x[ties + l] = s / d[l];
+  }
+  return true;
 }
 
 double median(std::vector<double> v) {
@@ -100,13 +156,15 @@ struct Fit {
 // Iteratively reweighted least squares: Huber weights (k = 1.345) from the ordinary fit
 // until the solution settles, then Tukey's biweight with the cut-off `rejection`, both in
 // units of the robust deviation 1.4826 * MAD of the residuals (fixed for the biweight
-// steps, so rejected crossings cannot shrink it). Empty x when the system is singular.
-Fit robust_fit(const std::vector<Equation>& equations, std::size_t n, double rejection,
-               double ridge) {
+// steps, so rejected crossings cannot shrink it). `solve(weights, x)` gives the weighted
+// solution; empty x when even the unweighted system is singular.
+template <class Solve>
+Fit robust_fit(const std::vector<Equation>& equations, double rejection, Solve&& solve) {
   Fit fit;
   fit.weights.assign(equations.size(), 1.0);
-  if (n == 0) return fit;
-  if (!solve_weighted(equations, fit.weights, n, ridge, fit.x)) return Fit{};
+  if (!solve(fit.weights, fit.x)) return Fit{};
+  if (equations.empty()) return fit;
+  const std::size_t n = fit.x.size();
   std::vector<double> residuals(equations.size());
   double scale = 0;
   for (int phase = 0; phase < 2; ++phase) {
@@ -121,8 +179,9 @@ Fit robust_fit(const std::vector<Equation>& equations, std::size_t n, double rej
         std::vector<double> spread(residuals.size());
         for (std::size_t e = 0; e < residuals.size(); ++e)
           spread[e] = std::fabs(residuals[e] - centre);
-        scale = std::max(1.4826 * median(spread), 1e-12 * (1.0 + largest));
+        scale = std::max(1.4826 * median(spread), 1e-9 * (1.0 + largest));
       }
+      std::vector<double> previous = fit.weights;
       for (std::size_t e = 0; e < equations.size(); ++e) {
         const double r = std::fabs(residuals[e]) / scale;
         if (phase == 0) {
@@ -133,7 +192,11 @@ Fit robust_fit(const std::vector<Equation>& equations, std::size_t n, double rej
         }
       }
       std::vector<double> next;
-      if (!solve_weighted(equations, fit.weights, n, ridge, next)) return Fit{};
+      if (!solve(fit.weights, next)) {
+        // The weights left too few crossings: keep the last determined fit.
+        fit.weights = std::move(previous);
+        return fit;
+      }
       double change = 0, size = 0;
       for (std::size_t i = 0; i < n; ++i) {
         change = std::max(change, std::fabs(next[i] - fit.x[i]));
@@ -179,19 +242,24 @@ void finish(Difference_stats& stats) {
   stats.rms = std::sqrt(stats.rms / static_cast<double>(stats.count));
 }
 
-// The first line of each connected network of ties (joined by usable tie crossings).
-std::vector<std::size_t> tie_references(std::size_t lines, const std::vector<Crossover>& crossings,
-                                        const std::vector<bool>& is_tie) {
+// The reference of each line's network (lines joined by usable crossings): its first
+// tie in line order, or the line itself when no crossing joins it to a tie.
+std::vector<std::size_t> references(std::size_t lines, const std::vector<Crossover>& crossings,
+                                    const std::vector<bool>& is_tie) {
   std::vector<std::size_t> parent(lines);
   std::iota(parent.begin(), parent.end(), std::size_t{0});
   const auto root = [&](std::size_t i) {
     while (parent[i] != i) i = parent[i] = parent[parent[i]];
     return i;
   };
+  // A root is the network's first tie when it has one: ties rank before traverse lines.
+  const auto before = [&](std::size_t a, std::size_t b) {
+    return is_tie[a] != is_tie[b] ? static_cast<bool>(is_tie[a]) : a < b;
+  };
   for (const auto& c : crossings) {
-    if (c.status != Crossing_status::usable || !is_tie[c.traverse.line]) continue;
+    if (c.status != Crossing_status::usable) continue;
     const std::size_t a = root(c.traverse.line), b = root(c.tie.line);
-    parent[std::max(a, b)] = std::min(a, b);  // the root stays the lowest line
+    if (a != b) before(a, b) ? parent[b] = a : parent[a] = b;
   }
   std::vector<std::size_t> reference(lines);
   for (std::size_t l = 0; l < lines; ++l) reference[l] = root(l);
@@ -224,18 +292,23 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
   std::vector<bool> is_tie(lines, false);
   for (const std::size_t tie : crossings.ties) is_tie[tie] = true;
 
-  // Ties: c[a] - c[b] = difference, one reference per network held at zero.
-  const std::vector<std::size_t> reference = tie_references(lines, found, is_tie);
+  // Ties: a constant per line, c[a] - c[b] = difference, over every usable crossing with
+  // one reference per network held at zero; the traverse constants are only a means.
+  const std::vector<std::size_t> reference = references(lines, found, is_tie);
   std::vector<std::size_t> column(lines, 0);
-  std::size_t unknowns = 0;
+  std::size_t tie_unknowns = 0, unknowns = 0;
   for (std::size_t l = 0; l < lines; ++l) {
-    if (is_tie[l] && reference[l] != l) column[l] = unknowns++;
+    if (is_tie[l] && reference[l] != l) column[l] = tie_unknowns++;
+  }
+  unknowns = tie_unknowns;
+  for (std::size_t l = 0; l < lines; ++l) {
+    if (!is_tie[l] && reference[l] != l) column[l] = unknowns++;
   }
   std::vector<Equation> equations;
   std::vector<std::size_t> source;  // the crossover of each equation
   for (std::size_t i = 0; i < found.size(); ++i) {
     const Crossover& c = found[i];
-    if (c.status != Crossing_status::usable || !is_tie[c.traverse.line]) continue;
+    if (c.status != Crossing_status::usable) continue;
     Equation q;
     q.rhs = difference(c);
     for (const auto& [line, sign] :
@@ -249,10 +322,11 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
   }
   result.weights.assign(found.size(), 0.0);
   result.corrections.resize(lines);
-  // A tie whose crossings were all rejected would leave the system singular; the small
-  // ridge then holds its correction near zero instead.
-  const Fit ties = robust_fit(equations, unknowns, options.rejection, 1e-10);
-  for (std::size_t e = 0; e < source.size(); ++e) result.weights[source[e]] = ties.weights[e];
+  const Fit network = robust_fit(equations, options.rejection,
+                                 [&](const std::vector<double>& w, std::vector<double>& x) {
+                                   return solve_network(equations, w, tie_unknowns, unknowns, x);
+                                 });
+  for (std::size_t e = 0; e < source.size(); ++e) result.weights[source[e]] = network.weights[e];
   for (std::size_t l = 0; l < lines; ++l) {
     Line_correction& correction = result.corrections[l];
     correction.line = l;
@@ -260,13 +334,14 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
     correction.coefficients = {0.0};
     if (!is_tie[l]) continue;
     correction.reference = reference[l];
-    if (reference[l] != l && !ties.x.empty()) correction.coefficients[0] = ties.x[column[l]];
+    if (reference[l] != l && !network.x.empty()) correction.coefficients[0] = network.x[column[l]];
   }
   for (std::size_t e = 0; e < source.size(); ++e) {
     const Crossover& c = found[source[e]];
     for (const std::size_t line : {c.traverse.line, c.tie.line}) {
+      if (!is_tie[line]) continue;
       ++result.corrections[line].crossings;
-      if (ties.weights[e] == 0.0) ++result.corrections[line].rejected;
+      if (network.weights[e] == 0.0) ++result.corrections[line].rejected;
     }
   }
 
@@ -316,8 +391,11 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
         q.terms = order + 1;
         line_equations.push_back(q);
       }
-      const Fit fit =
-          robust_fit(line_equations, static_cast<std::size_t>(order + 1), options.rejection, 0.0);
+      const std::size_t n = static_cast<std::size_t>(order + 1);
+      const Fit fit = robust_fit(line_equations, options.rejection,
+                                 [&](const std::vector<double>& w, std::vector<double>& x) {
+                                   return solve_dense(line_equations, w, n, x);
+                                 });
       if (fit.x.empty()) continue;  // not determined: one order lower
       correction.model = static_cast<Level_model>(order);
       correction.coefficients = fit.x;
@@ -344,8 +422,12 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
   }
   const std::string name = options.output.empty() ? crossings.channel + "_lev" : options.output;
   if (Channel* existing = survey.find(name)) {
-    existing->values = std::move(out);
-    existing->columns = 1;
+    // Written into the channel's own memory, so views of it held elsewhere stay valid.
+    if (existing->is_text() || existing->columns != 1 ||
+        existing->values.get_type().get_data_type() != integration::type_double)
+      throw Survey_error("level: the output channel '" + name +
+                         "' exists and is not a double channel");
+    if (rows > 0) existing->values.copy(0, out, 0, rows);
     existing->format = Field_format{};
   } else {
     survey.add(Channel(name, std::move(out)));

@@ -80,7 +80,7 @@ struct Level_options {
   /// What the trend runs along; time needs Crossover_options::time.
   Trend_axis along = Trend_axis::distance;
   /// Name of the levelled channel; empty: the channel's name followed by "_lev". An
-  /// existing channel of that name is replaced.
+  /// existing double channel of that name is overwritten in place (any other is an error).
   std::string output;
   /// Tukey biweight cut-off in robust standard deviations (1.4826 times the median
   /// absolute deviation of the residuals): crossings beyond it get no weight.
