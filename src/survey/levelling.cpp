@@ -21,11 +21,11 @@ using detail::Channel_doubles;
 using detail::is_value;
 constexpr double dummy = common::dummy_value<double>;
 
-// One observation: sum of a[k] * unknown[col[k]] = rhs, with at most three terms.
+// One observation: sum of a[k] * unknown[col[k]] = rhs, with at most four terms.
 struct Equation {
   int terms = 0;
-  std::array<std::size_t, 3> col{};
-  std::array<double, 3> a{};
+  std::array<std::size_t, 4> col{};
+  std::array<double, 4> a{};
   double rhs = 0;
   double predict(const std::vector<double>& x) const {
     double s = 0;
@@ -34,15 +34,25 @@ struct Equation {
   }
 };
 
-// Solves the symmetric positive definite n x n system m x = b (row-major m) by Cholesky
-// in place; false when a pivot is not clearly positive (the model is not determined).
-bool solve_cholesky(std::vector<double>& m, std::vector<double>& b, std::size_t n) {
+// Solves the symmetric positive semi-definite n x n system m x = b (row-major m) by
+// Cholesky in place. A pivot that is not clearly positive means the model is not
+// determined: false, or, with `fix_undetermined`, that unknown is held at zero and left
+// out of the rest of the system (a tie whose crossings all lost their weight).
+bool solve_cholesky(std::vector<double>& m, std::vector<double>& b, std::size_t n,
+                    bool fix_undetermined = false) {
   double largest = 0;
   for (std::size_t i = 0; i < n; ++i) largest = std::max(largest, m[i * n + i]);
+  std::vector<bool> fixed(n, false);
   for (std::size_t j = 0; j < n; ++j) {
     double d = m[j * n + j];
     for (std::size_t k = 0; k < j; ++k) d -= m[j * n + k] * m[j * n + k];
-    if (!(d > 1e-12 * largest)) return false;
+    if (!(d > 1e-12 * largest)) {
+      if (!fix_undetermined) return false;
+      fixed[j] = true;
+      m[j * n + j] = 1.0;
+      for (std::size_t i = j + 1; i < n; ++i) m[i * n + j] = 0.0;
+      continue;
+    }
     d = std::sqrt(d);
     m[j * n + j] = d;
     for (std::size_t i = j + 1; i < n; ++i) {
@@ -54,12 +64,12 @@ bool solve_cholesky(std::vector<double>& m, std::vector<double>& b, std::size_t 
   for (std::size_t i = 0; i < n; ++i) {
     double s = b[i];
     for (std::size_t k = 0; k < i; ++k) s -= m[i * n + k] * b[k];
-    b[i] = s / m[i * n + i];
+    b[i] = fixed[i] ? 0.0 : s / m[i * n + i];
   }
   for (std::size_t i = n; i-- > 0;) {
     double s = b[i];
     for (std::size_t k = i + 1; k < n; ++k) s -= m[k * n + i] * b[k];
-    b[i] = s / m[i * n + i];
+    b[i] = fixed[i] ? 0.0 : s / m[i * n + i];
   }
   return true;
 }
@@ -82,62 +92,107 @@ bool solve_dense(const std::vector<Equation>& equations, const std::vector<doubl
   return solve_cholesky(m, x, n);
 }
 
-// The network of constants: unknowns 0 .. ties - 1 are ties, the rest traverse lines,
-// which cross ties only. Each traverse unknown is eliminated (its normal equation holds
-// just itself and the ties it crosses), the ties are solved on the reduced system, and
-// the traverse constants follow from them. A tiny ridge keeps a tie whose crossings all
-// lost their weight at zero instead of making the system singular.
+// The columns of one traverse line's model in the network.
+struct Block {
+  std::size_t first = 0;
+  std::size_t size = 0;
+};
+
+// Solves the k x k system m x = b (m copied); an undetermined term comes out as zero.
+void solve_small(std::vector<double> m, double* b, std::size_t k) {
+  std::vector<double> rhs(b, b + k);
+  solve_cholesky(m, rhs, k, true);
+  std::copy(rhs.begin(), rhs.end(), b);
+}
+
+// The network: unknowns 0 .. ties - 1 are tie constants, then one block per traverse
+// line (its model's coefficients). Traverse lines cross ties only, so each block's normal
+// equations hold just itself and the ties it crosses: the blocks are eliminated, the
+// ties solved on the reduced system of at most a few hundred unknowns, and the blocks
+// follow from them.
 bool solve_network(const std::vector<Equation>& equations, const std::vector<double>& w,
-                   std::size_t ties, std::size_t unknowns, std::vector<double>& x) {
-  const std::size_t traverses = unknowns - ties;
-  std::vector<double> m(ties * ties, 0.0), r(ties, 0.0), d(traverses, 0.0), b(traverses, 0.0);
-  std::vector<std::vector<std::pair<std::size_t, double>>> coupling(traverses);
+                   std::size_t ties, const std::vector<Block>& blocks,
+                   const std::vector<std::size_t>& block_of, std::vector<double>& x) {
+  std::vector<double> m(ties * ties, 0.0), r(ties, 0.0);
+  const std::size_t unknowns =
+      ties + (blocks.empty() ? 0 : blocks.back().first + blocks.back().size - ties);
+  x.assign(unknowns, 0.0);  // the traverse part holds each block's right-hand side first
+  std::vector<std::vector<double>> d(blocks.size());
+  for (std::size_t k = 0; k < blocks.size(); ++k) d[k].assign(blocks[k].size * blocks[k].size, 0.0);
+  struct Coupling {
+    std::size_t tie, local;
+    double value;
+  };
+  std::vector<std::vector<Coupling>> coupling(blocks.size());
   for (std::size_t e = 0; e < equations.size(); ++e) {
     const Equation& q = equations[e];
     for (int i = 0; i < q.terms; ++i) {
       const auto ci = q.col[static_cast<std::size_t>(i)];
       const double wa = w[e] * q.a[static_cast<std::size_t>(i)];
-      (ci < ties ? r[ci] : b[ci - ties]) += wa * q.rhs;
+      (ci < ties ? r[ci] : x[ci]) += wa * q.rhs;
       for (int j = 0; j < q.terms; ++j) {
         const auto cj = q.col[static_cast<std::size_t>(j)];
         const double v = wa * q.a[static_cast<std::size_t>(j)];
-        if (ci < ties && cj < ties)
+        if (ci < ties && cj < ties) {
           m[ci * ties + cj] += v;
-        else if (ci >= ties && cj >= ties)
-          d[ci - ties] += v;  // a traverse line never crosses another
-        else if (ci >= ties)
-          coupling[ci - ties].emplace_back(cj, v);
+        } else if (ci >= ties && cj >= ties) {
+          const Block& block = blocks[block_of[ci - ties]];  // one line's own terms
+          d[block_of[ci - ties]][(ci - block.first) * block.size + (cj - block.first)] += v;
+        } else if (ci >= ties) {
+          coupling[block_of[ci - ties]].push_back({cj, ci - blocks[block_of[ci - ties]].first, v});
+        }
       }
     }
   }
-  for (std::size_t l = 0; l < traverses; ++l) {
-    auto& c = coupling[l];
-    if (!(d[l] > 0)) continue;
-    std::sort(c.begin(), c.end());
-    std::size_t kept = 0;  // crossings of one tie summed
-    for (const auto& entry : c) {
-      if (kept > 0 && c[kept - 1].first == entry.first)
-        c[kept - 1].second += entry.second;
-      else
-        c[kept++] = entry;
+  // Crossings cannot tell a trend shared by all traverse lines from a surface in the
+  // field (the ties take it up as constants), and lines of unequal length tell it only
+  // weakly: a ridge of 1% of a line's mean weight on the trend terms picks the solution
+  // whose traverse trends are least, so noise on a few short lines cannot tilt the ties.
+  double trend_ridge = 0;
+  for (std::size_t k = 0; k < blocks.size(); ++k) trend_ridge += d[k][0];
+  trend_ridge = blocks.empty() ? 0.0 : 0.01 * trend_ridge / static_cast<double>(blocks.size());
+  for (std::size_t k = 0; k < blocks.size(); ++k) {
+    for (std::size_t l = 1; l < blocks[k].size; ++l) d[k][l * blocks[k].size + l] += trend_ridge;
+  }
+  // Per block: the ties it crosses, C (size x crossed ties), Y = D^-1 C and z = D^-1 b.
+  std::vector<std::vector<std::size_t>> crossed(blocks.size());
+  std::vector<std::vector<double>> y(blocks.size());
+  for (std::size_t k = 0; k < blocks.size(); ++k) {
+    const std::size_t size = blocks[k].size;
+    auto& list = crossed[k];
+    for (const auto& c : coupling[k]) list.push_back(c.tie);
+    std::sort(list.begin(), list.end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+    const std::size_t n = list.size();
+    std::vector<double> columns(n * size, 0.0);  // column t of C at t * size
+    for (const auto& c : coupling[k]) {
+      const auto t = static_cast<std::size_t>(std::lower_bound(list.begin(), list.end(), c.tie) -
+                                              list.begin());
+      columns[t * size + c.local] += c.value;
     }
-    c.resize(kept);
-    for (const auto& [i, vi] : c) {
-      r[i] -= vi * b[l] / d[l];
-      for (const auto& [j, vj] : c) m[i * ties + j] -= vi * vj / d[l];
+    y[k] = columns;
+    for (std::size_t t = 0; t < n; ++t) solve_small(d[k], y[k].data() + t * size, size);
+    double* z = x.data() + blocks[k].first;
+    solve_small(d[k], z, size);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double* ci = columns.data() + i * size;
+      for (std::size_t l = 0; l < size; ++l) r[list[i]] -= ci[l] * z[l];
+      for (std::size_t j = 0; j < n; ++j) {
+        const double* yj = y[k].data() + j * size;
+        double s = 0;
+        for (std::size_t l = 0; l < size; ++l) s += ci[l] * yj[l];
+        m[list[i] * ties + list[j]] -= s;
+      }
     }
   }
-  double largest = 0;
-  for (std::size_t i = 0; i < ties; ++i) largest = std::max(largest, m[i * ties + i]);
-  for (std::size_t i = 0; i < ties; ++i) m[i * ties + i] += 1e-10 * std::max(largest, 1.0);
-  if (!solve_cholesky(m, r, ties)) return false;
-  x.assign(unknowns, 0.0);
+  solve_cholesky(m, r, ties, true);
   std::copy(r.begin(), r.end(), x.begin());
-  for (std::size_t l = 0; l < traverses; ++l) {
-    if (!(d[l] > 0)) continue;
-    double s = b[l];
-    for (const auto& [i, v] : coupling[l]) s -= v * r[i];
-    x[ties + l] = s / d[l];
+  for (std::size_t k = 0; k < blocks.size(); ++k) {
+    const std::size_t size = blocks[k].size;
+    for (std::size_t t = 0; t < crossed[k].size(); ++t) {
+      for (std::size_t l = 0; l < size; ++l)
+        x[blocks[k].first + l] -= y[k][t * size + l] * r[crossed[k][t]];
+    }
   }
   return true;
 }
@@ -292,49 +347,105 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
   std::vector<bool> is_tie(lines, false);
   for (const std::size_t tie : crossings.ties) is_tie[tie] = true;
 
-  // Ties: a constant per line, c[a] - c[b] = difference, over every usable crossing with
-  // one reference per network held at zero; the traverse constants are only a means.
-  const std::vector<std::size_t> reference = references(lines, found, is_tie);
-  std::vector<std::size_t> column(lines, 0);
-  std::size_t tie_unknowns = 0, unknowns = 0;
-  for (std::size_t l = 0; l < lines; ++l) {
-    if (is_tie[l] && reference[l] != l) column[l] = tie_unknowns++;
-  }
-  unknowns = tie_unknowns;
-  for (std::size_t l = 0; l < lines; ++l) {
-    if (!is_tie[l] && reference[l] != l) column[l] = unknowns++;
-  }
-  std::vector<Equation> equations;
-  std::vector<std::size_t> source;  // the crossover of each equation
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    const Crossover& c = found[i];
-    if (c.status != Crossing_status::usable) continue;
-    Equation q;
-    q.rhs = difference(c);
-    for (const auto& [line, sign] :
-         {std::pair{c.traverse.line, 1.0}, std::pair{c.tie.line, -1.0}}) {
-      if (reference[line] == line) continue;
-      q.col[static_cast<std::size_t>(q.terms)] = column[line];
-      q.a[static_cast<std::size_t>(q.terms++)] = sign;
-    }
-    equations.push_back(q);
-    source.push_back(i);
-  }
+  const Channel_doubles x(survey, crossings.x, "level", "x");
+  const Channel_doubles y(survey, crossings.y, "level", "y");
+  std::optional<Channel_doubles> time;
+  if (!crossings.time.empty()) time.emplace(survey, crossings.time, "level", "time");
+  const Trend_axis along =
+      options.model == Level_model::constant ? Trend_axis::distance : options.along;
   result.weights.assign(found.size(), 0.0);
   result.corrections.resize(lines);
-  const Fit network = robust_fit(equations, options.rejection,
-                                 [&](const std::vector<double>& w, std::vector<double>& x) {
-                                   return solve_network(equations, w, tie_unknowns, unknowns, x);
-                                 });
-  for (std::size_t e = 0; e < source.size(); ++e) result.weights[source[e]] = network.weights[e];
+
+  // Each traverse line's model: the crossings it can read (a usable value and a place
+  // along the line), its axis and the order those crossings allow.
+  std::vector<std::vector<std::size_t>> by_line(lines);
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const Crossover& c = found[i];
+    if (c.status == Crossing_status::usable && !is_tie[c.traverse.line] &&
+        is_value(side_axis(c.traverse, along)))
+      by_line[c.traverse.line].push_back(i);
+  }
+  std::vector<std::vector<double>> axis(lines);
+  std::vector<int> order(lines, 0);
   for (std::size_t l = 0; l < lines; ++l) {
     Line_correction& correction = result.corrections[l];
     correction.line = l;
     correction.tie = is_tie[l];
     correction.coefficients = {0.0};
+    if (is_tie[l]) continue;
+    correction.crossings = static_cast<std::int64_t>(by_line[l].size());
+    if (along == Trend_axis::time || options.model != Level_model::constant)
+      axis[l] =
+          line_axis(survey.lines[l], along, x.data(), y.data(), time ? time->data() : nullptr);
+    if (!axis[l].empty()) {
+      const auto [low, high] = std::minmax_element(axis[l].begin(), axis[l].end());
+      correction.origin = 0.5 * (*low + *high);
+      correction.scale = *high > *low ? 0.5 * (*high - *low) : 1.0;
+    }
+    order[l] = static_cast<int>(options.model);
+    while (order[l] > 0 && static_cast<int>(by_line[l].size()) < order[l] + 2) --order[l];
+  }
+  // The terms of a traverse line's model at a crossing: u^k, k <= order.
+  const auto model_terms = [&](const Crossover& c, std::size_t first, int terms, Equation& q) {
+    const Line_correction& correction = result.corrections[c.traverse.line];
+    const double u = (side_axis(c.traverse, along) - correction.origin) / correction.scale;
+    double power = 1;
+    for (int k = 0; k < terms; ++k, power *= u) {
+      q.col[static_cast<std::size_t>(q.terms)] = first + static_cast<std::size_t>(k);
+      q.a[static_cast<std::size_t>(q.terms++)] = power;
+    }
+  };
+
+  // The network: every usable crossing, tie constants and traverse models together, one
+  // reference tie per connected network held at zero.
+  const std::vector<std::size_t> reference = references(lines, found, is_tie);
+  std::vector<std::size_t> column(lines, 0);
+  std::size_t ties = 0;
+  for (std::size_t l = 0; l < lines; ++l) {
+    if (is_tie[l] && reference[l] != l) column[l] = ties++;
+  }
+  std::vector<Block> blocks;
+  std::vector<std::size_t> block_of;
+  for (std::size_t l = 0; l < lines; ++l) {
+    if (is_tie[l] || by_line[l].empty()) continue;
+    column[l] = ties + block_of.size();
+    blocks.push_back({column[l], static_cast<std::size_t>(order[l] + 1)});
+    block_of.insert(block_of.end(), blocks.back().size, blocks.size() - 1);
+  }
+  std::vector<Equation> equations;
+  std::vector<std::size_t> source;  // the crossover of each equation
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const Crossover& c = found[i];
+    const bool tie_pair = is_tie[c.traverse.line];
+    if (c.status != Crossing_status::usable ||
+        (!tie_pair && !is_value(side_axis(c.traverse, along))))
+      continue;
+    Equation q;
+    q.rhs = difference(c);
+    if (tie_pair && reference[c.traverse.line] != c.traverse.line) {
+      q.col[0] = column[c.traverse.line];
+      q.a[0] = 1.0;
+      q.terms = 1;
+    } else if (!tie_pair) {
+      model_terms(c, column[c.traverse.line], order[c.traverse.line] + 1, q);
+    }
+    if (reference[c.tie.line] != c.tie.line) {
+      q.col[static_cast<std::size_t>(q.terms)] = column[c.tie.line];
+      q.a[static_cast<std::size_t>(q.terms++)] = -1.0;
+    }
+    equations.push_back(q);
+    source.push_back(i);
+  }
+  const Fit network = robust_fit(equations, options.rejection,
+                                 [&](const std::vector<double>& w, std::vector<double>& v) {
+                                   return solve_network(equations, w, ties, blocks, block_of, v);
+                                 });
+  for (std::size_t e = 0; e < source.size(); ++e) result.weights[source[e]] = network.weights[e];
+  for (std::size_t l = 0; l < lines; ++l) {
     if (!is_tie[l]) continue;
-    correction.reference = reference[l];
-    if (reference[l] != l && !network.x.empty()) correction.coefficients[0] = network.x[column[l]];
+    result.corrections[l].reference = reference[l];
+    if (reference[l] != l && !network.x.empty())
+      result.corrections[l].coefficients[0] = network.x[column[l]];
   }
   for (std::size_t e = 0; e < source.size(); ++e) {
     const Crossover& c = found[source[e]];
@@ -345,63 +456,31 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
     }
   }
 
-  // Traverses: each line's model fitted to its differences from the levelled ties.
-  const Channel_doubles x(survey, crossings.x, "level", "x");
-  const Channel_doubles y(survey, crossings.y, "level", "y");
-  std::optional<Channel_doubles> time;
-  if (!crossings.time.empty()) time.emplace(survey, crossings.time, "level", "time");
-  const double* time_data = time ? time->data() : nullptr;
-  const Trend_axis along =
-      options.model == Level_model::constant ? Trend_axis::distance : options.along;
-  std::vector<std::vector<std::size_t>> by_line(lines);
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    const Crossover& c = found[i];
-    if (c.status == Crossing_status::usable && !is_tie[c.traverse.line] &&
-        is_value(side_axis(c.traverse, along)))
-      by_line[c.traverse.line].push_back(i);
-  }
-  std::vector<std::vector<double>> axis(lines);
+  // Traverses: each line's model fitted again, robustly, to the levelled ties alone.
   for (std::size_t l = 0; l < lines; ++l) {
-    if (is_tie[l]) continue;
+    if (is_tie[l] || by_line[l].empty()) continue;
     Line_correction& correction = result.corrections[l];
     const auto& mine = by_line[l];
-    correction.crossings = static_cast<std::int64_t>(mine.size());
-    if (along == Trend_axis::time || options.model != Level_model::constant)
-      axis[l] = line_axis(survey.lines[l], along, x.data(), y.data(), time_data);
-    if (!axis[l].empty()) {
-      const auto [low, high] = std::minmax_element(axis[l].begin(), axis[l].end());
-      correction.origin = 0.5 * (*low + *high);
-      correction.scale = *high > *low ? 0.5 * (*high - *low) : 1.0;
-    }
-    auto order = static_cast<int>(options.model);
-    while (order > 0 && static_cast<int>(mine.size()) < order + 2) --order;
-    if (mine.empty()) continue;
-    for (; order >= 0; --order) {
+    for (int k = order[l]; k >= 0; --k) {
       std::vector<Equation> line_equations;
       for (const std::size_t i : mine) {
         const Crossover& c = found[i];
         Equation q;
         q.rhs = difference(c) + result.corrections[c.tie.line].at(0.0);
-        const double u = (side_axis(c.traverse, along) - correction.origin) / correction.scale;
-        double power = 1;
-        for (int k = 0; k <= order; ++k, power *= u) {
-          q.col[static_cast<std::size_t>(k)] = static_cast<std::size_t>(k);
-          q.a[static_cast<std::size_t>(k)] = power;
-        }
-        q.terms = order + 1;
+        model_terms(c, 0, k + 1, q);
         line_equations.push_back(q);
       }
-      const std::size_t n = static_cast<std::size_t>(order + 1);
+      const auto n = static_cast<std::size_t>(k + 1);
       const Fit fit = robust_fit(line_equations, options.rejection,
-                                 [&](const std::vector<double>& w, std::vector<double>& x) {
-                                   return solve_dense(line_equations, w, n, x);
+                                 [&](const std::vector<double>& w, std::vector<double>& v) {
+                                   return solve_dense(line_equations, w, n, v);
                                  });
       if (fit.x.empty()) continue;  // not determined: one order lower
-      correction.model = static_cast<Level_model>(order);
+      correction.model = static_cast<Level_model>(k);
       correction.coefficients = fit.x;
-      for (std::size_t k = 0; k < mine.size(); ++k) {
-        result.weights[mine[k]] = fit.weights[k];
-        if (fit.weights[k] == 0.0) ++correction.rejected;
+      for (std::size_t j = 0; j < mine.size(); ++j) {
+        result.weights[mine[j]] = fit.weights[j];
+        if (fit.weights[j] == 0.0) ++correction.rejected;
       }
       break;
     }
@@ -466,6 +545,7 @@ namespace {
 
 std::string number(double v, int decimals = 3) {
   if (v == dummy) return "*";
+  if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;  // no "-0.000"
   char text[64];
   const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
   return std::string(text, end.ptr);

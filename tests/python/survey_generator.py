@@ -46,10 +46,16 @@ def make_survey(seed=1, *, size=10000.0, line_spacing=200.0, tie_spacing=1000.0,
             side = offset + wobble * np.sin(steps / 700.0 + k)
             x = centre + steps * along[0] + side * across[0]
             y = centre + steps * along[1] + side * across[1]
-            inside = (x >= 0) & (x <= size) & (y >= 0) & (y <= size)
-            if inside.sum() < 2:
+            # The longest run of samples inside the square (no jumps across the edge).
+            inside = np.concatenate([[0], (x >= 0) & (x <= size) & (y >= 0) & (y <= size), [0]])
+            edges = np.flatnonzero(np.diff(inside.astype(np.int8)))
+            if len(edges) == 0:
                 continue
-            x, y = x[inside], y[inside]
+            longest = np.argmax(edges[1::2] - edges[::2])
+            first, last = edges[2 * longest], edges[2 * longest + 1]
+            if last - first < 2:
+                continue
+            x, y = x[first:last], y[first:last]
             n = len(x)
             t = t0 + np.arange(n) * sample / 60.0  # 60 m/s
             t0 = t[-1] + 300.0

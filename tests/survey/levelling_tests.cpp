@@ -146,12 +146,13 @@ Survey grid_survey(double& noise_rms) {
   for (int i = 0; i < 4; ++i)
     for (int s = 0; s <= 20; ++s) add(9000 + i, 0.5 * s, tie_y[i], tie_error[i], s);
   for (int l = 1; l <= 9; ++l) {
-    // Constants, a drift of 0.2 per unit along line 5, and a spike near (3, 5) on line 3.
+    // Constants, drifts of 0.2 and -0.2 per unit along lines 5 and 6 (a drift shared by
+    // all lines would be a plane in the field), and a spike near (3, 5) on line 3.
     const double error = (l % 2 == 0 ? 4.0 : -4.0) + 0.5 * l;
     for (int s = 0; s <= 20; ++s) {
       const double y = 0.5 * s;
       const double spike = (l == 3 && s == 10) ? 50.0 : 0.0;
-      add(l, l, y, error + spike + (l == 5 ? 0.2 * y : 0.0), s);
+      add(l, l, y, error + spike + (l == 5 ? 0.2 * y : l == 6 ? -0.2 * y : 0.0), s);
     }
   }
   noise_rms = std::sqrt(sum / n);
