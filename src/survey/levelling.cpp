@@ -607,6 +607,7 @@ std::string level_report(const Survey& survey, const Level_result& result, std::
     survey_rows.push_back(cells);
   }
   text += table_text(survey_rows);
+  if (result.before_stats.count == 0) text += "no usable crossing: every correction is zero\n";
 
   std::vector<std::vector<std::string>> line_rows{{"line", "role", "model", "crossings", "rejected",
                                                    "correction", "mean", "rms", "mean_after",
