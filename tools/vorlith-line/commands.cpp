@@ -887,8 +887,9 @@ void define_level(CLI::App& app, Step& step) {
   app.add_option("--worst", p->worst, "How many of the worst crossings the report lists")
       ->capture_default_str();
   app.footer(
-      "Ties are levelled among themselves first (a constant per tie, each network of ties that\n"
-      "cross held by its first tie), then each traverse line to the levelled ties. Fits are\n"
+      "Ties are levelled first (a constant per tie from every crossing, the traverse lines\n"
+      "taking part with their models; each network held by its first tie), then each\n"
+      "traverse line to the levelled ties. Fits are\n"
       "robust (Huber, then Tukey's biweight at --rejection times 1.4826 MAD). A line with too\n"
       "few crossings for its model takes a lower order (order k needs k + 2 crossings).\n"
       "The report goes where stats prints.");

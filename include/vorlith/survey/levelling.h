@@ -136,12 +136,14 @@ struct Level_result {
   std::vector<Line_report> lines;
 };
 
-/// Levels `channel`: a constant per tie by robust least squares over the tie crossings,
-/// each connected network of ties held by its first tie in line order; then each
-/// traverse line's model fitted to its crossings with the levelled ties. Writes the
-/// corrected channel (double; dummies stay dummies) and returns the corrections and the
-/// crossover differences before and after. Throws as find_crossovers(), and for a time
-/// trend without a time channel.
+/// Levels `channel`. First the tie network: a constant per tie fitted robustly to every
+/// usable crossing, the traverse lines taking part with their own models, each network
+/// of lines joined by crossings held by its first tie in line order (a trend shared by
+/// all traverse lines cannot be told from the field; the one with the least traverse
+/// trends is taken). Then each traverse line's model is fitted to its crossings with the
+/// levelled ties. Writes the corrected channel (double; dummies stay dummies) and returns
+/// the corrections and the crossover differences before and after. Throws as
+/// find_crossovers(), and for a time trend without a time channel.
 VORLITH_SURVEY_API Level_result level(Survey& survey, const Crossover_options& crossings,
                                       const Level_options& options);
 
