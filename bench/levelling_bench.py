@@ -100,6 +100,7 @@ def main():
     parser.add_argument("--ties", type=int, default=50)
     parser.add_argument("--x2sys-lines", type=int, default=0,
                         help="traverse lines given to x2sys_cross (0: all)")
+    parser.add_argument("--no-x2sys", action="store_true", help="time vorlith.level only")
     parser.add_argument("--tolerance", type=float, default=0.01, help="position, metres")
     parser.add_argument("--seed", type=int, default=1)
     args = parser.parse_args()
@@ -125,6 +126,8 @@ def main():
     print(f"level (search included, linear in time): {seconds:.2f} s, peak memory +{grown:.0f} MiB; "
           f"crossover rms {result.before['rms']:.3f} -> {result.after['rms']:.3f}")
 
+    if args.no_x2sys:
+        return
     if shutil.which("gmt") is None:
         print("x2sys: gmt is not installed (scripts/install-deps.sh installs it)")
         return

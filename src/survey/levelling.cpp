@@ -223,7 +223,7 @@ Fit robust_fit(const std::vector<Equation>& equations, double rejection, Solve&&
   std::vector<double> residuals(equations.size());
   double scale = 0;
   for (int phase = 0; phase < 2; ++phase) {
-    for (int iteration = 0; iteration < 50; ++iteration) {
+    for (int iteration = 0; iteration < 30; ++iteration) {
       double largest = 0;
       for (std::size_t e = 0; e < equations.size(); ++e) {
         residuals[e] = equations[e].rhs - equations[e].predict(fit.x);
@@ -258,7 +258,7 @@ Fit robust_fit(const std::vector<Equation>& equations, double rejection, Solve&&
         size = std::max(size, std::fabs(next[i]));
       }
       fit.x = std::move(next);
-      if (change <= 1e-10 * (1.0 + size)) break;
+      if (change <= 1e-7 * (1.0 + size)) break;  // far below any survey's noise
     }
   }
   return fit;
@@ -365,7 +365,12 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
         is_value(side_axis(c.traverse, along)))
       by_line[c.traverse.line].push_back(i);
   }
-  std::vector<std::vector<double>> axis(lines);
+  // The along-line coordinate of every row of a traverse line, when its model has a trend
+  // (computed when needed, so the whole survey's is never held at once).
+  const bool trend = along == Trend_axis::time || options.model != Level_model::constant;
+  const auto axis_of = [&](std::size_t l) {
+    return line_axis(survey.lines[l], along, x.data(), y.data(), time ? time->data() : nullptr);
+  };
   std::vector<int> order(lines, 0);
   for (std::size_t l = 0; l < lines; ++l) {
     Line_correction& correction = result.corrections[l];
@@ -374,11 +379,9 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
     correction.coefficients = {0.0};
     if (is_tie[l]) continue;
     correction.crossings = static_cast<std::int64_t>(by_line[l].size());
-    if (along == Trend_axis::time || options.model != Level_model::constant)
-      axis[l] =
-          line_axis(survey.lines[l], along, x.data(), y.data(), time ? time->data() : nullptr);
-    if (!axis[l].empty()) {
-      const auto [low, high] = std::minmax_element(axis[l].begin(), axis[l].end());
+    const std::vector<double> axis = trend ? axis_of(l) : std::vector<double>{};
+    if (!axis.empty()) {
+      const auto [low, high] = std::minmax_element(axis.begin(), axis.end());
       correction.origin = 0.5 * (*low + *high);
       correction.scale = *high > *low ? 0.5 * (*high - *low) : 1.0;
     }
@@ -490,13 +493,16 @@ Level_result level(Survey& survey, const Crossover_options& crossings,
   const Channel_doubles values(survey, crossings.channel, "level", "levelled");
   const std::int64_t rows = survey.rows();
   Multi_vector out(integration::Legacy_type(integration::type_double), false, rows);
+  double* levelled = rows > 0 ? static_cast<double*>(out.get_vector_memory()) : nullptr;
   for (std::size_t l = 0; l < lines; ++l) {
     const Line& line = survey.lines[l];
     const Line_correction& correction = result.corrections[l];
+    const std::vector<double> axis =
+        trend && correction.coefficients.size() > 1 ? axis_of(l) : std::vector<double>{};
     for (std::int64_t k = 0; k < line.row_count; ++k) {
       const std::int64_t r = line.first_row + k;
-      const double s = axis[l].empty() ? 0.0 : axis[l][static_cast<std::size_t>(k)];
-      out.set_double(r, is_value(values[r]) ? values[r] - correction.at(s) : dummy);
+      const double s = axis.empty() ? 0.0 : axis[static_cast<std::size_t>(k)];
+      levelled[r] = is_value(values[r]) ? values[r] - correction.at(s) : dummy;
     }
   }
   const std::string name = options.output.empty() ? crossings.channel + "_lev" : options.output;
