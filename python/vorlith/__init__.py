@@ -183,3 +183,4 @@ __all__ = [
 # built-ins range and filter.
 
 from . import io  # noqa: E402  (whole surveys: vorlith.io.read, vorlith.io.write)
+from . import level  # noqa: E402  (crossovers and tie-line levelling of surveys)

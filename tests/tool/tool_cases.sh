@@ -209,6 +209,23 @@ T
     expect_error "unknown column 'nope'" -i "$data/line.csv" -o out.csv spectrum --column x --output s.csv \
       clamp --column nope --min 0
     ;;
+  level)
+    # Three ties and five traverse lines on the field x + y, each line off by its own
+    # constant: after levelling every crossing agrees and mag_lev is the field (tie 9000,
+    # the reference, has no error).
+    awk 'BEGIN { print "line,x,y,mag"
+      for (t = 0; t < 3; ++t) for (s = 0; s <= 12; ++s) print 9000 + t "," s "," 2 + 4 * t "," s + 2 + 5 * t
+      for (l = 1; l <= 5; ++l) for (s = 12; s >= 0; --s) print l "," 2 * l "," s "," 12 * l + s }' >grid.csv
+    run -i grid.csv -o out.csv level --channel mag --ties 9000-9002 --worst 1 >report.txt 2>summary.txt
+    grep -qx "level mag: 15 usable crossings, rms 32.275 before, 0.000 after, into mag_lev" <(sed 's/^vorlith-line: //' summary.txt) ||
+      fail "summary: $(cat summary.txt)"
+    grep -q "^ *5  line  constant  *3  *0  *50.000" report.txt || fail "report: $(cat report.txt)"
+    awk -F, 'NR > 1 && ($5 - $2 - $3) ^ 2 > 1e-18 { exit 1 }' out.csv || fail "mag_lev is not x + y"
+    expect_error "no line of the survey matches the ties '5000'" -i grid.csv -o out2.csv level -c mag --ties 5000
+    expect_error "unknown column 'east'" -i grid.csv -o out2.csv level -c mag --ties 9000 --x east
+    expect_error "every line is a tie" -i grid.csv -o out2.csv level -c mag --ties 1-9999
+    expect_error "--along time needs --time" -i grid.csv -o out2.csv level -c mag --ties 9000 --model linear --along time
+    ;;
   *)
     fail "no such case"
     ;;

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <vorlith/survey/levelling.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -838,6 +840,93 @@ void define_stats(CLI::App& app, Step& step) {
   };
 }
 
+// --- level ------------------------------------------------------------------
+
+struct Level {
+  std::string channel;
+  std::string ties;
+  std::string x = "x";
+  std::string y = "y";
+  std::string time;
+  std::string model = "constant";
+  std::string along = "distance";
+  std::string interpolation = "linear";
+  std::string output;
+  double rejection = 4.685;
+  std::size_t worst = 10;
+};
+
+void define_level(CLI::App& app, Step& step) {
+  auto p = std::make_shared<Level>();
+  app.add_option("-c,--channel", p->channel, "Channel to level")->required()->type_name("NAME");
+  app.add_option("--ties", p->ties,
+                 "The tie lines: numbers and ranges, e.g. 9000-9999 or 9010,9020")
+      ->required()
+      ->type_name("LIST");
+  app.add_option("--x", p->x, "Easting channel")->capture_default_str()->type_name("NAME");
+  app.add_option("--y", p->y, "Northing channel")->capture_default_str()->type_name("NAME");
+  app.add_option("--time", p->time, "Time channel (for --along time and the crossings' times)")
+      ->type_name("NAME");
+  app.add_option("--model", p->model,
+                 "Correction of each traverse line: constant, linear or poly2 along the line")
+      ->check(CLI::IsMember({"constant", "linear", "poly2"}))
+      ->capture_default_str();
+  app.add_option("--along", p->along, "What a trend runs along: distance or time")
+      ->check(CLI::IsMember({"distance", "time"}))
+      ->capture_default_str();
+  app.add_option("--interpolation", p->interpolation,
+                 "Values at a crossing: linear between the two samples, or akima along distance")
+      ->check(CLI::IsMember({"linear", "akima"}))
+      ->capture_default_str();
+  app.add_option("--output", p->output, "Name of the levelled channel (default: CHANNEL_lev)")
+      ->type_name("NAME");
+  app.add_option("--rejection", p->rejection,
+                 "Crossings further than this many robust deviations from the fit get no weight")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
+  app.add_option("--worst", p->worst, "How many of the worst crossings the report lists")
+      ->capture_default_str();
+  app.footer(
+      "Ties are levelled first (a constant per tie from every crossing, the traverse lines\n"
+      "taking part with their models; each network held by its first tie), then each\n"
+      "traverse line to the levelled ties. Fits are\n"
+      "robust (Huber, then Tukey's biweight at --rejection times 1.4826 MAD). A line with too\n"
+      "few crossings for its model takes a lower order (order k needs k + 2 crossings).\n"
+      "The report goes where stats prints.");
+  step = [p](Run_context& context) {
+    vs::Survey& survey = context.survey;
+    vs::Crossover_options crossings;
+    crossings.channel = p->channel;
+    crossings.x = p->x;
+    crossings.y = p->y;
+    crossings.time = p->time;
+    crossings.interpolation = p->interpolation == "akima" ? vs::Crossing_interpolation::akima
+                                                          : vs::Crossing_interpolation::linear;
+    crossings.ties = survey.select_lines(p->ties);
+    if (crossings.ties.empty())
+      throw Tool_error("level: no line of the survey matches the ties '" + p->ties + "'");
+    if (crossings.ties.size() == survey.lines.size())
+      throw Tool_error("level: every line is a tie; give the tie lines only");
+    for (const auto* name : {&p->x, &p->y, &p->channel}) numeric_channel(survey, *name);
+    if (p->along == "time" && p->time.empty()) throw Tool_error("level: --along time needs --time");
+    vs::Level_options options;
+    options.model = p->model == "poly2"    ? vs::Level_model::poly2
+                    : p->model == "linear" ? vs::Level_model::linear
+                                           : vs::Level_model::constant;
+    options.along = p->along == "time" ? vs::Trend_axis::time : vs::Trend_axis::distance;
+    options.output = p->output.empty() ? p->channel + "_lev" : p->output;
+    options.rejection = p->rejection;
+    const vs::Level_result result = vs::level(survey, crossings, options);
+    set_computed_format(context, find_channel(survey, options.output));
+    std::fputs(vs::level_report(survey, result, p->worst).c_str(), context.report);
+    std::fflush(context.report);
+    context.summary("level " + p->channel + ": " +
+                    count_text(result.before_stats.count, "usable crossing") + ", rms " +
+                    report_text(result.before_stats.rms, 3) + " before, " +
+                    report_text(result.after_stats.rms, 3) + " after, into " + options.output);
+  };
+}
+
 }  // namespace
 
 const std::vector<Command_entry>& command_entries() {
@@ -873,6 +962,11 @@ const std::vector<Command_entry>& command_entries() {
       {"spectrum", "Write the amplitude spectrum of a column to a new file",
        "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2",
        define_spectrum},
+      // Crossovers and tie-line levelling of a whole survey.
+      {"level", "Level a channel from the crossings of traverse lines with tie lines",
+       "vorlith-line -i survey.dfn -o levelled.dfn level --channel mag --ties 9000-9999 --model "
+       "linear",
+       define_level},
   };
   return entries;
 }
