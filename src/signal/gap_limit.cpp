@@ -285,9 +285,16 @@ void Integration_line::akima_resample(const Multi_vector& x, const Multi_vector&
   }
   const auto m = static_cast<std::int64_t>(positions.size());
   std::vector<double> values(positions.size());
-  signal::Akima_spline spline(knot_x.data(), knot_y.data(),
-                              static_cast<std::int64_t>(knot_x.size()), 0.0, 0.0);
-  if (m > 0) spline.evaluate(positions.data(), m, values.data());
+  // The spline steps forward only, so each non-decreasing run of positions gets its own.
+  for (std::int64_t first = 0, end = 0; first < m; first = end) {
+    for (end = first + 1; end < m && !(positions[static_cast<std::size_t>(end)] <
+                                       positions[static_cast<std::size_t>(end - 1)]);
+         ++end) {
+    }
+    signal::Akima_spline spline(knot_x.data(), knot_y.data(),
+                                static_cast<std::int64_t>(knot_x.size()), 0.0, 0.0);
+    spline.evaluate(positions.data() + first, end - first, values.data() + first);
+  }
   if (filled != nullptr) {
     filled->clear();
     filled->resize(positions.size());
