@@ -95,8 +95,9 @@ class VORLITH_API Integration_line {
   /// Decimation: keeps samples 0, factor, 2 * factor, ... of the channel after a
   /// zero-phase low-pass (a symmetric Kaiser-windowed sinc filter, run by the
   /// convolution) that attenuates by at least `attenuation_db` from the new Nyquist
-  /// frequency up, and passes up to 0.6 times it with a ripple no larger. Factors with
-  /// several prime factors run one stage per prime factor, smallest first. Samples whose
+  /// frequency up, and passes up to 0.6 times it with a ripple no larger. Factors above
+  /// 32 run in several stages, their prime factors packed into stages of at most 32 (a
+  /// larger prime alone), each stage meeting the attenuation. Samples whose
   /// filter window holds a dummy or reaches past an end of the channel become dummies
   /// (as the convolution gives them). factor >= 1 and 10 <= attenuation_db <= 250 are
   /// contract checks; `output` may be the channel itself.

@@ -150,8 +150,8 @@ numpy.interp(p + shift, p, channel) computes the same linear values where the da
       },
       "channel"_a, "factor"_a, py::kw_only(), "attenuation"_a = 60.0, "out"_a = py::none(), R"doc(
 Keeps samples 0, factor, 2 * factor, ... after a zero-phase low-pass attenuating at least
-`attenuation` dB from the new Nyquist frequency up (passband up to 0.6 of it), one stage per
-prime factor. Samples whose filter window holds a dummy or passes an end are dummies.
+`attenuation` dB from the new Nyquist frequency up (passband up to 0.6 of it), in stages of
+at most 32 for larger factors. Samples whose filter window holds a dummy or passes an end are dummies.
 )doc");
 }
 
