@@ -13,6 +13,7 @@
 
 #include "runtime/contracts.h"
 #include "runtime/parallel.h"
+#include "storage/multi_vector_access.h"
 
 namespace vorlith::integration {
 
@@ -127,8 +128,8 @@ Multi_vector polyphase_stage(const Multi_vector& x, std::int64_t m, const std::v
   const std::int64_t centre = taps / 2;
   const std::int64_t count = (n + m - 1) / m;
   struct Phase {
-    std::int64_t shift = 0;      // a
-    std::vector<double> values;  // the phase's convolution
+    std::int64_t shift = 0;                                   // a
+    Multi_vector values{Legacy_type(type_double), false, 0};  // the phase's convolution
   };
   std::vector<Phase> phases(static_cast<std::size_t>(m));
   // The phases are independent: shared among threads whole (each convolution then runs
@@ -136,7 +137,6 @@ Multi_vector polyphase_stage(const Multi_vector& x, std::int64_t m, const std::v
   const std::int64_t min_phases = n >= get_integration_min_thread_block() ? 1 : m;
   parallel::run_over_range(0, m, min_phases, [&](std::int64_t first, std::int64_t last) {
     Multi_vector phase(Legacy_type(type_double), false, 0);
-    Multi_vector partial(Legacy_type(type_double), false, 0);
     for (std::int64_t r = first; r < last; ++r) {
       std::vector<double> phase_taps;
       for (std::int64_t t = r; t < taps; t += m)
@@ -150,21 +150,20 @@ Multi_vector polyphase_stage(const Multi_vector& x, std::int64_t m, const std::v
       if (b < n) phase.copy_stride(0, x, b, -1, m);
       if (phase_taps.empty() || phase.get_length() < static_cast<std::int64_t>(phase_taps.size()))
         continue;
-      Integration_filter::convolution(phase, partial, phase_taps, false);
-      out.values.resize(static_cast<std::size_t>(partial.get_length()));
-      partial.get_range_double(0, partial.get_length(), out.values.data());
+      Integration_filter::convolution(phase, out.values, phase_taps, false);
     }
   });
   std::vector<double> sum(static_cast<std::size_t>(count), 0.0);
   for (const Phase& phase : phases) {
-    const auto produced = static_cast<std::int64_t>(phase.values.size());
+    const std::int64_t produced = phase.values.get_length();
+    const double* values = storage::stored_doubles(phase.values, 0, produced);
     const std::int64_t from = std::clamp<std::int64_t>(-phase.shift, 0, count);
     const std::int64_t to = std::clamp<std::int64_t>(produced - phase.shift, from, count);
     for (std::int64_t j = 0; j < from; ++j) sum[static_cast<std::size_t>(j)] = dummy;
     for (std::int64_t j = to; j < count; ++j) sum[static_cast<std::size_t>(j)] = dummy;
     for (std::int64_t j = from; j < to; ++j) {
       double& out = sum[static_cast<std::size_t>(j)];
-      const double v = phase.values[static_cast<std::size_t>(j + phase.shift)];
+      const double v = values[j + phase.shift];
       out = v == dummy || out == dummy ? dummy : out + v;
     }
   }
