@@ -118,57 +118,65 @@ std::vector<std::int64_t> stage_factors(std::int64_t m) {
 }
 
 // y[j] = sum_t h[t] * x[j m + t - c] for j < ceil(n / m), c the centre tap: the filter
-// evaluated only where a sample is kept. Tap t = q m + r reads phase b of x (its samples
-// b, b + m, ...) at j + q + a, where r - c = a m + b; so each r is one convolution of one
-// phase with the taps r, r + m, ..., shifted by a. A j whose window holds a dummy or
-// leaves x is a dummy in that phase's convolution or outside it.
+// evaluated only where a sample is kept. Tap t = q m + r reads x[(j + q + a) m + b], where
+// r - c = a m + b: for each r, one convolution of the samples b, b + m, ... of x with the
+// taps r, r + m, .... Samples outside x read as dummies, so a y whose window holds a dummy
+// or leaves x is a dummy, as the convolution makes it. The outputs go in blocks whose
+// reads stay in cache; threads share the blocks.
 Multi_vector polyphase_stage(const Multi_vector& x, std::int64_t m, const std::vector<double>& h) {
+  constexpr std::int64_t block = 2048;
   const std::int64_t n = x.get_length();
   const auto taps = static_cast<std::int64_t>(h.size());
   const std::int64_t centre = taps / 2;
   const std::int64_t count = (n + m - 1) / m;
-  struct Phase {
-    std::int64_t shift = 0;                                   // a
-    Multi_vector values{Legacy_type(type_double), false, 0};  // the phase's convolution
+  struct Branch {
+    std::vector<double> taps;
+    std::int64_t a;
+    std::int64_t b;
   };
-  std::vector<Phase> phases(static_cast<std::size_t>(m));
-  // The phases are independent: shared among threads whole (each convolution then runs
-  // on its thread), which opens one region per stage instead of one per phase.
-  const std::int64_t min_phases = n >= get_integration_min_thread_block() ? 1 : m;
-  parallel::run_over_range(0, m, min_phases, [&](std::int64_t first, std::int64_t last) {
-    Multi_vector phase(Legacy_type(type_double), false, 0);
-    for (std::int64_t r = first; r < last; ++r) {
-      std::vector<double> phase_taps;
-      for (std::int64_t t = r; t < taps; t += m)
-        phase_taps.push_back(h[static_cast<std::size_t>(t)]);
-      const std::int64_t s = r - centre;
-      const std::int64_t a = s >= 0 ? s / m : -((-s + m - 1) / m);
-      const std::int64_t b = s - a * m;
-      Phase& out = phases[static_cast<std::size_t>(r)];
-      out.shift = a;
-      phase.set_length(0);
-      if (b < n) phase.copy_stride(0, x, b, -1, m);
-      if (phase_taps.empty() || phase.get_length() < static_cast<std::int64_t>(phase_taps.size()))
-        continue;
-      Integration_filter::convolution(phase, out.values, phase_taps, false);
-    }
-  });
-  std::vector<double> sum(static_cast<std::size_t>(count), 0.0);
-  for (const Phase& phase : phases) {
-    const std::int64_t produced = phase.values.get_length();
-    const double* values = storage::stored_doubles(phase.values, 0, produced);
-    const std::int64_t from = std::clamp<std::int64_t>(-phase.shift, 0, count);
-    const std::int64_t to = std::clamp<std::int64_t>(produced - phase.shift, from, count);
-    for (std::int64_t j = 0; j < from; ++j) sum[static_cast<std::size_t>(j)] = dummy;
-    for (std::int64_t j = to; j < count; ++j) sum[static_cast<std::size_t>(j)] = dummy;
-    for (std::int64_t j = from; j < to; ++j) {
-      double& out = sum[static_cast<std::size_t>(j)];
-      const double v = values[j + phase.shift];
-      out = v == dummy || out == dummy ? dummy : out + v;
-    }
+  std::vector<Branch> branches;
+  for (std::int64_t r = 0; r < m && r < taps; ++r) {
+    Branch branch;
+    for (std::int64_t t = r; t < taps; t += m)
+      branch.taps.push_back(h[static_cast<std::size_t>(t)]);
+    const std::int64_t s = r - centre;
+    branch.a = s >= 0 ? s / m : -((-s + m - 1) / m);
+    branch.b = s - branch.a * m;
+    branches.push_back(std::move(branch));
+  }
+  std::vector<double> copy;
+  const double* xs = storage::stored_doubles(x, 0, n);
+  if (xs == nullptr && n > 0) {
+    copy.resize(static_cast<std::size_t>(n));
+    x.get_range_double(0, n, copy.data());
+    xs = copy.data();
   }
   Multi_vector result(Legacy_type(type_double), false, count);
-  if (count > 0) result.set_range_double(0, count, sum.data());
+  double* y = storage::stored_doubles(result, 0, count);
+  parallel::run_over_range(
+      0, count, get_integration_min_thread_block(), [&](std::int64_t first, std::int64_t last) {
+        Multi_vector input(Legacy_type(type_double), false, 0);
+        Multi_vector partial(Legacy_type(type_double), false, 0);
+        for (std::int64_t j0 = first; j0 < last; j0 += block) {
+          const std::int64_t length = std::min(block, last - j0);
+          std::fill(y + j0, y + j0 + length, 0.0);
+          for (const Branch& branch : branches) {
+            const std::int64_t reads = length + static_cast<std::int64_t>(branch.taps.size()) - 1;
+            input.set_length(reads);
+            double* in = storage::stored_doubles(input, 0, reads);
+            for (std::int64_t k = 0; k < reads; ++k) {
+              const std::int64_t i = (j0 + k + branch.a) * m + branch.b;
+              in[k] = i >= 0 && i < n ? xs[i] : dummy;
+            }
+            Integration_filter::convolution(input, partial, branch.taps, false);
+            const double* p = storage::stored_doubles(partial, 0, length);
+            for (std::int64_t j = 0; j < length; ++j) {
+              double& out = y[j0 + j];
+              out = p[j] == dummy || out == dummy ? dummy : out + p[j];
+            }
+          }
+        }
+      });
   return result;
 }
 
