@@ -54,6 +54,8 @@ PYBIND11_MODULE(_core, m) {
   bind_text(
       m.def_submodule("text", "Number lists typed as text, and fixed-width text comparison."));
   bind_io(m.def_submodule("io", "Whole surveys in ASEG-GDF2 and delimited text."));
+  bind_line(m.def_submodule(
+      "line", "Line processing: gap-limited fills, Hampel despiking, lag correction, decimation."));
 
   // Crossovers and tie-line levelling of surveys.
   vorlith::python::bind_level(

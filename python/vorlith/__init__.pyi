@@ -10,6 +10,7 @@ from . import convert as convert
 from . import fft as fft
 from . import io as io
 from . import level as level
+from . import line as line
 from . import filter as filter
 from . import math as math
 from . import predict as predict
