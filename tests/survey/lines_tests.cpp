@@ -53,4 +53,22 @@ TEST(Lines, SelectedByNumbersRangesAndLabels) {
     EXPECT_THROW(numbered.select_lines(bad), Survey_error) << bad;
 }
 
+TEST(Survey, ChannelsMakeWholeRowsOfOneCountAndFormatsFollowTheExtension) {
+  const auto doubles = [](std::int64_t n) {
+    return Multi_vector(vorlith::integration::Legacy_type(vorlith::integration::type_double), false,
+                        n);
+  };
+  EXPECT_THROW(Channel("a", doubles(3), 2), Survey_error);
+  EXPECT_THROW(Channel("a", doubles(3), 0), Survey_error);
+  Survey survey;
+  survey.add(Channel("line", doubles(4), 2));
+  EXPECT_THROW(survey.add(Channel("b", doubles(3))), Survey_error);
+  EXPECT_THROW(survey.add(Channel("line", doubles(2))), Survey_error);
+  EXPECT_THROW(survey.index_lines(), Survey_error);  // an array field
+  EXPECT_EQ(survey.line_channel, -1);
+  EXPECT_EQ(format_from_path("a/b.DFN"), File_format::aseg_gdf2);
+  EXPECT_EQ(format_from_path("b.dat"), File_format::aseg_gdf2);
+  EXPECT_EQ(format_from_path("b.csv"), File_format::delimited);
+}
+
 }  // namespace
