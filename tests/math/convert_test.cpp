@@ -131,46 +131,37 @@ TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
   }
 }
 
+using Args = std::vector<Multi_vector*>;
+
+// A conversion called with the arguments in order over the whole range.
+template <auto F>
+void call(const Args& a) {
+  if constexpr (requires { F(*a[0], *a[1], *a[2], *a[3], 0, -1); })
+    F(*a[0], *a[1], *a[2], *a[3], 0, -1);
+  else
+    F(*a[0], *a[1], *a[2], 0, -1);
+}
+
 // Each argument of each conversion in turn gets a channel of the wrong type (or text of
 // the wrong width); every one must be refused before anything is written.
 TEST(PointConversion, EveryArgumentIsTypeChecked) {
-  using Args = std::vector<Multi_vector*>;
   struct Case {
     std::vector<Legacy_type> types;
     void (*call)(const Args&);
   };
   const Legacy_type d(type_double), i(type_int32), t12(std::int64_t{12}), t32(std::int64_t{32});
   const Case cases[] = {
-      {{d, d, type_float_point_2d},
-       [](const Args& a) { IC::convert_doubles_to_floatpoint2d(*a[0], *a[1], *a[2], 0, -1); }},
-      {{d, d, type_double_point_2d},
-       [](const Args& a) { IC::convert_doubles_to_doublepoint2d(*a[0], *a[1], *a[2], 0, -1); }},
-      {{type_float_point_2d, d, d},
-       [](const Args& a) { IC::convert_floatpoint2d_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
-      {{type_double_point_2d, d, d},
-       [](const Args& a) { IC::convert_doublepoint2d_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
-      {{d, d, d, type_float_point_3d},
-       [](const Args& a) {
-         IC::convert_doubles_to_floatpoint3d(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{d, d, d, type_double_point_3d},
-       [](const Args& a) {
-         IC::convert_doubles_to_doublepoint3d(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{type_float_point_3d, d, d, d},
-       [](const Args& a) {
-         IC::convert_floatpoint3d_to_doubles(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{type_double_point_3d, d, d, d},
-       [](const Args& a) {
-         IC::convert_doublepoint3d_to_doubles(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{i, i, i, t12},
-       [](const Args& a) { IC::convert_int32_to_int32point(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
-      {{t12, i, i, i},
-       [](const Args& a) { IC::convert_int32point_to_int32(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
-      {{t32, d, d},
-       [](const Args& a) { IC::convert_doublesegment_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
+      {{d, d, type_float_point_2d}, call<IC::convert_doubles_to_floatpoint2d>},
+      {{d, d, type_double_point_2d}, call<IC::convert_doubles_to_doublepoint2d>},
+      {{type_float_point_2d, d, d}, call<IC::convert_floatpoint2d_to_doubles>},
+      {{type_double_point_2d, d, d}, call<IC::convert_doublepoint2d_to_doubles>},
+      {{d, d, d, type_float_point_3d}, call<IC::convert_doubles_to_floatpoint3d>},
+      {{d, d, d, type_double_point_3d}, call<IC::convert_doubles_to_doublepoint3d>},
+      {{type_float_point_3d, d, d, d}, call<IC::convert_floatpoint3d_to_doubles>},
+      {{type_double_point_3d, d, d, d}, call<IC::convert_doublepoint3d_to_doubles>},
+      {{i, i, i, t12}, call<IC::convert_int32_to_int32point>},
+      {{t12, i, i, i}, call<IC::convert_int32point_to_int32>},
+      {{t32, d, d}, call<IC::convert_doublesegment_to_doubles>},
   };
   for (const Case& c : cases) {
     for (std::size_t bad = 0; bad < c.types.size(); ++bad) {

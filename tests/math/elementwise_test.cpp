@@ -119,12 +119,9 @@ TEST(ElementwiseRules, PolynomialsAndRotation) {
   Multi_vector y(type_int32, false, 3);
   M::polyfillxy(make_doubles({2, D, -1}), y, 2, c, 0, -1);
   EXPECT_EQ(values_of<std::int32_t>(y), (std::vector<std::int32_t>{5, -2147483647, 2}));
-  Multi_vector short_y(type_double, false, 1);
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        M::polyfillxy(make_doubles({1, 2}), short_y, 1, c, 0, 2);
-      },
-      "validate_input_range: start 0 and count 2 pass the length 1"));
+  Multi_vector short_y(type_double, false, 1), two = make_doubles({1, 2});
+  EXPECT_TRUE(fails_contract([&] { M::polyfillxy(two, short_y, 1, c, 0, 2); },
+                             "validate_input_range: start 0 and count 2 pass the length 1"));
   EXPECT_TRUE(fails_contract([&] { M::polyfillxy(v, y, -3, c, 0, -1); },
                              "polyfillxy: order -3 is below 0"));
 

@@ -25,25 +25,21 @@ constexpr std::int64_t no_index = std::numeric_limits<std::int64_t>::min();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
+  const auto max_at = [](const Multi_vector& v, std::int64_t start) {
+    double max = 0;
+    std::int64_t index = 0;
+    R::compute_max_and_index(v, max, index, start, -1);
+    return std::pair(max, index);
+  };
   for (bool block : {false, true}) {
-    const Multi_vector empty(type_double, block, 0);
-    const Multi_vector dummies = make_doubles({D, D}, block);
-    for (const Multi_vector* v : {&empty, &dummies}) {
-      EXPECT_EQ(R::compute_max(*v, 0, -1), D);
-      EXPECT_EQ(R::compute_min(*v, 0, -1), D);
-      double max = 0;
-      std::int64_t index = 0;
-      R::compute_max_and_index(*v, max, index, 0, -1);
-      EXPECT_EQ(max, D);
-      EXPECT_EQ(index, no_index);
+    for (const Multi_vector& v :
+         {Multi_vector(type_double, block, 0), make_doubles({D, D}, block)}) {
+      EXPECT_EQ(R::compute_max(v, 0, -1), D);
+      EXPECT_EQ(R::compute_min(v, 0, -1), D);
+      EXPECT_EQ(max_at(v, 0), std::pair(D, no_index));
     }
-    double max;
-    std::int64_t index;
-    R::compute_max_and_index(make_doubles({1, 7, 3, 7}, block), max, index, 0, -1);
-    EXPECT_EQ(max, 7);
-    EXPECT_EQ(index, 1);
-    R::compute_max_and_index(make_doubles({9, 7, 3, 7}, block), max, index, 1, -1);
-    EXPECT_EQ(index, 1);
+    EXPECT_EQ(max_at(make_doubles({1, 7, 3, 7}, block), 0), std::pair(7.0, std::int64_t{1}));
+    EXPECT_EQ(max_at(make_doubles({9, 7, 3, 7}, block), 1), std::pair(7.0, std::int64_t{1}));
     // The first of equal maxima stays: +0 before -0.
     EXPECT_TRUE(same_bytes(R::compute_max(make_doubles({0.0, -0.0}, block), 0, -1), 0.0));
     // Values below the dummy are values, and NaN takes no part even when it comes first.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <regex>
 #include <sstream>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,7 @@
 namespace {
 
 using namespace vorlith::survey;
+namespace vi = vorlith::integration;
 using survey_test::Scratch;
 
 const std::filesystem::path examples = VORLITH_SURVEY_TEST_DATA;
@@ -91,8 +93,7 @@ TEST(AsegGdf2, ExampleChannelsCarryTheirDefinitions) {
   EXPECT_EQ(bowsers.find("LINE")->null_text, "9999999");
 
   const Survey gravity = read_aseg_gdf2(examples / "Example_Gravity_NeverNeverLand_1904.dfn");
-  EXPECT_EQ(gravity.find("SERIAL")->values.get_type().get_data_type(),
-            vorlith::integration::type_int32);
+  EXPECT_EQ(gravity.find("SERIAL")->values.get_type().get_data_type(), vi::type_int32);
   EXPECT_EQ(gravity.lines[1].label, "97");
   EXPECT_EQ(gravity.lines[1].first_row, 14);
 }
@@ -233,20 +234,21 @@ TEST(AsegGdf2, BadInputNamesFileRecordAndField) {
 
 // The written pair read by a parser made from the format's own rules: DEFN records give
 // name and format, records are cut at the declared widths.
+// A contiguous channel of the type holding the values.
+Multi_vector values(vi::legacy_data_type type, const std::vector<double>& v) {
+  Multi_vector vector(vi::Legacy_type(type), false, static_cast<std::int64_t>(v.size()));
+  vector.set_range_double(0, static_cast<std::int64_t>(v.size()), v.data());
+  return vector;
+}
+
 TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
   Survey survey;
-  auto values = [](vorlith::integration::legacy_data_type type, std::vector<double> v) {
-    Multi_vector vector(vorlith::integration::Legacy_type(type), false,
-                        static_cast<std::int64_t>(v.size()));
-    vector.set_range_double(0, static_cast<std::int64_t>(v.size()), v.data());
-    return vector;
-  };
-  Channel line("LINE", values(vorlith::integration::type_int32, {100, 100, 200}));
-  Channel mag("MAG", values(vorlith::integration::type_double, {51210.25, dummy, -7.5}));
+  Channel line("LINE", values(vi::type_int32, {100, 100, 200}));
+  Channel mag("MAG", values(vi::type_double, {51210.25, dummy, -7.5}));
   mag.format = Field_format{'F', 8, 2};  // too narrow for the NULL: widened
   mag.unit = "nT";
   mag.null_text = "-7.50";  // collides with data: replaced
-  Channel computed("DIST", values(vorlith::integration::type_double, {0.1, 1.0 / 3.0, 1e-300}));
+  Channel computed("DIST", values(vi::type_double, {0.1, 1.0 / 3.0, 1e-300}));
   survey.add(std::move(line));
   survey.add(std::move(mag));
   survey.add(std::move(computed));
@@ -255,26 +257,16 @@ TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
   Scratch scratch;
   write_aseg_gdf2(survey, scratch / "w.dfn");
   std::vector<int> widths;
-  std::vector<std::string> names;
-  std::vector<std::string> nulls;
+  std::vector<std::string> names, nulls;
   std::istringstream dfn(survey_test::read_file(scratch / "w.dfn"));
   // A field definition: ";NAME:<A|I|F|E|D><width>[.<decimals>][:attributes]".
+  const std::regex field(R"(;([^:;]+):[AIFED](\d+)[^:]*(:.*NULL=([^,]*))?)");
   for (std::string record; std::getline(dfn, record);) {
-    const auto semi = record.find(';');
-    const auto colon = semi == std::string::npos ? semi : record.find(':', semi);
-    if (colon == std::string::npos || colon + 2 >= record.size() ||
-        std::string_view("AIFED").find(record[colon + 1]) == std::string_view::npos)
-      continue;
-    names.push_back(record.substr(semi + 1, colon - semi - 1));
-    widths.push_back(std::atoi(record.c_str() + colon + 2));
-    const auto attributes_at = record.find(':', colon + 1);
-    const std::string attributes =
-        attributes_at == std::string::npos ? "" : record.substr(attributes_at + 1);
-    const auto null_at = attributes.find("NULL=");
-    nulls.push_back(
-        null_at == std::string::npos
-            ? ""
-            : attributes.substr(null_at + 5, attributes.find(',', null_at) - null_at - 5));
+    std::smatch m;
+    if (!std::regex_search(record, m, field)) continue;
+    names.push_back(m[1]);
+    widths.push_back(std::stoi(m[2]));
+    nulls.push_back(m[4]);
   }
   ASSERT_EQ(names, (std::vector<std::string>{"LINE", "MAG", "DIST"}));
   EXPECT_NE(nulls[1], "-7.50");
@@ -305,9 +297,8 @@ TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
   // Computed values: each in its shortest exact text, in a fixed field when no magnitude
   // needs an exponent; a declared field past 15 digits without the binary noise.
   Survey exact;
-  exact.add(Channel(
-      "C", values(vorlith::integration::type_double, {59226.844, 5.680000000051223, dummy})));
-  Channel declared("K", values(vorlith::integration::type_double, {59226.844, 1.5, dummy}));
+  exact.add(Channel("C", values(vi::type_double, {59226.844, 5.680000000051223, dummy})));
+  Channel declared("K", values(vi::type_double, {59226.844, 1.5, dummy}));
   declared.format = Field_format{'F', 19, 12};
   exact.add(std::move(declared));
   write_aseg_gdf2(exact, scratch / "e.dfn");
@@ -322,7 +313,7 @@ TEST(AsegGdf2, WrittenFilesAreFixedWidthAsDeclared) {
 
 // Channels whose NULL and form the writer has to choose: every one reads back the same.
 TEST(AsegGdf2, WrittenChannelsOfEveryKindReadBack) {
-  using vorlith::integration::legacy_data_type;
+  using vi::legacy_data_type;
   struct Case {
     legacy_data_type type;
     std::vector<double> values;
@@ -331,19 +322,17 @@ TEST(AsegGdf2, WrittenChannelsOfEveryKindReadBack) {
   };
   const double low32 = -2147483646;  // the lowest int32 value
   const Case cases[] = {
-      {vorlith::integration::type_int64, {5e15, dummy, -7}, {}, 5e15},
-      {vorlith::integration::type_double, {1, dummy, 2.25}, {'I', 6, 0}, 1},     // rounded to 2
-      {vorlith::integration::type_int32, {low32 + 1, 1, dummy}, {}, low32 + 1},  // no room below
-      {vorlith::integration::type_double, {-1e18, 1, dummy}, {}, -1e18},
-      {vorlith::integration::type_double, {-1e18, 1, dummy}, {'F', 25, 2}, -1e18},  // no nines
-      {vorlith::integration::type_double, {-0.001, 1, dummy}, {'F', 8, 2}, 0},      // "-0.00" is 0
+      {vi::type_int64, {5e15, dummy, -7}, {}, 5e15},
+      {vi::type_double, {1, dummy, 2.25}, {'I', 6, 0}, 1},     // rounded to 2
+      {vi::type_int32, {low32 + 1, 1, dummy}, {}, low32 + 1},  // no room below
+      {vi::type_double, {-1e18, 1, dummy}, {}, -1e18},
+      {vi::type_double, {-1e18, 1, dummy}, {'F', 25, 2}, -1e18},  // no nines
+      {vi::type_double, {-0.001, 1, dummy}, {'F', 8, 2}, 0},      // "-0.00" is 0
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << &c - cases);
     Survey survey;
-    Multi_vector values(vorlith::integration::Legacy_type(c.type), false, 3);
-    values.set_range_double(0, 3, c.values.data());
-    survey.add(Channel("V", std::move(values))).format = c.format;
+    survey.add(Channel("V", values(c.type, c.values))).format = c.format;
     Scratch scratch;
     write_aseg_gdf2(survey, scratch / "w.dfn");
     const Survey back = read_aseg_gdf2(scratch / "w.dat");
@@ -361,7 +350,7 @@ TEST(AsegGdf2, FailedWriteLeavesNothing) {
     return survey_test::error_of([&] { write_aseg_gdf2(survey, path); });
   };
   EXPECT_NE(write(scratch / "e.dfn").find("a survey without channels"), std::string::npos);
-  const vorlith::integration::Legacy_type float_type(vorlith::integration::type_float);
+  const vi::Legacy_type float_type(vi::type_float);
   EXPECT_THROW(survey.add(Channel("f", Multi_vector(float_type, false, 1))), Survey_error);
   survey = read_aseg_gdf2(examples / "Example_Mag_Gondwana_200Ma.dfn");
   EXPECT_NE(write(scratch / "missing-folder" / "x.dfn").find("cannot write"), std::string::npos);
@@ -369,9 +358,7 @@ TEST(AsegGdf2, FailedWriteLeavesNothing) {
   EXPECT_NE(write(scratch / "folder.dat").find("cannot replace the file"), std::string::npos);
   std::filesystem::remove_all(scratch / "folder.dfn");
   survey.channels.clear();
-  survey.add(Channel(
-      "a:b", Multi_vector(vorlith::integration::Legacy_type(vorlith::integration::type_double),
-                          false, 1)));
+  survey.add(Channel("a:b", values(vi::type_double, {1})));
   EXPECT_NE(write(scratch / "n.dfn").find("a:b"), std::string::npos);  // ':' would split the name
   EXPECT_EQ(scratch.entries(), 0u);
 }

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace vorlith::survey;
+namespace vi = vorlith::integration;
 using survey_test::Scratch;
 
 constexpr double D = vorlith::common::dummy_value<double>;
@@ -173,9 +174,7 @@ TEST(Delimited, BadInputNamesLineAndColumn) {
   const Survey survey = read_delimited(scratch.file("in.csv", "a\n1\n"));
   EXPECT_THROW(write_delimited(survey, scratch / "out.txt", {'|'}), Survey_error);
   Survey named;
-  named.add(Channel(
-      "a,b", Multi_vector(vorlith::integration::Legacy_type(vorlith::integration::type_double),
-                          false, 1)));
+  named.add(Channel("a,b", Multi_vector(vi::Legacy_type(vi::type_double), false, 1)));
   EXPECT_THROW(write_delimited(named, scratch / "out.txt"), Survey_error);
   EXPECT_THROW(write_delimited(Survey{}, scratch / "out.txt"), Survey_error);
 }

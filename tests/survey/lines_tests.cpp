@@ -10,6 +10,7 @@
 namespace {
 
 using namespace vorlith::survey;
+namespace vi = vorlith::integration;
 
 Survey read_text(const char* text, const std::string& line_field = {}) {
   survey_test::Scratch scratch;
@@ -55,8 +56,7 @@ TEST(Lines, SelectedByNumbersRangesAndLabels) {
 
 TEST(Survey, ChannelsMakeWholeRowsOfOneCountAndFormatsFollowTheExtension) {
   const auto doubles = [](std::int64_t n) {
-    return Multi_vector(vorlith::integration::Legacy_type(vorlith::integration::type_double), false,
-                        n);
+    return Multi_vector(vi::Legacy_type(vi::type_double), false, n);
   };
   EXPECT_THROW(Channel("a", doubles(3), 2), Survey_error);
   EXPECT_THROW(Channel("a", doubles(3), 0), Survey_error);

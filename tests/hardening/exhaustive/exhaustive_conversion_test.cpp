@@ -20,10 +20,12 @@
 namespace {
 
 using namespace vorlith::integration;
-using vorlith::testing_support::integer_types;
 using vorlith::testing_support::type_pack;
 using vorlith::testing_support::value_types;
 namespace reference = vorlith::testing_support::reference;
+
+using integer_types = type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
+                                std::int32_t, std::uint32_t, std::int64_t, std::uint64_t>;
 
 template <class T>
 Legacy_type type_of() {
