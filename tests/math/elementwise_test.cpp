@@ -195,21 +195,12 @@ TEST(ElementwiseNative, ReduceBitsValidateSwap) {
   Multi_vector g =
       make_vector<float>({std::nanf(""), inf, -inf, tiny, 0.0f, -0.0f, -1.0e32f, 1.5f}, true);
   M::validate(g, 0, -1);
-  const auto validated = values_of<float>(g);
-  const std::vector<float> expected = {-1.0e32f, -1.0e32f, -1.0e32f, -1.0e32f,
-                                       0.0f,     -0.0f,    -1.0e32f, 1.5f};
-  for (std::size_t i = 0; i < expected.size(); ++i)
-    EXPECT_TRUE(same_bytes(validated[i], expected[i])) << i;
-  Multi_vector h = make_vector<double>({std::numeric_limits<double>::denorm_min(), -0.0, 2.5,
-                                        -std::numeric_limits<double>::infinity(), std::nan("")},
-                                       false);
-  M::validate(h, 1, 3);  // the last element is outside the range
-  const auto validated_doubles = values_of<double>(h);
-  EXPECT_EQ(validated_doubles[0], std::numeric_limits<double>::denorm_min());
-  EXPECT_TRUE(same_bytes(validated_doubles[1], -0.0));
-  EXPECT_EQ(std::vector<double>(validated_doubles.begin() + 2, validated_doubles.begin() + 4),
-            (std::vector<double>{2.5, -1.0e32}));
-  EXPECT_TRUE(std::isnan(validated_doubles[4]));
+  const float fd = -1.0e32f;
+  EXPECT_TRUE(same_elements(values_of<float>(g), {fd, fd, fd, fd, 0.0f, -0.0f, fd, 1.5f}));
+  const double dmin = std::numeric_limits<double>::denorm_min(), dnan = std::nan("");
+  Multi_vector h = make_doubles({dmin, -0.0, 2.5, -std::numeric_limits<double>::infinity(), dnan});
+  M::validate(h, 1, 3);  // the first and the last element are outside the range
+  EXPECT_TRUE(same_doubles(doubles_of(h), {dmin, -0.0, 2.5, -1.0e32, dnan}));
   M::validate(ints, 5, 9);  // other types: nothing happens, not even the range check
   EXPECT_EQ(values_of<std::int32_t>(ints), std::vector<std::int32_t>{1});
 
