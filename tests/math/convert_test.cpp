@@ -13,6 +13,7 @@ namespace {
 
 using namespace vorlith::integration;
 using namespace vorlith::testing_support;
+using IC = Integration_convert;
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
 
@@ -25,7 +26,7 @@ TEST(PointConversion, ListedCases) {
   Multi_vector x = make_doubles({1e39, -2});
   Multi_vector y = make_doubles({D, std::numeric_limits<double>::quiet_NaN()});
   Multi_vector p(type_float_point_2d, false, 5);
-  Integration_convert::convert_doubles_to_floatpoint2d(x, y, p, 0, -1);
+  IC::convert_doubles_to_floatpoint2d(x, y, p, 0, -1);
   ASSERT_EQ(p.get_length(), 2);
   const auto points = values_of<Point_2d<float>>(p);
   EXPECT_EQ(points[0].x, std::numeric_limits<float>::max());
@@ -55,18 +56,18 @@ void round_trip(bool block, bool opaque) {
   Multi_vector bx(type_double, block, 0), by(type_double, !block, 0), bz(type_double, block, 0);
   if constexpr (three) {
     if constexpr (std::is_same_v<C, float>) {
-      Integration_convert::convert_doubles_to_floatpoint3d(x, y, z, p, 5, -1);
-      Integration_convert::convert_floatpoint3d_to_doubles(p, bx, by, bz, 5, -1);
+      IC::convert_doubles_to_floatpoint3d(x, y, z, p, 5, -1);
+      IC::convert_floatpoint3d_to_doubles(p, bx, by, bz, 5, -1);
     } else {
-      Integration_convert::convert_doubles_to_doublepoint3d(x, y, z, p, 5, -1);
-      Integration_convert::convert_doublepoint3d_to_doubles(p, bx, by, bz, 5, -1);
+      IC::convert_doubles_to_doublepoint3d(x, y, z, p, 5, -1);
+      IC::convert_doublepoint3d_to_doubles(p, bx, by, bz, 5, -1);
     }
   } else if constexpr (std::is_same_v<C, float>) {
-    Integration_convert::convert_doubles_to_floatpoint2d(x, y, p, 5, -1);
-    Integration_convert::convert_floatpoint2d_to_doubles(p, bx, by, 5, -1);
+    IC::convert_doubles_to_floatpoint2d(x, y, p, 5, -1);
+    IC::convert_floatpoint2d_to_doubles(p, bx, by, 5, -1);
   } else {
-    Integration_convert::convert_doubles_to_doublepoint2d(x, y, p, 5, -1);
-    Integration_convert::convert_doublepoint2d_to_doubles(p, bx, by, 5, -1);
+    IC::convert_doubles_to_doublepoint2d(x, y, p, 5, -1);
+    IC::convert_doublepoint2d_to_doubles(p, bx, by, 5, -1);
   }
   const std::vector<double> got[3] = {values_of<double>(bx), values_of<double>(by),
                                       values_of<double>(bz)};
@@ -99,13 +100,13 @@ TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
     Multi_vector x = make_vector(v[0], block), y = make_vector(v[1], !block),
                  z = make_vector(v[2], block);
     Multi_vector p(Legacy_type(std::int64_t{12}), block, 0);
-    Integration_convert::convert_int32_to_int32point(x, y, z, p, 0, -1);
+    IC::convert_int32_to_int32point(x, y, z, p, 0, -1);
     std::int32_t raw[3];
     p.get(999, raw);
     EXPECT_EQ(raw[1], ID);  // copied as it is
     EXPECT_EQ(raw[0], v[0][999]);
     Multi_vector bx(type_int32, block, 0), by(type_int32, block, 0), bz(type_int32, !block, 0);
-    Integration_convert::convert_int32point_to_int32(p, bx, by, bz, 0, -1);
+    IC::convert_int32point_to_int32(p, bx, by, bz, 0, -1);
     const std::vector<std::int32_t> got[3] = {
         values_of<std::int32_t>(bx), values_of<std::int32_t>(by), values_of<std::int32_t>(bz)};
     for (std::int64_t i = 0; i < n; ++i) {
@@ -119,7 +120,7 @@ TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
       segments.set(i, s);
     }
     Multi_vector sx(type_double, !block, 0), sy(type_double, block, 0);
-    Integration_convert::convert_doublesegment_to_doubles(segments, sx, sy, 3, -1);
+    IC::convert_doublesegment_to_doubles(segments, sx, sy, 3, -1);
     ASSERT_EQ(sx.get_length(), 2 * n);
     for (std::int64_t i = 3; i < n; ++i) {
       ASSERT_EQ(sx.get_double(2 * i), 4.0 * i) << i;
@@ -130,47 +131,37 @@ TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
   }
 }
 
+using Args = std::vector<Multi_vector*>;
+
+// A conversion called with the arguments in order over the whole range.
+template <auto F>
+void call(const Args& a) {
+  if constexpr (requires { F(*a[0], *a[1], *a[2], *a[3], 0, -1); })
+    F(*a[0], *a[1], *a[2], *a[3], 0, -1);
+  else
+    F(*a[0], *a[1], *a[2], 0, -1);
+}
+
 // Each argument of each conversion in turn gets a channel of the wrong type (or text of
 // the wrong width); every one must be refused before anything is written.
 TEST(PointConversion, EveryArgumentIsTypeChecked) {
-  using Args = std::vector<Multi_vector*>;
-  using IC = Integration_convert;
   struct Case {
     std::vector<Legacy_type> types;
     void (*call)(const Args&);
   };
   const Legacy_type d(type_double), i(type_int32), t12(std::int64_t{12}), t32(std::int64_t{32});
   const Case cases[] = {
-      {{d, d, type_float_point_2d},
-       [](const Args& a) { IC::convert_doubles_to_floatpoint2d(*a[0], *a[1], *a[2], 0, -1); }},
-      {{d, d, type_double_point_2d},
-       [](const Args& a) { IC::convert_doubles_to_doublepoint2d(*a[0], *a[1], *a[2], 0, -1); }},
-      {{type_float_point_2d, d, d},
-       [](const Args& a) { IC::convert_floatpoint2d_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
-      {{type_double_point_2d, d, d},
-       [](const Args& a) { IC::convert_doublepoint2d_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
-      {{d, d, d, type_float_point_3d},
-       [](const Args& a) {
-         IC::convert_doubles_to_floatpoint3d(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{d, d, d, type_double_point_3d},
-       [](const Args& a) {
-         IC::convert_doubles_to_doublepoint3d(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{type_float_point_3d, d, d, d},
-       [](const Args& a) {
-         IC::convert_floatpoint3d_to_doubles(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{type_double_point_3d, d, d, d},
-       [](const Args& a) {
-         IC::convert_doublepoint3d_to_doubles(*a[0], *a[1], *a[2], *a[3], 0, -1);
-       }},
-      {{i, i, i, t12},
-       [](const Args& a) { IC::convert_int32_to_int32point(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
-      {{t12, i, i, i},
-       [](const Args& a) { IC::convert_int32point_to_int32(*a[0], *a[1], *a[2], *a[3], 0, -1); }},
-      {{t32, d, d},
-       [](const Args& a) { IC::convert_doublesegment_to_doubles(*a[0], *a[1], *a[2], 0, -1); }},
+      {{d, d, type_float_point_2d}, call<IC::convert_doubles_to_floatpoint2d>},
+      {{d, d, type_double_point_2d}, call<IC::convert_doubles_to_doublepoint2d>},
+      {{type_float_point_2d, d, d}, call<IC::convert_floatpoint2d_to_doubles>},
+      {{type_double_point_2d, d, d}, call<IC::convert_doublepoint2d_to_doubles>},
+      {{d, d, d, type_float_point_3d}, call<IC::convert_doubles_to_floatpoint3d>},
+      {{d, d, d, type_double_point_3d}, call<IC::convert_doubles_to_doublepoint3d>},
+      {{type_float_point_3d, d, d, d}, call<IC::convert_floatpoint3d_to_doubles>},
+      {{type_double_point_3d, d, d, d}, call<IC::convert_doublepoint3d_to_doubles>},
+      {{i, i, i, t12}, call<IC::convert_int32_to_int32point>},
+      {{t12, i, i, i}, call<IC::convert_int32point_to_int32>},
+      {{t32, d, d}, call<IC::convert_doublesegment_to_doubles>},
   };
   for (const Case& c : cases) {
     for (std::size_t bad = 0; bad < c.types.size(); ++bad) {
@@ -193,13 +184,13 @@ TEST(FieldVector, ListedCasesAndDummies) {
   Multi_vector x = make_doubles({0, 1, 0, 0, D, 3});
   Multi_vector y = make_doubles({1, 0, 0, 0, 1, 4});
   Multi_vector z = make_doubles({0, 0, -1, 0, 1, 0});
-  Integration_convert::convert_xyz_to_amp_inc_dec(x, y, z, 0, 5);
+  IC::convert_xyz_to_amp_inc_dec(x, y, z, 0, 5);
   EXPECT_EQ(values_of<double>(x), (std::vector<double>{1, 1, 1, 0, D, 3}));
   EXPECT_EQ(values_of<double>(y), (std::vector<double>{0, 0, 90, 0, D, 4}));
   EXPECT_EQ(values_of<double>(z), (std::vector<double>{0, 90, 0, 0, D, 0}));
 
   Multi_vector a = make_doubles({2, 1}), i = make_doubles({0, 90}), d = make_doubles({90, 0});
-  Integration_convert::convert_amp_inc_dec_to_xyz(a, i, d, 0, -1);
+  IC::convert_amp_inc_dec_to_xyz(a, i, d, 0, -1);
   const double expected[3][2] = {{2, 0}, {0, 0}, {0, -1}};  // x, y, z of both stations
   for (int k = 0; k < 2; ++k) {
     EXPECT_NEAR(a.get_double(k), expected[0][k], 1e-15);
@@ -219,8 +210,8 @@ TEST(FieldVector, RoundTripAcrossBlocks) {
   for (bool block : {false, true}) {
     Multi_vector x = make_doubles(c[0], block), y = make_doubles(c[1], block),
                  z = make_doubles(c[2], block);
-    Integration_convert::convert_xyz_to_amp_inc_dec(x, y, z, 0, -1);
-    Integration_convert::convert_amp_inc_dec_to_xyz(x, y, z, 0, -1);
+    IC::convert_xyz_to_amp_inc_dec(x, y, z, 0, -1);
+    IC::convert_amp_inc_dec_to_xyz(x, y, z, 0, -1);
     const std::vector<double> got[3] = {values_of<double>(x), values_of<double>(y),
                                         values_of<double>(z)};
     for (std::int64_t k = 0; k < n; ++k) {
@@ -236,7 +227,7 @@ TEST(FieldVector, RoundTripAcrossBlocks) {
   // Other types take the converted path: float channels hold the results in float.
   Multi_vector fx = make_vector<float>({3, FD}, true), fy = make_vector<float>({4, 1}, true);
   Multi_vector fz = make_vector<float>({0, 1}, true);
-  Integration_convert::convert_xyz_to_amp_inc_dec(fx, fy, fz, 0, -1);
+  IC::convert_xyz_to_amp_inc_dec(fx, fy, fz, 0, -1);
   EXPECT_EQ(values_of<float>(fx), (std::vector<float>{5, FD}));
   EXPECT_EQ(values_of<float>(fz), (std::vector<float>{36.86989765f, FD}));
 }

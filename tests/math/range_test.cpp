@@ -16,6 +16,7 @@ namespace {
 
 using namespace vorlith::integration;
 using namespace vorlith::testing_support;
+using R = Integration_range;
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
 
@@ -24,46 +25,39 @@ constexpr std::int64_t no_index = std::numeric_limits<std::int64_t>::min();
 const double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(RangeReductions, MinimaMaximaAndTheirIndex) {
+  const auto max_at = [](const Multi_vector& v, std::int64_t start) {
+    double max = 0;
+    std::int64_t index = 0;
+    R::compute_max_and_index(v, max, index, start, -1);
+    return std::pair(max, index);
+  };
   for (bool block : {false, true}) {
-    const Multi_vector empty(type_double, block, 0);
-    const Multi_vector dummies = make_doubles({D, D}, block);
-    for (const Multi_vector* v : {&empty, &dummies}) {
-      EXPECT_EQ(Integration_range::compute_max(*v, 0, -1), D);
-      EXPECT_EQ(Integration_range::compute_min(*v, 0, -1), D);
-      double max = 0;
-      std::int64_t index = 0;
-      Integration_range::compute_max_and_index(*v, max, index, 0, -1);
-      EXPECT_EQ(max, D);
-      EXPECT_EQ(index, no_index);
+    for (const Multi_vector& v :
+         {Multi_vector(type_double, block, 0), make_doubles({D, D}, block)}) {
+      EXPECT_EQ(R::compute_max(v, 0, -1), D);
+      EXPECT_EQ(R::compute_min(v, 0, -1), D);
+      EXPECT_EQ(max_at(v, 0), std::pair(D, no_index));
     }
-    double max;
-    std::int64_t index;
-    Integration_range::compute_max_and_index(make_doubles({1, 7, 3, 7}, block), max, index, 0, -1);
-    EXPECT_EQ(max, 7);
-    EXPECT_EQ(index, 1);
-    Integration_range::compute_max_and_index(make_doubles({9, 7, 3, 7}, block), max, index, 1, -1);
-    EXPECT_EQ(index, 1);
+    EXPECT_EQ(max_at(make_doubles({1, 7, 3, 7}, block), 0), std::pair(7.0, std::int64_t{1}));
+    EXPECT_EQ(max_at(make_doubles({9, 7, 3, 7}, block), 1), std::pair(7.0, std::int64_t{1}));
     // The first of equal maxima stays: +0 before -0.
-    EXPECT_TRUE(
-        same_bytes(Integration_range::compute_max(make_doubles({0.0, -0.0}, block), 0, -1), 0.0));
+    EXPECT_TRUE(same_bytes(R::compute_max(make_doubles({0.0, -0.0}, block), 0, -1), 0.0));
     // Values below the dummy are values, and NaN takes no part even when it comes first.
     const Multi_vector v = make_doubles({nan, -2e32, D, 5, nan}, block);
-    EXPECT_EQ(Integration_range::compute_min(v, 0, -1), -2e32);
-    EXPECT_EQ(Integration_range::compute_max(v, 0, -1), 5);
-    EXPECT_EQ(Integration_range::compute_positive_min(make_doubles({-3, 0, 2, 5}, block), 0, -1),
-              2);
-    EXPECT_EQ(Integration_range::compute_positive_min(make_doubles({-3, 0}, block), 0, -1), D);
+    EXPECT_EQ(R::compute_min(v, 0, -1), -2e32);
+    EXPECT_EQ(R::compute_max(v, 0, -1), 5);
+    EXPECT_EQ(R::compute_positive_min(make_doubles({-3, 0, 2, 5}, block), 0, -1), 2);
+    EXPECT_EQ(R::compute_positive_min(make_doubles({-3, 0}, block), 0, -1), D);
   }
   // Non-double vectors are read as doubles.
-  EXPECT_EQ(Integration_range::compute_max(make_vector<std::uint8_t>({3, 255, 200}, true), 0, -1),
-            200);
-  EXPECT_EQ(Integration_range::compute_min(make_opaque({"4", "*", "-1.5"}, 8, false), 0, -1), -1.5);
+  EXPECT_EQ(R::compute_max(make_vector<std::uint8_t>({3, 255, 200}, true), 0, -1), 200);
+  EXPECT_EQ(R::compute_min(make_opaque({"4", "*", "-1.5"}, 8, false), 0, -1), -1.5);
 }
 
 TEST(RangeReductions, ComputeRangeInTheElementType) {
   const auto range_of = [](const Multi_vector& v) {
     double min, max;
-    Integration_range::compute_range(v, min, max, 0, -1);
+    R::compute_range(v, min, max, 0, -1);
     return std::pair(min, max);
   };
   EXPECT_EQ(range_of(make_vector<std::int16_t>({-4, -32767, 9}, false)), std::pair(-4.0, 9.0));
@@ -86,7 +80,7 @@ TEST(RangeReductions, ComputeRangeInTheElementType) {
       }
       for (bool block : {false, true}) {
         T got_min, got_max;
-        Integration_range::compute_range(make_vector(values, block), &got_min, &got_max, 1, -1);
+        R::compute_range(make_vector(values, block), &got_min, &got_max, 1, -1);
         EXPECT_EQ(got_min, lo) << Legacy_type(vorlith::types::type_traits<T>::code).get_name();
         EXPECT_EQ(got_max, hi) << Legacy_type(vorlith::types::type_traits<T>::code).get_name();
       }
@@ -97,29 +91,25 @@ TEST(RangeReductions, ComputeRangeInTheElementType) {
   EXPECT_EQ(range_of(text), std::pair(-2.5, 10.0));
   double min, max;
   char low[12], high[12];
-  Integration_range::compute_range(text, low, high, 0, -1);
+  R::compute_range(text, low, high, 0, -1);
   EXPECT_STREQ(low, "-2.500000");
   EXPECT_STREQ(high, "10.000000");
 
-  EXPECT_TRUE(fails_contract([&] { Integration_range::compute_range(text, nullptr, high, 0, -1); },
+  EXPECT_TRUE(fails_contract([&] { R::compute_range(text, nullptr, high, 0, -1); },
                              "compute_range: min is a null pointer"));
-  EXPECT_TRUE(fails_contract([&] { Integration_range::compute_range(text, low, nullptr, 0, -1); },
+  EXPECT_TRUE(fails_contract([&] { R::compute_range(text, low, nullptr, 0, -1); },
                              "compute_range: max is a null pointer"));
   const Multi_vector points(type_double_point_2d, false, 2);
-  EXPECT_TRUE(fails_contract([&] { Integration_range::compute_range(points, min, max, 0, -1); },
+  EXPECT_TRUE(fails_contract([&] { R::compute_range(points, min, max, 0, -1); },
                              "compute_range: a double_point_2d channel has no scalar range"));
   // Points have no scalar order: the typed forms refuse them too.
   Multi_vector point_channel(type_float_point_3d, false, 2);
-  EXPECT_TRUE(
-      fails_contract([&] { Integration_range::compute_range(point_channel, low, high, 0, -1); },
-                     "compute_range: a float_point_3d channel has no scalar range"));
-  EXPECT_TRUE(
-      fails_contract([&] { Integration_range::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); },
-                     "clamp_to_range: a float_point_3d channel cannot be clamped"));
+  EXPECT_TRUE(fails_contract([&] { R::compute_range(point_channel, low, high, 0, -1); },
+                             "compute_range: a float_point_3d channel has no scalar range"));
+  EXPECT_TRUE(fails_contract([&] { R::clamp_to_range(point_channel, 0.0, 1.0, 0, -1); },
+                             "clamp_to_range: a float_point_3d channel cannot be clamped"));
   EXPECT_TRUE(fails_contract(
-      [&] {
-        Integration_range::clip_range_to_dummy(point_channel, 0.0, 1.0, true, true, false, 0, -1);
-      },
+      [&] { R::clip_range_to_dummy(point_channel, 0.0, 1.0, true, true, false, 0, -1); },
       "clip_range_to_dummy: a float_point_3d channel cannot be clipped"));
 }
 
@@ -127,19 +117,19 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
   for (bool block : {false, true}) {
     const auto dp = Point_2d<double>::dummy();
     Point_2d<double> min, max;
-    Integration_range::compute_range_double_point2d(
-        make_vector<Point_2d<double>>({{1, 9}, dp, {4, 2}}, block), min, max, 0, -1);
+    R::compute_range_double_point2d(make_vector<Point_2d<double>>({{1, 9}, dp, {4, 2}}, block), min,
+                                    max, 0, -1);
     EXPECT_TRUE(same_bytes(min, Point_2d<double>{1, 2}) && same_bytes(max, Point_2d<double>{4, 9}));
     Point_3d<float> fmin, fmax;
     const Multi_vector fp = make_vector<Point_3d<float>>({{1, 2, 3}, {-1, 5, 0}}, block);
-    Integration_range::compute_range_float_point3d(fp, fmin, fmax, 0, -1);
+    R::compute_range_float_point3d(fp, fmin, fmax, 0, -1);
     EXPECT_TRUE(same_bytes(fmin, Point_3d<float>{-1, 2, 0}) &&
                 same_bytes(fmax, Point_3d<float>{1, 5, 3}));
-    Integration_range::compute_range_float_point3d(fp, fmin, fmax, 1, 0);
+    R::compute_range_float_point3d(fp, fmin, fmax, 1, 0);
     EXPECT_TRUE(fmin.is_dummy() && fmax.is_dummy());
     Point_2d<float> f2min, f2max;
-    Integration_range::compute_range_float_point2d(
-        make_vector<Point_2d<float>>({{1, 9}, {4, 2}}, block), f2min, f2max, 0, -1);
+    R::compute_range_float_point2d(make_vector<Point_2d<float>>({{1, 9}, {4, 2}}, block), f2min,
+                                   f2max, 0, -1);
     EXPECT_TRUE(same_bytes(f2min, Point_2d<float>{1, 2}) &&
                 same_bytes(f2max, Point_2d<float>{4, 9}));
     // Integer points are read from any vector of their size, here 12-byte text fields.
@@ -147,18 +137,18 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
     const Point_3d<std::int32_t> stored[2] = {{1, -4, 3}, {2, 5, -6}};
     for (int i = 0; i < 2; ++i) std::memcpy(triplets.get_data(i), &stored[i], sizeof stored[i]);
     Point_3d<std::int32_t> i3min, i3max;
-    Integration_range::compute_range_int32_point3d(triplets, i3min, i3max, 0, -1);
+    R::compute_range_int32_point3d(triplets, i3min, i3max, 0, -1);
     EXPECT_TRUE(same_bytes(i3min, Point_3d<std::int32_t>{1, -4, -6}) &&
                 same_bytes(i3max, Point_3d<std::int32_t>{2, 5, 3}));
     Point_2d<std::int32_t> imin, imax;
     EXPECT_TRUE(fails_contract(
-        [&] { Integration_range::compute_range_int32_point2d(fp, imin, imax, 0, -1); },
+        [&] { R::compute_range_int32_point2d(fp, imin, imax, 0, -1); },
         "compute_range_int32_point2d: the channel is float_point_3d, whose elements are not 8 "
         "bytes"));
 
     double hmin, hmax;
-    Integration_range::compute_range_hypot(make_doubles({3, D, 0, 1}, block),
-                                           make_doubles({4, 1, 0.5}, block), hmin, hmax, 0, -1);
+    R::compute_range_hypot(make_doubles({3, D, 0, 1}, block), make_doubles({4, 1, 0.5}, block),
+                           hmin, hmax, 0, -1);
     EXPECT_EQ(hmin, 0.5);
     EXPECT_EQ(hmax, 5);
   }
@@ -168,104 +158,99 @@ TEST(RangeReductions, Order) {
   struct Case {
     std::vector<double> values;
     std::int64_t start;
-    Integration_range::Order order;
+    R::Order order;
     bool equal;
   };
   const std::vector<Case> cases = {
-      {{1, 2, 2, 3}, 0, Integration_range::Order::increasing, true},
-      {{3, D, 1}, 0, Integration_range::Order::unordered, false},
-      {{1, 3, 2}, 0, Integration_range::Order::unordered, false},
-      {{5, 1, 2, 3}, 1, Integration_range::Order::unordered, false},
-      {{5, 1, 2, 3}, 2, Integration_range::Order::increasing, false},
-      {{9, nan, 4, 1}, 0, Integration_range::Order::decreasing, true},
+      {{1, 2, 2, 3}, 0, R::Order::increasing, true},
+      {{3, D, 1}, 0, R::Order::unordered, false},
+      {{1, 3, 2}, 0, R::Order::unordered, false},
+      {{5, 1, 2, 3}, 1, R::Order::unordered, false},
+      {{5, 1, 2, 3}, 2, R::Order::increasing, false},
+      {{9, nan, 4, 1}, 0, R::Order::decreasing, true},
   };
   for (const auto& c : cases) {
-    for (bool block : {false, true}) {
-      bool equal = !c.equal;
-      Integration_range::Order order = Integration_range::Order::decreasing;
-      Integration_range::order(make_doubles(c.values, block), equal, order, c.start, -1);
-      EXPECT_EQ(order, c.order) << c.values.size() << " from " << c.start;
-      EXPECT_EQ(equal, c.equal) << c.values.size() << " from " << c.start;
-    }
+    bool equal = !c.equal;
+    R::Order order = R::Order::decreasing;
+    R::order(make_doubles(c.values, &c == &cases.back()), equal, order, c.start, -1);
+    EXPECT_TRUE(order == c.order && equal == c.equal) << c.values.size() << " from " << c.start;
   }
 }
 
 TEST(RangeLimits, ClampAndClip) {
   for (bool block : {false, true}) {
     Multi_vector v = make_doubles({-1, 4, 12, D}, block);
-    Integration_range::clamp_to_range(v, 0, 10, 0, -1);
+    R::clamp_to_range(v, 0, 10, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{0, 4, 10, D}));
     // The bounds are converted to the element type first: 0.4 becomes 0, 9.6 becomes 10.
     Multi_vector i = make_vector<std::int16_t>({-1, 4, 12, -32767}, block);
-    Integration_range::clamp_to_range(i, 0.4, 9.6, 0, -1);
+    R::clamp_to_range(i, 0.4, 9.6, 0, -1);
     EXPECT_EQ(values_of<std::int16_t>(i), (std::vector<std::int16_t>{0, 4, 10, -32767}));
 
     const std::vector<double> data = {-1, 0, 5, 10, 11, nan};
     Multi_vector outside = make_doubles(data, block);
-    Integration_range::clip_range_to_dummy(outside, 0, 10, false, true, false, 0, -1);
+    R::clip_range_to_dummy(outside, 0, 10, false, true, false, 0, -1);
     const auto o = doubles_of(outside);
     EXPECT_EQ(std::vector<double>(o.begin(), o.end() - 1), (std::vector<double>{D, 0, 5, D, D}));
     EXPECT_TRUE(std::isnan(o.back()));
     Multi_vector in_band = make_doubles(data, block);
-    Integration_range::clip_range_to_dummy(in_band, 0, 10, true, true, true, 0, 5);
+    R::clip_range_to_dummy(in_band, 0, 10, true, true, true, 0, 5);
     EXPECT_EQ(in_band.get_double(0), -1);
     EXPECT_EQ(in_band.get_double(4), 11);
     for (std::int64_t k = 1; k <= 3; ++k) EXPECT_EQ(in_band.get_double(k), D);
     Multi_vector open_band = make_vector<std::uint8_t>({0, 1, 9, 10, 255}, block);
-    Integration_range::clip_range_to_dummy(open_band, 0, 10, true, false, false, 0, -1);
+    R::clip_range_to_dummy(open_band, 0, 10, true, false, false, 0, -1);
     EXPECT_EQ(values_of<std::uint8_t>(open_band),
               (std::vector<std::uint8_t>{0, 255, 255, 10, 255}));
 
     Multi_vector text = make_opaque({"-1", "0", "5", "*", "10", "11"}, 4, block);
-    Integration_range::clip_range_to_dummy(text, 0, 10, false, false, true, 0, -1);
+    R::clip_range_to_dummy(text, 0, 10, false, false, true, 0, -1);
     std::vector<std::string> texts;
     for (std::int64_t k = 0; k < text.get_length(); ++k) texts.push_back(opaque_text(text, k));
     EXPECT_EQ(texts, (std::vector<std::string>{"", "", "5", "*", "10", ""}));
-    EXPECT_TRUE(fails_contract([&] { Integration_range::clamp_to_range(text, 0, 1, 0, -1); },
+    EXPECT_TRUE(fails_contract([&] { R::clamp_to_range(text, 0, 1, 0, -1); },
                                "clamp_to_range: a text channel cannot be clamped"));
-    EXPECT_TRUE(fails_contract(
-        [&] { Integration_range::clip_range_to_dummy(text, 2, 1, false, true, true, 0, -1); },
-        "clip_range_to_dummy: minimum 2 is above maximum 1"));
+    EXPECT_TRUE(
+        fails_contract([&] { R::clip_range_to_dummy(text, 2, 1, false, true, true, 0, -1); },
+                       "clip_range_to_dummy: minimum 2 is above maximum 1"));
   }
 }
 
 TEST(RangeLimits, DetectionLimits) {
+  struct Case {
+    double limit;
+    bool half;
+    std::vector<double> in, out;
+  };
+  const Case clips[] = {{4, true, {-6, 2, 5, D}, {3, 2, 5, D}},
+                        {4, false, {-6, 2, 5, D}, {2, 2, 5, D}},
+                        {D, false, {2, 2, 5, D}, {2, 2, 5, D}},
+                        {D, true, {-6, 2}, {3, 2}}};
+  for (const Case& c : clips) {
+    Multi_vector v = make_doubles(c.in);
+    R::clip_to_detection_limit(v, c.limit, c.half, 0, -1);
+    EXPECT_EQ(doubles_of(v), c.out) << c.limit << " " << c.half;
+  }
   for (bool block : {false, true}) {
-    Multi_vector v = make_doubles({-6, 2, 5, D}, block);
-    Integration_range::clip_to_detection_limit(v, 4, true, 0, -1);
-    EXPECT_EQ(doubles_of(v), (std::vector<double>{3, 2, 5, D}));
-    v = make_doubles({-6, 2, 5, D}, block);
-    Integration_range::clip_to_detection_limit(v, 4, false, 0, -1);
-    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, 5, D}));
-    Integration_range::clip_to_detection_limit(v, D, false, 0, -1);
-    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, 5, D}));
-    v = make_doubles({-6, 2}, block);
-    Integration_range::clip_to_detection_limit(v, D, true, 0, -1);
-    EXPECT_EQ(doubles_of(v), (std::vector<double>{3, 2}));
-
-    v = make_doubles({-2, 0, 3, 8, D}, block);
-    Integration_range::set_detection_limit(v, D, 0, -1);
+    Multi_vector v = make_doubles({-2, 0, 3, 8, D}, block);
+    R::set_detection_limit(v, D, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{1.5, 1.5, 3, 8, 1.5}));
-    Multi_vector no_positive = make_doubles({-2, 0}, block);
-    EXPECT_TRUE(
-        fails_contract([&] { Integration_range::set_detection_limit(no_positive, D, 0, -1); },
-                       "set_detection_limit: limit -1e+32 is not above 0"));
-
     v = make_doubles({1, 7, D}, block);
-    Integration_range::set_factor_limit(v, 5, 0, -1);
+    R::set_factor_limit(v, 5, 0, -1);
     EXPECT_EQ(doubles_of(v), (std::vector<double>{1, 5, D}));
-    EXPECT_TRUE(fails_contract([&] { Integration_range::set_factor_limit(v, D, 0, -1); },
-                               "set_factor_limit: limit is the dummy"));
-
     v = make_doubles({-4, 2, D}, block);
-    EXPECT_TRUE(Integration_range::convert_negatives(v, D, 0, -1));
-    EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, D}));
-    EXPECT_FALSE(Integration_range::convert_negatives(v, 3, 0, -1));
+    EXPECT_TRUE(R::convert_negatives(v, D, 0, -1));
+    EXPECT_FALSE(R::convert_negatives(v, 3, 0, -1));
     EXPECT_EQ(doubles_of(v), (std::vector<double>{2, 2, D}));
   }
+  Multi_vector no_positive = make_doubles({-2, 0});
+  EXPECT_TRUE(fails_contract([&] { R::set_detection_limit(no_positive, D, 0, -1); },
+                             "set_detection_limit: limit -1e+32 is not above 0"));
+  EXPECT_TRUE(fails_contract([&] { R::set_factor_limit(no_positive, D, 0, -1); },
+                             "set_factor_limit: limit is the dummy"));
   // Non-double vectors round-trip through double.
   Multi_vector i = make_vector<std::int32_t>({-5, 1, 9}, true);
-  Integration_range::clip_to_detection_limit(i, 5, true, 0, -1);
+  R::clip_to_detection_limit(i, 5, true, 0, -1);
   EXPECT_EQ(values_of<std::int32_t>(i), (std::vector<std::int32_t>{3, 3, 9}));
 }
 

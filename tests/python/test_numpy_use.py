@@ -8,10 +8,9 @@ import sys
 import numpy as np
 import pandas as pd
 import pytest
-from scipy import interpolate
 
 import vorlith
-from vorlith import math as vmath, predict, spline
+from vorlith import math as vmath, predict
 
 D = vorlith.DUMMY_DOUBLE
 A = np.arange(5.0)
@@ -63,14 +62,6 @@ def test_nan_means_missing_when_asked():
         assert vmath.add(x, x, nan=False)[1] != vmath.add(x, x, nan=False)[1]  # NaN is a number again
     finally:
         vorlith.set_nan_missing(False)
-
-
-def test_akima_positions_in_any_order():
-    knots = np.arange(12.0)
-    values = knots**2 + 10 * np.sin(knots)
-    positions = np.array([7.5, 2.25, 9.0, 3.5, 3.5, 5.0])
-    expected = interpolate.Akima1DInterpolator(knots, values)(positions)
-    np.testing.assert_allclose(spline.akima(knots, values, positions), expected, atol=1e-9)
 
 
 @pytest.mark.parametrize("value", [

@@ -23,47 +23,28 @@ def demo(tmp_path_factory):
     return out, run.stdout
 
 
-def summary_number(text, label):
-    match = re.search(rf"^{label}: (\d+)", text, re.MULTILINE)
-    assert match, f"no '{label}' in the summary:\n{text}"
-    return int(match.group(1))
-
-
-def test_summary_counts_match_the_generated_line(demo):
-    _, text = demo
-    assert summary_number(text, "survey line") == 3000
+def test_demo_summary_and_files(demo):
+    out, text = demo
+    number = {label: int(value) for label, value in re.findall(r"^([a-z ]+): (\d+)", text, re.MULTILINE)}
     injected = int(re.search(r"spikes removed: \d+ \((\d+) injected\)", text).group(1))
-    removed = summary_number(text, "spikes removed")
-    assert injected > 0 and injected <= removed <= 3 * injected
-    assert summary_number(text, "gaps filled") >= 3
+    assert number["survey line"] == 3000 and number["gaps filled"] >= 3
+    assert 0 < injected <= number["spikes removed"] <= 3 * injected
     for step in ("despike", "predict gaps", "akima resample", "low-pass 31 taps", "spectrum"):
         assert re.search(rf"^  {step}\s+\d+\.\d+$", text, re.MULTILINE), step
-
-
-def test_line_csv_keeps_raw_dummies_and_fills_them(demo):
-    out, _ = demo
     with open(out / "survey_line.csv", newline="") as f:
         rows = list(csv.DictReader(f))
-    assert len(rows) == 3000
-    assert list(rows[0])[:5] == ["fid", "x", "y", "distance", "mag"]
-    gaps = [r for r in rows if r["mag"] == "*"]
-    assert gaps and all(r["mag_despiked"] == "*" for r in gaps)
+    assert len(rows) == 3000 and list(rows[0])[:5] == ["fid", "x", "y", "distance", "mag"]
+    gaps = [r for r in rows if r["mag"] == "*"]  # raw dummies stay, the filled channel has none
+    assert gaps and all(r["mag_despiked"] == "*" and 50000.0 < float(r["mag_filled"]) < 53000.0 for r in gaps)
     assert all(r["mag_filled"] != "*" for r in rows)
     distance = [float(r["distance"]) for r in rows]
     assert all(b > a for a, b in zip(distance, distance[1:]))
-    for r in gaps:
-        assert 50000.0 < float(r["mag_filled"]) < 53000.0
-
-
-def test_resampled_profile_and_figure_are_written(demo):
-    out, _ = demo
     with open(out / "survey_line_resampled.csv", newline="") as f:
         rows = list(csv.DictReader(f))
-    steps = {round(float(b["distance"]) - float(a["distance"]), 6) for a, b in zip(rows, rows[1:])}
-    assert steps == {5.0}
-    lowpass = [r["mag_lowpass"] for r in rows]
+    assert {round(float(b["distance"]) - float(a["distance"]), 6) for a, b in zip(rows, rows[1:])} == {5.0}
     # The 31-tap filter leaves 15 samples without a full window at each end.
-    assert lowpass[:15] == ["*"] * 15 and lowpass[-15:] == ["*"] * 15 and "*" not in lowpass[15:-15]
+    lowpass = [r["mag_lowpass"] for r in rows]
+    assert lowpass[:15] == lowpass[-15:] == ["*"] * 15 and "*" not in lowpass[15:-15]
     with open(out / "survey_line.png", "rb") as f:
         assert f.read(8) == b"\x89PNG\r\n\x1a\n"
 

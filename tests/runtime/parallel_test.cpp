@@ -18,23 +18,21 @@ namespace {
 using vorlith::parallel::Chunk_plan;
 using vorlith::parallel::plan_chunks;
 
-void expect_plan(std::int64_t n, std::int64_t min_chunk, int processors, std::int64_t chunk,
-                 int threads) {
-  const Chunk_plan plan = plan_chunks(n, min_chunk, processors);
-  EXPECT_EQ(plan.chunk, chunk) << "n " << n << " min " << min_chunk << " P " << processors;
-  EXPECT_EQ(plan.threads, threads) << "n " << n << " min " << min_chunk << " P " << processors;
-}
-
 TEST(ChunkPlan, DocumentedFigures) {
-  expect_plan(0, 16384, 8, 0, 1);
-  expect_plan(16384, 16384, 8, 16384, 1);
-  expect_plan(16385, 16384, 4, 16384, 2);
-  expect_plan(100000, 16384, 8, 16384, 7);
-  expect_plan(100000, 0, 8, 12500, 8);
-  expect_plan(7, -5, 4, 2, 4);
-  expect_plan(1, 0, 4, 1, 1);
-  expect_plan(1000000, 16384, 2, 500000, 2);
-  expect_plan(100000, 0, 1, 100000, 1);
+  // n, minimum chunk, processors -> chunk, threads
+  const std::int64_t plans[][5] = {{0, 16384, 8, 0, 1},
+                                   {16384, 16384, 8, 16384, 1},
+                                   {16385, 16384, 4, 16384, 2},  //
+                                   {100000, 16384, 8, 16384, 7},
+                                   {100000, 0, 8, 12500, 8},
+                                   {7, -5, 4, 2, 4},  //
+                                   {1, 0, 4, 1, 1},
+                                   {1000000, 16384, 2, 500000, 2},
+                                   {100000, 0, 1, 100000, 1}};
+  for (const auto& p : plans) {
+    const Chunk_plan plan = plan_chunks(p[0], p[1], static_cast<int>(p[2]));
+    EXPECT_TRUE(plan.chunk == p[3] && plan.threads == p[4]) << p[0] << " " << p[1] << " " << p[2];
+  }
 }
 
 // 2^24 + 1 is not a float: a ceiling taken in single precision would lose the last index.

@@ -34,11 +34,9 @@ std::vector<double> spline_at(const std::vector<double>& x, const std::vector<do
 
 TEST(AkimaCore, StraightLineAndItsFlatteningExtension) {
   const std::vector<double> x{0, 1, 2, 3}, y{0, 1, 2, 3};
-  const auto out = spline_at(x, y, {0.5, 1.5, 2.5, 4.0});
-  EXPECT_NEAR(out[0], 0.5, 1e-14);
-  EXPECT_NEAR(out[1], 1.5, 1e-14);
-  EXPECT_NEAR(out[2], 2.5, 1e-14);
-  EXPECT_NEAR(out[3], 3.5, 1e-14);  // the extrapolated knot after (3, 3)
+  // 4.0 lies past the last knot, on the extrapolated knot after (3, 3).
+  const std::vector<double> at = {0.5, 1.5, 2.5, 4.0}, out = spline_at(x, y, at);
+  for (std::size_t i = 0; i < at.size(); ++i) EXPECT_NEAR(out[i], at[i] - 0.5 * (i == 3), 1e-14);
 }
 
 TEST(AkimaCore, QuadraticOnEvenKnotsIsReproducedBetweenInteriorKnots) {
@@ -121,18 +119,12 @@ TEST(AkimaCore, BadKnotsFailWhenReached) {
   using testing_support::fails_contract;
   const std::vector<double> repeated{0, 1, 2, 3, 4, 5, 5, 6}, y(8, 1.0);
   EXPECT_NE(spline_at(repeated, y, {0.5})[0], D);  // never reaches the repeated x
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        spline_at(repeated, y, {0.5, 5.5});
-      },
-      "akima: knot x values 5 then 5 do not increase"));
-  const std::vector<double> holes{0, 1, 2, 3, 4, 5, D, 7};
-  EXPECT_TRUE(fails_contract([&] { spline_at(holes, y, {0.5, 6.5}); }, "akima: knot 6 is a dummy"));
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        spline_at({1, 1}, {0, 1}, {0.5});
-      },
-      "akima: knot x values 1 then 1 do not increase"));
+  const std::vector<double> holes{0, 1, 2, 3, 4, 5, D, 7}, ones{1, 1}, at{0.5, 5.5}, at7{0.5, 6.5};
+  EXPECT_TRUE(fails_contract([&] { spline_at(repeated, y, at); },
+                             "akima: knot x values 5 then 5 do not increase"));
+  EXPECT_TRUE(fails_contract([&] { spline_at(holes, y, at7); }, "akima: knot 6 is a dummy"));
+  EXPECT_TRUE(fails_contract([&] { spline_at(ones, ones, at); },
+                             "akima: knot x values 1 then 1 do not increase"));
 }
 
 }  // namespace

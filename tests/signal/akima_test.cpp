@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "support/contracts.h"
@@ -80,21 +81,22 @@ TEST(Akima, ResultMayBeAnInput) {
 }
 
 TEST(Akima, BadArguments) {
-  const auto x = make_doubles({0, 1, 2}), y = make_doubles({0, 1, 2});
+  const auto x = make_doubles({0, 1, 2}), y = make_doubles({0, 1, 2}),
+             short_y = make_doubles({0, 1});
   Multi_vector result = make_doubles({});
-  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, 0.0, 0.0, 5, 0.0, D); },
-                             "akima_regular: increment 0 is not above 0"));
-  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, 0.0, -1.0, 5, 0.0, D); },
-                             "akima_regular: increment -1 is not above 0"));
-  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, D, 1.0, 5, 0.0, D); },
-                             "akima_regular: start is the dummy"));
-  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, y, result, 0.0, 1.0, -1, 0.0, D); },
-                             "akima_regular: count -1 is below 0"));
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        Integration_spline::akima(x, make_doubles({0, 1}), result, 0.0, 1.0, 5, 0.0, D);
-      },
-      "validate_input_range: start 0 and count 3 pass the length 2"));
+  const std::tuple<double, double, std::int64_t, const char*> regular[] = {
+      {0.0, 0.0, 5, "akima_regular: increment 0 is not above 0"},
+      {0.0, -1.0, 5, "akima_regular: increment -1 is not above 0"},
+      {D, 1.0, 5, "akima_regular: start is the dummy"},
+      {0.0, 1.0, -1, "akima_regular: count -1 is below 0"}};
+  for (const auto& [start, step, count, reason] : regular) {
+    const double first = start, increment = step;  // not captured as structured bindings
+    const std::int64_t n = count;
+    EXPECT_TRUE(fails_contract(
+        [&] { Integration_spline::akima(x, y, result, first, increment, n, 0.0, D); }, reason));
+  }
+  EXPECT_TRUE(fails_contract([&] { Integration_spline::akima(x, short_y, result, 0, 1, 5, 0, D); },
+                             "validate_input_range: start 0 and count 3 pass the length 2"));
   // No knots at all: every result is the dummy.
   Integration_spline::akima(make_doubles({}), make_doubles({}), result, 0.0, 1.0, 3, 0.0, D);
   EXPECT_EQ(values_of<double>(result), (std::vector<double>{D, D, D}));

@@ -16,10 +16,6 @@ namespace {
 using namespace vorlith::integration;
 using namespace vorlith::testing_support;
 
-Multi_vector empty_doubles(bool block = false) {
-  return Multi_vector(Legacy_type(type_double), block, 0);
-}
-
 std::vector<double> random_values(std::size_t n, unsigned seed) {
   std::mt19937 engine(seed);
   std::uniform_real_distribution<double> uniform(-10.0, 10.0);
@@ -36,7 +32,7 @@ TEST(Rfft1d, ForwardMatchesDirectTransformForEveryLengthUpTo64) {
     for (int start : {n % 5, 1 - n % 2}) {
       const bool block = start % 2;
       Multi_vector input = make_doubles(values, block);
-      Multi_vector re = empty_doubles(block), im = make_doubles(std::vector<double>(40, 7.0));
+      Multi_vector re = make_doubles({}, block), im = make_doubles(std::vector<double>(40, 7.0));
       FFT::rfft_1d_forward(input, re, im, start, n);
       ASSERT_EQ(re.get_length(), n / 2 + 1);
       ASSERT_EQ(im.get_length(), 40);
@@ -59,14 +55,14 @@ TEST(Rfft1d, RoundTripsAndOddLengthsGiveOneSampleFewer) {
   for (int n : {2, 6, 64, 1000, 4098}) {
     const std::vector<double> values = random_values(static_cast<std::size_t>(n), 2);
     Multi_vector input = make_doubles(values);
-    Multi_vector re = empty_doubles(), im = empty_doubles(true), back = make_doubles({}, true);
+    Multi_vector re = make_doubles({}), im = make_doubles({}, true), back = make_doubles({}, true);
     FFT::rfft_1d_forward(input, re, im, 0, -1);
     FFT::rfft_1d_inverse(re, im, back, 0, -1);
     ASSERT_EQ(back.get_length(), n);
     for (int i = 0; i < n; ++i) ASSERT_NEAR(back.get_double(i), values[i], 1e-11) << "n " << n;
   }
   Multi_vector odd = make_doubles({1, 2, 3, 4, 5});
-  Multi_vector re = empty_doubles(), im = empty_doubles(), back = empty_doubles();
+  Multi_vector re = make_doubles({}), im = make_doubles({}), back = make_doubles({});
   FFT::rfft_1d_forward(odd, re, im, 0, -1);
   FFT::rfft_1d_inverse(re, im, back, 0, -1);
   EXPECT_EQ(back.get_length(), 4);
@@ -91,7 +87,7 @@ TEST(Rfft1d, Int16ChannelsConvertBothWays) {
 
 TEST(Rfft1d, CountsWithoutATransformAreRejected) {
   Multi_vector input = make_doubles({1, 2, 3});
-  Multi_vector re = empty_doubles(), im = empty_doubles();
+  Multi_vector re = make_doubles({}), im = make_doubles({});
   EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_forward(input, re, im, 3, -1); },
                              "rfft_1d_forward: count 0 is below 1"));
   EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_inverse(input, input, re, 0, 1); },
@@ -147,7 +143,7 @@ TEST(Rfft1d, ConcurrentCallsFromTwoHostThreads) {
   std::vector<std::vector<double>> inputs, expected_re;
   for (int n : lengths) {
     inputs.push_back(random_values(static_cast<std::size_t>(n), static_cast<unsigned>(n)));
-    Multi_vector in = make_doubles(inputs.back()), re = empty_doubles(), im = empty_doubles();
+    Multi_vector in = make_doubles(inputs.back()), re = make_doubles({}), im = make_doubles({});
     FFT::rfft_1d_forward(in, re, im, 0, -1);
     expected_re.push_back(values_of<double>(re));
   }
@@ -155,8 +151,8 @@ TEST(Rfft1d, ConcurrentCallsFromTwoHostThreads) {
     for (int round = 0; round < 8; ++round) {
       for (std::size_t i = 0; i < lengths.size(); ++i) {
         const std::size_t k = (i + static_cast<std::size_t>(first)) % lengths.size();
-        Multi_vector in = make_doubles(inputs[k]), re = empty_doubles(), im = empty_doubles(),
-                     back = empty_doubles();
+        Multi_vector in = make_doubles(inputs[k]), re = make_doubles({}), im = make_doubles({}),
+                     back = make_doubles({});
         FFT::rfft_1d_forward(in, re, im, 0, -1);
         if (values_of<double>(re) != expected_re[k]) ++*mismatches;
         FFT::rfft_1d_inverse(re, im, back, 0, -1);

@@ -111,6 +111,11 @@ TEST(PredictCore, OneSampleRunsAndInteriorGapsWithoutEdgeFill) {
   // Interior gaps are filled in every mode; only the ends depend on it.
   EXPECT_EQ(filled({D, 1, 2, D, 4, 5, D}, settings(Edge_fill::none)),
             (std::vector<double>{D, 1, 2, 3, 4, 5, D}));
+  // A run of three is fitted, so its trend flattens (4, 4.5, 4.5, 4.5; from the right
+  // 6, 5.5, 5.5, 5.5), instead of going on straight; the sides blend by k / 5.
+  const auto three = filled({D, 1, 2, 3, D, D, D, D, 7, 8, 9, 10, D}, settings(Edge_fill::none));
+  const double blended[] = {4.3, 4.9, 5.1, 5.7};
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(three[4 + k], blended[k], 1e-12) << k;
 }
 
 TEST(PredictCore, NothingToFill) {

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "support/contracts.h"
@@ -78,26 +79,20 @@ TEST(Predict, LongGapsWithAndWithoutPredictionLength) {
 
 TEST(Predict, BadArgumentsFailBeforeAnythingChanges) {
   const std::vector<double> values{1, D, 3};
-  Multi_vector v = make_doubles(values);
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        Integration_predict::predict(v, static_cast<Edge>(3), Rollweight_type::linear, 0, 0, 0, 0);
-      },
-      "predict: edge type 3 is not none (0), extrapolate (1) or wrap (2)"));
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        Integration_predict::predict(v, Edge::none, static_cast<Rollweight_type>(0), 0, 0, 0, 0);
-      },
-      "predict: roll weight 0 is not linear (1) or squared (2)"));
-  EXPECT_TRUE(fails_contract(
-      [&] { Integration_predict::predict(v, Edge::none, Rollweight_type::linear, 0, -1, 0, 0); },
-      "predict: prediction_length -1 is below 0"));
-  Multi_vector points(Legacy_type(type_double_point_2d), false, 3);
-  EXPECT_TRUE(fails_contract(
-      [&] {
-        Integration_predict::predict(points, Edge::none, Rollweight_type::linear, 0, 0, 0, 0);
-      },
-      "predict: a channel of type double_point_2d cannot be predicted"));
+  Multi_vector v = make_doubles(values), points(Legacy_type(type_double_point_2d), false, 3);
+  const auto refuses = [&](Multi_vector& w, int edge, int roll, std::int64_t length,
+                           const char* reason) {
+    return fails_contract(
+        [&] {
+          Integration_predict::predict(w, static_cast<Edge>(edge),
+                                       static_cast<Rollweight_type>(roll), 0, length, 0, 0);
+        },
+        std::string("predict: ") + reason);
+  };
+  EXPECT_TRUE(refuses(v, 3, 1, 0, "edge type 3 is not none (0), extrapolate (1) or wrap (2)"));
+  EXPECT_TRUE(refuses(v, 0, 0, 0, "roll weight 0 is not linear (1) or squared (2)"));
+  EXPECT_TRUE(refuses(v, 0, 1, -1, "prediction_length -1 is below 0"));
+  EXPECT_TRUE(refuses(points, 0, 1, 0, "a channel of type double_point_2d cannot be predicted"));
   EXPECT_EQ(values_of<double>(v), values);
   Multi_vector empty = make_doubles({});
   Integration_predict::predict(empty, Edge::wrap, Rollweight_type::linear, D, 0, 0, 0);

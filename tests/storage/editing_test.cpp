@@ -115,6 +115,15 @@ TEST(Editing, CopiesConvertAndResize) {
     strided.copy_stride(1, nine, 8, 1, huge);
     strided.copy_stride(0, strided, 1, 1, huge);
     EXPECT_EQ(values_of<double>(strided), (std::vector<double>{8, 8, 7}));
+    // Longer than a piece of 8192 values, raw and converted.
+    std::vector<double> many(20001), odd(10000);
+    std::iota(many.begin(), many.end(), 0.0);
+    for (std::size_t k = 0; k < odd.size(); ++k) odd[k] = many[2 * k + 1];
+    for (auto code : {type_double, type_float}) {
+      Multi_vector out(code, block, 0);
+      out.copy_stride(0, make_doubles(many, !block), 1, -1, 2);
+      EXPECT_EQ(doubles_of(out), odd);
+    }
 
     Multi_vector a = make_vector<std::int16_t>({1, 2}, block);
     a.insert(2, ten, 0, -1);

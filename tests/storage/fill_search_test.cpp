@@ -116,7 +116,8 @@ TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
     v.fill_value(&seven, 3, 2);
     EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{5, 6, 0, 7, 7}));
     v.fill_increasing(10, -2, 0, 4);
-    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 8, 6, 4, 7}));
+    v.fill_increasing(9, 5, 4, 1);
+    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 8, 6, 4, 9}));
 
     Multi_vector i32(type_int32, block, 0);
     const std::int64_t top = 2147483647;

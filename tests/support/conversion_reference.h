@@ -1,6 +1,6 @@
 #pragma once
 // The value conversion rules written out independently of the library's own code: the
-// valid ranges are spelled out, rounding and saturation use 128-bit integers.
+// valid ranges come from the standard limits, rounding and saturation use 128-bit integers.
 
 #include <vorlith/dummy.h>
 #include <vorlith/point.h>
@@ -9,45 +9,21 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 namespace vorlith::testing_support::reference {
 
 using common::dummy_value;
 
+/// The valid range of an integer type: a signed type's lowest value and the one above it
+/// (the dummy) are left out, an unsigned type's highest value (the dummy) too.
 template <class I>
-struct Range;
-template <>
-struct Range<std::int8_t> {
-  static constexpr __int128 lo = -126, hi = 127;
-};
-template <>
-struct Range<std::uint8_t> {
-  static constexpr __int128 lo = 0, hi = 254;
-};
-template <>
-struct Range<std::int16_t> {
-  static constexpr __int128 lo = -32766, hi = 32767;
-};
-template <>
-struct Range<std::uint16_t> {
-  static constexpr __int128 lo = 0, hi = 65534;
-};
-template <>
-struct Range<std::int32_t> {
-  static constexpr __int128 lo = -2147483646LL, hi = 2147483647LL;
-};
-template <>
-struct Range<std::uint32_t> {
-  static constexpr __int128 lo = 0, hi = 4294967294LL;
-};
-template <>
-struct Range<std::int64_t> {
-  static constexpr __int128 lo = -9223372036854775806LL, hi = 9223372036854775807LL;
-};
-template <>
-struct Range<std::uint64_t> {
-  static constexpr __int128 lo = 0, hi = 18446744073709551614ULL;
+struct Range {
+  static constexpr __int128 lo =
+      std::is_signed_v<I> ? __int128{std::numeric_limits<I>::min()} + 2 : 0;
+  static constexpr __int128 hi = std::is_signed_v<I> ? __int128{std::numeric_limits<I>::max()}
+                                                     : __int128{std::numeric_limits<I>::max()} - 1;
 };
 
 /// A floating value after "add one half in the source's precision (subtract it for

@@ -135,36 +135,13 @@ std::vector<const Multi_vector*> Workspace::vectors() const {
           &ramp, &dpoint3, &segments, &out, &out2, &out3, &index,       &fpoint2};
 }
 
-namespace {
-Multi_vector clone(const Multi_vector& v) {
-  Multi_vector c(v.get_type(), v.is_block_vector(), 0);
-  c.copy(v);
-  return c;
+// An empty workspace of the same mode that then takes every vector of `from`.
+Workspace::Workspace(const Workspace& from) : Workspace(0, from.x.is_block_vector()) {
+  n = from.n;
+  restore(from);
+  scalars = from.scalars;
+  sums = from.sums;
 }
-}  // namespace
-
-Workspace::Workspace(const Workspace& from)
-    : n(from.n),
-      x(clone(from.x)),
-      y(clone(from.y)),
-      z(clone(from.z)),
-      f(clone(from.f)),
-      i32(clone(from.i32)),
-      text(clone(from.text)),
-      permutation(clone(from.permutation)),
-      codes(clone(from.codes)),
-      ramp(clone(from.ramp)),
-      dpoint3(clone(from.dpoint3)),
-      segments(clone(from.segments)),
-      out(clone(from.out)),
-      out2(clone(from.out2)),
-      out3(clone(from.out3)),
-      index(clone(from.index)),
-      fpoint2(clone(from.fpoint2)),
-      bits(from.bits),
-      buffer(from.buffer),
-      scalars(from.scalars),
-      sums(from.sums) {}
 
 std::vector<std::int64_t> Workspace::lengths() const {
   std::vector<std::int64_t> all;

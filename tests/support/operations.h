@@ -67,14 +67,11 @@ std::string operation_test_name(const Operation& op);
 /// Each vector's length equals its store's element count (the library's internal view).
 bool consistent(const Multi_vector& v);
 
-/// Runs fn with the processor override and the minimum thread block set, then
-/// restores the defaults (also when fn throws).
-template <class Fn>
-void with_chunking(int processors, std::int64_t min_block, Fn&& fn);
-
 void set_chunking(int processors, std::int64_t min_block);
 void reset_chunking();
 
+/// Runs fn with the processor override and the minimum thread block set, then
+/// restores the defaults (also when fn throws).
 template <class Fn>
 void with_chunking(int processors, std::int64_t min_block, Fn&& fn) {
   struct Reset {

@@ -29,4 +29,8 @@ using value_types = drop_first<void VORLITH_FOR_EACH_NUMERIC_TYPE(VORLITH_TYPE_E
 
 using all_value_types = value_types::gtest_types;
 
+/// The eight integer types.
+using integer_types = type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
+                                std::int32_t, std::uint32_t, std::int64_t, std::uint64_t>;
+
 }  // namespace vorlith::testing_support

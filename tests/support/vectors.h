@@ -1,6 +1,7 @@
 #pragma once
 // Builders for test vectors of any type in either storage mode.
 
+#include <gtest/gtest.h>
 #include <vorlith/integration.h>
 
 #include <cstdint>
@@ -84,6 +85,30 @@ std::vector<T> pattern_with_dummies(std::int64_t n) {
 template <class T>
 bool same_bytes(const T& a, const T& b) {
   return std::memcmp(&a, &b, sizeof(T)) == 0;
+}
+
+/// The same elements, byte for byte (NaN patterns and the sign of zero count).
+template <class T>
+::testing::AssertionResult same_elements(const std::vector<T>& got,
+                                         const std::vector<T>& expected) {
+  if (got.size() != expected.size())
+    return ::testing::AssertionFailure() << got.size() << " elements, not " << expected.size();
+  for (std::size_t i = 0; i < got.size(); ++i)
+    if (!same_bytes(got[i], expected[i])) return ::testing::AssertionFailure() << "element " << i;
+  return ::testing::AssertionSuccess();
+}
+
+/// Equal doubles: any NaN matches any NaN, other values by their bits (the sign of zero counts).
+inline ::testing::AssertionResult same_doubles(const std::vector<double>& got,
+                                               const std::vector<double>& expected) {
+  if (got.size() != expected.size())
+    return ::testing::AssertionFailure() << got.size() << " values, not " << expected.size();
+  for (std::size_t i = 0; i < got.size(); ++i) {
+    if (!(got[i] != got[i] && expected[i] != expected[i]) && !same_bytes(got[i], expected[i]))
+      return ::testing::AssertionFailure()
+             << "value " << i << ": " << got[i] << ", not " << expected[i];
+  }
+  return ::testing::AssertionSuccess();
 }
 
 }  // namespace vorlith::testing_support

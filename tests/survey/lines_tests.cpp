@@ -10,6 +10,7 @@
 namespace {
 
 using namespace vorlith::survey;
+namespace vi = vorlith::integration;
 
 Survey read_text(const char* text, const std::string& line_field = {}) {
   survey_test::Scratch scratch;
@@ -51,6 +52,23 @@ TEST(Lines, SelectedByNumbersRangesAndLabels) {
   EXPECT_EQ(labelled.select_lines("B2"), std::vector<std::size_t>{1});
   for (const char* bad : {"", "1,,2", "9-3"})
     EXPECT_THROW(numbered.select_lines(bad), Survey_error) << bad;
+}
+
+TEST(Survey, ChannelsMakeWholeRowsOfOneCountAndFormatsFollowTheExtension) {
+  const auto doubles = [](std::int64_t n) {
+    return Multi_vector(vi::Legacy_type(vi::type_double), false, n);
+  };
+  EXPECT_THROW(Channel("a", doubles(3), 2), Survey_error);
+  EXPECT_THROW(Channel("a", doubles(3), 0), Survey_error);
+  Survey survey;
+  survey.add(Channel("line", doubles(4), 2));
+  EXPECT_THROW(survey.add(Channel("b", doubles(3))), Survey_error);
+  EXPECT_THROW(survey.add(Channel("line", doubles(2))), Survey_error);
+  EXPECT_THROW(survey.index_lines(), Survey_error);  // an array field
+  EXPECT_EQ(survey.line_channel, -1);
+  EXPECT_EQ(format_from_path("a/b.DFN"), File_format::aseg_gdf2);
+  EXPECT_EQ(format_from_path("b.dat"), File_format::aseg_gdf2);
+  EXPECT_EQ(format_from_path("b.csv"), File_format::delimited);
 }
 
 }  // namespace

@@ -34,6 +34,26 @@ class Scratch {
   std::filesystem::path path_;
 };
 
+/// The message of the Survey_error that fn throws, or "no error".
+template <class Fn>
+std::string error_of(Fn&& fn) {
+  try {
+    fn();
+  } catch (const vorlith::survey::Survey_error& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+/// The channel's kind: i32, i64, real or text.
+inline std::string kind_of(const vorlith::survey::Channel& channel) {
+  const auto type = channel.values.get_type().get_data_type();
+  return channel.is_text()                          ? "text"
+         : type == vorlith::integration::type_int32 ? "i32"
+         : type == vorlith::integration::type_int64 ? "i64"
+                                                    : "real";
+}
+
 inline std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});

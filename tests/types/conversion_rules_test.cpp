@@ -26,30 +26,12 @@ using vorlith::testing_support::fails_contract;
 template <class F>
 std::vector<F> dense_grid() {
   std::vector<F> values;
-  const long double anchors[] = {0,
-                                 1,
-                                 126,
-                                 127,
-                                 128,
-                                 254,
-                                 255,
-                                 256,
-                                 32766,
-                                 32767,
-                                 32768,
-                                 65534,
-                                 65535,
-                                 65536,
-                                 2147483646.0L,
-                                 2147483647.0L,
-                                 2147483648.0L,
-                                 4294967294.0L,
-                                 4294967295.0L,
-                                 4294967296.0L,
-                                 9223372036854775806.0L,
-                                 9223372036854775808.0L,
-                                 18446744073709551614.0L,
-                                 18446744073709551616.0L};
+  // Around zero, one and the upper bound of every integer type (the lower bounds are
+  // their negatives), in quarter steps and one float step either side.
+  std::vector<long double> anchors = {0, 1};
+  vorlith::testing_support::integer_types::for_each([&](auto tag) {
+    anchors.push_back(std::numeric_limits<typename decltype(tag)::type>::max());
+  });
   for (long double a : anchors) {
     for (long double sign : {1.0L, -1.0L}) {
       for (long double d = -3; d <= 3; d += 0.25L) {
@@ -77,9 +59,7 @@ std::vector<F> dense_grid() {
 
 template <class I>
 class FloatingToInteger : public ::testing::Test {};
-using IntegerTypes = ::testing::Types<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
-                                      std::int32_t, std::uint32_t, std::int64_t, std::uint64_t>;
-TYPED_TEST_SUITE(FloatingToInteger, IntegerTypes);
+TYPED_TEST_SUITE(FloatingToInteger, vorlith::testing_support::integer_types::gtest_types);
 
 template <class I, class F>
 void check_grid(legacy_data_type source_code) {

@@ -15,15 +15,10 @@ using vorlith::common::Point_3d;
 using vorlith::testing_support::fails_contract;
 
 TEST(LegacyType, CodesSizesAndNames) {
-  const Legacy_type opaque12(std::int64_t{12});
-  EXPECT_EQ(opaque12.get_data_type(), 14);
-  EXPECT_EQ(opaque12.get_element_size(), 12);
-  EXPECT_EQ(opaque12.get_memory_size(), 1u);
-  EXPECT_EQ(opaque12.get_name(), "opaque(12)");
-  const Legacy_type fp3(type_float_point_3d);
-  EXPECT_EQ(fp3.get_element_size(), 12);
-  EXPECT_EQ(fp3.get_memory_size(), 12u);
-  EXPECT_EQ(fp3.get_name(), "float_point_3d");
+  const Legacy_type opaque12(std::int64_t{12}), fp3(type_float_point_3d);
+  EXPECT_TRUE(opaque12.get_data_type() == 14 && opaque12.get_element_size() == 12);
+  EXPECT_TRUE(opaque12.get_memory_size() == 1 && opaque12.get_name() == "opaque(12)");
+  EXPECT_TRUE(fp3.get_memory_size() == 12 && fp3.get_name() == "float_point_3d");
   EXPECT_FALSE(fp3.is_same(opaque12));
   EXPECT_EQ(Legacy_type(std::int64_t{-3}).get_name(), "opaque(-3)");
 
@@ -34,12 +29,10 @@ TEST(LegacyType, CodesSizesAndNames) {
   const std::int64_t sizes[] = {1, 1, 2, 2, 4, 4, 8, 8, 4, 8, 8, 16, 12, 24};
   for (int code = 0; code < 14; ++code) {
     const Legacy_type t(static_cast<legacy_data_type>(code));
-    EXPECT_EQ(t.get_name(), names[code]);
-    EXPECT_EQ(t.get_element_size(), sizes[code]);
-    EXPECT_EQ(t.is_integral(), code <= 7);
-    EXPECT_EQ(t.is_floating(), code == 8 || code == 9);
-    EXPECT_EQ(t.is_point(), code >= 10);
-    EXPECT_FALSE(t.is_opaque());
+    EXPECT_TRUE(t.get_name() == names[code] && t.get_element_size() == sizes[code]) << code;
+    EXPECT_TRUE(t.is_integral() == (code <= 7) && t.is_floating() == (code == 8 || code == 9) &&
+                t.is_point() == (code >= 10) && !t.is_opaque())
+        << code;
   }
 }
 
