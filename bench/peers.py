@@ -230,6 +230,66 @@ def thread_cases(rng):
     return cases
 
 
+# --- line processing: Hampel, decimation, lag -------------------------------------
+
+
+def line_cases(rng, n, window=501):
+    import scipy.ndimage
+    import scipy.signal
+
+    spiky = rng.normal(0.0, 1.0, n)
+    spiky[rng.random(n) < 0.001] += 50.0
+    k = window // 2
+
+    def prepare_hampel():
+        return vorlith.MultiVector(spiky)
+
+    # The library replaces outliers by the window median: there the two agree, away from
+    # the ends (the peer pads the window, the library shortens it).
+    flagged = np.zeros(n, dtype=bool)
+
+    def call_hampel(v):
+        flagged[:] = vorlith.line.hampel(v, k, 3.0)
+        flagged[:k] = flagged[-k:] = False
+        return v
+
+    # The two anti-alias filters differ by design (the library's is a Kaiser design for 60 dB,
+    # the peer's 20 * factor + 1 Hamming taps), so the results are compared on a constant,
+    # which both pass unchanged; the work does not depend on the values.
+    factor = 10
+    smooth = np.full(n, 100.0)
+    taps = 20 * factor  # the peer's FIR length in kept samples: its padded ends differ
+    kept = np.zeros((n + factor - 1) // factor, dtype=bool)
+    kept[taps:-taps] = True
+
+    def prepare_decimate():
+        return vorlith.MultiVector(smooth)
+
+    def call_decimate(v):
+        return vorlith.line.decimate(v, factor)
+
+    along = np.cumsum(rng.uniform(0.5, 1.5, n))
+    y = np.sin(along / 50.0)
+    shift = 0.37
+
+    def prepare_lag():
+        return vorlith.MultiVector(y), vorlith.MultiVector(along), vorlith.MultiVector(np.empty(n))
+
+    def call_lag(vectors):
+        vy, va, out = vectors
+        return vorlith.line.lag(vy, shift, along=va, out=out)
+
+    return [
+        Case(f"median_filter {window} / line.hampel", n, lambda _: scipy.ndimage.median_filter(spiky, window),
+             prepare_hampel, call_hampel, lambda v: v.numpy(), in_place=True, inner=flagged),
+        Case(f"decimate fir {factor} / line.decimate", n,
+             lambda _: scipy.signal.decimate(smooth, factor, ftype="fir"), prepare_decimate,
+             call_decimate, lambda v: v.numpy(), inner=kept),
+        Case("interp / line.lag", n, lambda _: np.interp(along + shift, along, y, left=DUMMY, right=DUMMY),
+             prepare_lag, call_lag, lambda v: v.numpy()),
+    ]
+
+
 def build_cases(quick, seed):
     rng = np.random.default_rng(seed)
     big, small = (20000, 5000) if quick else (10_000_000, 1_000_000)
@@ -242,6 +302,8 @@ def build_cases(quick, seed):
     cases += akima_case(rng, small)
     cases += convolution_case(rng, big)
     cases += fft_case(rng, pow2) + fft_case(rng, small)
+    # A window of 501 at 1e7 samples would keep the peer busy for minutes per call.
+    cases += line_cases(rng, small) + line_cases(rng, big, window=51)
     return cases
 
 

@@ -40,6 +40,8 @@ PACKAGES=(
   gcovr
   # formatting: make format / make format-check
   clang-format
+  # benchmarks: crossovers compared with GMT's x2sys
+  gmt
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include <vorlith/host_hooks.h>
 #include <vorlith/integration_convert.h>
 #include <vorlith/integration_filter.h>
+#include <vorlith/integration_line.h>
 #include <vorlith/integration_math.h>
 #include <vorlith/integration_predict.h>
 #include <vorlith/integration_range.h>

@@ -318,5 +318,6 @@ void bind_filter(py::module_ m);
 void bind_fft(py::module_ m);
 void bind_text(py::module_ m);
 void bind_io(py::module_ m);
+void bind_line(py::module_ m);
 
 }  // namespace vorlith::python

@@ -3,6 +3,10 @@
 
 #include "bindings.h"
 
+namespace vorlith::python {
+void bind_level(py::module_ m);  // levelling.cpp: crossovers and tie-line levelling
+}  // namespace vorlith::python
+
 PYBIND11_MODULE(_core, m) {
   namespace py = pybind11;
   using namespace vorlith::python;
@@ -50,4 +54,10 @@ PYBIND11_MODULE(_core, m) {
   bind_text(
       m.def_submodule("text", "Number lists typed as text, and fixed-width text comparison."));
   bind_io(m.def_submodule("io", "Whole surveys in ASEG-GDF2 and delimited text."));
+  bind_line(m.def_submodule(
+      "line", "Line processing: gap-limited fills, Hampel despiking, lag correction, decimation."));
+
+  // Crossovers and tie-line levelling of surveys.
+  vorlith::python::bind_level(
+      m.def_submodule("level", "Crossovers and tie-line levelling of whole surveys."));
 }

@@ -2,7 +2,7 @@
 
 The package wraps the compiled library: `MultiVector` holds a channel (made from a NumPy
 array; `numpy()` gives a zero-copy view back), and the submodules `math`, `range`,
-`convert`, `predict`, `spline`, `filter`, `fft` and `text` hold the algorithm families.
+`convert`, `predict`, `spline`, `filter`, `fft`, `text` and `line` hold the algorithm families.
 Functions accept a MultiVector or anything NumPy turns into an array (a number where a
 constant channel makes sense). Results are MultiVectors when every channel argument is a
 MultiVector and NumPy arrays (views of the result, no copy) otherwise. Missing values are
@@ -80,7 +80,7 @@ InPlace = _Union[MultiVector, _np.ndarray]
 DTypeLike = _Union[_npt.DTypeLike, DataType]
 
 # The compiled submodules become importable as vorlith.math, vorlith.range, ...
-for _name in ("math", "range", "convert", "predict", "spline", "filter", "fft", "text"):
+for _name in ("math", "range", "convert", "predict", "spline", "filter", "fft", "text", "line"):
     _module = getattr(_core, _name)
     _module.__name__ = f"{__name__}.{_name}"
     _sys.modules[_module.__name__] = _module
@@ -183,3 +183,4 @@ __all__ = [
 # built-ins range and filter.
 
 from . import io  # noqa: E402  (whole surveys: vorlith.io.read, vorlith.io.write)
+from . import level  # noqa: E402  (crossovers and tie-line levelling of surveys)

@@ -10,7 +10,7 @@ import pytest
 import vorlith
 
 PACKAGE = pathlib.Path(vorlith.__file__).parent
-MODULES = ["__init__", "math", "range", "convert", "predict", "spline", "filter", "fft", "text"]
+MODULES = ["__init__", "math", "range", "convert", "predict", "spline", "filter", "fft", "text", "line"]
 
 
 def stub_of(name):

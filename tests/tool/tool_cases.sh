@@ -157,6 +157,25 @@ T
     [[ $(cut -d, -f5 out.csv | grep -c '^$') -eq 0 ]] || fail "dummies left"
     [[ $(field out.csv 2 5) == 50010.25 && $(field out.csv 7 5) == 50213.0 ]] || fail "data samples changed"
     ;;
+  line_processing)
+    # hampel replaces the spike at fid 6 by its window's median (four data samples).
+    run -q -i "$data/line.csv" -o h.csv hampel --column mag --half-width 2 --flags spike
+    [[ $(field h.csv 7 5) == 50013.75 && $(cut -d, -f6 h.csv | tr '\n' ' ') == "spike 0 0 0 0 0 1 0 0 0 0 " ]] ||
+      fail "hampel: $(cat h.csv)"
+    # Gap limits along a column, with the mask of filled samples.
+    run -q -i "$data/line.csv" -o a.csv fill-gaps -c mag --method akima --position distance --max-distance 10 --mask m
+    [[ $(cut -d, -f6 a.csv | tr '\n' ' ') == "m 0 0 1 0 0 0 0 1 0 0 " && $(field a.csv 4 5) != "" ]] || fail "$(cat a.csv)"
+    [[ $(run -q -i "$data/line.csv" fill-gaps -c mag --max-gap 0 | field /dev/stdin 4 5) == "" ]] || fail "max-gap"
+    # lag by 5 m: each row takes the next one's value, none across a gap or past the end.
+    run -q -i "$data/line.csv" -o l.csv lag --column mag --shift 5 --along distance
+    [[ $(cut -d, -f5 l.csv | tr '\n' ' ') == "mag 50011.5  50012.75 50013.0 50213.0 50014.5  50016.0 50016.25  " ]] || fail "lag: $(cat l.csv)"
+    # decimate thins every column line by line; the short line has no filtered values.
+    [[ $(run -q -i "$data/lines.csv" decimate -c mag -m 2 | cut -d, -f2,4 | tr '\n' ' ') == "x,mag 0, 6, 9, 3, " ]] ||
+      fail "decimate: $(run -q -i "$data/lines.csv" decimate -c mag -m 2)"
+    expect_error "lag: line 20: 'x' must increase" -i "$data/lines.csv" -o out.csv lag -c mag -s 1 --along x
+    expect_error "decimate: --factor" -i "$data/line.csv" -o out.csv decimate -c mag --factor 0
+    expect_error "hampel: --half-width" -i "$data/line.csv" -o out.csv hampel -c mag --half-width 0
+    ;;
   limits)
     run -q -i "$data/line.csv" -o inside.csv clip --column fid --min 3 --max 5 --inside --exclude-max
     [[ $(cut -d, -f1 inside.csv | tr '\n' ' ') == "fid 1 2   5 6 7 8 9 10 " ]] || fail "clip inside"
@@ -180,7 +199,7 @@ T
     ;;
   help)
     [[ $(run --help) == *fill-gaps* ]] || fail "global help"
-    for command in stats despike fill-gaps resample filter clip clamp log distance spectrum; do
+    for command in stats despike fill-gaps resample filter clip clamp log distance spectrum hampel lag decimate; do
       run "$command" --help >help.txt
       grep -q "Example:" help.txt && grep -q "vorlith-line.*$command" help.txt || fail "$command --help"
     done
@@ -208,6 +227,23 @@ T
     # A later failure leaves no earlier subcommand's output either.
     expect_error "unknown column 'nope'" -i "$data/line.csv" -o out.csv spectrum --column x --output s.csv \
       clamp --column nope --min 0
+    ;;
+  level)
+    # Three ties and five traverse lines on the field x + y, each line off by its own
+    # constant: after levelling every crossing agrees and mag_lev is the field (tie 9000,
+    # the reference, has no error).
+    awk 'BEGIN { print "line,x,y,mag"
+      for (t = 0; t < 3; ++t) for (s = 0; s <= 12; ++s) print 9000 + t "," s "," 2 + 4 * t "," s + 2 + 5 * t
+      for (l = 1; l <= 5; ++l) for (s = 12; s >= 0; --s) print l "," 2 * l "," s "," 12 * l + s }' >grid.csv
+    run -i grid.csv -o out.csv level --channel mag --ties 9000-9002 --worst 1 >report.txt 2>summary.txt
+    grep -qx "level mag: 15 usable crossings, rms 32.275 before, 0.000 after, into mag_lev" <(sed 's/^vorlith-line: //' summary.txt) ||
+      fail "summary: $(cat summary.txt)"
+    grep -q "^ *5  line  constant  *3  *0  *50.000" report.txt || fail "report: $(cat report.txt)"
+    awk -F, 'NR > 1 && ($5 - $2 - $3) ^ 2 > 1e-18 { exit 1 }' out.csv || fail "mag_lev is not x + y"
+    expect_error "no line of the survey matches the ties '5000'" -i grid.csv -o out2.csv level -c mag --ties 5000
+    expect_error "unknown column 'east'" -i grid.csv -o out2.csv level -c mag --ties 9000 --x east
+    expect_error "every line is a tie" -i grid.csv -o out2.csv level -c mag --ties 1-9999
+    expect_error "--along time needs --time" -i grid.csv -o out2.csv level -c mag --ties 9000 --model linear --along time
     ;;
   *)
     fail "no such case"

@@ -1,5 +1,7 @@
 #include "commands.h"
 
+#include <vorlith/survey/levelling.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -75,6 +77,182 @@ void define_despike(CLI::App& app, Step& step) {
   };
 }
 
+// --- line processing: gap limits, hampel, lag, decimate ----------------------
+
+template <class Options>
+void add_gap_limit_options(CLI::App& app, Options& p) {
+  app.add_option("--method", p.method,
+                 "prediction (as above) or akima (a spline through the data along --position or "
+                 "the sample numbers; gaps at the line ends stay)")
+      ->check(CLI::IsMember({"prediction", "akima"}))
+      ->capture_default_str();
+  app.add_option("--max-gap", p.max_gap, "Longer gaps, in samples, stay dummies as a whole")
+      ->check(CLI::NonNegativeNumber);
+  auto* distance =
+      app.add_option("--max-distance", p.max_distance,
+                     "Gaps spanning more than this along --position stay dummies as a whole")
+          ->check(CLI::NonNegativeNumber);
+  auto* position = app.add_option("--position", p.position,
+                                  "Column gap spans are measured along (and akima places the "
+                                  "samples at)")
+                       ->type_name("NAME");
+  distance->needs(position);
+  app.add_option("--mask", p.mask, "New column: 1 where a sample was filled, else 0")
+      ->type_name("NAME");
+}
+
+// A column of 0/1 flags (whole numbers), replacing one of that name.
+void add_mask_column(Run_context& context, const std::string& name,
+                     const std::vector<double>& values) {
+  vi::Multi_vector v(vi::Legacy_type(vi::type_int32), false,
+                     static_cast<std::int64_t>(values.size()));
+  if (!values.empty()) v.set_range_double(0, v.get_length(), values.data());
+  vs::Channel* target = context.survey.find(name);
+  if (target == nullptr) {
+    context.survey.add(vs::Channel(name, std::move(v)));
+  } else {
+    *target = vs::Channel(name, std::move(v));
+  }
+}
+
+struct Hampel {
+  std::vector<std::string> columns;
+  std::int64_t half_width = 5;
+  double threshold = 3.0;
+  bool flag_only = false;
+  std::string flags;
+};
+
+void define_hampel(CLI::App& app, Step& step) {
+  auto p = std::make_shared<Hampel>();
+  add_columns(app, p->columns, "Column(s) to despike in place, line by line");
+  app.add_option("-k,--half-width", p->half_width,
+                 "Samples on each side of the centre in the window (window 2k + 1)")
+      ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 24))
+      ->capture_default_str();
+  app.add_option("-t,--threshold", p->threshold,
+                 "Outliers lie farther than this many scaled MADs from the window median")
+      ->check(CLI::NonNegativeNumber)
+      ->capture_default_str();
+  app.add_flag("--flag-only", p->flag_only, "Only mark outliers (with --flags), keep the values");
+  app.add_option("--flags", p->flags, "New column: 1 where a sample is an outlier, else 0")
+      ->type_name("NAME");
+  step = [p](Run_context& context) {
+    std::vector<double> flags;
+    if (!p->flags.empty()) flags.assign(static_cast<std::size_t>(context.survey.rows()), 0.0);
+    for (const auto& name : p->columns) {
+      vs::Channel& channel = computed_channel(context, name);
+      std::int64_t outliers = 0;
+      change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line& line) {
+        boost::dynamic_bitset<unsigned long> bits;
+        outliers +=
+            vi::Integration_line::hampel(v, p->half_width, p->threshold, !p->flag_only, &bits);
+        for (std::size_t i = bits.find_first(); i < bits.size() && !flags.empty();
+             i = bits.find_next(i))
+          flags[static_cast<std::size_t>(line.first_row) + i] = 1.0;
+      });
+      context.summary("hampel " + name + ": " + count_text(outliers, "outlier") +
+                      (p->flag_only ? " flagged" : " replaced") + " on " + lines_text(context));
+    }
+    if (!p->flags.empty()) add_mask_column(context, p->flags, flags);
+  };
+}
+
+struct Lag {
+  std::vector<std::string> columns;
+  double shift = 0.0;
+  std::string along;
+  std::string method = "linear";
+};
+
+void define_lag(CLI::App& app, Step& step) {
+  auto p = std::make_shared<Lag>();
+  add_columns(app, p->columns, "Column(s) to correct in place, line by line");
+  app.add_option("-s,--shift", p->shift,
+                 "Row i takes the value at its position plus this (samples, or units of --along)")
+      ->required()
+      ->check(CLI::Number);
+  app.add_option("--along", p->along,
+                 "Time or distance column, increasing along each line (default: sample numbers)")
+      ->type_name("NAME");
+  app.add_option("--method", p->method, "Interpolation: linear or akima")
+      ->check(CLI::IsMember({"linear", "akima"}))
+      ->capture_default_str();
+  step = [p](Run_context& context) {
+    const vs::Channel* along =
+        p->along.empty() ? nullptr : &numeric_channel(context.survey, p->along);
+    const auto method = p->method == "akima" ? vi::Integration_line::Interpolation::akima
+                                             : vi::Integration_line::Interpolation::linear;
+    if (!std::isfinite(p->shift)) throw Tool_error("lag: --shift must be a finite number");
+    for (const auto& name : p->columns) {
+      vs::Channel& channel = computed_channel(context, name);
+      if (&channel == along) throw Tool_error("lag: column '" + name + "' is the --along column");
+      const std::int64_t changed =
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line& line) {
+            const vi::Multi_vector positions =
+                along != nullptr ? copy_rows(*along, line.first_row, line.row_count) : dummies(0);
+            try {
+              vi::Integration_line::lag(v, v, p->shift, along != nullptr ? &positions : nullptr,
+                                        method);
+            } catch (const gsl::fail_fast&) {
+              throw Tool_error("lag: " + line_name(line) + ": '" + p->along +
+                               "' must increase along the line where '" + name + "' has values");
+            }
+          });
+      context.summary("lag " + name + ": " + count_text(changed, "sample") + " changed on " +
+                      lines_text(context));
+    }
+  };
+}
+
+struct Decimate {
+  std::vector<std::string> columns;
+  std::int64_t factor = 2;
+  double attenuation = 60.0;
+};
+
+void define_decimate(CLI::App& app, Step& step) {
+  auto p = std::make_shared<Decimate>();
+  add_columns(app, p->columns,
+              "Column(s) low-pass filtered before the rows are thinned (other columns are only "
+              "thinned)");
+  app.add_option("-m,--factor", p->factor, "Keep rows 0, m, 2m, ... of each line")
+      ->required()
+      ->check(CLI::Range(std::int64_t{1}, std::int64_t{1} << 20));
+  app.add_option("--attenuation", p->attenuation,
+                 "Attenuation in dB from the new Nyquist frequency up")
+      ->check(CLI::Range(10.0, 250.0))
+      ->capture_default_str();
+  step = [p](Run_context& context) {
+    const std::int64_t old_rows = context.survey.rows();
+    std::vector<Row_range> kept;
+    for (const auto& line : context.survey.lines) {
+      for (std::int64_t r = 0; r < line.row_count; r += p->factor)
+        kept.push_back(Row_range{line.first_row + r, 1});
+    }
+    const auto rows = static_cast<std::int64_t>(kept.size());
+    std::vector<const vs::Channel*> filtered;
+    for (const auto& name : p->columns) {
+      vs::Channel& channel = computed_channel(context, name);
+      if (std::find(filtered.begin(), filtered.end(), &channel) != filtered.end()) continue;
+      filtered.push_back(&channel);
+      vi::Multi_vector values = dummies(rows);
+      std::int64_t at = 0;
+      for (const auto& line : context.survey.lines) {
+        vi::Multi_vector output = dummies(0);
+        vi::Integration_line::decimate(copy_rows(channel, line.first_row, line.row_count), output,
+                                       p->factor, p->attenuation);
+        values.copy(at, output, 0, output.get_length());
+        at += output.get_length();
+      }
+      channel.values = std::move(values);
+    }
+    keep_rows(context, kept, filtered);
+    context.summary("decimate: " + count_text(old_rows, "row") + " became " + std::to_string(rows) +
+                    " on " + lines_text(context) + " (factor " + std::to_string(p->factor) + ")");
+  };
+}
+
 // --- fill-gaps --------------------------------------------------------------
 
 struct Fill_gaps {
@@ -85,6 +263,11 @@ struct Fill_gaps {
   std::int64_t prediction_length = 0;
   std::int64_t filter_length = 0;
   std::int64_t fit_length = 0;
+  std::string method = "prediction";
+  std::int64_t max_gap = -1;
+  double max_distance = dummy;
+  std::string position;
+  std::string mask;
 };
 
 void define_fill_gaps(CLI::App& app, Step& step) {
@@ -112,6 +295,7 @@ void define_fill_gaps(CLI::App& app, Step& step) {
                  "Most samples one fit reads (0: twice the filter length; at most 256)")
       ->check(CLI::Range(std::int64_t{0}, std::int64_t{256}))
       ->capture_default_str();
+  add_gap_limit_options(app, *p);
   step = [p](Run_context& context) {
     using Edge = vi::Integration_predict::Edge_type;
     const Edge edges = p->edges == "wrap"          ? Edge::wrap
@@ -119,17 +303,35 @@ void define_fill_gaps(CLI::App& app, Step& step) {
                                                    : Edge::none;
     const auto roll = p->roll == "squared" ? vorlith::algorithm::Rollweight_type::squared
                                            : vorlith::algorithm::Rollweight_type::linear;
+    const vs::Channel* position =
+        p->position.empty() ? nullptr : &numeric_channel(context.survey, p->position);
+    std::vector<double> mask;
+    if (!p->mask.empty()) mask.assign(static_cast<std::size_t>(context.survey.rows()), 0.0);
     for (const auto& name : p->columns) {
       vs::Channel& channel = computed_channel(context, name);
       const std::int64_t filled =
-          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line&) {
-            vi::Integration_predict::predict(v, edges, roll, p->level, p->prediction_length,
-                                             p->filter_length, p->fit_length);
+          change_each_line(context, channel, [&](vi::Multi_vector& v, const vs::Line& line) {
+            boost::dynamic_bitset<unsigned long> bits;
+            const vi::Multi_vector along =
+                position != nullptr ? copy_rows(*position, line.first_row, line.row_count)
+                                    : dummies(0);
+            const vi::Gap_limit limit{p->max_gap, p->max_distance,
+                                      position != nullptr ? &along : nullptr};
+            if (p->method == "akima") {
+              vi::Integration_line::akima_fill(v, limit.position, limit, &bits);
+            } else {
+              vi::Integration_line::predict(v, edges, roll, p->level, p->prediction_length,
+                                            p->filter_length, p->fit_length, limit, &bits);
+            }
+            for (std::size_t i = bits.find_first(); i < bits.size() && !mask.empty();
+                 i = bits.find_next(i))
+              mask[static_cast<std::size_t>(line.first_row) + i] = 1.0;
           });
       context.summary("fill-gaps " + name + ": " + count_text(filled, "sample") + " filled, " +
                       count_text(channel.values.count_dummy(0, -1), "dummy") + " left on " +
                       lines_text(context));
     }
+    if (!p->mask.empty()) add_mask_column(context, p->mask, mask);
   };
 }
 
@@ -838,6 +1040,93 @@ void define_stats(CLI::App& app, Step& step) {
   };
 }
 
+// --- level ------------------------------------------------------------------
+
+struct Level {
+  std::string channel;
+  std::string ties;
+  std::string x = "x";
+  std::string y = "y";
+  std::string time;
+  std::string model = "constant";
+  std::string along = "distance";
+  std::string interpolation = "linear";
+  std::string output;
+  double rejection = 4.685;
+  std::size_t worst = 10;
+};
+
+void define_level(CLI::App& app, Step& step) {
+  auto p = std::make_shared<Level>();
+  app.add_option("-c,--channel", p->channel, "Channel to level")->required()->type_name("NAME");
+  app.add_option("--ties", p->ties,
+                 "The tie lines: numbers and ranges, e.g. 9000-9999 or 9010,9020")
+      ->required()
+      ->type_name("LIST");
+  app.add_option("--x", p->x, "Easting channel")->capture_default_str()->type_name("NAME");
+  app.add_option("--y", p->y, "Northing channel")->capture_default_str()->type_name("NAME");
+  app.add_option("--time", p->time, "Time channel (for --along time and the crossings' times)")
+      ->type_name("NAME");
+  app.add_option("--model", p->model,
+                 "Correction of each traverse line: constant, linear or poly2 along the line")
+      ->check(CLI::IsMember({"constant", "linear", "poly2"}))
+      ->capture_default_str();
+  app.add_option("--along", p->along, "What a trend runs along: distance or time")
+      ->check(CLI::IsMember({"distance", "time"}))
+      ->capture_default_str();
+  app.add_option("--interpolation", p->interpolation,
+                 "Values at a crossing: linear between the two samples, or akima along distance")
+      ->check(CLI::IsMember({"linear", "akima"}))
+      ->capture_default_str();
+  app.add_option("--output", p->output, "Name of the levelled channel (default: CHANNEL_lev)")
+      ->type_name("NAME");
+  app.add_option("--rejection", p->rejection,
+                 "Crossings further than this many robust deviations from the fit get no weight")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
+  app.add_option("--worst", p->worst, "How many of the worst crossings the report lists")
+      ->capture_default_str();
+  app.footer(
+      "Ties are levelled first (a constant per tie from every crossing, the traverse lines\n"
+      "taking part with their models; each network held by its first tie), then each\n"
+      "traverse line to the levelled ties. Fits are\n"
+      "robust (Huber, then Tukey's biweight at --rejection times 1.4826 MAD). A line with too\n"
+      "few crossings for its model takes a lower order (order k needs k + 2 crossings).\n"
+      "The report goes where stats prints.");
+  step = [p](Run_context& context) {
+    vs::Survey& survey = context.survey;
+    vs::Crossover_options crossings;
+    crossings.channel = p->channel;
+    crossings.x = p->x;
+    crossings.y = p->y;
+    crossings.time = p->time;
+    crossings.interpolation = p->interpolation == "akima" ? vs::Crossing_interpolation::akima
+                                                          : vs::Crossing_interpolation::linear;
+    crossings.ties = survey.select_lines(p->ties);
+    if (crossings.ties.empty())
+      throw Tool_error("level: no line of the survey matches the ties '" + p->ties + "'");
+    if (crossings.ties.size() == survey.lines.size())
+      throw Tool_error("level: every line is a tie; give the tie lines only");
+    for (const auto* name : {&p->x, &p->y, &p->channel}) numeric_channel(survey, *name);
+    if (p->along == "time" && p->time.empty()) throw Tool_error("level: --along time needs --time");
+    vs::Level_options options;
+    options.model = p->model == "poly2"    ? vs::Level_model::poly2
+                    : p->model == "linear" ? vs::Level_model::linear
+                                           : vs::Level_model::constant;
+    options.along = p->along == "time" ? vs::Trend_axis::time : vs::Trend_axis::distance;
+    options.output = p->output.empty() ? p->channel + "_lev" : p->output;
+    options.rejection = p->rejection;
+    const vs::Level_result result = vs::level(survey, crossings, options);
+    set_computed_format(context, find_channel(survey, options.output));
+    std::fputs(vs::level_report(survey, result, p->worst).c_str(), context.report);
+    std::fflush(context.report);
+    context.summary("level " + p->channel + ": " +
+                    count_text(result.before_stats.count, "usable crossing") + ", rms " +
+                    report_text(result.before_stats.rms, 3) + " before, " +
+                    report_text(result.after_stats.rms, 3) + " after, into " + options.output);
+  };
+}
+
 }  // namespace
 
 const std::vector<Command_entry>& command_entries() {
@@ -873,6 +1162,20 @@ const std::vector<Command_entry>& command_entries() {
       {"spectrum", "Write the amplitude spectrum of a column to a new file",
        "vorlith-line -i line.csv spectrum --column mag --output mag_spectrum.csv --spacing 2",
        define_spectrum},
+      // Crossovers and tie-line levelling of a whole survey.
+      {"level", "Level a channel from the crossings of traverse lines with tie lines",
+       "vorlith-line -i survey.dfn -o levelled.dfn level --channel mag --ties 9000-9999 --model "
+       "linear",
+       define_level},
+      // Line processing.
+      {"hampel", "Replace outliers by the window median (rolling median and MAD)",
+       "vorlith-line -i line.csv -o clean.csv hampel --column mag --half-width 10 --threshold 3",
+       define_hampel},
+      {"lag", "Shift columns along each line by samples, time or distance (interpolated)",
+       "vorlith-line -i line.csv -o lagged.csv lag --column mag --shift 0.2 --along time",
+       define_lag},
+      {"decimate", "Keep every m-th row after an anti-alias low-pass of the listed columns",
+       "vorlith-line -i line.csv -o thin.csv decimate --column mag --factor 10", define_decimate},
   };
   return entries;
 }

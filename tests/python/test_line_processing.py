@@ -1,0 +1,48 @@
+"""vorlith.line on NumPy arrays: lag against numpy.interp, the other calls, bad input."""
+
+import numpy as np
+import pytest
+
+import vorlith
+from vorlith import line
+
+D = vorlith.DUMMY_DOUBLE
+
+
+@pytest.mark.parametrize("shift", [0.37, -2.5, 3.0])
+def test_lag_matches_numpy_interp(block, small_thread_block, shift):
+    rng = np.random.default_rng(3)
+    t = np.cumsum(rng.uniform(0.5, 1.5, 2000))
+    y = np.sin(t / 7.0)
+    got = line.lag(vorlith.MultiVector(y, block=block), shift, along=vorlith.MultiVector(t)).numpy()
+    expect = np.interp(t + shift, t, y, left=D, right=D)
+    np.testing.assert_allclose(got, expect, rtol=0, atol=1e-12)
+    # A dummy sample: the positions falling next to it have no neighbouring data.
+    y[1000] = D
+    got = line.lag(y, shift, along=t)
+    inside = (t + shift > t[999]) & (t + shift < t[1001])
+    assert np.all(got[inside] == D) and np.all(got[~inside & (expect != D)] != D)
+
+
+def test_hampel_gap_limits_decimate():
+    x = np.sin(np.arange(400) / 9.0)
+    x[[50, 200, 201]] += 40
+    x[[0, 300]] = D
+    original = x.copy()
+    assert list(np.flatnonzero(line.hampel(x, 4, 3.0))) == [50, 200, 201] and x[300] == D
+    assert x[50] == np.median(original[46:55])
+    g = np.array([1.0, D, 3.0, D, D, D, 7.0, 8.0, D, 10.0])
+    assert list(np.flatnonzero(line.fill_gaps(g, max_gap=1))) == [1, 8] and g[1] == 2.0
+    assert list(np.flatnonzero(line.fill_gaps(g, method="akima", max_distance=4, position=np.arange(10)))) == [3, 4, 5]
+    values, mask = line.akima_resample([0, 1, 2, 3], [0, D, 2, 3], [0.5, 2.5], max_gap=0)
+    assert list(values) == [D, 2.5] and not mask.any()
+    assert line.decimate(np.ones(1000), 4).shape == (250,)
+
+
+def test_bad_input_raises():
+    with pytest.raises(vorlith.ContractError, match="do not increase"):
+        line.lag(np.ones(3), 1.0, along=[2.0, 1.0, 0.0])
+    with pytest.raises(ValueError, match="method"):
+        line.lag(np.ones(3), 1.0, method="cubic")
+    with pytest.raises(ValueError, match="max_gap"):
+        line.fill_gaps(np.ones(3), max_gap=-1)
