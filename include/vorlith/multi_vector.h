@@ -69,6 +69,15 @@ class VORLITH_API Multi_vector {
   Multi_vector& operator=(const Multi_vector&) = delete;
   ~Multi_vector();
 
+  /// A contiguous vector over `length` elements of `type` at `memory`, which the caller
+  /// keeps alive and in place while the vector lives and which the vector never frees
+  /// (no copy is made). It may shrink and grow back within those elements; growing past
+  /// them throws std::length_error and leaves the vector as it was. Switching it to
+  /// block storage copies the elements out into the vector's own memory.
+  static Multi_vector over_memory(Legacy_type type, void* memory, std::int64_t length);
+  /// Whether the vector lies in memory lent by its caller (over_memory).
+  bool uses_outside_memory() const;
+
   // --- type and storage -----------------------------------------------------
   const Legacy_type& get_type() const { return type_; }
   std::int64_t get_length() const { return length_; }
@@ -88,6 +97,9 @@ class VORLITH_API Multi_vector {
 
   /// Resizes to n >= 0 elements; kept elements keep their values, new ones are zero bytes.
   void set_length(std::int64_t n);
+  /// As set_length, but in contiguous mode new elements are left unset: for a caller
+  /// that writes them all next, so that the memory is written once.
+  void set_length_for_overwrite(std::int64_t n);
 
   // --- single elements --------------------------------------------------------
   /// Copies the element_size bytes of element i (0 <= i < length) to out.

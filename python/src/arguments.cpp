@@ -110,7 +110,7 @@ bool& nan_missing() {
 }
 
 std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points,
-                                          const char* name) {
+                                          const char* name, bool share) {
   py::array array = numpy().attr("asarray")(data);
   if (array.dtype().kind() == 'b') array = array.attr("view")(py::dtype::of<std::uint8_t>());
   std::int64_t components = 1;
@@ -146,7 +146,13 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool poin
   // Strided input is copied into packed order here (documented: never a view).
   array = numpy().attr("ascontiguousarray")(array);
   const std::int64_t n = array.ndim() == 0 ? 0 : array.shape(0);
-  auto vector = std::make_unique<Vector>(type, block, n);
+  if (share && !block) {
+    // Read-only arrays are lent only to calls that read them (Call::in).
+    void* memory = const_cast<void*>(array.data());
+    return std::make_unique<Vector>(Multi_vector::over_memory(type, memory, n), array);
+  }
+  auto vector = std::make_unique<Vector>(type, block, 0);
+  vector->get().set_length_for_overwrite(n);
   if (n > 0) vector->get().set_range(0, n, array.data());
   return vector;
 }
@@ -252,8 +258,11 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool in
     array = a;
   }
   arrays_ = true;
-  Vector& vector =
-      adopt(vector_from_array(obj, false, points, name), access, std::move(array), name, input);
+  // A channel only read is used where it lies; NaN for missing samples needs a copy to
+  // put dummies in.
+  const bool share = access == Access::read && !nan_missing();
+  Vector& vector = adopt(vector_from_array(obj, false, points, name, share), access,
+                         std::move(array), name, input);
   if (nan_missing()) swap_missing(vector.get(), true);
   return vector.get();
 }
@@ -363,6 +372,17 @@ void Call::claim() {
       claim.vector->writer = true;
   }
   claimed_ = true;
+}
+
+void Call::refuse_growth_of_shared(const std::length_error& e) const {
+  for (const Argument& argument : arguments_) {
+    if (argument.access != Access::read && argument.vector->get().uses_outside_memory()) {
+      throw py::buffer_error(std::string(argument.name) +
+                             ": the vector shares a NumPy array's memory, which the call would "
+                             "have to lengthen (" +
+                             e.what() + "); pass a MultiVector of its own");
+    }
+  }
 }
 
 void Call::release() {

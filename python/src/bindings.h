@@ -13,6 +13,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -30,6 +31,8 @@ using integration::Multi_vector;
 class Vector {
  public:
   Vector(Legacy_type type, bool block, std::int64_t length) : v_(type, block, length) {}
+  /// A vector over an array's memory; `lender` keeps the array alive while it is used.
+  Vector(Multi_vector v, py::object lender) : lender_(std::move(lender)), v_(std::move(v)) {}
   Multi_vector& get() { return v_; }
   const Multi_vector& get() const { return v_; }
 
@@ -38,6 +41,7 @@ class Vector {
   bool writer = false;       // a running call that writes the vector
 
  private:
+  py::object lender_;  // the array whose memory v_ uses, if any
   Multi_vector v_;
 };
 
@@ -61,9 +65,10 @@ bool& nan_missing();
 /// A new vector holding a copy of `data` (anything NumPy turns into an array; booleans
 /// become uint8 0/1). A plain (n, 2) / (n, 3) array is points only when `points`;
 /// otherwise it is refused with a message that names `name`. Strided arrays are packed
-/// while copied.
+/// while copied. With `share`, a contiguous vector uses the (packed) array's memory
+/// instead of a copy: no copy of a C-contiguous array of a supported dtype.
 std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points = true,
-                                          const char* name = "data");
+                                          const char* name = "data", bool share = false);
 /// The elements as an array: a view for contiguous storage (its base keeps `self`
 /// alive and counts as a view), a read-only copy for block storage.
 py::array array_of_vector(py::object self);
@@ -117,13 +122,18 @@ class Call {
       Call& call;
       ~Release() { call.release(); }
     } release_claims{*this};
-    if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
-      run_released(f);
-      write_back();
-    } else {
-      auto result = run_released(f);
-      write_back();
-      return result;
+    try {
+      if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+        run_released(f);
+        write_back();
+      } else {
+        auto result = run_released(f);
+        write_back();
+        return result;
+      }
+    } catch (const std::length_error& e) {
+      refuse_growth_of_shared(e);
+      throw;
     }
   }
 
@@ -152,6 +162,8 @@ class Call {
   Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name,
                 bool input);
   void claim();
+  // A vector over an array's memory that the call had to lengthen: BufferError naming it.
+  void refuse_growth_of_shared(const std::length_error& e) const;
   void release();
   void write_back();
 

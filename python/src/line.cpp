@@ -43,10 +43,10 @@ Integration_line::Interpolation interpolation_of(const std::string& method) {
 void bind_line(py::module_ m) {
   def_channels(
       m, "fill_gaps",
-      [](py::handle channel, const std::string& method, py::object max_gap,
-         py::object max_distance, py::handle position, Integration_predict::Edge_type edges,
-         Rollweight_type roll, py::object level, std::int64_t prediction_length,
-         std::int64_t filter_length, std::int64_t fit_length) {
+      [](py::handle channel, const std::string& method, py::object max_gap, py::object max_distance,
+         py::handle position, Integration_predict::Edge_type edges, Rollweight_type roll,
+         py::object level, std::int64_t prediction_length, std::int64_t filter_length,
+         std::int64_t fit_length) {
         if (method != "prediction" && method != "akima")
           throw py::value_error("method must be 'prediction' or 'akima', not '" + method + "'");
         Gap_limit limit = limit_of(max_gap, max_distance);
@@ -61,8 +61,8 @@ void bind_line(py::module_ m) {
           if (method == "akima") {
             Integration_line::akima_fill(v, along, limit, &filled);
           } else {
-            Integration_line::predict(v, edges, roll, level_value, prediction_length,
-                                      filter_length, fit_length, limit, &filled);
+            Integration_line::predict(v, edges, roll, level_value, prediction_length, filter_length,
+                                      fit_length, limit, &filled);
           }
         });
         return bool_array(filled);
@@ -70,8 +70,8 @@ void bind_line(py::module_ m) {
       "channel"_a, py::kw_only(), "method"_a = "prediction", "max_gap"_a = py::none(),
       "max_distance"_a = py::none(), "position"_a = py::none(),
       "edges"_a = Integration_predict::Edge_type::none, "roll"_a = Rollweight_type::linear,
-      "level"_a = py::none(), "prediction_length"_a = 0, "filter_length"_a = 0,
-      "fit_length"_a = 0, R"doc(
+      "level"_a = py::none(), "prediction_length"_a = 0, "filter_length"_a = 0, "fit_length"_a = 0,
+      R"doc(
 Fills the dummy gaps of `channel` in place and returns a boolean array marking the filled
 samples. Gaps longer than `max_gap` samples, or spanning more than `max_distance` along
 `position` (the distance between the data on the gap's two sides), stay dummies as a whole.
@@ -95,8 +95,8 @@ an Akima spline through the data at their `position` values (sample numbers when
             [&] { Integration_line::akima_resample(vx, vy, positions, result, limit, &filled); });
         return py::make_tuple(call.result(result), bool_array(filled));
       },
-      "x"_a, "y"_a, "xi"_a, py::kw_only(), "max_gap"_a = py::none(),
-      "max_distance"_a = py::none(), R"doc(
+      "x"_a, "y"_a, "xi"_a, py::kw_only(), "max_gap"_a = py::none(), "max_distance"_a = py::none(),
+      R"doc(
 Akima values of the samples (x, y) at the positions xi, and a boolean array marking the
 positions that lie in a gap of the samples. Pairs with a dummy are left out; x must increase
 over the others. Positions outside the samples, and inside an interval with more than max_gap

@@ -109,14 +109,30 @@ void bind_multi_vector(py::module_ m) {
   py::class_<Vector>(m, "MultiVector", R"doc(
 A typed channel of survey data held by the library, in contiguous or block storage.
 
-`MultiVector(data, *, block=False)` copies `data` (anything numpy.asarray accepts). The element
+`MultiVector(data, *, block=False, share=False)` copies `data` (anything numpy.asarray accepts);
+with share=True it uses the memory of `data`, a writable C-contiguous array of a supported dtype,
+without a copy, keeping the array alive (a call that would lengthen it raises BufferError). The element
 type follows the dtype: int8..uint64, float32, float64; bytes S1..S4096 for opaque text;
 float32/float64 points from (n, 2) / (n, 3) arrays or structured arrays of 2 or 3 equal
 fields. Non-contiguous input is copied like any other. Unsupported dtypes raise TypeError,
 wrong shapes ValueError.
 )doc")
-      .def(py::init([](py::handle data, bool block) { return vector_from_array(data, block); }),
-           "data"_a, py::kw_only(), "block"_a = false)
+      .def(py::init([](py::handle data, bool block, bool share) {
+             if (!share) return vector_from_array(data, block);
+             if (block) throw py::value_error("share: a block vector cannot use an array's memory");
+             if (!py::isinstance<py::array>(data))
+               throw py::type_error("share: data must be a NumPy array");
+             const auto array = py::reinterpret_borrow<py::array>(data);
+             if (!array.writeable()) throw py::value_error("share: the array is read-only");
+             auto vector = vector_from_array(data, false, true, "data", true);
+             if (array.size() > 0 && vector->get().get_vector_memory() != array.data()) {
+               throw py::value_error(
+                   "share: the array is not C-contiguous in native byte order, or its dtype "
+                   "needs a conversion; share=False makes a copy");
+             }
+             return vector;
+           }),
+           "data"_a, py::kw_only(), "block"_a = false, "share"_a = false)
       .def_static("zeros", &make_vector, "dtype"_a, "length"_a = 0, py::kw_only(),
                   "block"_a = false,
                   "A vector of `length` elements of zero bytes. dtype: a NumPy dtype, 'S<n>', or a "

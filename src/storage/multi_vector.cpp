@@ -120,6 +120,27 @@ bool Multi_vector::is_double_and_same_storage(const Multi_vector& a, const Multi
   return storage::holds_doubles(a, b, c, d);
 }
 
+Multi_vector Multi_vector::over_memory(Legacy_type type, void* memory, std::int64_t length) {
+  Multi_vector v(type, false, 0);
+  VORLITH_EXPECTS(length >= 0, "over_memory: length ", length, " is negative");
+  VORLITH_EXPECTS(memory != nullptr || length == 0, "over_memory: memory is a null pointer");
+  auto store = new_store<Opaque_vector>(v.element_size_, memory, length);
+  v.vector_store_ = Store(store.release(), detail::Store_deleter{store.get_deleter()});
+  v.length_ = length;
+  return v;
+}
+
+bool Multi_vector::uses_outside_memory() const {
+  return !block_vector_ && Multi_vector_access::contiguous(*this).borrowed();
+}
+
+void Multi_vector::set_length_for_overwrite(std::int64_t n) {
+  VORLITH_EXPECTS(n >= 0, "set_length_for_overwrite: length ", n, " is negative");
+  if (block_vector_) return set_length(n);
+  Multi_vector_access::contiguous(*this).resize_for_overwrite(n);
+  length_ = n;
+}
+
 void Multi_vector::set_length(std::int64_t n) {
   VORLITH_EXPECTS(n >= 0, "set_length: length ", n, " is negative");
   if (!block_vector_) {

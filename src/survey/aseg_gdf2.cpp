@@ -36,6 +36,10 @@ struct Field_reader {
   std::int64_t width;  // element size
   bool has_null = false;
   double null_value = 0;
+  // An integer field's NULL, compared exactly: as doubles, 64-bit values near a large
+  // NULL would read as missing.
+  bool null_is_integer = false;
+  std::int64_t null_integer = 0;
   int decimals_seen = 0;
 };
 
@@ -138,7 +142,9 @@ class Record_parser {
         if (parsed == Parsed::bad) fail_value(field, text, "is not an integer that fits 64 bits");
         const bool narrow = field.kind == Value_kind::int32;
         if (parsed == Parsed::dummy ||
-            (field.has_null && static_cast<double>(value) == field.null_value)) {
+            (field.has_null &&
+             (field.null_is_integer ? value == field.null_integer
+                                    : static_cast<double>(value) == field.null_value))) {
           value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
         } else if (narrow && (value < -2147483646 || value > 2147483647)) {
           widen(field);
@@ -240,6 +246,10 @@ Survey read_aseg_gdf2(const std::filesystem::path& path, const Aseg_gdf2_read_op
         channel.values.get_element_size()};
     field.has_null = field.kind != Value_kind::text && !channel.null_text.empty() &&
                      parse_real(channel.null_text, field.null_value) == Parsed::number;
+    if (field.has_null && (field.kind == Value_kind::int32 || field.kind == Value_kind::int64)) {
+      field.null_is_integer =
+          parse_integer(channel.null_text, field.null_integer) == Parsed::number;
+    }
     fields.push_back(field);
   }
 
@@ -430,10 +440,12 @@ Field_writer plan_field(const Channel& channel) {
       width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
     }
     if (integer && definition.null_text.empty()) {
-      // No room below the data in this type: keep the smallest value the channel holds.
-      definition.null_text = std::string(
-          text, format_integer(
-                    text, writer.kind == Value_kind::int32 ? -2147483646 : -9200000000000000000));
+      // No room below the data in this type: the channel's dummy, which no data value
+      // can equal (the lowest value a channel holds would be read back as missing).
+      definition.null_text =
+          std::string(text, format_integer(text, writer.kind == Value_kind::int32
+                                                     ? common::dummy_value<std::int32_t>
+                                                     : common::dummy_value<std::int64_t>));
       width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
     } else if (!placed) {
       writer.exact = true;
@@ -530,8 +542,12 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
     *out++ = '\n';
     data_file.advance(out);
   }
-  definition_file.commit();
+  // Both files are complete before either replaces its old one: a write that fails
+  // leaves the old pair as it was.
+  definition_file.finish();
+  data_file.finish();
   data_file.commit();
+  definition_file.commit();
 }
 
 }  // namespace vorlith::survey

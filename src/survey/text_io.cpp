@@ -126,8 +126,8 @@ Output_file::Output_file(std::filesystem::path path) : path_(std::move(path)) {
 }
 
 Output_file::~Output_file() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
+  if (file_ != nullptr) std::fclose(file_);
+  if (!replaced_) {
     std::error_code ignored;
     std::filesystem::remove(temporary_, ignored);
   }
@@ -154,7 +154,7 @@ void Output_file::flush() {
   used_ = 0;
 }
 
-void Output_file::commit() {
+void Output_file::finish() {
   flush();
   const int closed = std::fclose(file_);
   file_ = nullptr;
@@ -163,11 +163,17 @@ void Output_file::commit() {
     std::filesystem::remove(temporary_, error);
     fail(path_, 0, {}, "write failed on close");
   }
+}
+
+void Output_file::commit() {
+  if (file_ != nullptr) finish();
+  std::error_code error;
   std::filesystem::rename(temporary_, path_, error);
   if (error) {
     std::filesystem::remove(temporary_, error);
     fail(path_, 0, {}, "cannot replace the file: " + error.message());
   }
+  replaced_ = true;
 }
 
 // --- numbers ------------------------------------------------------------------------

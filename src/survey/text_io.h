@@ -60,6 +60,10 @@ class Output_file {
   char* reserve(std::size_t n);
   void advance(char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
   void write(std::string_view text);
+  /// Writes out and closes the temporary file; write errors are reported here, before
+  /// any file is replaced, so that a writer of several files can finish them all first.
+  void finish();
+  /// finish() if not done yet, then replaces the file by the temporary one.
   void commit();
 
  private:
@@ -70,6 +74,7 @@ class Output_file {
   std::FILE* file_ = nullptr;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  bool replaced_ = false;
 };
 
 enum class Parsed { number, dummy, bad };

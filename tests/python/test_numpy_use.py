@@ -86,3 +86,23 @@ def test_threads_follow_the_user():
     script = "import vorlith; print(vorlith.get_num_threads())"
     env = dict(os.environ, OMP_NUM_THREADS="1")
     assert subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True).stdout == "1\n"
+
+
+def test_shared_memory():
+    """A shared vector is the array: changes show both ways, a call that would lengthen it
+    is refused naming it, and the vector keeps the array alive."""
+    a = np.arange(4.0)
+    shared = vorlith.MultiVector(a, share=True)
+    vmath.abs(shared)
+    a[0] = -7.0
+    assert shared.numpy()[0] == -7.0
+    vmath.add_base_multiplier(shared, 1.0, 2.0)
+    assert a.tolist() == [-12.0, 4.0, 6.0, 8.0]
+    with pytest.raises(BufferError, match="self: the vector shares"):
+        shared.append(np.ones(1))
+    assert a.tolist() == [-12.0, 4.0, 6.0, 8.0]
+    del a
+    assert shared.numpy().tolist() == [-12.0, 4.0, 6.0, 8.0]
+    for bad in (np.arange(8.0)[::2], np.arange(4.0).astype(">f8"), np.frombuffer(b"\0" * 16)):
+        with pytest.raises(ValueError, match="share"):
+            vorlith.MultiVector(bad, share=True)

@@ -129,6 +129,36 @@ TEST(MultiVector, OpaqueWidthsAndQueries) {
 
 // Counts so large that start + count leaves the int64 range fail like any other range
 // that passes the end, instead of wrapping round to a small sum.
+// A vector over lent memory reads and writes it in place, shrinks and grows back within
+// it, refuses to grow past it without a change, and copies out on a switch to blocks.
+TEST(MultiVector, OverLentMemory) {
+  double lent[4] = {1, 2, 3, 4};
+  Multi_vector v = Multi_vector::over_memory(Legacy_type(type_double), lent, 4);
+  EXPECT_TRUE(v.uses_outside_memory());
+  EXPECT_EQ(v.get_vector_memory(), lent);
+  v.set_double(1, 20);
+  EXPECT_EQ(lent[1], 20);
+  v.erase(0, 1);
+  EXPECT_EQ(values_of<double>(v), (std::vector<double>{20, 3, 4}));
+  v.set_length(4);
+  EXPECT_EQ(lent[3], 0);  // grown back: a new element is zero
+  EXPECT_THROW(v.set_length(5), std::length_error);
+  EXPECT_THROW(v.insert_dummies(0, 1), std::length_error);
+  EXPECT_EQ(values_of<double>(v), (std::vector<double>{20, 3, 4, 0}));
+  v.switch_to_block_vector();
+  v.switch_to_vector();
+  EXPECT_FALSE(v.uses_outside_memory());
+  v.set_length(6);
+  EXPECT_EQ(values_of<double>(v), (std::vector<double>{20, 3, 4, 0, 0, 0}));
+  EXPECT_FALSE(Multi_vector(Legacy_type(type_double), false, 1).uses_outside_memory());
+
+  Multi_vector owned(Legacy_type(type_int16), false, 2);
+  owned.set_double(1, 7);
+  owned.set_length_for_overwrite(100000);  // past a huge page: the kept values stay
+  EXPECT_EQ(owned.get_double(1), 7);
+  EXPECT_EQ(owned.get_length(), 100000);
+}
+
 TEST(RangeRules, InputOutputReverseAndExact) {
   constexpr std::int64_t huge = std::numeric_limits<std::int64_t>::max(), fails = -9;
   // start, count, length -> the count it becomes
