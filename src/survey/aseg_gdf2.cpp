@@ -542,12 +542,28 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
     *out++ = '\n';
     data_file.advance(out);
   }
-  // Both files are complete before either replaces its old one: a write that fails
-  // leaves the old pair as it was.
+  // Both files are complete before either replaces its old one, and the old definition
+  // file is kept aside until the data file is in place: a write that fails leaves the
+  // old pair as it was, never a new definition beside old records.
   definition_file.finish();
   data_file.finish();
-  data_file.commit();
-  definition_file.commit();
+  std::filesystem::path kept = dfn;
+  kept += ".previous";
+  const bool keep = std::filesystem::is_regular_file(dfn);
+  std::error_code error;
+  if (keep) std::filesystem::rename(dfn, kept, error);
+  if (error) fail(dfn, 0, {}, "cannot replace the file: " + error.message());
+  bool placed = false;
+  try {
+    definition_file.commit();
+    placed = true;
+    data_file.commit();
+  } catch (...) {
+    if (placed || keep) std::filesystem::remove(dfn, error);
+    if (keep) std::filesystem::rename(kept, dfn, error);
+    throw;
+  }
+  if (keep) std::filesystem::remove(kept, error);
 }
 
 }  // namespace vorlith::survey

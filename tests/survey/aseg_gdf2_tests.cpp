@@ -323,8 +323,9 @@ TEST(AsegGdf2, WrittenChannelsOfEveryKindReadBack) {
   const double low32 = -2147483646;  // the lowest int32 value
   const Case cases[] = {
       {vi::type_int64, {5e15, dummy, -7}, {}, 5e15},
-      {vi::type_double, {1, dummy, 2.25}, {'I', 6, 0}, 1},     // rounded to 2
-      {vi::type_int32, {low32 + 1, 1, dummy}, {}, low32 + 1},  // no room below
+      {vi::type_double, {1, dummy, 2.25}, {'I', 6, 0}, 1},  // rounded to 2
+      {vi::type_int32, {low32, 1, dummy}, {}, low32},       // no room below: the dummy is NULL
+      {vi::type_int64, {-9.2e18, 1, dummy}, {}, -9.2e18},
       {vi::type_double, {-1e18, 1, dummy}, {}, -1e18},
       {vi::type_double, {-1e18, 1, dummy}, {'F', 25, 2}, -1e18},  // no nines
       {vi::type_double, {-0.001, 1, dummy}, {'F', 8, 2}, 0},      // "-0.00" is 0
@@ -357,6 +358,13 @@ TEST(AsegGdf2, FailedWriteLeavesNothing) {
   std::filesystem::create_directories(scratch / "folder.dfn" / "inside");
   EXPECT_NE(write(scratch / "folder.dat").find("cannot replace the file"), std::string::npos);
   std::filesystem::remove_all(scratch / "folder.dfn");
+  // The records cannot be replaced: the old definition file comes back.
+  std::filesystem::create_directories(scratch / "pair.dat" / "inside");
+  scratch.file("pair.dfn", "old");
+  EXPECT_NE(write(scratch / "pair.dfn").find("cannot replace the file"), std::string::npos);
+  EXPECT_EQ(survey_test::read_file(scratch / "pair.dfn"), "old");
+  std::filesystem::remove_all(scratch / "pair.dat");
+  std::filesystem::remove(scratch / "pair.dfn");
   survey.channels.clear();
   survey.add(Channel("a:b", values(vi::type_double, {1})));
   EXPECT_NE(write(scratch / "n.dfn").find("a:b"), std::string::npos);  // ':' would split the name
