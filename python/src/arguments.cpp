@@ -258,9 +258,9 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool in
     array = a;
   }
   arrays_ = true;
-  // A channel only read is used where it lies; NaN for missing samples needs a copy to
-  // put dummies in.
-  const bool share = access == Access::read && !nan_missing();
+  // A channel read or changed in place (never resized) is used where it lies; NaN for
+  // missing samples needs a copy to put dummies in.
+  const bool share = access != Access::resize && !nan_missing();
   Vector& vector = adopt(vector_from_array(obj, false, points, name, share), access,
                          std::move(array), name, input);
   if (nan_missing()) swap_missing(vector.get(), true);
@@ -414,6 +414,8 @@ void Call::write_back() {
     Multi_vector& v = argument.vector->get();
     const std::int64_t n = v.get_length();
     if (n == 0) continue;
+    // Changed where it lies: nothing to copy back.
+    if (v.uses_outside_memory() && v.get_vector_memory() == array.data()) continue;
     if (nan_missing()) swap_missing(v, false);
     if (array.flags() & py::array::c_style) {
       v.get_range(0, n, array.mutable_data());

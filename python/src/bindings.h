@@ -98,8 +98,8 @@ class Call {
   const Multi_vector& in_or_constant(py::handle obj, const char* name, std::int64_t length);
   /// Whether `obj` is a number rather than a channel.
   static bool is_number(py::handle obj);
-  /// A vector changed in place: a MultiVector, or a writable array whose values are
-  /// copied in and, after the call, back.
+  /// A vector changed in place: a MultiVector, or a writable array, changed where it lies
+  /// when C-contiguous of a supported dtype, else copied in and, after the call, back.
   Multi_vector& inout(py::handle obj, const char* name);
   /// A vector the call writes and may resize: `obj` when it is a MultiVector or a
   /// writable array (which must keep its length), a new vector of `type` when None.
