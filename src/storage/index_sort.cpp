@@ -119,10 +119,10 @@ void sort_by_values(Order& order, const Multi_vector& key, bool desc) {
       return a.value < b.value;
   };
   if (desc) {
-    storage::stable_merge_sort(lo, hi - lo,
-                               [&](const Keyed& a, const Keyed& b) { return less(b, a); });
+    storage::stable_merge_sort<true>(lo, hi - lo,
+                                     [&](const Keyed& a, const Keyed& b) { return less(b, a); });
   } else {
-    storage::stable_merge_sort(lo, hi - lo, less);
+    storage::stable_merge_sort<true>(lo, hi - lo, less);
   }
   std::transform(keyed.begin(), keyed.end(), order.begin(),
                  [](const Keyed& k) { return k.position; });

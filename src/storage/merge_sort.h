@@ -31,12 +31,20 @@ void insertion_sort(It first, std::int64_t n, Before& before) {
 
 // Merges [lo, mid) and [mid, hi) of src into dst from lo; takes from the right run
 // only when its element orders strictly before the left one, which keeps ties stable.
-template <class Src, class Dst, class Before>
+// Branch-free, the choice is made by arithmetic: it pays where the elements carry their
+// keys (a mispredicted branch costs more than the comparison), and loses where the
+// comparison reads memory through the elements, which the branch lets run ahead.
+template <bool Branch_free, class Src, class Dst, class Before>
 void merge_runs(Src src, Dst dst, std::int64_t lo, std::int64_t mid, std::int64_t hi,
                 Before& before) {
   std::int64_t i = lo, j = mid, k = lo;
   while (i < mid && j < hi) {
-    if (before(src[j], src[i])) {
+    if constexpr (Branch_free) {
+      const std::int64_t right = before(src[j], src[i]) ? 1 : 0;
+      dst[k++] = src[i + (j - i) * right];
+      j += right;
+      i += 1 - right;
+    } else if (before(src[j], src[i])) {
       dst[k++] = src[j++];
     } else {
       dst[k++] = src[i++];
@@ -46,20 +54,21 @@ void merge_runs(Src src, Dst dst, std::int64_t lo, std::int64_t mid, std::int64_
   while (j < hi) dst[k++] = src[j++];
 }
 
-template <class Src, class Dst, class Before>
+template <bool Branch_free, class Src, class Dst, class Before>
 void merge_pass(Src src, Dst dst, std::int64_t n, std::int64_t width, Before& before) {
   for (std::int64_t lo = 0; lo < n; lo += 2 * width) {
     const std::int64_t mid = std::min(lo + width, n);
     const std::int64_t hi = std::min(lo + 2 * width, n);
-    merge_runs(src, dst, lo, mid, hi, before);
+    merge_runs<Branch_free>(src, dst, lo, mid, hi, before);
   }
 }
 
 }  // namespace detail
 
 /// Stable sort of [first, first + n): before(a, b) says whether a must come before b.
-/// Uses a buffer of n elements, released on every exit.
-template <class It, class Before>
+/// Uses a buffer of n elements, released on every exit. Branch_free: for elements that
+/// carry their keys (see merge_runs); the order is the same either way.
+template <bool Branch_free = false, class It, class Before>
 void stable_merge_sort(It first, std::int64_t n, Before before) {
   using T = typename std::iterator_traits<It>::value_type;
   for (std::int64_t lo = 0; lo < n; lo += detail::insertion_run) {
@@ -71,9 +80,9 @@ void stable_merge_sort(It first, std::int64_t n, Before before) {
   bool in_scratch = false;
   for (std::int64_t width = detail::insertion_run; width < n; width *= 2) {
     if (in_scratch) {
-      detail::merge_pass(scratch, first, n, width, before);
+      detail::merge_pass<Branch_free>(scratch, first, n, width, before);
     } else {
-      detail::merge_pass(first, scratch, n, width, before);
+      detail::merge_pass<Branch_free>(first, scratch, n, width, before);
     }
     in_scratch = !in_scratch;
   }
