@@ -348,7 +348,8 @@ def view_back():
 def library_threads(args):
     if args.threads:
         return f"{args.threads} (OMP_THREAD_LIMIT, OMP_NUM_THREADS)"
-    return f"{os.cpu_count()} (OpenMP, one per processor, above {vorlith.get_min_thread_block()} elements)"
+    return (f"{os.cpu_count()} (OpenMP, one per processor, above {vorlith.get_min_thread_block()} elements "
+            "and 131072 elements' work)")
 
 
 def header(args):

@@ -249,7 +249,9 @@ class VORLITH_API Multi_vector {
   // opaque dummies are the empty text.
 
   /// Unstable sort of the whole vector by the exact rule; desc for descending. The
-  /// second flag matters only for opaque vectors (case-insensitive when true).
+  /// second flag matters only for opaque vectors (case-insensitive when true). Integer
+  /// and floating vectors of 8192 elements or more are sorted by their bits, which puts
+  /// -0.0 before 0.0 (the exact rule calls them equal).
   void sort(bool desc, bool case_insensitive);
   /// Stable sort of the whole vector by the tolerant rule: elements the rule calls
   /// equal keep their order. Flags as in sort.
