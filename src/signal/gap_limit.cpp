@@ -122,14 +122,8 @@ std::int64_t Integration_line::predict(Multi_vector& channel, Integration_predic
                                        std::int64_t fit_length, const Gap_limit& limit,
                                        boost::dynamic_bitset<unsigned long>* filled) {
   using Edge = Integration_predict::Edge_type;
-  const auto edge_code = static_cast<std::int32_t>(edges);
-  const auto roll_code = static_cast<std::int32_t>(roll);
-  VORLITH_EXPECTS(edge_code >= 0 && edge_code <= 2, "predict: edge type ", edge_code,
-                  " is not none (0), extrapolate (1) or wrap (2)");
-  VORLITH_EXPECTS(roll_code == 1 || roll_code == 2, "predict: roll weight ", roll_code,
-                  " is not linear (1) or squared (2)");
-  VORLITH_EXPECTS(prediction_length >= 0, "predict: prediction_length ", prediction_length,
-                  " is below 0");
+  signal::check_prediction_arguments(static_cast<std::int32_t>(edges),
+                                     static_cast<std::int32_t>(roll), prediction_length);
   check_fillable(channel, "predict");
   const std::int64_t n = channel.get_length();
   const Limit checked(limit, n, "predict");
@@ -175,7 +169,7 @@ std::int64_t Integration_line::predict(Multi_vector& channel, Integration_predic
     level = sum / static_cast<double>(count);
   }
   auto settings =
-      signal::make_prediction_settings(n, static_cast<signal::Edge_fill>(edge_code), roll, level,
+      signal::make_prediction_settings(n, static_cast<signal::Edge_fill>(edges), roll, level,
                                        prediction_length, filter_length, fit_length);
 
   if (edges == Edge::wrap && (cyclic_length > 0 || !long_gaps.empty())) {

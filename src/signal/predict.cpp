@@ -32,14 +32,8 @@ void Integration_predict::predict(Multi_vector& channel, Edge_type edges,
                                   vorlith::algorithm::Rollweight_type roll, double level,
                                   std::int64_t prediction_length, std::int64_t filter_length,
                                   std::int64_t fit_length) {
-  const auto edge_code = static_cast<std::int32_t>(edges);
-  const auto roll_code = static_cast<std::int32_t>(roll);
-  VORLITH_EXPECTS(edge_code >= 0 && edge_code <= 2, "predict: edge type ", edge_code,
-                  " is not none (0), extrapolate (1) or wrap (2)");
-  VORLITH_EXPECTS(roll_code == 1 || roll_code == 2, "predict: roll weight ", roll_code,
-                  " is not linear (1) or squared (2)");
-  VORLITH_EXPECTS(prediction_length >= 0, "predict: prediction_length ", prediction_length,
-                  " is below 0");
+  signal::check_prediction_arguments(static_cast<std::int32_t>(edges),
+                                     static_cast<std::int32_t>(roll), prediction_length);
   // Points would come back as their magnitude and text as reformatted numbers: the
   // write-back would change samples that are not gaps.
   VORLITH_EXPECTS(!channel.is_point_type() && !channel.is_opaque_type(),
@@ -57,7 +51,7 @@ void Integration_predict::predict(Multi_vector& channel, Edge_type edges,
 
   if (level == common::dummy_value<double>) level = mean_of_data(data, n);
   const auto settings =
-      signal::make_prediction_settings(n, static_cast<signal::Edge_fill>(edge_code), roll, level,
+      signal::make_prediction_settings(n, static_cast<signal::Edge_fill>(edges), roll, level,
                                        prediction_length, filter_length, fit_length);
   signal::fill_gaps(data, n, settings);
   samples.write_back();

@@ -368,4 +368,14 @@ void fill_gaps(double* x, std::int64_t n, const Prediction_settings& settings) {
   Gap_filler(x, n, settings).run();
 }
 
+void check_prediction_arguments(std::int32_t edge_code, std::int32_t roll_code,
+                                std::int64_t prediction_length) {
+  VORLITH_EXPECTS(edge_code >= 0 && edge_code <= 2, "predict: edge type ", edge_code,
+                  " is not none (0), extrapolate (1) or wrap (2)");
+  VORLITH_EXPECTS(roll_code == 1 || roll_code == 2, "predict: roll weight ", roll_code,
+                  " is not linear (1) or squared (2)");
+  VORLITH_EXPECTS(prediction_length >= 0, "predict: prediction_length ", prediction_length,
+                  " is below 0");
+}
+
 }  // namespace vorlith::signal

@@ -58,4 +58,9 @@ void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std
 /// left as it is.
 void fill_gaps(double* x, std::int64_t n, const Prediction_settings& settings);
 
+/// The checks of a predicting member's arguments: edge type 0..2, roll weight 1 or 2,
+/// prediction_length >= 0 (contract failures).
+void check_prediction_arguments(std::int32_t edge_code, std::int32_t roll_code,
+                                std::int64_t prediction_length);
+
 }  // namespace vorlith::signal
