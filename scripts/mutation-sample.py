@@ -12,6 +12,9 @@ tests run (without the exhaustive label) with a time limit, and the file is rest
   scripts/mutation-sample.py --list          # print the mutants, build nothing
   scripts/mutation-sample.py --shard 1/4     # a quarter of the sample; results are kept
   scripts/mutation-sample.py --report        # counts and survivors of the kept results
+  scripts/mutation-sample.py --follow OLD.json --at REV --build build-follow
+                                             # the mutants of an earlier run, found again in
+                                             # today's sources, with their outcome then and now
 
 Results go to <build>/mutation-results.json, one entry per mutant, so a run can stop
 and go on later; --fresh forgets them.
@@ -175,6 +178,57 @@ def test_mutant(mutant, build, targets, timeout, env):
         path.write_text(original)
 
 
+def relocate(earlier, rev):
+    """The mutants of an earlier run, at the same code in today's sources.
+
+    Each mutant's line is looked up by its text as it stood at `rev` (the commit the earlier
+    run mutated), in the same file first and then anywhere in src/ (code that moved); equal
+    lines are told apart by how many of the two lines around them still match. A mutant whose
+    line is gone, or is not told apart, is left out and counted."""
+    today = {p.relative_to(ROOT).as_posix(): p.read_text().split("\n")
+             for p in sorted((ROOT / "src").rglob("*")) if p.suffix in (".cpp", ".h")}
+    found, lost = [], []
+    for old in earlier.values():
+        then = subprocess.run(["git", "show", f"{rev}:{old['file']}"], cwd=ROOT, capture_output=True,
+                              text=True, check=True).stdout.split("\n")
+        index = old["line"] - 1
+        context = [then[i] if 0 <= i < len(then) else None for i in range(index - 2, index + 3)]
+
+        def score(lines, i):
+            return sum(0 <= i + d < len(lines) and lines[i + d] == context[d + 2] for d in (-2, -1, 1, 2))
+
+        best = None
+        for files in ([old["file"]] if old["file"] in today else [], list(today)):
+            hits = sorted(((score(today[f], i), f, i) for f in files
+                           for i, text in enumerate(today[f]) if text == context[2]), reverse=True)
+            if hits and (len(hits) == 1 or hits[0][0] > hits[1][0]):
+                best = hits[0]
+                break
+            if hits:
+                break
+        if best is None:
+            lost.append(old["id"])
+            continue
+        _, rel, i = best
+        found.append(dict(old, id=f"{rel}:{i + 1}:{old['col']}:{old['kind']}", file=rel, line=i + 1,
+                          was=old["id"], outcome_then=old["outcome"]))
+    return found, lost
+
+
+def compare(results, mutants, lost):
+    """Outcomes then and now of the same mutants."""
+    pairs = [(m["outcome_then"], results[m["id"]]["outcome"], m) for m in mutants if m["id"] in results]
+    print(f"followed: {len(mutants)} found again, {len(lost)} not found, {len(pairs)} run")
+    for label, index in (("then", 0), ("now", 1)):
+        built = [p for p in pairs if p[0] != "not built" and p[1] != "not built"]
+        killed = sum(p[index] in ("killed", "timeout") for p in built)
+        if built:
+            print(f"  kill rate {label}: {killed}/{len(built)} = {killed / len(built):.1%}")
+    for then, now, m in pairs:
+        if then != now:
+            print(f"  {then} -> {now}: {m['id']} (was {m['was']}): '{m['from']}' -> '{m['to']}'")
+
+
 def report(results, mutants):
     wanted = {m["id"] for m in mutants}
     kept = {k: v for k, v in results.items() if k in wanted}
@@ -206,9 +260,15 @@ def main():
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--report", action="store_true")
     parser.add_argument("--fresh", action="store_true")
+    parser.add_argument("--follow", help="results file of an earlier run whose mutants to run again")
+    parser.add_argument("--at", default="HEAD", help="the commit the earlier run mutated")
     args = parser.parse_args()
 
-    mutants = sample(args.seed, args.count)
+    lost = []
+    if args.follow:
+        mutants, lost = relocate(json.loads(pathlib.Path(args.follow).read_text()), args.at)
+    else:
+        mutants = sample(args.seed, args.count)
     if args.list:
         for m in mutants:
             print(f"{m['id']}: '{m['from']}' -> '{m['to']}'")
@@ -217,7 +277,7 @@ def main():
     store = build / "mutation-results.json"
     results = {} if args.fresh or not store.exists() else json.loads(store.read_text())
     if args.report:
-        report(results, mutants)
+        compare(results, mutants, lost) if args.follow else report(results, mutants)
         return 0
 
     env = dict(os.environ, CCACHE_DISABLE="1", OMP_NUM_THREADS=os.environ.get("OMP_NUM_THREADS", "2"))
@@ -235,7 +295,7 @@ def main():
     # Leave the build matching the sources again.
     subprocess.run(["cmake", "--build", str(build), f"-j{os.cpu_count() or 2}"], env=env,
                    stdout=subprocess.DEVNULL)
-    report(results, mutants)
+    compare(results, mutants, lost) if args.follow else report(results, mutants)
     return 0
 
 
