@@ -31,6 +31,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "runtime/parallel.h"
 #include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
@@ -186,10 +190,41 @@ void apply_loop3(const Rule& rule, std::int64_t index, std::int64_t n, double* d
   }
 }
 
+// Writes a tile of results with streaming stores where the platform has them.
+inline void stream_out(double* dst, const double* tile, std::int64_t n) {
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  for (; i < n && reinterpret_cast<std::uintptr_t>(dst + i) % 16 != 0; ++i) dst[i] = tile[i];
+  for (; i + 2 <= n; i += 2) _mm_stream_pd(dst + i, _mm_loadu_pd(tile + i));
+#endif
+  for (; i < n; ++i) dst[i] = tile[i];
+}
+
+// Streaming stores are weakly ordered: a chunk that wrote some fences before it ends.
+inline void stream_fence() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
 template <class Rule, std::size_t In, std::size_t Out, std::size_t... K, std::size_t... J>
 void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
                  const std::array<const double*, In>& in, const std::array<double*, Out>& out,
-                 std::index_sequence<K...>, std::index_sequence<J...>) {
+                 bool stream, std::index_sequence<K...>, std::index_sequence<J...>) {
+  if constexpr (Out == 1) {
+    // Computed into a tile in cache, then streamed out; not for in-place members, whose
+    // destination lines were just read anyway.
+    if (stream && ((out[0] != in[K]) && ...)) {
+      constexpr std::int64_t tile_elements = 512;
+      alignas(64) double tile[tile_elements];
+      for (std::int64_t done = 0; done < n; done += tile_elements) {
+        const std::int64_t m = std::min(tile_elements, n - done);
+        apply_loop(rule, index + done, m, tile, (in[K] + done)...);
+        stream_out(out[0] + done, tile, m);
+      }
+      return;
+    }
+  }
   if constexpr (Out == 3)
     apply_loop3(rule, index, n, out[J]..., in[K]...);
   else
@@ -209,6 +244,8 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
   Multi_vector::validate_input_range(start, checked, ops.shortest());
   if (checked == 0) return;
   const bool direct = ops.direct();
+  const bool stream = direct && Out == 1 &&
+                      checked * static_cast<std::int64_t>(sizeof(double)) >= sizes::stream_bytes;
   parallel::run_over_range(
       start, start + checked, min_block, [&](std::int64_t first, std::int64_t last) {
         std::int64_t n = last - first;
@@ -217,9 +254,10 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
             ops, direct, first, n,
             [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
                 const std::array<double*, Out>& out) {
-              detail::apply_piece(rule, index, p, in, out, std::make_index_sequence<In>{},
+              detail::apply_piece(rule, index, p, in, out, stream, std::make_index_sequence<In>{},
                                   std::make_index_sequence<Out>{});
             });
+        if (stream) detail::stream_fence();
       });
 }
 
