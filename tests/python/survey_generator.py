@@ -1,9 +1,5 @@
-"""Seeded synthetic surveys for levelling: a smooth field over a square area, traverse
-lines and tie lines at set spacings and headings, noise, dropouts, and known level
-errors per line (a constant, a drift in time, an offset that depends on the heading).
-
-Used by tests/python/test_levelling.py and bench/levelling_bench.py.
-"""
+"""Seeded synthetic surveys with known level errors per line, for the levelling tests,
+bench/levelling_bench.py and examples/levelling.py."""
 
 import numpy as np
 
@@ -19,14 +15,10 @@ def field(x, y, size):
 
 
 def make_survey(seed=1, *, size=10000.0, line_spacing=200.0, tie_spacing=1000.0, sample=10.0,
-                heading=0.0, tie_heading=90.0, noise=0.05, dropouts=0, errors=True,
-                wobble=15.0):
-    """Columns (a dict of float64 arrays, plus `line` int32) of a survey over the square
-    [0, size]^2 rotated about its centre: traverse lines 1, 2, ... at `line_spacing`
-    flown along `heading` (alternating direction), tie lines 9001, 9002, ... at
-    `tie_spacing` along `tie_heading`, sampled every `sample` metres with a sideways
-    wobble. `mag` is field + level error + noise, `true` the field, `error` the level
-    error; `dropouts` runs of 5 to 20 samples of `mag` are dummies."""
+                heading=0.0, tie_heading=90.0, noise=0.05, dropouts=0, wobble=15.0):
+    """Columns (float64 arrays, `line` int32) of traverse lines 1, 2, ... along `heading` and
+    tie lines 9001, ... along `tie_heading` over [0, size]^2: `mag` is the field `true` plus a
+    level error `error` (constant, drift, heading offset) and noise, with `dropouts` dummy runs."""
     rng = np.random.default_rng(seed)
     columns = {k: [] for k in ("line", "x", "y", "t", "mag", "true", "error")}
     t0 = 0.0
@@ -59,13 +51,10 @@ def make_survey(seed=1, *, size=10000.0, line_spacing=200.0, tie_spacing=1000.0,
             n = len(x)
             t = t0 + np.arange(n) * sample / 60.0  # 60 m/s
             t0 = t[-1] + 300.0
-            if errors:
-                constant = rng.normal(0.0, 1.0 if is_tie else 4.0)
-                heading_offset = 0.0 if is_tie else (2.0 if forward else -2.0)
-                drift = 0.0 if is_tie else rng.normal(0.0, 3.0) / (n * sample / 60.0)
-                error = constant + heading_offset + drift * (t - t[0])
-            else:
-                error = np.zeros(n)
+            constant = rng.normal(0.0, 1.0 if is_tie else 4.0)
+            heading_offset = 0.0 if is_tie else (2.0 if forward else -2.0)
+            drift = 0.0 if is_tie else rng.normal(0.0, 3.0) / (n * sample / 60.0)
+            error = constant + heading_offset + drift * (t - t[0])
             true = field(x, y, size)
             columns["line"].append(np.full(n, first_number + k, dtype=np.int32))
             for name, values in (("x", x), ("y", y), ("t", t), ("true", true), ("error", error),
