@@ -100,8 +100,15 @@ TEST(ExhaustiveConversion, EverySmallIntegerToEveryValueType) {
 
 // Walks of nextafter steps and +-0.5 neighbourhoods around the anchors, both signs.
 std::vector<double> double_walk() {
-  std::vector<long double> anchors = {0.0L,     1.0L, 0x1p24L, 0x1p53L, 0x1p63L, 0x1p64L, 1e32L,
-                                      3.4028234663852886e38L, 1.0000000331813535e32L};
+  std::vector<long double> anchors = {0.0L,
+                                      1.0L,
+                                      0x1p24L,
+                                      0x1p53L,
+                                      0x1p63L,
+                                      0x1p64L,
+                                      1e32L,
+                                      3.4028234663852886e38L,
+                                      1.0000000331813535e32L};
   integer_types::for_each([&](auto tag) {
     using I = typename decltype(tag)::type;
     for (long double a : {static_cast<long double>(std::numeric_limits<I>::min()),
