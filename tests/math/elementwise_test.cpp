@@ -219,4 +219,23 @@ TEST(ElementwiseNative, ReduceBitsValidateSwap) {
                              "swap: a float_point_2d channel cannot be byte-swapped"));
 }
 
+// Outputs of 16 MiB and more are written with streaming stores: the same values from an
+// odd start (an unaligned first element), in both storage modes.
+TEST(ElementwiseRules, LargeOutputsKeepTheirValues) {
+  const std::int64_t n = (std::int64_t{16} << 20) / 8 + 5;
+  std::vector<double> a(static_cast<std::size_t>(n)), b(a.size());
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    a[i] = i % 7 == 3 ? D : 0.5 * static_cast<double>(i);
+    b[i] = 2.0 - static_cast<double>(i);
+  }
+  for (bool block : {false, true}) {
+    Multi_vector out(type_double, block, n);
+    M::add(make_doubles(a, block), make_doubles(b, block), out, 1, -1);
+    const std::vector<double> r = doubles_of(out);
+    std::size_t wrong = 0;
+    for (std::size_t i = 1; i < a.size(); ++i) wrong += r[i] != (a[i] == D ? D : a[i] + b[i]);
+    EXPECT_EQ(wrong, 0u) << (block ? "block" : "contiguous");
+  }
+}
+
 }  // namespace
