@@ -184,3 +184,4 @@ __all__ = [
 
 from . import io  # noqa: E402  (whole surveys: vorlith.io.read, vorlith.io.write)
 from . import level  # noqa: E402  (crossovers and tie-line levelling of surveys)
+from . import synthetic  # noqa: E402  (seeded synthetic surveys with known level errors)

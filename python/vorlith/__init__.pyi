@@ -17,6 +17,7 @@ from . import predict as predict
 from . import range as range
 from . import spline as spline
 from . import text as text
+from . import synthetic as synthetic
 
 __version__: str
 
