@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "support/contracts.h"
 #include "support/vectors.h"
 
 namespace {
@@ -99,16 +98,6 @@ TEST(Distances, StepsAndFromALine) {
   M::distance_from_line(make_doubles({0}), make_doubles({1}), out,
                         Segment_2d<double>{{0, 0}, {2, 2}}, 0, -1);
   EXPECT_NEAR(out.get_double(0), std::sqrt(0.5), 1e-12);
-
-  using S = Segment_2d<double>;
-  const auto on = [&](const S& line) { M::distance_from_line(x, y, out, line, 0, -1); };
-  const char* same = "distance_from_line: the segment's two points are equal ";
-  EXPECT_TRUE(fails_contract([&] { on(S{{1, 1}, {1, 1}}); }, std::string(same) + "(1, 1)"));
-  EXPECT_TRUE(fails_contract([&] { on(S{{D, 1}, {2, D}}); }, std::string(same) + "(-1e+32, 1)"));
-  Multi_vector text = make_opaque({"a"}, 8, false);
-  const Point_2d<double> origin{0, 0};
-  EXPECT_TRUE(fails_contract([&] { M::distance_from_line(x, y, text, origin, 1.0, 0, -1); },
-                             "distance_from_line: the output is a text channel"));
 }
 
 TEST(Inflection, FirstUpwardBendAndShortRanges) {
@@ -132,12 +121,6 @@ TEST(Inflection, FirstUpwardBendAndShortRanges) {
   for (std::size_t i = 0; i < falling.size(); ++i) falling[i] = 1e6 - static_cast<double>(i);
   falling[15000] = D;
   EXPECT_EQ(M::inflection(make_doubles(falling, true), 0.0, 0, -1), 14999);
-
-  EXPECT_TRUE(fails_contract([&] { M::inflection(v, 1.0, 0, -1); },
-                             "inflection: threshold 1 is outside [-1, 1)"));
-  const Multi_vector floats = make_vector<float>({3, 2, 1}, false);
-  EXPECT_TRUE(fails_contract([&] { M::inflection(floats, 0.0, 0, -1); },
-                             "inflection: the channel is float, not double"));
 }
 
 TEST(Gaps, AppendsIndicesOfLongSteps) {
@@ -149,11 +132,6 @@ TEST(Gaps, AppendsIndicesOfLongSteps) {
   M::find_gaps(make_doubles({0, 3, 3}), make_doubles({0, 0, 4}), make_doubles({0, 4, 4}), longs,
                4.9, 1, -1);
   EXPECT_EQ(values_of<std::int64_t>(longs), (std::vector<std::int64_t>{1}));
-  Multi_vector shorts(type_int16, false, 0);
-  EXPECT_TRUE(fails_contract([&] { M::find_gaps(zero, zero, zero, shorts, 2.0, 0, -1); },
-                             "find_gaps: the output is int16, not int64 or int32"));
-  EXPECT_TRUE(fails_contract([&] { M::find_gaps(zero, zero, zero, out, 0.0, 0, -1); },
-                             "find_gaps: threshold 0 is not above 0"));
 }
 
 TEST(LineMask, KeepsStationsOnTheSegment) {
@@ -167,10 +145,6 @@ TEST(LineMask, KeepsStationsOnTheSegment) {
                  -1);
     EXPECT_EQ(values_of<double>(h), (std::vector<double>{1, 2, D}));
   }
-  Multi_vector v = make_doubles({1});
-  EXPECT_TRUE(
-      fails_contract([&] { M::line_mask(v, v, v, 0, 1, 0, 1, 0, -1); },
-                     "line_mask: neither x_min 0 equals x_max 1 nor y_min 0 equals y_max 1"));
 }
 
 TEST(BackTracks, StrictlyIncreasingWithoutTouchingKeptValues) {
@@ -185,9 +159,6 @@ TEST(BackTracks, StrictlyIncreasingWithoutTouchingKeptValues) {
   EXPECT_EQ(M::dummy_back_tracks(longs, 0, -1), 1);
   EXPECT_EQ(values_of<std::int64_t>(longs),
             (std::vector<std::int64_t>{big, int64_dummy, big + 1000}));
-  Multi_vector text = make_opaque({"a"}, 4, false);
-  EXPECT_TRUE(fails_contract([&] { M::dummy_back_tracks(text, 0, -1); },
-                             "dummy_back_tracks: the channel is a text channel"));
 }
 
 }  // namespace

