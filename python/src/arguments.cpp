@@ -159,27 +159,63 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool poin
 
 namespace {
 
-// NaN and the dummy trade places in the float components of a contiguous vector.
-template <class T>
-void swap_missing(T* values, std::int64_t n, bool to_dummy) {
-  constexpr T dummy = common::dummy_value<T>;
-  const T nan = std::numeric_limits<T>::quiet_NaN();
-  if (to_dummy) {
-    for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] != values[i] ? dummy : values[i];
-  } else {
-    for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] == dummy ? nan : values[i];
-  }
-}
-
-void swap_missing(Multi_vector& v, bool to_dummy) {
+// The float components of a contiguous vector, as a pointer and a count, for f(T*, n)
+// with T float or double; nothing for other types and block vectors.
+template <class F>
+void visit_float_components(const Multi_vector& v, F&& f) {
   if (v.get_length() == 0 || v.is_block_vector() || v.is_opaque_type()) return;
   const py::dtype component = dtype_of_type(v.get_type());
   const std::int64_t n = v.get_length() * v.get_element_size() / component.itemsize();
+  void* memory = const_cast<void*>(v.get_vector_memory());
   if (component.equal(py::dtype::of<double>())) {
-    swap_missing(static_cast<double*>(v.get_vector_memory()), n, to_dummy);
+    f(static_cast<double*>(memory), n);
   } else if (component.equal(py::dtype::of<float>())) {
-    swap_missing(static_cast<float*>(v.get_vector_memory()), n, to_dummy);
+    f(static_cast<float*>(memory), n);
   }
+}
+
+// Whether the float components hold a NaN; stops at the first (in steps of a block,
+// so the test vectorises).
+bool holds_nan(const Multi_vector& v) {
+  bool found = false;
+  visit_float_components(v, [&](const auto* values, std::int64_t n) {
+    constexpr std::int64_t step = 1024;
+    for (std::int64_t begin = 0; begin < n && !found; begin += step) {
+      const std::int64_t end = std::min(n, begin + step);
+      bool any = false;
+      for (std::int64_t i = begin; i < end; ++i) any |= values[i] != values[i];
+      found = any;
+    }
+  });
+  return found;
+}
+
+// NaN and the dummy trade places in the float components of a contiguous vector.
+void swap_missing(Multi_vector& v, bool to_dummy) {
+  visit_float_components(v, [&](auto* values, std::int64_t n) {
+    using T = std::remove_pointer_t<decltype(values)>;
+    constexpr T dummy = common::dummy_value<T>;
+    const T nan = std::numeric_limits<T>::quiet_NaN();
+    if (to_dummy) {
+      for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] != values[i] ? dummy : values[i];
+    } else {
+      for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] == dummy ? nan : values[i];
+    }
+  });
+}
+
+// A vector of its own holding `source` with NaN as the dummy, written in one pass.
+std::unique_ptr<Vector> copy_with_dummies(const Multi_vector& source) {
+  auto copy = std::make_unique<Vector>(source.get_type(), false, 0);
+  copy->get().set_length_for_overwrite(source.get_length());
+  void* to = copy->get().get_vector_memory();
+  visit_float_components(source, [&](const auto* values, std::int64_t n) {
+    using T = std::remove_const_t<std::remove_pointer_t<decltype(values)>>;
+    constexpr T dummy = common::dummy_value<T>;
+    T* into = static_cast<T*>(to);
+    for (std::int64_t i = 0; i < n; ++i) into[i] = values[i] != values[i] ? dummy : values[i];
+  });
+  return copy;
 }
 
 }  // namespace
@@ -258,13 +294,25 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool in
     array = a;
   }
   arrays_ = true;
-  // A channel read or changed in place (never resized) is used where it lies; NaN for
-  // missing samples needs a copy to put dummies in.
-  const bool share = access != Access::resize && !nan_missing();
-  Vector& vector = adopt(vector_from_array(obj, false, points, name, share), access,
-                         std::move(array), name, input);
-  if (nan_missing()) swap_missing(vector.get(), true);
-  return vector.get();
+  // A channel read or changed in place (never resized) is used where it lies. With NaN
+  // for missing samples, one that holds NaN is copied with dummies in their place
+  // (unless the library reads NaN itself); a changed one gets NaN back after the call.
+  const bool share = access != Access::resize;
+  std::unique_ptr<Vector> vector = vector_from_array(obj, false, points, name, share);
+  const bool point = vector->get().get_type().is_point();
+  if (nan_missing() && !(library_nan_ && !point)) {
+    if (!share)
+      swap_missing(vector->get(), true);
+    else if (holds_nan(vector->get()))
+      vector = copy_with_dummies(vector->get());
+  }
+  return adopt(std::move(vector), access, std::move(array), name, input).get();
+}
+
+void Call::nan_in_library(std::initializer_list<py::handle> channels) {
+  library_nan_ = nan_missing() && std::none_of(channels.begin(), channels.end(), [](py::handle c) {
+                   return py::isinstance<Vector>(c);
+                 });
 }
 
 bool Call::is_number(py::handle obj) {
@@ -295,9 +343,23 @@ Multi_vector& Call::inout(py::handle obj, const char* name) {
   return add(obj, Access::write, name);
 }
 
-Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name) {
+Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name,
+                        std::int64_t length) {
   if (obj.is_none()) return fresh(type);
   if (py::isinstance<Vector>(obj)) return resizable(obj, name);
+  if (length >= 0 && py::isinstance<py::array>(obj)) {
+    const auto a = py::reinterpret_borrow<py::array>(obj);
+    const bool usable = a.ndim() == 1 && a.shape(0) == length && a.writeable() &&
+                        (a.flags() & py::array::c_style) && a.dtype().kind() != 'b' &&
+                        a.dtype().attr("isnative").cast<bool>() &&
+                        a.dtype().attr("names").is_none();
+    if (usable) {
+      // Checked like any out= array (and refused the same way) when the call runs.
+      arrays_ = true;
+      std::unique_ptr<Vector> vector = vector_from_array(obj, false, false, name, true);
+      return adopt(std::move(vector), Access::resize, a, name, false).get();
+    }
+  }
   return add(obj, Access::resize, name, false);
 }
 
@@ -336,7 +398,7 @@ py::object Call::result(const Multi_vector& v) const {
     if (&argument.vector->get() != &v) continue;
     if (!argument.array.is_none()) return argument.array;
     if (!arrays_ || !argument.fresh) return argument.owner;
-    if (nan_missing()) swap_missing(argument.vector->get(), false);
+    if (nan_missing() && !library_nan_) swap_missing(argument.vector->get(), false);
     return array_of_vector(argument.owner);
   }
   throw std::logic_error("result() of a vector that is not an argument of the call");
@@ -414,9 +476,10 @@ void Call::write_back() {
     Multi_vector& v = argument.vector->get();
     const std::int64_t n = v.get_length();
     if (n == 0) continue;
+    const bool swap = nan_missing() && !(library_nan_ && !v.get_type().is_point());
+    if (swap) swap_missing(v, false);
     // Changed where it lies: nothing to copy back.
     if (v.uses_outside_memory() && v.get_vector_memory() == array.data()) continue;
-    if (nan_missing()) swap_missing(v, false);
     if (array.flags() & py::array::c_style) {
       v.get_range(0, n, array.mutable_data());
     } else {
