@@ -1,8 +1,12 @@
 // Arguments: dtypes and types, arrays and vectors, and the claims of one call.
 
 #include <algorithm>
+#include <bit>
 #include <limits>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "bindings.h"
 #include "runtime/sizes.h"
@@ -12,7 +16,11 @@ namespace vorlith::python {
 
 namespace {
 
-py::module_ numpy() { return py::module_::import("numpy"); }
+// Imported once: the lookup would otherwise cost every call.
+const py::module_& numpy() {
+  static const auto* module = new py::module_(py::module_::import("numpy"));
+  return *module;
+}
 
 std::int64_t components_of(const Legacy_type& type) {
   return types::visit_type(type, [](auto tag) -> std::int64_t {
@@ -109,8 +117,54 @@ bool& nan_missing() {
   return missing;
 }
 
+namespace {
+
+// The type of a plain dtype (integer or float, native byte order, no fields) from a table
+// made once, without the Python calls of type_of_dtype; nothing for other dtypes.
+std::optional<Legacy_type> plain_type(const py::dtype& dtype) {
+  constexpr char native = std::endian::native == std::endian::little ? '<' : '>';
+  const char order = dtype.byteorder();
+  if (dtype.has_fields() || (order != '=' && order != '|' && order != native)) return {};
+  static const auto* table = [] {
+    auto* types = new std::vector<std::tuple<char, py::ssize_t, Legacy_type>>;
+    for (const integration::legacy_data_type code : types::value_type_codes) {
+      const Legacy_type type(code);
+      const py::dtype d = dtype_of_type(type);
+      if (components_of(type) == 1) types->emplace_back(d.kind(), d.itemsize(), type);
+    }
+    return types;
+  }();
+  for (const auto& [kind, size, type] : *table)
+    if (kind == dtype.kind() && size == dtype.itemsize()) return type;
+  return {};
+}
+
+std::unique_ptr<Vector> vector_of_packed(py::array array, const Legacy_type& type, bool block,
+                                         bool share) {
+  const std::int64_t n = array.ndim() == 0 ? 0 : array.shape(0);
+  if (share && !block) {
+    // Read-only arrays are lent only to calls that read them (Call::in).
+    void* memory = const_cast<void*>(array.data());
+    return std::make_unique<Vector>(Multi_vector::over_memory(type, memory, n), std::move(array));
+  }
+  auto vector = std::make_unique<Vector>(type, block, 0);
+  vector->get().set_length_for_overwrite(n);
+  if (n > 0) vector->get().set_range(0, n, array.data());
+  return vector;
+}
+
+}  // namespace
+
 std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points,
                                           const char* name, bool share) {
+  // The common case first: a packed 1-D array of a plain dtype is taken as it is.
+  if (py::isinstance<py::array>(data)) {
+    auto plain = py::reinterpret_borrow<py::array>(data);
+    if (plain.ndim() == 1 && (plain.flags() & py::array::c_style)) {
+      if (const std::optional<Legacy_type> type = plain_type(plain.dtype()))
+        return vector_of_packed(std::move(plain), *type, block, share);
+    }
+  }
   py::array array = numpy().attr("asarray")(data);
   if (array.dtype().kind() == 'b') array = array.attr("view")(py::dtype::of<std::uint8_t>());
   std::int64_t components = 1;
@@ -144,17 +198,7 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool poin
   }
   const Legacy_type type = type_of_dtype(array.dtype(), components);
   // Strided input is copied into packed order here (documented: never a view).
-  array = numpy().attr("ascontiguousarray")(array);
-  const std::int64_t n = array.ndim() == 0 ? 0 : array.shape(0);
-  if (share && !block) {
-    // Read-only arrays are lent only to calls that read them (Call::in).
-    void* memory = const_cast<void*>(array.data());
-    return std::make_unique<Vector>(Multi_vector::over_memory(type, memory, n), array);
-  }
-  auto vector = std::make_unique<Vector>(type, block, 0);
-  vector->get().set_length_for_overwrite(n);
-  if (n > 0) vector->get().set_range(0, n, array.data());
-  return vector;
+  return vector_of_packed(numpy().attr("ascontiguousarray")(array), type, block, share);
 }
 
 namespace {
@@ -259,18 +303,21 @@ Call::~Call() {
 }
 
 Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array,
-                    const char* name, bool input) {
+                    const char* name, bool input, bool fresh) {
   Vector* raw = vector.get();
-  py::object owner = py::cast(std::move(vector));
-  arguments_.push_back({std::move(owner), raw, access, std::move(array), name, input, false});
+  // Only a result handed out needs a Python object (made once per call: it costs).
+  py::object owner = fresh ? py::cast(std::move(vector)) : py::none();
+  std::shared_ptr<Vector> held = fresh ? nullptr : std::move(vector);
+  arguments_.push_back(
+      {std::move(owner), raw, std::move(held), access, std::move(array), name, input, fresh});
   return *raw;
 }
 
 Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool input, bool points) {
   if (py::isinstance<Vector>(obj)) {
     Vector& vector = obj.cast<Vector&>();
-    arguments_.push_back(
-        {py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name, input, false});
+    arguments_.push_back({py::reinterpret_borrow<py::object>(obj), &vector, nullptr, access,
+                          py::none(), name, input, false});
     return vector.get();
   }
   if (obj.is_none())
@@ -316,8 +363,8 @@ void Call::nan_in_library(std::initializer_list<py::handle> channels) {
 }
 
 bool Call::is_number(py::handle obj) {
+  if (py::isinstance<py::array>(obj)) return py::reinterpret_borrow<py::array>(obj).ndim() == 0;
   return py::isinstance<py::float_>(obj) || py::isinstance<py::int_>(obj) ||
-         (py::isinstance<py::array>(obj) && py::reinterpret_borrow<py::array>(obj).ndim() == 0) ||
          py::isinstance(obj, numpy().attr("number"));
 }
 
@@ -370,10 +417,9 @@ Multi_vector& Call::resizable(py::handle obj, const char* name) {
 }
 
 Multi_vector& Call::fresh(const Legacy_type& type, bool block) {
-  Vector& vector =
-      adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result", false);
-  arguments_.back().fresh = true;
-  return vector.get();
+  return adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result",
+               false, true)
+      .get();
 }
 
 void Call::equal_lengths(std::int64_t count) const {

@@ -154,6 +154,7 @@ class Call {
   struct Argument {
     py::object owner;  // the MultiVector object (keeps it alive during the call)
     Vector* vector;
+    std::shared_ptr<Vector> held;  // a vector made from an array that no Python object holds
     Access access;
     py::object array;  // an array to copy the result back into, or None
     const char* name;
@@ -181,7 +182,7 @@ class Call {
   Multi_vector& add(py::handle obj, Access access, const char* name, bool input = true,
                     bool points = false);
   Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name,
-                bool input);
+                bool input, bool fresh = false);
   void claim();
   // A vector over an array's memory that the call had to lengthen: BufferError naming it.
   void refuse_growth_of_shared(const std::length_error& e) const;
