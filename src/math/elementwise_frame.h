@@ -112,7 +112,7 @@ void for_each_double_piece(const Operands<In, Out>& ops, bool direct, std::int64
   if (count <= 0) return;
   // The NaN rule adds passes over each piece: small pieces keep them in the first-level cache.
   const std::int64_t piece =
-      std::min(count, nan ? sizes::piece_elements / 8 : sizes::piece_elements);
+      std::min(count, nan ? sizes::piece_elements / 32 : sizes::piece_elements);
   if (direct && nan && Out == 0) {
     // A reduction over stored doubles: each piece is read once, into a buffer with the
     // dummy for NaN.
