@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Crossovers and levelling of a generated survey, compared with GMT's x2sys_cross.
 
-Generates a survey (tests/python/survey_generator.py) of --lines traverse lines and
+Generates a survey (vorlith.synthetic) of --lines traverse lines and
 --ties tie lines with --samples samples in all, times vorlith.level.crossovers and
 vorlith.level.level (with the growth of the peak resident memory during each call), then
 exports the traverse lines (all, or the first --x2sys-lines) and every tie as plain x y z
@@ -17,17 +17,13 @@ import argparse
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 
 import numpy as np
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, os.pardir, "tests", "python"))
-
 import vorlith  # noqa: E402
-from survey_generator import make_survey, to_survey  # noqa: E402
+from vorlith.synthetic import make_survey, to_survey  # noqa: E402
 
 
 def memory_kib(field):

@@ -3,14 +3,12 @@
 
 Generates a seeded survey (traverse lines 1, 2, ... and tie lines 9001, ... over a smooth
 field, with a constant, a drift in time and a heading offset per line, noise and
-dropouts; the generator is the one the tests use), levels `mag` with a linear trend in
+dropouts: vorlith.synthetic.make_survey), levels `mag` with a linear trend in
 time per traverse line, prints the report and how far the levelled channel is from the
 true field, and writes a PNG with the crossover differences before and after levelling.
 """
 
 import argparse
-import os
-import sys
 
 import matplotlib
 
@@ -18,11 +16,8 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 
-HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, os.pardir, "tests", "python"))
-
 import vorlith  # noqa: E402
-from survey_generator import DUMMY, make_survey, to_survey  # noqa: E402
+from vorlith.synthetic import DUMMY, make_survey, to_survey  # noqa: E402
 
 
 def main():

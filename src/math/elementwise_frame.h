@@ -32,6 +32,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "runtime/parallel.h"
 #include "runtime/sizes.h"
 #include "storage/multi_vector_access.h"
@@ -81,10 +85,6 @@ void walk_direct(const Operands<In, Out>& ops, std::int64_t first, std::int64_t 
       },
       storage::cursor(*ops.in[K], first)..., storage::cursor(*ops.out[J], first)...);
 }
-
-}  // namespace detail
-
-namespace detail {
 
 // The NaN rule (get_integration_nan_missing) on a piece of a float or double vector.
 inline void nan_to_dummy(double* x, std::int64_t n) {
@@ -242,12 +242,47 @@ void apply_loop3(const Rule& rule, std::int64_t index, std::int64_t n, double* d
   }
 }
 
-template <class Rule, std::size_t In, std::size_t Out, std::size_t... K, std::size_t... J>
+// Writes a tile of results with streaming stores where the platform has them.
+inline void stream_out(double* dst, const double* tile, std::int64_t n) {
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  for (; i < n && reinterpret_cast<std::uintptr_t>(dst + i) % 16 != 0; ++i) dst[i] = tile[i];
+  for (; i + 2 <= n; i += 2) _mm_stream_pd(dst + i, _mm_loadu_pd(tile + i));
+#endif
+  for (; i < n; ++i) dst[i] = tile[i];
+}
+
+// Streaming stores are weakly ordered: a chunk that wrote some fences before it ends.
+inline void stream_fence() {
+#if defined(__SSE2__)
+  _mm_sfence();
+#endif
+}
+
+template <bool Nan = false, class Rule, std::size_t In, std::size_t Out, std::size_t... K,
+          std::size_t... J>
 void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
                  const std::array<const double*, In>& in, const std::array<double*, Out>& out,
-                 std::index_sequence<K...>, std::index_sequence<J...>) {
+                 bool stream, std::index_sequence<K...>, std::index_sequence<J...>) {
+  static_assert(!Nan || Out == 1);
+  if constexpr (Out == 1) {
+    // Computed into a tile in cache, then streamed out; not for in-place members, whose
+    // destination lines were just read anyway.
+    if (stream && ((out[0] != in[K]) && ...)) {
+      constexpr std::int64_t tile_elements = 512;
+      alignas(64) double tile[tile_elements];
+      for (std::int64_t done = 0; done < n; done += tile_elements) {
+        const std::int64_t m = std::min(tile_elements, n - done);
+        apply_loop<Nan>(rule, index + done, m, tile, (in[K] + done)...);
+        stream_out(out[0] + done, tile, m);
+      }
+      return;
+    }
+  }
   if constexpr (Out == 3)
     apply_loop3(rule, index, n, out[J]..., in[K]...);
+  else if constexpr (Out == 1)
+    apply_loop<Nan>(rule, index, n, out[0], in[K]...);
   else
     apply_loop(rule, index, n, out[J]..., in[K]...);
 }
@@ -271,35 +306,32 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
   std::int64_t checked = count;
   Multi_vector::validate_input_range(start, checked, ops.shortest());
   if (checked == 0) return;
+  // The NaN rule runs in the loop on stored doubles where it can, else on the converted path.
   const bool nan = get_integration_nan_missing();
   const bool direct = ops.direct() && (!nan || detail::nan_in_loop<Rule, Out>());
+  const bool stream = direct && Out == 1 &&
+                      checked * static_cast<std::int64_t>(sizeof(double)) >= sizes::stream_bytes;
   parallel::run_over_range(
       start, start + checked, min_block, [&](std::int64_t first, std::int64_t last) {
         std::int64_t n = last - first;
         Multi_vector::validate_input_range(first, n, ops.shortest());
-        if constexpr (detail::nan_in_loop<Rule, Out>()) {
-          if (direct && nan) {
-            for_each_double_piece(
-                ops, true, first, n,
-                [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
-                    const std::array<double*, Out>& out) {
-                  std::apply(
-                      [&](const auto*... x) {
-                        detail::apply_loop<true>(rule, index, p, out[0], x...);
-                      },
-                      in);
-                });
-            return;
-          }
-        }
         for_each_double_piece(
             ops, direct, first, n,
             [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
                 const std::array<double*, Out>& out) {
-              detail::apply_piece(rule, index, p, in, out, std::make_index_sequence<In>{},
+              if constexpr (detail::nan_in_loop<Rule, Out>()) {
+                if (nan && direct) {
+                  detail::apply_piece<true>(rule, index, p, in, out, stream,
+                                            std::make_index_sequence<In>{},
+                                            std::make_index_sequence<Out>{});
+                  return;
+                }
+              }
+              detail::apply_piece(rule, index, p, in, out, stream, std::make_index_sequence<In>{},
                                   std::make_index_sequence<Out>{});
             },
-            nan);
+            nan && !direct);
+        if (stream) detail::stream_fence();
       });
 }
 

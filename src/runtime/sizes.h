@@ -28,6 +28,11 @@ inline constexpr std::int64_t min_chunk = 16384;
 /// thread on a quiet machine, and much less than that wait on a busy one.
 inline constexpr std::int64_t region_work_minimum = std::int64_t{1} << 17;
 
+/// Bytes of output from which an elementwise call writes with streaming stores: results
+/// that large leave the cache before anyone reads them, and streaming skips reading each
+/// destination line before it is overwritten (a third of the memory traffic of `add`).
+inline constexpr std::int64_t stream_bytes = std::int64_t{16} << 20;
+
 /// Opaque widths whose elements are moved and compared as fixed-size records.
 inline constexpr std::array<std::int64_t, 5> optimized_opaque_widths = {8, 12, 16, 24,
                                                                         max_opaque_width};

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace vorlith::signal {
 
@@ -40,24 +41,42 @@ class Akima_spline {
     double y;
   };
 
+  // An interval's cubic in powers of the distance from its left knot, and the knot
+  // slope at its right end.
+  struct Cubic {
+    double c0, c1, c2, c3, right_slope;
+  };
+
   template <class Position>
   void run(Position position, std::int64_t count, double* out);
+  template <class Position>
+  std::int64_t run_interior(Position position, std::int64_t i, std::int64_t count, double* out);
+  bool load_block(std::int64_t first);
+  Cubic block_cubic(std::int64_t j) const;
+  void enter_interior();
+  void leave_interior();
   double value_at(double p);
   double linear_value_at(double p) const;
   void start_window(double p);
   void push_knot(Knot k);
   void make_cubic();
-  bool in_gap(double p, double xl, double xr) const;
   double flat_tail_value(double p) const;
 
   const double* x_;
   const double* y_;
   std::int64_t count_;
-  double max_gap_;
-  double gap_extension_;
-  bool limited_ = false;
-  double lo_ = 0.0;
-  double hi_ = 0.0;
+  // Where positions get no value: outside [lo, hi] when limited, and inside intervals
+  // wider than max_gap beyond `extension` of their knots.
+  struct Limits {
+    double max_gap;
+    double extension;
+    bool limited = false;
+    double lo = 0.0;
+    double hi = 0.0;
+    bool unanswered(double p) const;
+    bool in_gap(double p, double xl, double xr) const;
+  };
+  Limits limits_;
 
   bool started_ = false;
   bool flat_tail_ = false;
@@ -67,6 +86,16 @@ class Akima_spline {
   std::array<double, 4> weights_{};
   double right_slope_ = 0.0;  // knot slope at the current interval's right end
   double c0_ = 0.0, c1_ = 0.0, c2_ = 0.0, c3_ = 0.0;
+
+  // Interior intervals, whose six-knot window holds only present knots, take their cubics
+  // from a block computed ahead (independent knots, so the divisions overlap) instead of
+  // sliding the window knot by knot; the same operations in the same order give the
+  // same values. While `interior_` the window above is stale and interval_ is current.
+  bool interior_ = false;
+  std::int64_t interval_ = 0;
+  std::int64_t block_first_ = 0;
+  std::int64_t block_end_ = 0;
+  std::vector<double> block_;  // interval slopes, knot slopes, c2 and c3 of a block
 };
 
 }  // namespace vorlith::signal

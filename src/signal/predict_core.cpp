@@ -124,12 +124,12 @@ void extrapolate_series(const double* y, std::int64_t n, std::int64_t order, std
   burg_filter(residual.data(), n, order, a.data());
 
   // The history is a ring stored twice over, so the newest `taps` values always sit
-  // contiguously at history[head .. head + taps).
+  // contiguously at history[head .. head + taps). Only the first copy starts filled:
+  // history[taps + k] is read once head has passed k, and by then it holds the value
+  // written at head k.
   const std::int64_t taps = order - 1;
   std::array<double, 2 * max_prediction_order> history{};
-  for (std::int64_t j = 0; j < taps; ++j) {
-    history[j] = history[j + taps] = residual[n - taps + j];
-  }
+  for (std::int64_t j = 0; j < taps; ++j) history[j] = residual[n - taps + j];
   std::int64_t head = 0;
 
   double weight = 1.0;

@@ -12,6 +12,8 @@
 #include <iterator>
 #include <memory>
 
+#include "runtime/parallel.h"
+
 namespace vorlith::storage {
 
 namespace detail {
@@ -63,30 +65,64 @@ void merge_pass(Src src, Dst dst, std::int64_t n, std::int64_t width, Before& be
   }
 }
 
-}  // namespace detail
-
-/// Stable sort of [first, first + n): before(a, b) says whether a must come before b.
-/// Uses a buffer of n elements, released on every exit. Branch_free: for elements that
-/// carry their keys (see merge_runs); the order is the same either way.
-template <bool Branch_free = false, class It, class Before>
-void stable_merge_sort(It first, std::int64_t n, Before before) {
+// The bottom-up passes: runs of insertion_run sorted by insertion, then merged at
+// doubling widths.
+template <bool Branch_free, class It, class Before>
+void sort_bottom_up(It first, std::int64_t n, Before& before) {
   using T = typename std::iterator_traits<It>::value_type;
-  for (std::int64_t lo = 0; lo < n; lo += detail::insertion_run) {
-    detail::insertion_sort(first + lo, std::min(detail::insertion_run, n - lo), before);
+  for (std::int64_t lo = 0; lo < n; lo += insertion_run) {
+    insertion_sort(first + lo, std::min(insertion_run, n - lo), before);
   }
-  if (n <= detail::insertion_run) return;
+  if (n <= insertion_run) return;
   const auto buffer = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(n));
   T* scratch = buffer.get();
   bool in_scratch = false;
-  for (std::int64_t width = detail::insertion_run; width < n; width *= 2) {
+  for (std::int64_t width = insertion_run; width < n; width *= 2) {
     if (in_scratch) {
-      detail::merge_pass<Branch_free>(scratch, first, n, width, before);
+      merge_pass<Branch_free>(scratch, first, n, width, before);
     } else {
-      detail::merge_pass<Branch_free>(first, scratch, n, width, before);
+      merge_pass<Branch_free>(first, scratch, n, width, before);
     }
     in_scratch = !in_scratch;
   }
   if (in_scratch) std::copy(scratch, scratch + n, first);
+}
+
+// Sorts of fewer elements stay on one thread.
+inline constexpr std::int64_t parallel_sort_minimum = std::int64_t{1} << 15;
+
+}  // namespace detail
+
+/// Stable sort of [first, first + n): before(a, b) says whether a must come before b.
+/// Uses a buffer of n elements, released on every exit. Branch_free: for elements that
+/// carry their keys (see merge_runs); the order is the same either way. `before` may be
+/// called from two threads at once.
+template <bool Branch_free = false, class It, class Before>
+void stable_merge_sort(It first, std::int64_t n, Before before) {
+  using T = typename std::iterator_traits<It>::value_type;
+  if (n < detail::parallel_sort_minimum || parallel::processor_count() < 2 ||
+      external_is_smp_active()) {
+    detail::sort_bottom_up<Branch_free>(first, n, before);
+    return;
+  }
+  // The last pass merges [0, split) with [split, n), and every earlier merge lies within
+  // one of the two (split is a multiple of all narrower widths). Sorting the two on
+  // their own threads therefore makes exactly the comparisons of the passes on one
+  // thread, and gives the same order even where the comparator is not transitive.
+  std::int64_t split = detail::insertion_run;
+  while (split * 2 < n) split *= 2;
+  auto halves = [&](int t) {
+    if (t == 0) {
+      detail::sort_bottom_up<Branch_free>(first, split, before);
+    } else {
+      detail::sort_bottom_up<Branch_free>(first + split, n - split, before);
+    }
+  };
+  parallel::run_chunks(2, halves, n * 8);
+  const auto buffer = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(n));
+  T* scratch = buffer.get();
+  detail::merge_runs<Branch_free>(first, scratch, 0, split, n, before);
+  std::copy(scratch, scratch + n, first);
 }
 
 }  // namespace vorlith::storage

@@ -11,6 +11,7 @@
 
 #include "support/contracts.h"
 #include "support/operations.h"
+#include "support/small_blocks.h"
 
 namespace {
 
@@ -34,7 +35,10 @@ const Workspace& original(bool block) {
 
 Outcome run(const Operation& op, bool block, int chunks) {
   Workspace w(original(block));
-  with_chunking(chunks, 1, [&] { op.run(w); });
+  {
+    const Small_blocks chunking(1, chunks);
+    op.run(w);
+  }
   Outcome o{{}, w.scalars, w.sums};
   for (const auto* v : w.vectors()) {
     o.bytes.emplace_back(static_cast<std::size_t>(v->get_length() * v->get_element_size()));

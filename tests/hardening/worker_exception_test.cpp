@@ -11,6 +11,7 @@
 
 #include "runtime/worker_hook.h"
 #include "support/operations.h"
+#include "support/small_blocks.h"
 
 namespace {
 
@@ -34,7 +35,6 @@ class WorkerException : public ::testing::TestWithParam<Operation> {
   void TearDown() override {
     vorlith::parallel::set_worker_hook(nullptr);
     register_external_abort_method(nullptr);  // the default again
-    reset_chunking();
   }
 };
 
@@ -44,7 +44,7 @@ std::int64_t length_for(const Operation& op) { return op.fixed_chunk ? 2 * 16384
 TEST_P(WorkerException, ReachesTheCallerEveryTimeAndANormalCallWorksAfterwards) {
   const Operation& op = GetParam();
   register_external_abort_method(host_abort_throws);
-  set_chunking(3, 1);
+  const Small_blocks chunking(1, 3);
   const std::int64_t n = length_for(op);
   // Every failing call starts from vectors the member has already worked on once, so
   // outputs have their final lengths.

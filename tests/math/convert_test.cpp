@@ -35,85 +35,82 @@ TEST(PointConversion, ListedCases) {
   EXPECT_TRUE(std::isnan(points[1].y));
 }
 
-// Channels -> points -> channels over block borders, with dummies; P is the point type,
-// written as itself or as opaque bytes of its size.
-template <class P>
-void round_trip(bool block, bool opaque) {
-  constexpr bool three = requires(P q) { q.z; };
-  using C = decltype(P{}.x);
-  const std::int64_t n = 1500;
-  std::vector<double> c[3];
-  for (int k = 0; k < 3; ++k) {
-    c[k].resize(n);
-    for (std::int64_t i = 0; i < n; ++i)
-      c[k][i] = (i + k) % 777 == 0 ? D : static_cast<C>(0.25 * static_cast<double>(i) - k);
-  }
-  Multi_vector x = make_doubles(c[0], block), y = make_doubles(c[1], block),
-               z = make_doubles(c[2], block);
-  Multi_vector p = opaque
-                       ? Multi_vector(Legacy_type(static_cast<std::int64_t>(sizeof(P))), block, 0)
-                       : Multi_vector(vorlith::types::type_traits<P>::code, block, 0);
-  Multi_vector bx(type_double, block, 0), by(type_double, !block, 0), bz(type_double, block, 0);
-  if constexpr (three) {
-    if constexpr (std::is_same_v<C, float>) {
-      IC::convert_doubles_to_floatpoint3d(x, y, z, p, 5, -1);
-      IC::convert_floatpoint3d_to_doubles(p, bx, by, bz, 5, -1);
-    } else {
-      IC::convert_doubles_to_doublepoint3d(x, y, z, p, 5, -1);
-      IC::convert_doublepoint3d_to_doubles(p, bx, by, bz, 5, -1);
-    }
-  } else if constexpr (std::is_same_v<C, float>) {
-    IC::convert_doubles_to_floatpoint2d(x, y, p, 5, -1);
-    IC::convert_floatpoint2d_to_doubles(p, bx, by, 5, -1);
-  } else {
-    IC::convert_doubles_to_doublepoint2d(x, y, p, 5, -1);
-    IC::convert_doublepoint2d_to_doubles(p, bx, by, 5, -1);
-  }
-  const std::vector<double> got[3] = {values_of<double>(bx), values_of<double>(by),
-                                      values_of<double>(bz)};
-  for (std::int64_t i = 5; i < n; ++i) {
-    const bool dummy = c[0][i] == D || c[1][i] == D || (three && c[2][i] == D);
-    for (int k = 0; k < (three ? 3 : 2); ++k)
-      ASSERT_EQ(got[k][i], dummy ? D : c[k][i]) << i << " component " << k;
-  }
+using Args = std::vector<Multi_vector*>;
+
+// A conversion called with the arguments in order from start to the end.
+template <auto F>
+void call(const Args& a, std::int64_t start = 0) {
+  if constexpr (requires { F(*a[0], *a[1], *a[2], *a[3], 0, -1); })
+    F(*a[0], *a[1], *a[2], *a[3], start, -1);
+  else
+    F(*a[0], *a[1], *a[2], start, -1);
 }
 
+// Channels -> points -> channels over block borders, with dummies, the points stored as
+// their own type or as text of their size. A dummy in any channel makes the whole point
+// a dummy on the way back.
 TEST(PointConversion, RoundTripsAcrossBlocks) {
-  for (bool block : {false, true}) {
-    for (bool opaque : {false, true}) {
-      SCOPED_TRACE(std::string(block ? "block" : "contiguous") + (opaque ? " opaque" : ""));
-      round_trip<Point_2d<float>>(block, opaque);
-      round_trip<Point_2d<double>>(block, opaque);
-      round_trip<Point_3d<float>>(block, opaque);
-      round_trip<Point_3d<double>>(block, opaque);
+  struct Case {
+    legacy_data_type channel, point;
+    std::int64_t components;
+    void (*to)(const Args&, std::int64_t);
+    void (*back)(const Args&, std::int64_t);
+  };
+  const Case cases[] = {
+      {type_double, type_float_point_2d, 2, call<IC::convert_doubles_to_floatpoint2d>,
+       call<IC::convert_floatpoint2d_to_doubles>},
+      {type_double, type_double_point_2d, 2, call<IC::convert_doubles_to_doublepoint2d>,
+       call<IC::convert_doublepoint2d_to_doubles>},
+      {type_double, type_float_point_3d, 3, call<IC::convert_doubles_to_floatpoint3d>,
+       call<IC::convert_floatpoint3d_to_doubles>},
+      {type_double, type_double_point_3d, 3, call<IC::convert_doubles_to_doublepoint3d>,
+       call<IC::convert_doublepoint3d_to_doubles>},
+      {type_int32, type_opaque, 3, call<IC::convert_int32_to_int32point>,
+       call<IC::convert_int32point_to_int32>},
+  };
+  const std::int64_t n = 1500;
+  for (const Case& c : cases) {
+    for (bool block : {false, true}) {
+      for (bool opaque : {false, true}) {
+        if (c.point == type_opaque && !opaque) continue;
+        SCOPED_TRACE(std::to_string(c.point) + (block ? " block" : "") + (opaque ? " text" : ""));
+        std::vector<Multi_vector> vectors;
+        vectors.reserve(static_cast<std::size_t>(2 * c.components + 1));  // pointers stay valid
+        for (std::int64_t k = 0; k < c.components; ++k) {
+          vectors.emplace_back(Legacy_type(c.channel), k == 1 ? !block : block, n);
+          for (std::int64_t i = 0; i < n; ++i)
+            vectors.back().set_double(i, (i + k) % 777 == 0 ? D : 4.0 * i - k);
+        }
+        const std::int64_t width =
+            c.point == type_opaque ? 12 : Legacy_type(c.point).get_element_size();
+        vectors.push_back(opaque ? Multi_vector(Legacy_type(width), block, 0)
+                                 : Multi_vector(Legacy_type(c.point), block, 0));
+        Args to, back;
+        for (auto& v : vectors) to.push_back(&v);
+        back.push_back(to.back());
+        for (std::int64_t k = 0; k < c.components; ++k)
+          back.push_back(&vectors.emplace_back(Legacy_type(c.channel), k == 0 ? !block : block, 0));
+        c.to(to, 5);
+        c.back(back, 5);
+        if (c.channel == type_int32) {  // the int32 points hold the channels as they are
+          std::int32_t raw[3];
+          to.back()->get(776, raw);
+          EXPECT_TRUE(raw[0] == 4 * 776 && raw[1] == ID && raw[2] == 4 * 776 - 2);
+        }
+        for (std::int64_t i = 5; i < n; ++i) {
+          bool dummy = false;
+          for (std::int64_t k = 0; k < c.components; ++k) dummy = dummy || (i + k) % 777 == 0;
+          for (std::int64_t k = 0; k < c.components; ++k)
+            ASSERT_EQ(back[k + 1]->get_double(i), dummy ? D : 4.0 * i - k) << i << " " << k;
+        }
+      }
     }
   }
 }
 
-TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
+TEST(PointConversion, SegmentsAcrossBlocks) {
   const std::int64_t n = 1500;
-  std::vector<std::int32_t> v[3];
-  for (int k = 0; k < 3; ++k)
-    for (std::int64_t i = 0; i < n; ++i)
-      v[k].push_back((i + k) % 1000 == 0 ? ID : static_cast<std::int32_t>(i * 3 - k));
   for (bool block : {false, true}) {
-    Multi_vector x = make_vector(v[0], block), y = make_vector(v[1], !block),
-                 z = make_vector(v[2], block);
-    Multi_vector p(Legacy_type(std::int64_t{12}), block, 0);
-    IC::convert_int32_to_int32point(x, y, z, p, 0, -1);
-    std::int32_t raw[3];
-    p.get(999, raw);
-    EXPECT_EQ(raw[1], ID);  // copied as it is
-    EXPECT_EQ(raw[0], v[0][999]);
-    Multi_vector bx(type_int32, block, 0), by(type_int32, block, 0), bz(type_int32, !block, 0);
-    IC::convert_int32point_to_int32(p, bx, by, bz, 0, -1);
-    const std::vector<std::int32_t> got[3] = {
-        values_of<std::int32_t>(bx), values_of<std::int32_t>(by), values_of<std::int32_t>(bz)};
-    for (std::int64_t i = 0; i < n; ++i) {
-      const bool dummy = v[0][i] == ID || v[1][i] == ID || v[2][i] == ID;
-      for (int k = 0; k < 3; ++k) ASSERT_EQ(got[k][i], dummy ? ID : v[k][i]) << i;
-    }
-
     Multi_vector segments(Legacy_type(std::int64_t{32}), block, n);
     for (std::int64_t i = 0; i < n; ++i) {
       const double s[4] = {4.0 * i, 4.0 * i + 1, i % 999 == 0 ? D : 4.0 * i + 2, 4.0 * i + 3};
@@ -131,23 +128,12 @@ TEST(PointConversion, Int32TriplesAndSegmentsAcrossBlocks) {
   }
 }
 
-using Args = std::vector<Multi_vector*>;
-
-// A conversion called with the arguments in order over the whole range.
-template <auto F>
-void call(const Args& a) {
-  if constexpr (requires { F(*a[0], *a[1], *a[2], *a[3], 0, -1); })
-    F(*a[0], *a[1], *a[2], *a[3], 0, -1);
-  else
-    F(*a[0], *a[1], *a[2], 0, -1);
-}
-
 // Each argument of each conversion in turn gets a channel of the wrong type (or text of
 // the wrong width); every one must be refused before anything is written.
 TEST(PointConversion, EveryArgumentIsTypeChecked) {
   struct Case {
     std::vector<Legacy_type> types;
-    void (*call)(const Args&);
+    void (*call)(const Args&, std::int64_t);
   };
   const Legacy_type d(type_double), i(type_int32), t12(std::int64_t{12}), t32(std::int64_t{32});
   const Case cases[] = {
@@ -172,7 +158,7 @@ TEST(PointConversion, EveryArgumentIsTypeChecked) {
           vectors.emplace_back(k == bad ? wrong : c.types[k], false, 2);
         Args args;
         for (auto& v : vectors) args.push_back(&v);
-        EXPECT_TRUE(fails_contract([&] { c.call(args); }, "convert_"))
+        EXPECT_TRUE(fails_contract([&] { c.call(args, 0); }, "convert_"))
             << "argument " << bad << " of case " << (&c - cases);
         for (const auto& v : vectors) EXPECT_EQ(v.get_length(), 2);
       }

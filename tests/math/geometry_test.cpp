@@ -75,16 +75,13 @@ TEST(Distances, CumulativeBridgesDummiesAcrossPieces) {
   }
 }
 
-TEST(Distances, StepDistance) {
+TEST(Distances, StepsAndFromALine) {
   Multi_vector out(type_double, false, 0);
   M::distance_non_cumulative(make_doubles({0, 3, D, 6}), make_doubles({0, 4, 1, 8}), out, 0, -1);
   EXPECT_EQ(values_of<double>(out), (std::vector<double>{D, 5, D, D}));
-}
 
-TEST(Distances, FromALine) {
   const Multi_vector x = make_doubles({3, -2, D, 0.5});
   const Multi_vector y = make_doubles({1, 4, 2, D});
-  Multi_vector out(type_double, false, 0);
   M::distance_from_line(x, y, out, Point_2d<double>{0, 0}, 90.0, 0, -1);
   EXPECT_EQ(values_of<double>(out), (std::vector<double>{1, 4, D, D}));
   M::distance_from_line(x, y, out, Point_2d<double>{1, 0}, 0.0, 0, 2);

@@ -117,9 +117,12 @@ TEST(RangeReductions, PointRangesAndHypotenuse) {
   for (bool block : {false, true}) {
     const auto dp = Point_2d<double>::dummy();
     Point_2d<double> min, max;
-    R::compute_range_double_point2d(make_vector<Point_2d<double>>({{1, 9}, dp, {4, 2}}, block), min,
-                                    max, 0, -1);
-    EXPECT_TRUE(same_bytes(min, Point_2d<double>{1, 2}) && same_bytes(max, Point_2d<double>{4, 9}));
+    // Of equal values the first stays: -0 before 0 and 0 before -0.
+    const Multi_vector dps =
+        make_vector<Point_2d<double>>({{-0.0, 0}, dp, {-4, -2}, {0, -0.0}}, block);
+    R::compute_range_double_point2d(dps, min, max, 0, -1);
+    EXPECT_TRUE(same_bytes(min, Point_2d<double>{-4, -2}) &&
+                same_bytes(max, Point_2d<double>{-0.0, 0}));
     Point_3d<float> fmin, fmax;
     const Multi_vector fp = make_vector<Point_3d<float>>({{1, 2, 3}, {-1, 5, 0}}, block);
     R::compute_range_float_point3d(fp, fmin, fmax, 0, -1);
@@ -213,6 +216,8 @@ TEST(RangeLimits, ClampAndClip) {
     EXPECT_TRUE(
         fails_contract([&] { R::clip_range_to_dummy(text, 2, 1, false, true, true, 0, -1); },
                        "clip_range_to_dummy: minimum 2 is above maximum 1"));
+    EXPECT_TRUE(fails_contract([&] { R::clamp_to_range(v, 5.0, 2.5, 0, 1); },
+                               "clamp_to_range: minimum 5 is above maximum 2.5"));
   }
 }
 

@@ -25,15 +25,11 @@ def with_dummies(n=50_000, seed=1):
 def test_math_against_numpy(block, small_thread_block):
     a, b = with_dummies(), with_dummies(seed=2)
     va = vorlith.MultiVector(a, block=block)
-    total = np.asarray(vmath.add(va, b))
     missing = (a == D) | (b == D)
-    np.testing.assert_array_equal(total[missing], D)
-    np.testing.assert_array_equal(total[~missing], (a + b)[~missing])
-    nan = np.where(a == D, np.nan, a)
-    assert vmath.mean(va) == pytest.approx(np.nanmean(nan), rel=1e-12)
+    np.testing.assert_array_equal(np.asarray(vmath.add(va, b)), np.where(missing, D, a + b))
+    assert vmath.mean(va) == pytest.approx(np.mean(a[a != D]), rel=1e-12)
     stats = vmath.statistics(va, start=1, count=100)
-    assert stats.count == 99 and stats.dummies == 1
-    assert (stats.minimum, stats.maximum) == (np.nanmin(nan[1:101]), np.nanmax(nan[1:101]))
+    assert (stats.count, stats.dummies, stats.maximum) == (99, 1, a[1:101].max())
 
 
 def test_distance_and_out_argument():
@@ -134,23 +130,6 @@ def test_fft_against_numpy(n):
 def test_text():
     np.testing.assert_array_equal(text.tokenize_to_doubles("1.5, 2;;x").numpy(), [1.5, 2.0, D])
     assert text.compare(b"abc ", b"abd") == -1 and text.compare(b"ABC", b"abc", case_sensitive=False) == 0
-
-
-@pytest.mark.parametrize("call, error", [
-    (lambda: vmath.add(np.ones(3), np.ones(3), start=4), vorlith.ContractError),
-    (lambda: filter.despike(np.ones(10, np.int32), 2, 0.1), vorlith.ContractError),
-    (lambda: fft.rfft_2d_inverse(np.ones((2, 3), complex), 8), ValueError),
-    (lambda: filter.convolution(np.ones(3), []), ValueError),
-    (lambda: predict.fill_gaps(np.ones(3), edges=5), TypeError),
-    (lambda: vmath.add(None, np.ones(3)), TypeError),
-    (lambda: vmath.add(np.ones(3), np.ones(3), out=np.ones(2)), BufferError),
-    (lambda: convert.points_to_doubles(np.ones(3)), TypeError),
-    (lambda: vrange.compute_point_range(np.ones(3)), TypeError),
-    (lambda: vorlith.sort_index(np.ones(3), descending=[True, False]), ValueError),
-])
-def test_bad_input_raises(call, error):
-    with pytest.raises(error):
-        call()
 
 
 def test_long_calls_release_the_gil():

@@ -5,7 +5,37 @@ import numpy as np
 import pytest
 
 import vorlith
-from survey_generator import DUMMY, brute_force_crossings, make_survey, to_survey
+from vorlith.synthetic import DUMMY, make_survey, to_survey
+
+
+def brute_force_crossings(columns, ties):
+    """(line, tie, x, y) of every proper crossing of a traverse segment with a tie segment
+    and of two tie segments, by testing all pairs of segments (small surveys only)."""
+    line, x, y = columns["line"], columns["x"], columns["y"]
+    same = line[:-1] == line[1:]
+    start = np.nonzero(same)[0]
+    seg_line = line[start]
+    p0 = np.stack([x[start], y[start]], axis=1)
+    p1 = np.stack([x[start + 1], y[start + 1]], axis=1)
+    is_tie = np.isin(seg_line, ties)
+    found = []
+    for i in np.nonzero(is_tie)[0]:
+        other = (seg_line != seg_line[i]) & (~is_tie | (seg_line > seg_line[i]))
+        a0, a1 = p0[other], p1[other]
+        b0, b1 = p0[i], p1[i]
+
+        def orient(p, q, r):
+            return (q[..., 0] - p[..., 0]) * (r[..., 1] - p[..., 1]) - \
+                   (q[..., 1] - p[..., 1]) * (r[..., 0] - p[..., 0])
+
+        oa0, oa1 = orient(b0, b1, a0), orient(b0, b1, a1)
+        ob0, ob1 = orient(a0, a1, b0), orient(a0, a1, b1)
+        hit = (oa0 * oa1 < 0) & (ob0 * ob1 < 0)
+        t = oa0[hit] / (oa0[hit] - oa1[hit])
+        where = a0[hit] + t[:, None] * (a1[hit] - a0[hit])
+        for l, (cx, cy) in zip(seg_line[other][hit], where):
+            found.append((int(l), int(seg_line[i]), cx, cy))
+    return found
 
 
 @pytest.mark.parametrize("seed, heading, tie_heading", [(3, 0.0, 90.0), (4, 33.0, 101.0)])

@@ -21,8 +21,20 @@ A = np.arange(5.0)
     (lambda: vmath.weighted_mean(A, A[:4]), ValueError, "first has 5 values and second has 4"),
     (lambda: vmath.mean(np.ones((4, 2))), ValueError, r"v: expected a 1-D channel, got a 2-D array of shape \(4, 2\)"),
     (lambda: vmath.add(1.0, 2.0), TypeError, "both numbers"),
+    (lambda: vmath.add(None, A), TypeError, None),
+    (lambda: vmath.add(A, A, start=6), vorlith.ContractError, "start"),
     (lambda: predict.EdgeType("sideways"), ValueError, "unknown EdgeType .sideways.: expected one of NONE"),
+    (lambda: predict.fill_gaps(A, edges=5), TypeError, None),
     (lambda: vorlith.set_num_threads(0), ValueError, "at least 1"),
+    (lambda: vorlith.filter.despike(np.ones(10, np.int32), 2, 0.1), vorlith.ContractError, "int32, not double"),
+    (lambda: vorlith.filter.convolution(A, []), ValueError, None),
+    (lambda: vorlith.fft.rfft_2d_inverse(np.ones((2, 3), complex), 8), ValueError, None),
+    (lambda: vorlith.convert.points_to_doubles(A), TypeError, None),
+    (lambda: vorlith.range.compute_point_range(A), TypeError, None),
+    (lambda: vorlith.sort_index(A, descending=[True, False]), ValueError, None),
+    (lambda: vorlith.line.lag(np.ones(3), 1.0, along=[2.0, 1.0, 0.0]), vorlith.ContractError, "do not increase"),
+    (lambda: vorlith.line.lag(A, 1.0, method="cubic"), ValueError, "method"),
+    (lambda: vorlith.line.fill_gaps(A, max_gap=-1), ValueError, "max_gap"),
 ])
 def test_bad_input_names_the_arguments(call, error, message):
     with pytest.raises(error, match=message):

@@ -59,19 +59,19 @@ def runtime_parameters(function):
 
 
 @pytest.mark.parametrize("name", MODULES)
-def test_stub_names_match_the_module(name):
-    public = {n for n in dir(module_of(name)) if not n.startswith("_")}
-    if name == "__init__":
-        public.discard("annotations")
-    assert stub_names(stub_of(name)) == public
-
-
-@pytest.mark.parametrize("name", MODULES)
-def test_stub_parameters_match_the_functions(name):
+def test_stubs_match_the_module(name):
+    """The same public names, the same parameters, and a docstring for every routine and class."""
     module = module_of(name)
-    for node in stub_of(name).body:
+    public = {n for n in dir(module) if not n.startswith("_")} - {"annotations"}
+    tree = stub_of(name)
+    assert stub_names(tree) == public
+    for node in tree.body:
         if isinstance(node, ast.FunctionDef):
             assert stub_parameters(node) == runtime_parameters(getattr(module, node.name)), node.name
+    for attribute in public:
+        value = getattr(module, attribute)
+        if inspect.isroutine(value) or inspect.isclass(value):
+            assert (value.__doc__ or "").strip(), f"{name}.{attribute}"
 
 
 def test_multi_vector_members_match():
@@ -79,12 +79,3 @@ def test_multi_vector_members_match():
     declared = {n.name for n in stub.body if isinstance(n, ast.FunctionDef)}
     public = {n for n in dir(vorlith.MultiVector) if not n.startswith("_")} | {"__init__", "__len__", "__array__"}
     assert declared == public
-
-
-def test_everything_has_a_docstring():
-    for name in MODULES:
-        module = module_of(name)
-        for attribute in dir(module):
-            value = getattr(module, attribute)
-            if (inspect.isroutine(value) or inspect.isclass(value)) and not attribute.startswith("_"):
-                assert (value.__doc__ or "").strip(), f"{name}.{attribute}"

@@ -15,38 +15,19 @@ def run_script(*args):
     return subprocess.run([sys.executable, *args], capture_output=True, text=True, timeout=600, cwd=ROOT)
 
 
-@pytest.fixture(scope="module")
-def demo(tmp_path_factory):
-    out = tmp_path_factory.mktemp("demo")
-    run = run_script("examples/survey_line_demo.py", "--samples", "3000", "--seed", "5", "--out", str(out))
+def test_demo_runs_and_writes_its_files(tmp_path):
+    run = run_script("examples/survey_line_demo.py", "--samples", "3000", "--seed", "5", "--out", str(tmp_path))
     assert run.returncode == 0, run.stderr
-    return out, run.stdout
-
-
-def test_demo_summary_and_files(demo):
-    out, text = demo
-    number = {label: int(value) for label, value in re.findall(r"^([a-z ]+): (\d+)", text, re.MULTILINE)}
-    injected = int(re.search(r"spikes removed: \d+ \((\d+) injected\)", text).group(1))
-    assert number["survey line"] == 3000 and number["gaps filled"] >= 3
-    assert 0 < injected <= number["spikes removed"] <= 3 * injected
-    for step in ("despike", "predict gaps", "akima resample", "low-pass 31 taps", "spectrum"):
-        assert re.search(rf"^  {step}\s+\d+\.\d+$", text, re.MULTILINE), step
-    with open(out / "survey_line.csv", newline="") as f:
+    assert run.stdout.startswith("survey line: 3000 samples") and "spikes removed" in run.stdout
+    with open(tmp_path / "survey_line.csv", newline="") as f:
         rows = list(csv.DictReader(f))
-    assert len(rows) == 3000 and list(rows[0])[:5] == ["fid", "x", "y", "distance", "mag"]
-    gaps = [r for r in rows if r["mag"] == "*"]  # raw dummies stay, the filled channel has none
-    assert gaps and all(r["mag_despiked"] == "*" and 50000.0 < float(r["mag_filled"]) < 53000.0 for r in gaps)
-    assert all(r["mag_filled"] != "*" for r in rows)
-    distance = [float(r["distance"]) for r in rows]
-    assert all(b > a for a, b in zip(distance, distance[1:]))
-    with open(out / "survey_line_resampled.csv", newline="") as f:
-        rows = list(csv.DictReader(f))
-    assert {round(float(b["distance"]) - float(a["distance"]), 6) for a, b in zip(rows, rows[1:])} == {5.0}
+    # Raw dummies stay; the filled channel has none.
+    assert len(rows) == 3000 and any(r["mag"] == "*" for r in rows) and all(r["mag_filled"] != "*" for r in rows)
+    with open(tmp_path / "survey_line_resampled.csv", newline="") as f:
+        lowpass = [r["mag_lowpass"] for r in csv.DictReader(f)]
     # The 31-tap filter leaves 15 samples without a full window at each end.
-    lowpass = [r["mag_lowpass"] for r in rows]
     assert lowpass[:15] == lowpass[-15:] == ["*"] * 15 and "*" not in lowpass[15:-15]
-    with open(out / "survey_line.png", "rb") as f:
-        assert f.read(8) == b"\x89PNG\r\n\x1a\n"
+    assert (tmp_path / "survey_line.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
 
 
 def test_peer_benchmark_quick_mode_runs_and_agrees():

@@ -65,15 +65,31 @@ TEST_F(HostHooks, Defaults) {
   EXPECT_EQ(&get_integration_progress_reporter().functions(), &progress);
 }
 
-// A null pointer anywhere means the library's default for that slot; the getters give
-// the tables in use, which restore them when registered again.
-TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
+// A failed check throws even when the host's abort method returns. A null pointer anywhere
+// means the library's default for that slot; the getters give the tables in use, which
+// restore them when registered again.
+TEST_F(HostHooks, FailedChecksThrowAndNullSlotsMeanTheDefaults) {
   register_external_abort_method(recording_abort);
+  try {
+    external_double_from_string("1", 4097);
+    FAIL() << "operation went on past a failed check";
+  } catch (const gsl::fail_fast& e) {
+    EXPECT_EQ(abort_calls, 1);
+    EXPECT_EQ(last_message, e.what());
+    EXPECT_EQ(last_reason, "text conversion: field width 4097 is above 4096");
+    EXPECT_STREQ(external_abort_reason(), "");
+    EXPECT_EQ(last_message.rfind("GSL: Precondition failure at ", 0), 0u);
+  }
+  try {
+    postcondition_fails();
+  } catch (const gsl::fail_fast& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("GSL: Postcondition failure at ", 0), 0u);
+  }
   register_external_abort_method(nullptr);
   EXPECT_TRUE(
       vorlith::testing_support::fails_contract([] { external_double_from_string("1", 4097); },
                                                "text conversion: field width 4097 is above 4096"));
-  EXPECT_EQ(abort_calls, 0);
+  EXPECT_EQ(abort_calls, 2);  // the two checks above; none since
 
   register_external_sys_functions({smp_active});
   const external_sys_functions saved_sys = get_external_sys_functions();
@@ -117,25 +133,6 @@ TEST_F(HostHooks, NullSlotsMeanTheDefaults) {
   progress.update(1, 2);
   progress.finish();
   EXPECT_TRUE(progress.is_cancelled());
-}
-
-TEST_F(HostHooks, FailedCheckThrowsEvenWhenTheHostAbortReturns) {
-  register_external_abort_method(recording_abort);
-  try {
-    external_double_from_string("1", 4097);
-    FAIL() << "operation went on past a failed check";
-  } catch (const gsl::fail_fast& e) {
-    EXPECT_EQ(abort_calls, 1);
-    EXPECT_EQ(last_message, e.what());
-    EXPECT_EQ(last_reason, "text conversion: field width 4097 is above 4096");
-    EXPECT_STREQ(external_abort_reason(), "");
-    EXPECT_EQ(last_message.rfind("GSL: Precondition failure at ", 0), 0u);
-  }
-  try {
-    postcondition_fails();
-  } catch (const gsl::fail_fast& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("GSL: Postcondition failure at ", 0), 0u);
-  }
 }
 
 }  // namespace

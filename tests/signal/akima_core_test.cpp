@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <vorlith/dummy.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -113,6 +114,47 @@ TEST(AkimaCore, GridInPiecesEqualsOneCall) {
   pieces.evaluate_grid(-3.0, 0.27, 0, 100, b.data());
   pieces.evaluate_grid(-3.0, 0.27, 100, 200, b.data() + 100);
   EXPECT_EQ(a, b);
+}
+
+// Long irregular splines: every interior value is the Akima cubic of its six knots, for
+// positions that stay in one interval or jump many, over several calls, up to a dummy knot
+// that fails only once a window reaches it.
+TEST(AkimaCore, InteriorValuesAreTheCubicsOfTheirSixKnots) {
+  std::vector<double> x{0.0}, y{0.0};
+  for (int i = 1; i < 1500; ++i) {
+    x.push_back(x.back() + 0.3 + (i * 7919 % 13) * 0.1);
+    y.push_back(3 * std::sin(0.05 * i) + (i % 17 == 0));
+  }
+  const auto slope = [&](std::size_t k) { return (y[k + 1] - y[k]) / (x[k + 1] - x[k]); };
+  const auto tangent = [&](std::size_t k) {
+    const double a = std::fabs(slope(k + 1) - slope(k)), b = std::fabs(slope(k - 1) - slope(k - 2));
+    return a + b > 0.01 ? (a * slope(k - 1) + b * slope(k)) / (a + b)
+                        : (slope(k - 1) + slope(k)) / 2;
+  };
+  const auto cubic = [&](double p) {
+    const auto j =
+        static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), p) - x.begin() - 1);
+    const double h = x[j + 1] - x[j], m = slope(j), t0 = tangent(j), t1 = tangent(j + 1),
+                 d = p - x[j];
+    return y[j] + t0 * d + (3 * m - 2 * t0 - t1) / h * d * d +
+           (t0 + t1 - 2 * m) / (h * h) * d * d * d;
+  };
+  std::vector<double> p;
+  for (double v = x[2]; v < x[1495]; v += (p.size() % 50 < 40 ? 0.37 : 9.0)) p.push_back(v);
+  Akima_spline spline(x.data(), y.data(), 1500, 0.0, D);
+  std::vector<double> out(p.size());
+  const auto third = static_cast<std::int64_t>(p.size() / 3);
+  spline.evaluate(p.data(), third, out.data());
+  spline.evaluate(p.data() + third, static_cast<std::int64_t>(p.size()) - third,
+                  out.data() + third);
+  for (std::size_t i = 0; i < p.size(); ++i) EXPECT_NEAR(out[i], cubic(p[i]), 1e-9) << p[i];
+
+  x[700] = D;  // interval 696 is the last whose window ends before it
+  const std::vector<double> before{x[2], x[600], x[697]}, reaching{x[2], x[698]};
+  const auto values = spline_at(x, y, before);
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_NEAR(values[i], cubic(before[i]), 1e-9);
+  EXPECT_TRUE(testing_support::fails_contract([&] { spline_at(x, y, reaching); },
+                                              "akima: knot 700 is a dummy"));
 }
 
 TEST(AkimaCore, BadKnotsFailWhenReached) {

@@ -38,20 +38,22 @@ TEST(PredictCore, RollWeights) {
 }
 
 TEST(PredictCore, SettingsClampLengths) {
-  const auto defaults = settings(Edge_fill::none);
-  EXPECT_EQ(defaults.order, 32);
-  EXPECT_EQ(defaults.fit_length, 64);
-  const auto large = settings(Edge_fill::none, Rollweight_type::linear, 5000, 0.0, 1000, 1000, 100);
-  EXPECT_EQ(large.prediction_length, 100);  // at most the length
-  EXPECT_EQ(large.order, 100);              // a prediction length below the order lowers it
-  EXPECT_EQ(large.fit_length, 256);
-  EXPECT_EQ(settings(Edge_fill::none, Rollweight_type::linear, 0, 0.0, 100).fit_length, 200);
-  const auto short_prediction = settings(Edge_fill::none, Rollweight_type::linear, 5, 0.0, 20, 7);
-  EXPECT_EQ(short_prediction.order, 5);
-  EXPECT_EQ(short_prediction.fit_length, 7);
-  const auto negative = settings(Edge_fill::none, Rollweight_type::linear, 0, 0.0, -4, -9);
-  EXPECT_EQ(negative.order, 32);
-  EXPECT_EQ(negative.fit_length, 64);
+  // prediction, filter and fit lengths, channel length -> prediction length, order, fit length
+  const std::int64_t cases[][7] = {
+      {0, 0, 0, 1000, 0, 32, 64},    // defaults
+      {0, -4, -9, 1000, 0, 32, 64},  // negative lengths take the defaults
+      // At most the channel's length; a prediction shorter than the order lowers it.
+      {5000, 1000, 1000, 100, 100, 100, 256},
+      {0, 100, 0, 1000, 0, 100, 200},  // the fit twice the filter
+      {5, 20, 7, 1000, 5, 5, 7},
+  };
+  for (const auto& c : cases) {
+    const auto s = make_prediction_settings(c[3], Edge_fill::none, Rollweight_type::linear, 0.0,
+                                            c[0], c[1], c[2]);
+    EXPECT_EQ(s.prediction_length, c[4]) << c[0] << " " << c[1] << " " << c[2];
+    EXPECT_EQ(s.order, c[5]) << c[0] << " " << c[1] << " " << c[2];
+    EXPECT_EQ(s.fit_length, c[6]) << c[0] << " " << c[1] << " " << c[2];
+  }
 }
 
 TEST(PredictCore, BurgFilterOfASineIsItsRecurrence) {
@@ -116,16 +118,6 @@ TEST(PredictCore, OneSampleRunsAndInteriorGapsWithoutEdgeFill) {
   const auto three = filled({D, 1, 2, 3, D, D, D, D, 7, 8, 9, 10, D}, settings(Edge_fill::none));
   const double blended[] = {4.3, 4.9, 5.1, 5.7};
   for (int k = 0; k < 4; ++k) EXPECT_NEAR(three[4 + k], blended[k], 1e-12) << k;
-}
-
-TEST(PredictCore, NothingToFill) {
-  const std::vector<double> none(6, D);
-  for (auto edges : {Edge_fill::none, Edge_fill::extrapolate, Edge_fill::wrap}) {
-    EXPECT_EQ(filled(none, settings(edges)), none);
-    EXPECT_EQ(filled({1, 2, 3}, settings(edges)), (std::vector<double>{1, 2, 3}));
-  }
-  double* nothing = nullptr;
-  fill_gaps(nothing, 0, settings(Edge_fill::wrap));
 }
 
 TEST(PredictCore, PredictionLengthRelaxesToLevel) {

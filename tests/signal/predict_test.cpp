@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <vorlith/integration.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -38,8 +41,10 @@ TEST(Predict, WorkedExamplesInBothStorageModes) {
               (std::vector<double>{1, 3, 5, 7, 9}));
     EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::wrap),
               (std::vector<double>{6, 5.5, 5, 7, 6.5}));
-    EXPECT_EQ(predicted({1, 2, 3}, block, Edge::wrap), (std::vector<double>{1, 2, 3}));
-    EXPECT_EQ(predicted({D, D, D}, block, Edge::wrap), (std::vector<double>{D, D, D}));
+    for (Edge edges : {Edge::none, Edge::extrapolate, Edge::wrap}) {  // nothing to fill
+      EXPECT_EQ(predicted({1, 2, 3}, block, edges), (std::vector<double>{1, 2, 3}));
+      EXPECT_EQ(predicted({D, D, D}, block, edges), (std::vector<double>{D, D, D}));
+    }
   }
 }
 
@@ -63,16 +68,11 @@ TEST(Predict, LongGapsWithAndWithoutPredictionLength) {
   for (double v : whole) EXPECT_TRUE(v != D && std::isfinite(v));
 
   // A dummy level is the mean of the data; 50 samples in, both sides have relaxed to it.
-  double sum = 0;
-  int count = 0;
-  for (double v : x) {
-    if (v != D) {
-      sum += v;
-      ++count;
-    }
-  }
+  std::vector<double> data;
+  std::copy_if(x.begin(), x.end(), std::back_inserter(data), [](double v) { return v != D; });
+  const double mean = std::accumulate(data.begin(), data.end(), 0.0) / double(data.size());
   const auto relaxed = predicted(x, true, Edge::wrap, Rollweight_type::squared, D, 50);
-  for (std::size_t i = 1050; i < 1550; ++i) EXPECT_DOUBLE_EQ(relaxed[i], sum / count) << i;
+  for (std::size_t i = 1050; i < 1550; ++i) EXPECT_DOUBLE_EQ(relaxed[i], mean) << i;
   EXPECT_NE(relaxed[1000], relaxed[1100]);
   EXPECT_NE(relaxed[2990], D);
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 #include <numeric>
+#include <random>
 #include <vector>
 
 #include "support/contracts.h"
@@ -82,6 +83,40 @@ TEST(Editing, EveryTypeMatchesAVectorModel) {
       v.insert(1, other, 2, count);
       model.insert(model.begin() + 1, base.begin() + 2, base.begin() + 2 + count);
       ASSERT_EQ(elements_of(v), model);
+
+      // Random inserts, erases, length changes and writes of random bytes reach every
+      // store's own editing: new slots and slots exposed again read as zero bytes.
+      std::mt19937 random(static_cast<unsigned>(n));
+      const auto below = [&](std::int64_t k) {
+        return std::uniform_int_distribution<std::int64_t>(0, k)(random);
+      };
+      const Bytes zero(static_cast<std::size_t>(type.get_element_size()), '\0');
+      ASSERT_EQ(elements_of(Multi_vector(type, block, 2)), std::vector<Bytes>(2, zero));
+      for (int step = 0; step < 80; ++step) {
+        const std::int64_t size = v.get_length(), at = below(size);
+        const std::int64_t k = below(std::min(size - at, per_block + 2));
+        const auto first = model.begin() + at;
+        switch (below(3)) {
+          case 0:
+            v.insert_dummies(at, k);
+            model.insert(first, static_cast<std::size_t>(k), dummy);
+            break;
+          case 1:
+            v.erase(at, k);
+            model.erase(first, first + k);
+            break;
+          case 2:
+            v.set_length(below(3 * per_block + 2));
+            model.resize(static_cast<std::size_t>(v.get_length()), zero);
+            break;
+          default:
+            for (auto e = first; e != first + k; ++e) {
+              for (char& byte : *e) byte = static_cast<char>(below(255));
+              v.set(e - model.begin(), e->data());
+            }
+        }
+        ASSERT_EQ(elements_of(v), model) << step;
+      }
     }
   }
 }
@@ -119,10 +154,14 @@ TEST(Editing, CopiesConvertAndResize) {
     std::vector<double> many(20001), odd(10000);
     std::iota(many.begin(), many.end(), 0.0);
     for (std::size_t k = 0; k < odd.size(); ++k) odd[k] = many[2 * k + 1];
+    // Into the front of a longer vector, whose tail stays as it was.
     for (auto code : {type_double, type_float}) {
+      std::vector<double> expected(12000, 7.0);
       Multi_vector out(code, block, 0);
+      out.set_range_double(0, 12000, expected.data());
       out.copy_stride(0, make_doubles(many, !block), 1, -1, 2);
-      EXPECT_EQ(doubles_of(out), odd);
+      std::copy(odd.begin(), odd.end(), expected.begin());
+      EXPECT_EQ(doubles_of(out), expected);
     }
 
     Multi_vector a = make_vector<std::int16_t>({1, 2}, block);

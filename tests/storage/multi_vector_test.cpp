@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/contracts.h"
-#include "support/typed_lists.h"
+#include "support/element_cases.h"
 #include "support/vectors.h"
 
 namespace {
@@ -14,44 +14,31 @@ namespace {
 using namespace vorlith::integration;
 using namespace vorlith::testing_support;
 
-template <class T>
-class EveryTypeBothModes : public ::testing::Test {};
-TYPED_TEST_SUITE(EveryTypeBothModes, all_value_types);
-
-TYPED_TEST(EveryTypeBothModes, ElementsSurviveSwitchesAndBlockViewAgrees) {
-  using T = TypeParam;
-  const std::int64_t per_block = 4096 / static_cast<std::int64_t>(sizeof(T)), n = 3 * per_block + 5;
-  const auto values = pattern_with_dummies<T>(n);
-  for (bool block : {false, true}) {
-    Multi_vector v = make_vector(values, block);
-    EXPECT_EQ(v.get_block_elements(), per_block);
-    EXPECT_EQ(v.get_block_count(), 4);
-    EXPECT_EQ(v.get_block_size(), per_block * static_cast<std::int64_t>(sizeof(T)));
-    EXPECT_EQ(v.get_elements_remaining_in_block(per_block - 2), 2);
-    EXPECT_EQ(v.get_elements_remaining_in_block(3 * per_block), 5);
-    EXPECT_EQ(v.get_block(1), v.get_data(per_block));
-    EXPECT_EQ(v.get_block_for_element(per_block - 1), 0);
-    EXPECT_EQ(v.get_block_for_element(per_block), 1);
-    EXPECT_TRUE(v.is_element_dummy(n - 1) && !v.is_element_dummy(1));
-    block ? v.switch_to_vector() : v.switch_to_block_vector();
-    EXPECT_EQ(v.is_block_vector(), !block);
-    block ? v.switch_to_block_vector() : v.switch_to_vector();
-    EXPECT_TRUE(same_elements(values_of<T>(v), values));
-  }
-}
-
-TYPED_TEST(EveryTypeBothModes, NewElementsAreZeroBytesNotDummies) {
-  using T = TypeParam;
-  for (bool block : {false, true}) {
-    Multi_vector v(Legacy_type(vorlith::types::type_traits<T>::code), block, 3);
-    EXPECT_TRUE(same_elements(values_of<T>(v), std::vector<T>(3)));
-    EXPECT_FALSE(v.is_element_dummy(0));
-    v.set_element_dummy(2);
-    v.set_length(1000);
-    v.set_length(2);
-    v.set_length(5);
-    // Elements exposed again after shrinking read as zero, not as their old values.
-    EXPECT_TRUE(same_elements(values_of<T>(v), std::vector<T>(5)));
+// Every value type and opaque widths on and off the optimised paths.
+TEST(MultiVector, ElementsSurviveSwitchesAndBlockViewAgrees) {
+  for (const Legacy_type& type : every_element_type()) {
+    const std::int64_t size = type.get_element_size(), per_block = 4096 / size;
+    const std::int64_t n = three_blocks(type);
+    const auto elements = sample_elements(type, n);
+    for (bool block : {false, true}) {
+      SCOPED_TRACE(type.get_name() + (block ? " block" : " contiguous"));
+      Multi_vector v = vector_of(type, elements, block);
+      EXPECT_EQ(v.get_block_elements(), per_block);
+      EXPECT_EQ(v.get_block_count(), (n + per_block - 1) / per_block);
+      EXPECT_EQ(v.get_block_size(), per_block * size);
+      for (std::int64_t i : {std::int64_t{0}, per_block - 1, n - 3})
+        EXPECT_EQ(v.get_elements_remaining_in_block(i), std::min(per_block - i % per_block, n - i));
+      EXPECT_EQ(v.get_block(1), v.get_data(per_block));
+      EXPECT_EQ(v.get_block_for_element(per_block - 1), 0);
+      EXPECT_EQ(v.get_block_for_element(per_block), 1);
+      EXPECT_TRUE(v.is_element_dummy(n - 1) && !v.is_element_dummy(1));
+      const bool optimized = size == 8 || size == 12 || size == 16 || size == 24 || size == 4096;
+      EXPECT_EQ(v.is_optimized_opaque_type(), type.is_opaque() && optimized);
+      block ? v.switch_to_vector() : v.switch_to_block_vector();
+      EXPECT_EQ(v.is_block_vector(), !block);
+      block ? v.switch_to_block_vector() : v.switch_to_vector();
+      EXPECT_EQ(elements_of(v), elements);
+    }
   }
 }
 
@@ -95,18 +82,6 @@ TEST(MultiVector, BlockModeAndElementContracts) {
 }
 
 TEST(MultiVector, OpaqueWidthsAndQueries) {
-  for (std::int64_t width : {1, 5, 8, 12, 100, 4095, 4096}) {
-    for (bool block : {false, true}) {
-      const std::int64_t per_block = 4096 / width;
-      Multi_vector v(Legacy_type(width), block, per_block + 1);
-      EXPECT_TRUE(v.is_opaque_type());
-      EXPECT_EQ(v.get_block_elements(), per_block);
-      EXPECT_EQ(v.get_block_size(), per_block * width);
-      EXPECT_EQ(v.get_block_for_element(per_block - 1), 0);
-      EXPECT_EQ(v.get_block_for_element(per_block), 1);
-      EXPECT_EQ(v.is_optimized_opaque_type(), width == 8 || width == 12 || width == 4096);
-    }
-  }
   for (std::int64_t width : {0, 4097}) {
     EXPECT_TRUE(fails_contract(
         [&] { Multi_vector(Legacy_type(width), width > 0, 1); },

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/parallel.h"
 #include "storage/multi_vector_access.h"
 #include "support/vectors.h"
 
@@ -184,13 +183,6 @@ std::string operation_test_name(const Operation& op) {
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   return name;
 }
-
-void set_chunking(int processors, std::int64_t min_block) {
-  parallel::set_processor_count_override(processors);
-  set_integration_min_thread_block(min_block);
-}
-
-void reset_chunking() { set_chunking(0, 16384); }
 
 // clang-format off
 const std::vector<Operation>& operations() {

@@ -67,18 +67,4 @@ std::string operation_test_name(const Operation& op);
 /// Each vector's length equals its store's element count (the library's internal view).
 bool consistent(const Multi_vector& v);
 
-void set_chunking(int processors, std::int64_t min_block);
-void reset_chunking();
-
-/// Runs fn with the processor override and the minimum thread block set, then
-/// restores the defaults (also when fn throws).
-template <class Fn>
-void with_chunking(int processors, std::int64_t min_block, Fn&& fn) {
-  struct Reset {
-    ~Reset() { reset_chunking(); }
-  } reset;
-  set_chunking(processors, min_block);
-  fn();
-}
-
 }  // namespace vorlith::testing_support

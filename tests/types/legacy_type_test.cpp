@@ -41,6 +41,12 @@ TEST(LegacyType, SameTypeRulesAndCodesOutsideTheFixedTypes) {
   EXPECT_TRUE(Legacy_type(std::int64_t{8}) != Legacy_type(std::int64_t{9}));
   EXPECT_FALSE(Legacy_type(std::int64_t{8}).is_same(Legacy_type(type_double)));
   EXPECT_TRUE(Legacy_type(type_int16) == Legacy_type(type_int16));
+  EXPECT_TRUE(fails_contract([] { Legacy_type(type_int16).is_dummy(nullptr); },
+                             "is_dummy: value is null with count 1"));
+  const double source[2] = {1.0, 2.0};
+  EXPECT_TRUE(fails_contract(
+      [&] { Legacy_type(type_double).convert_to(source, nullptr, Legacy_type(type_int16), 2); },
+      "convert_to: target is null with count 2"));
   for (int code : {int{type_opaque}, 15, -1}) {
     EXPECT_TRUE(fails_contract([&] { Legacy_type(static_cast<legacy_data_type>(code)); },
                                "Legacy_type: code"))
@@ -78,13 +84,6 @@ TEST(LegacyType, DummyTests) {
   for (char c : text) EXPECT_EQ(c, 0);
   EXPECT_TRUE(o5.is_dummy(text));
 
-  Point_3d<float> p3{1, 2, 3};
-  Legacy_type(type_float_point_3d).set_dummy(&p3);
-  const std::uint32_t pattern[3] = {0xF49DC5AEu, 0xF49DC5AEu, 0xF49DC5AEu};
-  EXPECT_EQ(std::memcmp(&p3, pattern, sizeof p3), 0);
-}
-
-TEST(LegacyType, OpaqueDummyRecognition) {
   const char star1[1] = {'*'}, a1[1] = {'A'};
   EXPECT_TRUE(Legacy_type(std::int64_t{1}).is_dummy(star1));
   EXPECT_FALSE(Legacy_type(std::int64_t{1}).is_dummy(a1));
@@ -95,6 +94,10 @@ TEST(LegacyType, OpaqueDummyRecognition) {
   EXPECT_FALSE(o3.is_dummy(star_a));
   EXPECT_FALSE(o3.is_dummy(two_stars));
   EXPECT_FALSE(o3.is_dummy(space_star));
+  Point_3d<float> p3{1, 2, 3};
+  Legacy_type(type_float_point_3d).set_dummy(&p3);
+  const std::uint32_t pattern[3] = {0xF49DC5AEu, 0xF49DC5AEu, 0xF49DC5AEu};
+  EXPECT_EQ(std::memcmp(&p3, pattern, sizeof p3), 0);
 }
 
 }  // namespace

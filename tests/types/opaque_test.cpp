@@ -80,19 +80,10 @@ TEST(OpaqueConversion, TextToNumbersAndBack) {
   EXPECT_EQ(to_int8("abc"), -127);
   EXPECT_EQ(to_int8("*"), -127);
 
-  double star_as_double;
-  o4.convert_to_double(field("*", 4).data(), &star_as_double, 1);
-  EXPECT_EQ(star_as_double, -1e32);
-
   std::int32_t values[2] = {-2147483647, -5};
   std::string text(4, 'x');
   Legacy_type(type_int32).convert_to(values, text.data(), Legacy_type(std::int64_t{2}), 2);
   EXPECT_EQ(text, std::string("\0\0-5", 4));
-
-  double three = 3.25;
-  std::string d8(8, 'x');
-  Legacy_type(type_double).convert_to(&three, d8.data(), Legacy_type(std::int64_t{8}), 1);
-  EXPECT_EQ(d8, "3.250000");
 
   vorlith::common::Point_2d<double> p{1.5, 2};
   std::string p16(16, 'x');

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/operations.h"
+#include "support/small_blocks.h"
 
 namespace {
 
@@ -90,10 +91,7 @@ struct Family_count {
 };
 std::map<std::string, Family_count> families;
 
-class AllocationFailure : public ::testing::TestWithParam<Operation> {
- protected:
-  void TearDown() override { reset_chunking(); }
-};
+class AllocationFailure : public ::testing::TestWithParam<Operation> {};
 
 TEST_P(AllocationFailure, ReachesTheCallerAsBadAllocAndLeavesValidVectors) {
   const Operation& op = GetParam();
@@ -101,38 +99,37 @@ TEST_P(AllocationFailure, ReachesTheCallerAsBadAllocAndLeavesValidVectors) {
     for (bool block : {false, true}) {
       // Members with a fixed minimum chunk split only on long vectors.
       const std::int64_t n = threads > 1 && op.fixed_chunk ? 2 * 16384 + 100 : 40;
-      with_chunking(threads, 4, [&] {
-        Workspace done(n, block);
-        op.run(done);
-        const auto before = contents(Workspace(n, block)), after = contents(done);
-        for (std::int64_t point = 0;; ++point) {
-          SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", threads " +
-                       std::to_string(threads) + ", allocation " + std::to_string(point));
-          Workspace w(n, block);
-          bool failed = false;
-          fired = false;
-          countdown = point;
-          try {
-            op.run(w);
-          } catch (const std::bad_alloc&) {
-            failed = true;
-          }
-          countdown = -1;
-          for (const auto* v : w.vectors()) ASSERT_TRUE(consistent(*v));
-          const auto now = contents(w);
-          if (!failed) {
-            // A failure handled inside the library still has to give the full result.
-            EXPECT_TRUE(now == after);
-            if (fired) continue;
-            break;
-          }
-          ASSERT_TRUE(fired) << "bad_alloc without an injected failure";
-          ++families[op.family].points;
-          families[op.family].partial += now != before && now != after;
-          ASSERT_NO_THROW(op.run(w)) << "the next call fails";
-          for (const auto* v : w.vectors()) ASSERT_TRUE(consistent(*v));
+      const Small_blocks chunking(4, threads);
+      Workspace done(n, block);
+      op.run(done);
+      const auto before = contents(Workspace(n, block)), after = contents(done);
+      for (std::int64_t point = 0;; ++point) {
+        SCOPED_TRACE(std::string(block ? "block" : "contiguous") + ", threads " +
+                     std::to_string(threads) + ", allocation " + std::to_string(point));
+        Workspace w(n, block);
+        bool failed = false;
+        fired = false;
+        countdown = point;
+        try {
+          op.run(w);
+        } catch (const std::bad_alloc&) {
+          failed = true;
         }
-      });
+        countdown = -1;
+        for (const auto* v : w.vectors()) ASSERT_TRUE(consistent(*v));
+        const auto now = contents(w);
+        if (!failed) {
+          // A failure handled inside the library still has to give the full result.
+          EXPECT_TRUE(now == after);
+          if (fired) continue;
+          break;
+        }
+        ASSERT_TRUE(fired) << "bad_alloc without an injected failure";
+        ++families[op.family].points;
+        families[op.family].partial += now != before && now != after;
+        ASSERT_NO_THROW(op.run(w)) << "the next call fails";
+        for (const auto* v : w.vectors()) ASSERT_TRUE(consistent(*v));
+      }
     }
   }
 }

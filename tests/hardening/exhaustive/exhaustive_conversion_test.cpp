@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <vorlith/integration.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -20,38 +21,15 @@
 namespace {
 
 using namespace vorlith::integration;
+using vorlith::testing_support::integer_types;
 using vorlith::testing_support::type_pack;
 using vorlith::testing_support::value_types;
 namespace reference = vorlith::testing_support::reference;
-
-using integer_types = type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t,
-                                std::int32_t, std::uint32_t, std::int64_t, std::uint64_t>;
 
 template <class T>
 Legacy_type type_of() {
   return Legacy_type(vorlith::types::type_traits<T>::code);
 }
-
-// Counts checks and mismatches from any thread and keeps the first few mismatches.
-struct Tally {
-  std::atomic<std::int64_t> checked{0};
-  std::atomic<std::int64_t> mismatches{0};
-  std::mutex mutex;
-  std::vector<std::string> examples;
-
-  void mismatch(const std::string& what) {
-    if (mismatches.fetch_add(1) < 10) {
-      const std::lock_guard<std::mutex> lock(mutex);
-      examples.push_back(what);
-    }
-  }
-  void report(const char* category) {
-    std::printf("[exhaustive] %s: %lld conversions checked, %lld mismatches\n", category,
-                static_cast<long long>(checked.load()), static_cast<long long>(mismatches.load()));
-    for (const auto& e : examples) ADD_FAILURE() << e;
-    EXPECT_EQ(mismatches.load(), 0) << category;
-  }
-};
 
 template <class T>
 std::string text(const T& v) {
@@ -66,76 +44,58 @@ std::string text(const T& v) {
     return std::to_string(v);
 }
 
-// Converts the sources to every type of Targets through Legacy_type::convert_to and
-// compares each result with the reference.
-template <class From, class Targets>
-void check_all(const std::vector<From>& sources, Tally& tally) {
-  Targets::for_each([&](auto tag) {
-    using To = typename decltype(tag)::type;
-    std::vector<To> out(sources.size());
-    type_of<From>().convert_to(sources.data(), out.data(), type_of<To>(),
-                               static_cast<std::int64_t>(sources.size()));
-    for (std::size_t i = 0; i < sources.size(); ++i) {
-      const To expected = reference::convert<To>(sources[i]);
-      if (!reference::same(out[i], expected)) {
-        tally.mismatch(type_of<From>().get_name() + std::string(" ") + text(sources[i]) + " -> " +
-                       type_of<To>().get_name() + ": " + text(out[i]) + ", expected " +
-                       text(expected));
-      }
-    }
-    tally.checked += static_cast<std::int64_t>(sources.size());
-  });
-}
-
-TEST(ExhaustiveConversion, EveryFloatBitPatternToEveryIntegerType) {
-  Tally tally;
+// Converts source(0) .. source(n - 1) to every type of Targets through
+// Legacy_type::convert_to, in pieces spread over the cores by the library's own driver,
+// compares each result with the reference and reports the first few mismatches.
+template <class Targets, class Source>
+void check_all(const std::string& category, std::int64_t n, Source source) {
+  using From = decltype(source(0));
   constexpr std::int64_t piece = 1 << 16;
-  // Both cores through the library's own driver; one piece of 2^16 patterns per step.
+  std::atomic<std::int64_t> mismatches{0};
+  std::mutex mutex;
+  std::vector<std::string> examples;
   vorlith::parallel::run_over_range(
-      0, std::int64_t{1} << 16, 1, [&](std::int64_t first, std::int64_t last) {
-        std::vector<float> sources(piece);
-        std::vector<reference::Rounded> rounded(piece);
-        std::vector<std::uint64_t> out(piece);  // room for the widest target
+      0, (n + piece - 1) / piece, 1, [&](std::int64_t first, std::int64_t last) {
+        std::vector<From> sources;
         for (std::int64_t p = first; p < last; ++p) {
-          for (std::int64_t i = 0; i < piece; ++i) {
-            sources[i] = std::bit_cast<float>(static_cast<std::uint32_t>(p * piece + i));
-            rounded[i] = reference::round_half_away(sources[i]);
-          }
-          integer_types::for_each([&](auto tag) {
-            using I = typename decltype(tag)::type;
-            I* const converted = reinterpret_cast<I*>(out.data());
-            type_of<float>().convert_to(sources.data(), converted, type_of<I>(), piece);
-            std::int64_t wrong = 0;
-            for (std::int64_t i = 0; i < piece; ++i)
-              wrong += converted[i] != reference::saturate<I>(rounded[i]);
-            if (wrong > 0) {
-              for (std::int64_t i = 0; i < piece; ++i) {
-                if (converted[i] != reference::saturate<I>(rounded[i])) {
-                  tally.mismatch("float " + text(sources[i]) + " -> " + type_of<I>().get_name() +
-                                 ": " + text(converted[i]));
-                }
-              }
+          sources.clear();
+          for (std::int64_t i = p * piece; i < std::min(n, (p + 1) * piece); ++i)
+            sources.push_back(source(i));
+          Targets::for_each([&](auto tag) {
+            using To = typename decltype(tag)::type;
+            std::vector<To> out(sources.size());
+            type_of<From>().convert_to(sources.data(), out.data(), type_of<To>(),
+                                       static_cast<std::int64_t>(sources.size()));
+            for (std::size_t i = 0; i < sources.size(); ++i) {
+              const To expected = reference::convert<To>(sources[i]);
+              if (reference::same(out[i], expected) || mismatches.fetch_add(1) >= 10) continue;
+              const std::lock_guard<std::mutex> lock(mutex);
+              examples.push_back(type_of<From>().get_name() + " " + text(sources[i]) + " -> " +
+                                 type_of<To>().get_name() + ": " + text(out[i]) + ", expected " +
+                                 text(expected));
             }
-            tally.checked += piece;
           });
         }
       });
-  tally.report("float bit patterns to the eight integer types");
+  std::printf("[exhaustive] %s: %lld values checked, %lld mismatches\n", category.c_str(),
+              static_cast<long long>(n), static_cast<long long>(mismatches.load()));
+  for (const auto& e : examples) ADD_FAILURE() << e;
+  EXPECT_EQ(mismatches.load(), 0) << category;
+}
+
+TEST(ExhaustiveConversion, EveryFloatBitPatternToEveryIntegerType) {
+  check_all<integer_types>("float bit patterns to the eight integer types", std::int64_t{1} << 32,
+                           [](std::int64_t i) { return std::bit_cast<float>(std::uint32_t(i)); });
 }
 
 TEST(ExhaustiveConversion, EverySmallIntegerToEveryValueType) {
-  Tally tally;
-  auto every = [&](auto tag) {
+  type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t>::for_each([](auto tag) {
     using From = typename decltype(tag)::type;
-    std::vector<From> sources;
-    for (std::int64_t v = std::numeric_limits<From>::min(); v <= std::numeric_limits<From>::max();
-         ++v) {
-      sources.push_back(static_cast<From>(v));
-    }
-    check_all<From, value_types>(sources, tally);
-  };
-  type_pack<std::int8_t, std::uint8_t, std::int16_t, std::uint16_t>::for_each(every);
-  tally.report("every 8- and 16-bit value to the fourteen value types");
+    constexpr std::int64_t lowest = std::numeric_limits<From>::min();
+    check_all<value_types>("every " + type_of<From>().get_name() + " value to every value type",
+                           std::numeric_limits<From>::max() - lowest + 1,
+                           [](std::int64_t i) { return static_cast<From>(lowest + i); });
+  });
 }
 
 // Walks of nextafter steps and +-0.5 neighbourhoods around the anchors, both signs.
@@ -192,8 +152,7 @@ std::vector<std::int64_t> int64_walk() {
   integer_types::for_each([&](auto tag) {
     using I = typename decltype(tag)::type;
     around(static_cast<std::int64_t>(std::numeric_limits<I>::min()));
-    around(static_cast<std::int64_t>(
-        std::numeric_limits<I>::max()));  // uint64: -1, the all-ones pattern
+    around(static_cast<std::int64_t>(std::numeric_limits<I>::max()));  // uint64: all ones
     around(static_cast<std::int64_t>(vorlith::common::dummy_value<I>));
   });
   for (int k = 24; k <= 62; ++k) {
@@ -204,11 +163,14 @@ std::vector<std::int64_t> int64_walk() {
 }
 
 TEST(ExhaustiveConversion, WalksAroundTheBoundsOfDoubleAndInt64Sources) {
-  Tally doubles, int64s;
-  check_all<double, value_types>(double_walk(), doubles);
-  check_all<std::int64_t, value_types>(int64_walk(), int64s);
-  doubles.report("double walks around the bounds to the fourteen value types");
-  int64s.report("int64 walks around the bounds to the fourteen value types");
+  const auto doubles = double_walk();
+  const auto int64s = int64_walk();
+  check_all<value_types>("double walks around the bounds to every value type",
+                         static_cast<std::int64_t>(doubles.size()),
+                         [&](std::int64_t i) { return doubles[static_cast<std::size_t>(i)]; });
+  check_all<value_types>("int64 walks around the bounds to every value type",
+                         static_cast<std::int64_t>(int64s.size()),
+                         [&](std::int64_t i) { return int64s[static_cast<std::size_t>(i)]; });
 }
 
 }  // namespace

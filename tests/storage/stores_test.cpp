@@ -1,15 +1,10 @@
-#include "storage/block_vector.h"
-
 #include <gtest/gtest.h>
 #include <vorlith/point.h>
 
-#include <bit>
-#include <cstring>
-#include <random>
-#include <vector>
-
+#include "storage/block_vector.h"
+#include "storage/opaque_block_vector.h"
+#include "storage/opaque_vector.h"
 #include "support/contracts.h"
-#include "support/typed_lists.h"
 
 namespace vorlith::storage {
 namespace {
@@ -75,62 +70,44 @@ TEST(BlockVector, BadIndicesAndRangesChangeNothing) {
   EXPECT_EQ(store.size(), 600u);
 }
 
-template <class T>
-class BlockVectorOperations : public ::testing::Test {};
-TYPED_TEST_SUITE(BlockVectorOperations, testing_support::all_value_types);
+TEST(OpaqueBlockVector, WholeElementsPerBlock) {
+  Opaque_block_vector store(100);
+  EXPECT_EQ(store.block_count(), 1);  // a new store holds one zeroed block
+  store.resize(41);
+  EXPECT_EQ(store.get_elements_per_block(), 40);
+  EXPECT_EQ(store.block_count(), 2);
+  EXPECT_EQ(store.elements_remaining_in_block(39), 1);  // element 40 opens the next block
+  store.resize(0);
+  EXPECT_EQ(store.block_count(), 0);
+}
 
-// Random edits spread over several blocks, checked byte for byte against std::vector
-// (floating-point patterns may be NaN), together with the runs of the block view.
-TYPED_TEST(BlockVectorOperations, FollowStdVector) {
-  using T = TypeParam;
-  constexpr std::uint64_t per_block = Block_vector<T>::elements_per_block;
-  std::mt19937 random(12345);
-  auto below = [&](std::uint64_t n) {
-    return std::uniform_int_distribution<std::uint64_t>(0, n)(random);
-  };
-  auto value = [&] {
-    unsigned char bytes[sizeof(T)];
-    for (auto& b : bytes) b = static_cast<unsigned char>(below(255));
-    return std::bit_cast<T>(bytes);
-  };
-  Block_vector<T> store;
-  std::vector<T> reference;
-  for (int step = 0; step < 150; ++step) {
-    const std::uint64_t size = reference.size(), first = size ? below(size - 1) : 0;
-    const std::uint64_t count = size ? 1 + below(std::min(size - first - 1, per_block + 3)) : 0;
-    const T v = value();
-    switch (below(4)) {
-      case 0: {
-        const std::uint64_t position = below(size);
-        store.insert(position, count + 1, v);
-        reference.insert(reference.begin() + position, count + 1, v);
-        break;
-      }
-      case 1:
-        if (size) store.erase(first, first + count);
-        if (size) reference.erase(reference.begin() + first, reference.begin() + first + count);
-        break;
-      case 2:
-        if (size) store.erase(first);
-        if (size) reference.erase(reference.begin() + first);
-        break;
-      case 3:
-        store.resize(below(3 * per_block), v);
-        reference.resize(store.size(), v);
-        break;
-      default:
-        for (std::uint64_t k = below(per_block); k > 0; --k)
-          store.push_back(v), reference.push_back(v);
-    }
-    ASSERT_EQ(store.size(), reference.size());
-    for (std::uint64_t i = 0; i < store.size(); ++i)
-      ASSERT_EQ(std::memcmp(&store.at(i), &reference[i], sizeof(T)), 0) << step;
-    for (std::uint64_t i = 0, run = 0; i < store.size(); i += run) {
-      run = store.elements_remaining_in_block(i);
-      ASSERT_TRUE(run == store.size() - i || (i + run) % per_block == 0);
-      ASSERT_EQ(store.data(i) + (run - 1), store.data(i + run - 1));
-    }
-  }
+TEST(OpaqueStores, BadArgumentsChangeNothing) {
+  Opaque_vector vector(8);
+  vector.resize(5);
+  EXPECT_TRUE(fails_contract([&] { vector.resize(-1); }, "opaque store: length -1 is negative"));
+  EXPECT_TRUE(fails_contract([&] { vector.insert_zeroed(6, 1); },
+                             "opaque store: insert position 6 is outside 0..5"));
+  EXPECT_TRUE(fails_contract([&] { vector.erase(0, 0); },
+                             "opaque store: erase count 0 from 0 does not fit the length 5"));
+  EXPECT_TRUE(fails_contract(
+      [&] { vector.erase(1, INT64_MAX); },
+      "opaque store: erase count 9223372036854775807 from 1 does not fit the length 5"));
+  EXPECT_THROW(vector.resize(INT64_MAX), std::length_error);
+  EXPECT_EQ(vector.size(), 5);
+
+  Opaque_block_vector blocks(8);
+  blocks.resize(600);
+  EXPECT_TRUE(fails_contract([&] { blocks.insert_zeroed(601, 1); },
+                             "opaque block store: insert position 601 is outside 0..600"));
+  EXPECT_TRUE(fails_contract([&] { blocks.erase(600, 1); },
+                             "opaque block store: erase position 600 is outside the length 600"));
+  EXPECT_TRUE(fails_contract(
+      [&] { blocks.erase(1, INT64_MAX); },
+      "opaque block store: erase count 9223372036854775807 from 1 does not fit the length 600"));
+  EXPECT_THROW(blocks.resize(INT64_MAX), std::length_error);
+  EXPECT_THROW(blocks.insert_zeroed(0, INT64_MAX), std::length_error);
+  EXPECT_EQ(blocks.size(), 600);
+  EXPECT_EQ(blocks.block_count(), 2);
 }
 
 }  // namespace

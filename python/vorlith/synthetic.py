@@ -1,13 +1,13 @@
-"""Seeded synthetic surveys for levelling: a smooth field over a square area, traverse
-lines and tie lines at set spacings and headings, noise, dropouts, and known level
-errors per line (a constant, a drift in time, an offset that depends on the heading).
+"""Seeded synthetic surveys over a smooth field, with known level errors per line.
 
-Used by tests/python/test_levelling.py and bench/levelling_bench.py.
+For trying the levelling (`vorlith.level`) and the survey tools on data whose true field
+and per-line errors are known: `make_survey` gives the columns as NumPy arrays,
+`to_survey` a `vorlith.io.Survey` of them.
 """
 
 import numpy as np
 
-DUMMY = -1.0e32
+from . import DUMMY_DOUBLE as DUMMY
 
 
 def field(x, y, size):
@@ -19,14 +19,10 @@ def field(x, y, size):
 
 
 def make_survey(seed=1, *, size=10000.0, line_spacing=200.0, tie_spacing=1000.0, sample=10.0,
-                heading=0.0, tie_heading=90.0, noise=0.05, dropouts=0, errors=True,
-                wobble=15.0):
-    """Columns (a dict of float64 arrays, plus `line` int32) of a survey over the square
-    [0, size]^2 rotated about its centre: traverse lines 1, 2, ... at `line_spacing`
-    flown along `heading` (alternating direction), tie lines 9001, 9002, ... at
-    `tie_spacing` along `tie_heading`, sampled every `sample` metres with a sideways
-    wobble. `mag` is field + level error + noise, `true` the field, `error` the level
-    error; `dropouts` runs of 5 to 20 samples of `mag` are dummies."""
+                heading=0.0, tie_heading=90.0, noise=0.05, dropouts=0, wobble=15.0):
+    """Columns (float64 arrays, `line` int32) of traverse lines 1, 2, ... along `heading` and
+    tie lines 9001, ... along `tie_heading` over [0, size]^2: `mag` is the field `true` plus a
+    level error `error` (constant, drift, heading offset) and noise, with `dropouts` dummy runs."""
     rng = np.random.default_rng(seed)
     columns = {k: [] for k in ("line", "x", "y", "t", "mag", "true", "error")}
     t0 = 0.0
@@ -59,13 +55,10 @@ def make_survey(seed=1, *, size=10000.0, line_spacing=200.0, tie_spacing=1000.0,
             n = len(x)
             t = t0 + np.arange(n) * sample / 60.0  # 60 m/s
             t0 = t[-1] + 300.0
-            if errors:
-                constant = rng.normal(0.0, 1.0 if is_tie else 4.0)
-                heading_offset = 0.0 if is_tie else (2.0 if forward else -2.0)
-                drift = 0.0 if is_tie else rng.normal(0.0, 3.0) / (n * sample / 60.0)
-                error = constant + heading_offset + drift * (t - t[0])
-            else:
-                error = np.zeros(n)
+            constant = rng.normal(0.0, 1.0 if is_tie else 4.0)
+            heading_offset = 0.0 if is_tie else (2.0 if forward else -2.0)
+            drift = 0.0 if is_tie else rng.normal(0.0, 3.0) / (n * sample / 60.0)
+            error = constant + heading_offset + drift * (t - t[0])
             true = field(x, y, size)
             columns["line"].append(np.full(n, first_number + k, dtype=np.int32))
             for name, values in (("x", x), ("y", y), ("t", t), ("true", true), ("error", error),
@@ -90,33 +83,3 @@ def to_survey(columns):
         survey.add_channel(name, values)
     survey.index_lines("line")
     return survey
-
-
-def brute_force_crossings(columns, ties):
-    """(line, tie, x, y) of every proper crossing of a traverse segment with a tie segment
-    and of two tie segments, by testing all pairs of segments (small surveys only)."""
-    line, x, y = columns["line"], columns["x"], columns["y"]
-    same = line[:-1] == line[1:]
-    start = np.nonzero(same)[0]
-    seg_line = line[start]
-    p0 = np.stack([x[start], y[start]], axis=1)
-    p1 = np.stack([x[start + 1], y[start + 1]], axis=1)
-    is_tie = np.isin(seg_line, ties)
-    found = []
-    for i in np.nonzero(is_tie)[0]:
-        other = (seg_line != seg_line[i]) & (~is_tie | (seg_line > seg_line[i]))
-        a0, a1 = p0[other], p1[other]
-        b0, b1 = p0[i], p1[i]
-
-        def orient(p, q, r):
-            return (q[..., 0] - p[..., 0]) * (r[..., 1] - p[..., 1]) - \
-                   (q[..., 1] - p[..., 1]) * (r[..., 0] - p[..., 0])
-
-        oa0, oa1 = orient(b0, b1, a0), orient(b0, b1, a1)
-        ob0, ob1 = orient(a0, a1, b0), orient(a0, a1, b1)
-        hit = (oa0 * oa1 < 0) & (ob0 * ob1 < 0)
-        t = oa0[hit] / (oa0[hit] - oa1[hit])
-        where = a0[hit] + t[:, None] * (a1[hit] - a0[hit])
-        for l, (cx, cy) in zip(seg_line[other][hit], where):
-            found.append((int(l), int(seg_line[i]), cx, cy))
-    return found
