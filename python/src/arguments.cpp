@@ -396,10 +396,19 @@ Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* nam
   if (py::isinstance<Vector>(obj)) return resizable(obj, name);
   if (length >= 0 && py::isinstance<py::array>(obj)) {
     const auto a = py::reinterpret_borrow<py::array>(obj);
-    const bool usable = a.ndim() == 1 && a.shape(0) == length && a.writeable() &&
-                        (a.flags() & py::array::c_style) && a.dtype().kind() != 'b' &&
-                        a.dtype().attr("isnative").cast<bool>() &&
-                        a.dtype().attr("names").is_none();
+    bool usable = a.ndim() == 1 && a.shape(0) == length && a.writeable() &&
+                  (a.flags() & py::array::c_style) && a.dtype().kind() != 'b' &&
+                  a.dtype().attr("isnative").cast<bool>() && a.dtype().attr("names").is_none();
+    // An out= array over an input's memory is copied: some calls read an input's
+    // neighbours after writing the output at the same index.
+    const auto* begin = static_cast<const char*>(a.data());
+    const char* end = begin + a.nbytes();
+    for (const Argument& argument : arguments_) {
+      const Multi_vector& v = argument.vector->get();
+      if (v.is_block_vector() || v.get_length() == 0) continue;
+      const auto* first = static_cast<const char*>(v.get_vector_memory());
+      if (first < end && begin < first + v.get_length() * v.get_element_size()) usable = false;
+    }
     if (usable) {
       // Checked like any out= array (and refused the same way) when the call runs.
       arrays_ = true;
