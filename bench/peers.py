@@ -14,6 +14,10 @@ are printed:
   ratio     library time / peer time (below 1: the library is faster), for the
             call alone and with the conversions.
 
+In the rows "mv / ndarray" and "dummy / nan=True" both sides are the library: the peer
+column is the call on MultiVectors (on arrays holding dummies), the call column the same
+call on NumPy arrays (holding NaN, with nan=True).
+
 Whether a MultiVector made from a NumPy array shares its memory (a view) or
 copies it is reported in the header. The results of both sides are compared
 once per case (largest difference relative to the data's scale).
@@ -51,6 +55,7 @@ class Case:
     in_place: bool = False  # the call changes its input: prepare afresh before every call
     comparable: Callable[[object], object] = lambda r: r  # finished result in the peer's form (untimed)
     inner: object = None  # index or mask: the part of the results both sides define alike
+    threads: int = 0  # run the case with vorlith.num_threads(threads) (0: as configured)
 
 
 def timed(fn, repeats, setup=lambda: None):
@@ -204,29 +209,43 @@ def fft_case(rng, n):
 
 def array_cases(rng, n):
     """Calls on NumPy arrays as a NumPy user makes them (no MultiVector made by the caller),
-    with dummies and with NaN for missing values (nan=True)."""
+    against the same call on MultiVectors made beforehand ("mv / ndarray" rows: both sides
+    are the library), and the NaN switch against the dummy path on arrays ("dummy / nan=True")."""
     nan_form, dummy_form = with_dummies(rng, n)
     a, b = rng.random(n), rng.random(n)
+    out = np.empty(n)
+    mv_dummy, mv_a, mv_b, mv_out = (vorlith.MultiVector(v) for v in (dummy_form, a, b, out))
     arrays = lambda: None
     same = lambda r: r
+    as_dummies = lambda r: np.nan_to_num(r, nan=DUMMY)  # NaN results in the dummy path's form
     return [
-        Case("nanmean / mean(ndarray)", n, lambda _: np.nanmean(nan_form), arrays,
+        Case("mean mv / ndarray", n, lambda _: vorlith.math.mean(mv_dummy), arrays,
              lambda _: vorlith.math.mean(dummy_form), same),
+        Case("add mv / ndarray", n, lambda _: vorlith.math.add(mv_a, mv_b), arrays,
+             lambda _: vorlith.math.add(a, b), same),
+        Case("add out= mv / ndarray", n, lambda _: vorlith.math.add(mv_a, mv_b, out=mv_out), arrays,
+             lambda _: vorlith.math.add(a, b, out=out), same),
+        Case("mean dummy / nan=True", n, lambda _: vorlith.math.mean(dummy_form), arrays,
+             lambda _: vorlith.math.mean(nan_form, nan=True), same),
+        Case("add dummy / nan=True", n, lambda _: vorlith.math.add(dummy_form, b), arrays,
+             lambda _: vorlith.math.add(nan_form, b, nan=True), same, comparable=as_dummies),
         Case("nanmean / mean(ndarray, nan=True)", n, lambda _: np.nanmean(nan_form), arrays,
              lambda _: vorlith.math.mean(nan_form, nan=True), same),
-        Case("add / add(ndarray)", n, lambda _: np.add(a, b), arrays, lambda _: vorlith.math.add(a, b), same),
         Case("add / add(ndarray, nan=True)", n, lambda _: np.add(nan_form, b), arrays,
              lambda _: vorlith.math.add(nan_form, b, nan=True), same),
     ]
 
 
 def thread_cases(rng):
-    """mean of 1e5 and 1e6 doubles without missing values, against numpy.mean."""
+    """mean of 1e5 and 1e6 doubles without missing values from arrays, against numpy.mean,
+    on one thread and on two."""
     cases = []
     for n in (100_000, 1_000_000):
         values = rng.normal(size=n)
-        cases.append(Case("mean / mean(MultiVector)", n, lambda _, v=values: np.mean(v),
-                          lambda v=values: vorlith.MultiVector(v), lambda v: vorlith.math.mean(v), lambda r: r))
+        for threads in (1, 2):
+            cases.append(Case(f"mean / mean(ndarray) {threads} thr", n, lambda _, v=values: np.mean(v),
+                              lambda: None, lambda _, v=values: vorlith.math.mean(v), lambda r: r,
+                              threads=threads))
     return cases
 
 
@@ -320,6 +339,9 @@ def difference(peer, library):
 
 
 def run_case(case, repeats):
+    if case.threads:
+        with vorlith.num_threads(case.threads):
+            return run_case(Case(**{**case.__dict__, "threads": 0}), repeats)
     peer_time, peer_result = timed(case.peer, repeats, case.peer_setup)
     if case.in_place:
         call_time, call_result = timed(case.call, repeats, case.prepare)
@@ -370,7 +392,8 @@ def main(argv=None):
     parser.add_argument("--quick", action="store_true", help="small sizes: checks that the script works")
     parser.add_argument("--repeats", type=int, default=None, help="timed repeats per figure (default 7, quick 2)")
     parser.add_argument("--seed", type=int, default=11)
-    parser.add_argument("--only", default="", help="run only cases whose name contains this text")
+    parser.add_argument("--only", default="",
+                        help="run only cases whose name contains this text (or one of several, comma-separated)")
     parser.add_argument("--threads", type=int, default=0,
                         help="limit the library to this many OpenMP threads (default: all processors)")
     args = parser.parse_args(argv)
@@ -388,7 +411,7 @@ def main(argv=None):
     print("-" * len(columns))
     worst = 0.0
     for case in build_cases(args.quick, args.seed):
-        if args.only not in case.name:
+        if not any(part in case.name for part in args.only.split(",")):
             continue
         peer, call, total, diff = run_case(case, args.repeats)
         worst = max(worst, diff)

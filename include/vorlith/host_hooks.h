@@ -157,3 +157,11 @@ VORLITH_API void set_integration_min_thread_block(std::int64_t block);
 /// Set it only while no operation runs; a negative cap is a contract failure.
 VORLITH_API int get_integration_max_threads();
 VORLITH_API void set_integration_max_threads(int cap);
+
+/// Whether NaN is a missing sample for the members computed on pieces of doubles (among
+/// them add, subtract, multiply, divide, the masks, sum and mean) called on this thread:
+/// while set, NaN in a float or double input reads as the dummy and a float or double
+/// output receives NaN where the member writes the dummy. Off by default; the dummy
+/// itself stays missing. Members with other loops ignore it.
+VORLITH_API bool get_integration_nan_missing();
+VORLITH_API void set_integration_nan_missing(bool missing);

@@ -1,8 +1,12 @@
 // Arguments: dtypes and types, arrays and vectors, and the claims of one call.
 
 #include <algorithm>
+#include <bit>
 #include <limits>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "bindings.h"
 #include "runtime/sizes.h"
@@ -12,7 +16,11 @@ namespace vorlith::python {
 
 namespace {
 
-py::module_ numpy() { return py::module_::import("numpy"); }
+// Imported once: the lookup would otherwise cost every call.
+const py::module_& numpy() {
+  static const auto* module = new py::module_(py::module_::import("numpy"));
+  return *module;
+}
 
 std::int64_t components_of(const Legacy_type& type) {
   return types::visit_type(type, [](auto tag) -> std::int64_t {
@@ -109,8 +117,54 @@ bool& nan_missing() {
   return missing;
 }
 
+namespace {
+
+// The type of a plain dtype (integer or float, native byte order, no fields) from a table
+// made once, without the Python calls of type_of_dtype; nothing for other dtypes.
+std::optional<Legacy_type> plain_type(const py::dtype& dtype) {
+  constexpr char native = std::endian::native == std::endian::little ? '<' : '>';
+  const char order = dtype.byteorder();
+  if (dtype.has_fields() || (order != '=' && order != '|' && order != native)) return {};
+  static const auto* table = [] {
+    auto* types = new std::vector<std::tuple<char, py::ssize_t, Legacy_type>>;
+    for (const integration::legacy_data_type code : types::value_type_codes) {
+      const Legacy_type type(code);
+      const py::dtype d = dtype_of_type(type);
+      if (components_of(type) == 1) types->emplace_back(d.kind(), d.itemsize(), type);
+    }
+    return types;
+  }();
+  for (const auto& [kind, size, type] : *table)
+    if (kind == dtype.kind() && size == dtype.itemsize()) return type;
+  return {};
+}
+
+std::unique_ptr<Vector> vector_of_packed(py::array array, const Legacy_type& type, bool block,
+                                         bool share) {
+  const std::int64_t n = array.ndim() == 0 ? 0 : array.shape(0);
+  if (share && !block) {
+    // Read-only arrays are lent only to calls that read them (Call::in).
+    void* memory = const_cast<void*>(array.data());
+    return std::make_unique<Vector>(Multi_vector::over_memory(type, memory, n), std::move(array));
+  }
+  auto vector = std::make_unique<Vector>(type, block, 0);
+  vector->get().set_length_for_overwrite(n);
+  if (n > 0) vector->get().set_range(0, n, array.data());
+  return vector;
+}
+
+}  // namespace
+
 std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool points,
                                           const char* name, bool share) {
+  // The common case first: a packed 1-D array of a plain dtype is taken as it is.
+  if (py::isinstance<py::array>(data)) {
+    auto plain = py::reinterpret_borrow<py::array>(data);
+    if (plain.ndim() == 1 && (plain.flags() & py::array::c_style)) {
+      if (const std::optional<Legacy_type> type = plain_type(plain.dtype()))
+        return vector_of_packed(std::move(plain), *type, block, share);
+    }
+  }
   py::array array = numpy().attr("asarray")(data);
   if (array.dtype().kind() == 'b') array = array.attr("view")(py::dtype::of<std::uint8_t>());
   std::int64_t components = 1;
@@ -144,42 +198,68 @@ std::unique_ptr<Vector> vector_from_array(py::handle data, bool block, bool poin
   }
   const Legacy_type type = type_of_dtype(array.dtype(), components);
   // Strided input is copied into packed order here (documented: never a view).
-  array = numpy().attr("ascontiguousarray")(array);
-  const std::int64_t n = array.ndim() == 0 ? 0 : array.shape(0);
-  if (share && !block) {
-    // Read-only arrays are lent only to calls that read them (Call::in).
-    void* memory = const_cast<void*>(array.data());
-    return std::make_unique<Vector>(Multi_vector::over_memory(type, memory, n), array);
-  }
-  auto vector = std::make_unique<Vector>(type, block, 0);
-  vector->get().set_length_for_overwrite(n);
-  if (n > 0) vector->get().set_range(0, n, array.data());
-  return vector;
+  return vector_of_packed(numpy().attr("ascontiguousarray")(array), type, block, share);
 }
 
 namespace {
 
-// NaN and the dummy trade places in the float components of a contiguous vector.
-template <class T>
-void swap_missing(T* values, std::int64_t n, bool to_dummy) {
-  constexpr T dummy = common::dummy_value<T>;
-  const T nan = std::numeric_limits<T>::quiet_NaN();
-  if (to_dummy) {
-    for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] != values[i] ? dummy : values[i];
-  } else {
-    for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] == dummy ? nan : values[i];
-  }
-}
-
-void swap_missing(Multi_vector& v, bool to_dummy) {
+// The float components of a contiguous vector, as a pointer and a count, for f(T*, n)
+// with T float or double; nothing for other types and block vectors.
+template <class F>
+void visit_float_components(const Multi_vector& v, F&& f) {
   if (v.get_length() == 0 || v.is_block_vector() || v.is_opaque_type()) return;
   const py::dtype component = dtype_of_type(v.get_type());
   const std::int64_t n = v.get_length() * v.get_element_size() / component.itemsize();
+  void* memory = const_cast<void*>(v.get_vector_memory());
   if (component.equal(py::dtype::of<double>())) {
-    swap_missing(static_cast<double*>(v.get_vector_memory()), n, to_dummy);
+    f(static_cast<double*>(memory), n);
   } else if (component.equal(py::dtype::of<float>())) {
-    swap_missing(static_cast<float*>(v.get_vector_memory()), n, to_dummy);
+    f(static_cast<float*>(memory), n);
   }
+}
+
+// Whether the float components hold a NaN; stops at the first (in steps of a block,
+// so the test vectorises).
+bool holds_nan(const Multi_vector& v) {
+  bool found = false;
+  visit_float_components(v, [&](const auto* values, std::int64_t n) {
+    constexpr std::int64_t step = 1024;
+    for (std::int64_t begin = 0; begin < n && !found; begin += step) {
+      const std::int64_t end = std::min(n, begin + step);
+      bool any = false;
+      for (std::int64_t i = begin; i < end; ++i) any |= values[i] != values[i];
+      found = any;
+    }
+  });
+  return found;
+}
+
+// NaN and the dummy trade places in the float components of a contiguous vector.
+void swap_missing(Multi_vector& v, bool to_dummy) {
+  visit_float_components(v, [&](auto* values, std::int64_t n) {
+    using T = std::remove_pointer_t<decltype(values)>;
+    constexpr T dummy = common::dummy_value<T>;
+    const T nan = std::numeric_limits<T>::quiet_NaN();
+    if (to_dummy) {
+      for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] != values[i] ? dummy : values[i];
+    } else {
+      for (std::int64_t i = 0; i < n; ++i) values[i] = values[i] == dummy ? nan : values[i];
+    }
+  });
+}
+
+// A vector of its own holding `source` with NaN as the dummy, written in one pass.
+std::unique_ptr<Vector> copy_with_dummies(const Multi_vector& source) {
+  auto copy = std::make_unique<Vector>(source.get_type(), false, 0);
+  copy->get().set_length_for_overwrite(source.get_length());
+  void* to = copy->get().get_vector_memory();
+  visit_float_components(source, [&](const auto* values, std::int64_t n) {
+    using T = std::remove_const_t<std::remove_pointer_t<decltype(values)>>;
+    constexpr T dummy = common::dummy_value<T>;
+    T* into = static_cast<T*>(to);
+    for (std::int64_t i = 0; i < n; ++i) into[i] = values[i] != values[i] ? dummy : values[i];
+  });
+  return copy;
 }
 
 }  // namespace
@@ -223,18 +303,21 @@ Call::~Call() {
 }
 
 Vector& Call::adopt(std::unique_ptr<Vector> vector, Access access, py::object array,
-                    const char* name, bool input) {
+                    const char* name, bool input, bool fresh) {
   Vector* raw = vector.get();
-  py::object owner = py::cast(std::move(vector));
-  arguments_.push_back({std::move(owner), raw, access, std::move(array), name, input, false});
+  // Only a result handed out needs a Python object (made once per call: it costs).
+  py::object owner = fresh ? py::cast(std::move(vector)) : py::none();
+  std::shared_ptr<Vector> held = fresh ? nullptr : std::move(vector);
+  arguments_.push_back(
+      {std::move(owner), raw, std::move(held), access, std::move(array), name, input, fresh});
   return *raw;
 }
 
 Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool input, bool points) {
   if (py::isinstance<Vector>(obj)) {
     Vector& vector = obj.cast<Vector&>();
-    arguments_.push_back(
-        {py::reinterpret_borrow<py::object>(obj), &vector, access, py::none(), name, input, false});
+    arguments_.push_back({py::reinterpret_borrow<py::object>(obj), &vector, nullptr, access,
+                          py::none(), name, input, false});
     return vector.get();
   }
   if (obj.is_none())
@@ -258,18 +341,30 @@ Multi_vector& Call::add(py::handle obj, Access access, const char* name, bool in
     array = a;
   }
   arrays_ = true;
-  // A channel read or changed in place (never resized) is used where it lies; NaN for
-  // missing samples needs a copy to put dummies in.
-  const bool share = access != Access::resize && !nan_missing();
-  Vector& vector = adopt(vector_from_array(obj, false, points, name, share), access,
-                         std::move(array), name, input);
-  if (nan_missing()) swap_missing(vector.get(), true);
-  return vector.get();
+  // A channel read or changed in place (never resized) is used where it lies. With NaN
+  // for missing samples, one that holds NaN is copied with dummies in their place
+  // (unless the library reads NaN itself); a changed one gets NaN back after the call.
+  const bool share = access != Access::resize;
+  std::unique_ptr<Vector> vector = vector_from_array(obj, false, points, name, share);
+  const bool point = vector->get().get_type().is_point();
+  if (nan_missing() && !(library_nan_ && !point)) {
+    if (!share)
+      swap_missing(vector->get(), true);
+    else if (holds_nan(vector->get()))
+      vector = copy_with_dummies(vector->get());
+  }
+  return adopt(std::move(vector), access, std::move(array), name, input).get();
+}
+
+void Call::nan_in_library(std::initializer_list<py::handle> channels) {
+  library_nan_ = nan_missing() && std::none_of(channels.begin(), channels.end(), [](py::handle c) {
+                   return py::isinstance<Vector>(c);
+                 });
 }
 
 bool Call::is_number(py::handle obj) {
+  if (py::isinstance<py::array>(obj)) return py::reinterpret_borrow<py::array>(obj).ndim() == 0;
   return py::isinstance<py::float_>(obj) || py::isinstance<py::int_>(obj) ||
-         (py::isinstance<py::array>(obj) && py::reinterpret_borrow<py::array>(obj).ndim() == 0) ||
          py::isinstance(obj, numpy().attr("number"));
 }
 
@@ -295,9 +390,32 @@ Multi_vector& Call::inout(py::handle obj, const char* name) {
   return add(obj, Access::write, name);
 }
 
-Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name) {
+Multi_vector& Call::out(py::handle obj, const Legacy_type& type, const char* name,
+                        std::int64_t length) {
   if (obj.is_none()) return fresh(type);
   if (py::isinstance<Vector>(obj)) return resizable(obj, name);
+  if (length >= 0 && py::isinstance<py::array>(obj)) {
+    const auto a = py::reinterpret_borrow<py::array>(obj);
+    bool usable = a.ndim() == 1 && a.shape(0) == length && a.writeable() &&
+                  (a.flags() & py::array::c_style) && a.dtype().kind() != 'b' &&
+                  a.dtype().attr("isnative").cast<bool>() && a.dtype().attr("names").is_none();
+    // An out= array over an input's memory is copied: some calls read an input's
+    // neighbours after writing the output at the same index.
+    const auto* begin = static_cast<const char*>(a.data());
+    const char* end = begin + a.nbytes();
+    for (const Argument& argument : arguments_) {
+      const Multi_vector& v = argument.vector->get();
+      if (v.is_block_vector() || v.get_length() == 0) continue;
+      const auto* first = static_cast<const char*>(v.get_vector_memory());
+      if (first < end && begin < first + v.get_length() * v.get_element_size()) usable = false;
+    }
+    if (usable) {
+      // Checked like any out= array (and refused the same way) when the call runs.
+      arrays_ = true;
+      std::unique_ptr<Vector> vector = vector_from_array(obj, false, false, name, true);
+      return adopt(std::move(vector), Access::resize, a, name, false).get();
+    }
+  }
   return add(obj, Access::resize, name, false);
 }
 
@@ -308,10 +426,9 @@ Multi_vector& Call::resizable(py::handle obj, const char* name) {
 }
 
 Multi_vector& Call::fresh(const Legacy_type& type, bool block) {
-  Vector& vector =
-      adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result", false);
-  arguments_.back().fresh = true;
-  return vector.get();
+  return adopt(std::make_unique<Vector>(type, block, 0), Access::resize, py::none(), "result",
+               false, true)
+      .get();
 }
 
 void Call::equal_lengths(std::int64_t count) const {
@@ -336,7 +453,7 @@ py::object Call::result(const Multi_vector& v) const {
     if (&argument.vector->get() != &v) continue;
     if (!argument.array.is_none()) return argument.array;
     if (!arrays_ || !argument.fresh) return argument.owner;
-    if (nan_missing()) swap_missing(argument.vector->get(), false);
+    if (nan_missing() && !library_nan_) swap_missing(argument.vector->get(), false);
     return array_of_vector(argument.owner);
   }
   throw std::logic_error("result() of a vector that is not an argument of the call");
@@ -414,9 +531,10 @@ void Call::write_back() {
     Multi_vector& v = argument.vector->get();
     const std::int64_t n = v.get_length();
     if (n == 0) continue;
+    const bool swap = nan_missing() && !(library_nan_ && !v.get_type().is_point());
+    if (swap) swap_missing(v, false);
     // Changed where it lies: nothing to copy back.
     if (v.uses_outside_memory() && v.get_vector_memory() == array.data()) continue;
-    if (nan_missing()) swap_missing(v, false);
     if (array.flags() & py::array::c_style) {
       v.get_range(0, n, array.mutable_data());
     } else {

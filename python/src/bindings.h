@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -102,8 +103,12 @@ class Call {
   /// when C-contiguous of a supported dtype, else copied in and, after the call, back.
   Multi_vector& inout(py::handle obj, const char* name);
   /// A vector the call writes and may resize: `obj` when it is a MultiVector or a
-  /// writable array (which must keep its length), a new vector of `type` when None.
-  Multi_vector& out(py::handle obj, const Legacy_type& type, const char* name);
+  /// writable array (which must keep its length), a new vector of `type` when None. An
+  /// array is written where it lies when the caller knows the call makes the output
+  /// `length` values long and the array is a writable C-contiguous 1-D array of a
+  /// supported dtype and that length; otherwise it is copied in and back.
+  Multi_vector& out(py::handle obj, const Legacy_type& type, const char* name,
+                    std::int64_t length = -1);
   /// As inout(), for calls that lengthen the vector when their range passes its end.
   Multi_vector& growing(py::handle obj, const char* name) { return add(obj, Access::resize, name); }
   /// A MultiVector the call may resize or move to another storage mode.
@@ -113,11 +118,16 @@ class Call {
   /// With count -1, every channel read so far must have one length: ValueError naming
   /// the first two that differ.
   void equal_lengths(std::int64_t count) const;
+  /// Declares, before any channel is added, that the library call reads NaN as missing
+  /// itself (get_integration_nan_missing): with nan_missing() and none of `channels` a
+  /// MultiVector, float arrays are then used where they lie and nothing is swapped.
+  void nan_in_library(std::initializer_list<py::handle> channels);
 
   /// Runs f() without the GIL, then copies in-place results back into arrays.
   template <class F>
   auto run(F&& f) {
     claim();
+    const Library_nan library_nan(library_nan_);
     struct Release {
       Call& call;
       ~Release() { call.release(); }
@@ -144,11 +154,23 @@ class Call {
   struct Argument {
     py::object owner;  // the MultiVector object (keeps it alive during the call)
     Vector* vector;
+    std::shared_ptr<Vector> held;  // a vector made from an array that no Python object holds
     Access access;
     py::object array;  // an array to copy the result back into, or None
     const char* name;
     bool input;  // a channel the caller passed to be read or changed (not out=, not fresh)
     bool fresh;  // made by the call for its result
+  };
+
+  // Sets the library's NaN rule for the call and puts back the previous one.
+  struct Library_nan {
+    explicit Library_nan(bool on) : saved(::get_integration_nan_missing()) {
+      ::set_integration_nan_missing(on);
+    }
+    ~Library_nan() { ::set_integration_nan_missing(saved); }
+    Library_nan(const Library_nan&) = delete;
+    Library_nan& operator=(const Library_nan&) = delete;
+    bool saved;
   };
 
   template <class F>
@@ -160,7 +182,7 @@ class Call {
   Multi_vector& add(py::handle obj, Access access, const char* name, bool input = true,
                     bool points = false);
   Vector& adopt(std::unique_ptr<Vector> vector, Access access, py::object array, const char* name,
-                bool input);
+                bool input, bool fresh = false);
   void claim();
   // A vector over an array's memory that the call had to lengthen: BufferError naming it.
   void refuse_growth_of_shared(const std::length_error& e) const;
@@ -170,7 +192,8 @@ class Call {
   std::vector<Argument> arguments_;
   std::vector<Argument> claims_;  // the distinct vectors, each with its strongest use
   bool claimed_ = false;
-  bool arrays_ = false;  // some channel argument is not a MultiVector
+  bool arrays_ = false;       // some channel argument is not a MultiVector
+  bool library_nan_ = false;  // the library reads and writes NaN for missing (nan_in_library)
 };
 
 /// Runs f(v) on the MultiVector `self` read, changed in place, or resized.
@@ -195,7 +218,8 @@ auto resizing(py::handle self, F&& f) {
 
 /// Adapters for the library's members of the form F(v, scalars..., start, count):
 /// Ranged<R, Scalars...>::in_place<F> changes v in place, ::output_range<F> may also
-/// lengthen it, ::read<F> and ::read2<F> (two vectors) only read.
+/// lengthen it, ::read<F> and ::read2<F> (two vectors) only read, and ::reduce<F> reads
+/// for a member that reads NaN as missing itself (Call::nan_in_library).
 template <class R, class... Scalars>
 struct Ranged {
   template <R (*F)(Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
@@ -213,6 +237,13 @@ struct Ranged {
   template <R (*F)(const Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
   static R read(py::handle v, Scalars... s, std::int64_t start, std::int64_t count) {
     Call call;
+    const Multi_vector& vector = call.in(v, "v");
+    return call.run([&] { return F(vector, s..., start, count); });
+  }
+  template <R (*F)(const Multi_vector&, Scalars..., std::int64_t, std::int64_t)>
+  static R reduce(py::handle v, Scalars... s, std::int64_t start, std::int64_t count) {
+    Call call;
+    call.nan_in_library({v});
     const Multi_vector& vector = call.in(v, "v");
     return call.run([&] { return F(vector, s..., start, count); });
   }

@@ -14,19 +14,25 @@ const Legacy_type double_type{integration::type_double};
 using Binary = void (*)(const Multi_vector&, const Multi_vector&, Multi_vector&, std::int64_t,
                         std::int64_t);
 
+// The length of an elementwise output over the range of `v`: start + count.
+std::int64_t output_length(const Multi_vector& v, std::int64_t start, std::int64_t count) {
+  return count == -1 ? v.get_length() : start + count;
+}
+
 template <Binary F>
 py::object binary(py::handle a, py::handle b, py::handle out, std::int64_t start,
                   std::int64_t count) {
   if (Call::is_number(a) && Call::is_number(b))
     throw py::type_error("a and b are both numbers: pass at least one channel");
   Call call;
+  call.nan_in_library({a, b, out});
   // A number stands for a constant channel as long as the other argument.
   const bool a_number = Call::is_number(a);
   const Multi_vector* vb = a_number ? &call.in(b, "b") : nullptr;
   const Multi_vector& va = call.in_or_constant(a, "a", a_number ? vb->get_length() : 0);
   if (!a_number) vb = &call.in_or_constant(b, "b", va.get_length());
   call.equal_lengths(count);
-  Multi_vector& o = call.out(out, double_type, "out");
+  Multi_vector& o = call.out(out, double_type, "out", output_length(va, start, count));
   call.run([&] { F(va, *vb, o, start, count); });
   return call.result(o);
 }
@@ -38,12 +44,12 @@ void def_binary(py::module_& m, const char* name, const char* doc) {
 
 // An output channel computed from x and y (and more): out, or a new float64 vector.
 template <class F>
-py::object from_xy(Call& call, py::handle x, py::handle y, py::handle out, std::int64_t count,
-                   F&& f) {
+py::object from_xy(Call& call, py::handle x, py::handle y, py::handle out, std::int64_t start,
+                   std::int64_t count, F&& f) {
   const Multi_vector& vx = call.in(x, "x");
   const Multi_vector& vy = call.in(y, "y");
   call.equal_lengths(count);
-  Multi_vector& o = call.out(out, double_type, "out");
+  Multi_vector& o = call.out(out, double_type, "out", output_length(vx, start, count));
   call.run([&] { f(vx, vy, o); });
   return call.result(o);
 }
@@ -91,7 +97,7 @@ void bind_math(py::module_ m) {
       [](py::handle a, double wa, py::handle b, double wb, py::handle out, std::int64_t start,
          std::int64_t count) {
         Call call;
-        return from_xy(call, a, b, out, count, [&](auto& va, auto& vb, auto& o) {
+        return from_xy(call, a, b, out, start, count, [&](auto& va, auto& vb, auto& o) {
           M::add_weighted(va, wa, vb, wb, o, start, count);
         });
       },
@@ -102,7 +108,7 @@ void bind_math(py::module_ m) {
          std::int64_t count) {
         Call call;
         const Multi_vector& vz = call.in(z, "z");
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, start, count, [&](auto& vx, auto& vy, auto& o) {
           M::hypotenuse(vx, vy, vz, o, start, count);
         });
       },
@@ -191,9 +197,9 @@ void bind_math(py::module_ m) {
       "Rotates (x, y) counter-clockwise by `angle` radians in place.", "x"_a, "y"_a, "angle"_a,
       py::kw_only());
 
-  def_ranged(m, "sum", &Ranged<double>::read<&M::sum>, "Sum of the non-dummy values; 0.0 for none.",
-             "v"_a, py::kw_only());
-  def_ranged(m, "mean", &Ranged<double>::read<&M::mean>,
+  def_ranged(m, "sum", &Ranged<double>::reduce<&M::sum>,
+             "Sum of the non-dummy values; 0.0 for none.", "v"_a, py::kw_only());
+  def_ranged(m, "mean", &Ranged<double>::reduce<&M::mean>,
              "Mean of the non-dummy values; the dummy for none.", "v"_a, py::kw_only());
   def_ranged(
       m, "statistics",
@@ -237,7 +243,7 @@ void bind_math(py::module_ m) {
         const Multi_vector* vz = nullptr;
         if (!z.is_none()) vz = &call.in(z, "z");
         Multi_vector& flat = call.fresh(double_type);
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, start, count, [&](auto& vx, auto& vy, auto& o) {
           if (!vz) flat.set_length(vx.get_length());  // zero bytes: z = 0.0
           M::distance_cumulative(vx, vy, vz ? *vz : flat, o, start_distance, start, count);
         });
@@ -251,7 +257,7 @@ void bind_math(py::module_ m) {
       m, "distance_non_cumulative",
       [](py::handle x, py::handle y, py::handle out, std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, start, count, [&](auto& vx, auto& vy, auto& o) {
           M::distance_non_cumulative(vx, vy, o, start, count);
         });
       },
@@ -262,7 +268,7 @@ void bind_math(py::module_ m) {
       [](py::handle x, py::handle y, std::pair<double, double> point, double angle, py::handle out,
          std::int64_t start, std::int64_t count) {
         Call call;
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, start, count, [&](auto& vx, auto& vy, auto& o) {
           M::distance_from_line(vx, vy, o, common::Point_2d<double>{point.first, point.second},
                                 angle, start, count);
         });
@@ -277,7 +283,7 @@ void bind_math(py::module_ m) {
         const common::Segment_2d<double> segment{{first.first, first.second},
                                                  {second.first, second.second}};
         Call call;
-        return from_xy(call, x, y, out, count, [&](auto& vx, auto& vy, auto& o) {
+        return from_xy(call, x, y, out, start, count, [&](auto& vx, auto& vy, auto& o) {
           M::distance_from_line(vx, vy, o, segment, start, count);
         });
       },
@@ -290,7 +296,7 @@ void bind_math(py::module_ m) {
         Call call;
         const Multi_vector& vz = call.in(z, "z");
         Multi_vector& gaps = call.out(out, Legacy_type(integration::type_int64), "out");
-        from_xy(call, x, y, py::none(), count, [&](auto& vx, auto& vy, auto&) {
+        from_xy(call, x, y, py::none(), start, count, [&](auto& vx, auto& vy, auto&) {
           M::find_gaps(vx, vy, vz, gaps, threshold, start, count);
         });
         return call.result(gaps);

@@ -26,6 +26,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -85,33 +86,78 @@ void walk_direct(const Operands<In, Out>& ops, std::int64_t first, std::int64_t 
       storage::cursor(*ops.in[K], first)..., storage::cursor(*ops.out[J], first)...);
 }
 
+// The NaN rule (get_integration_nan_missing) on a piece of a float or double vector.
+inline void nan_to_dummy(double* x, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i) x[i] = x[i] != x[i] ? dummy : x[i];
+}
+inline void copy_nan_as_dummy(const double* from, double* to, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i) to[i] = from[i] != from[i] ? dummy : from[i];
+}
+inline void dummy_to_nan(double* x, std::int64_t n) {
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+  for (std::int64_t i = 0; i < n; ++i) x[i] = x[i] == dummy ? nan : x[i];
+}
+
 }  // namespace detail
 
 /// Calls fn(index, n, in, out) over [first, first + count) in ascending pieces: in[k]
 /// holds input k's elements index .. index + n - 1 as doubles, out[j] receives output
 /// j's. On the converted path the buffers are allocated once for the whole call (one
 /// per vector, a piece of doubles each) and each piece is written back before the next.
+/// With `nan` (converted path only) NaN read from a float or double vector is the dummy,
+/// and a float or double output receives NaN for the dummy.
 template <std::size_t In, std::size_t Out, class Fn>
 void for_each_double_piece(const Operands<In, Out>& ops, bool direct, std::int64_t first,
-                           std::int64_t count, Fn&& fn) {
+                           std::int64_t count, Fn&& fn, bool nan = false) {
   if (count <= 0) return;
-  if (direct) {
+  // The NaN rule adds passes over each piece: small pieces keep them in the first-level cache.
+  const std::int64_t piece =
+      std::min(count, nan ? sizes::piece_elements / 32 : sizes::piece_elements);
+  if (direct && nan && Out == 0) {
+    // A reduction over stored doubles: each piece is read once, into a buffer with the
+    // dummy for NaN.
+    std::vector<double> buffers(static_cast<std::size_t>(In * piece));
+    std::array<const double*, In> held;
+    for (std::size_t k = 0; k < In; ++k) held[k] = buffers.data() + k * piece;
+    auto hold = [&](std::int64_t index, std::int64_t n, const std::array<const double*, In>& in,
+                    const std::array<double*, Out>& out) {
+      for (std::int64_t done = 0; done < n; done += piece) {
+        const std::int64_t m = std::min(piece, n - done);
+        for (std::size_t k = 0; k < In; ++k)
+          detail::copy_nan_as_dummy(in[k] + done, const_cast<double*>(held[k]), m);
+        fn(index + done, m, held, out);
+      }
+    };
+    detail::walk_direct(ops, first, count, hold, std::make_index_sequence<In>{},
+                        std::make_index_sequence<Out>{});
+    return;
+  }
+  if (direct && !(nan && Out > 0)) {
     detail::walk_direct(ops, first, count, fn, std::make_index_sequence<In>{},
                         std::make_index_sequence<Out>{});
     return;
   }
-  const std::int64_t piece = std::min(count, sizes::piece_elements);
   std::vector<double> buffers(static_cast<std::size_t>((In + Out) * piece));
   std::array<double*, In> read;
   std::array<const double*, In> in;
   std::array<double*, Out> out;
   for (std::size_t k = 0; k < In; ++k) in[k] = read[k] = buffers.data() + k * piece;
   for (std::size_t j = 0; j < Out; ++j) out[j] = buffers.data() + (In + j) * piece;
+  std::array<bool, In> nan_in{};
+  std::array<bool, Out> nan_out{};
+  for (std::size_t k = 0; k < In; ++k) nan_in[k] = nan && ops.in[k]->get_type().is_floating();
+  for (std::size_t j = 0; j < Out; ++j) nan_out[j] = nan && ops.out[j]->get_type().is_floating();
   for (std::int64_t index = first, remaining = count; remaining > 0;) {
     const std::int64_t n = std::min(remaining, piece);
-    for (std::size_t k = 0; k < In; ++k) ops.in[k]->get_range_double(index, n, read[k]);
+    for (std::size_t k = 0; k < In; ++k) {
+      ops.in[k]->get_range_double(index, n, read[k]);
+      if (nan_in[k]) detail::nan_to_dummy(read[k], n);
+    }
     fn(index, n, in, out);
-    for (std::size_t j = 0; j < Out; ++j) ops.out[j]->set_range_double(index, n, out[j]);
+    for (std::size_t j = 0; j < Out; ++j) {
+      if (nan_out[j]) detail::dummy_to_nan(out[j], n);
+      ops.out[j]->set_range_double(index, n, out[j]);
+    }
     index += n;
     remaining -= n;
   }
@@ -147,13 +193,19 @@ inline auto call_rule(const Rule& rule, std::int64_t index, X... x) {
 // is either another vector's memory or exactly an input's run (in-place members), so
 // no iteration depends on another. `omp simd` says so, and also lifts -O2's cheapest
 // cost model, which would otherwise refuse any loop that needs a scalar remainder.
-template <class Rule, class... P>
+// With Nan (the NaN rule on the direct path of a rule that propagates dummies), NaN
+// inputs are missing too and NaN stands for every dummy the loop would write.
+template <bool Nan = false, class Rule, class... P>
 void apply_loop(const Rule& rule, std::int64_t index, std::int64_t n, double* dst,
                 const P*... src) {
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 #pragma omp simd
   for (std::int64_t i = 0; i < n; ++i) {
     const double r = call_rule(rule, index + i, src[i]...);
-    if constexpr (propagates_dummy<Rule>()) {
+    if constexpr (Nan) {
+      const bool missing = (((src[i] == dummy) | (src[i] != src[i])) | ...);
+      dst[i] = (missing | (r == dummy)) ? nan : r;
+    } else if constexpr (propagates_dummy<Rule>()) {
       const bool any_dummy = ((src[i] == dummy) | ...);
       dst[i] = any_dummy ? dummy : r;
     } else {
@@ -207,10 +259,12 @@ inline void stream_fence() {
 #endif
 }
 
-template <class Rule, std::size_t In, std::size_t Out, std::size_t... K, std::size_t... J>
+template <bool Nan = false, class Rule, std::size_t In, std::size_t Out, std::size_t... K,
+          std::size_t... J>
 void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
                  const std::array<const double*, In>& in, const std::array<double*, Out>& out,
                  bool stream, std::index_sequence<K...>, std::index_sequence<J...>) {
+  static_assert(!Nan || Out == 1);
   if constexpr (Out == 1) {
     // Computed into a tile in cache, then streamed out; not for in-place members, whose
     // destination lines were just read anyway.
@@ -219,7 +273,7 @@ void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
       alignas(64) double tile[tile_elements];
       for (std::int64_t done = 0; done < n; done += tile_elements) {
         const std::int64_t m = std::min(tile_elements, n - done);
-        apply_loop(rule, index + done, m, tile, (in[K] + done)...);
+        apply_loop<Nan>(rule, index + done, m, tile, (in[K] + done)...);
         stream_out(out[0] + done, tile, m);
       }
       return;
@@ -227,8 +281,17 @@ void apply_piece(const Rule& rule, std::int64_t index, std::int64_t n,
   }
   if constexpr (Out == 3)
     apply_loop3(rule, index, n, out[J]..., in[K]...);
+  else if constexpr (Out == 1)
+    apply_loop<Nan>(rule, index, n, out[0], in[K]...);
   else
     apply_loop(rule, index, n, out[J]..., in[K]...);
+}
+
+// Whether the NaN rule can run inside the loop on stored doubles (else it needs the
+// converted path, which swaps NaN and the dummy in the buffers).
+template <class Rule, std::size_t Out>
+constexpr bool nan_in_loop() {
+  return Out == 1 && propagates_dummy<Rule>();
 }
 
 }  // namespace detail
@@ -243,7 +306,9 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
   std::int64_t checked = count;
   Multi_vector::validate_input_range(start, checked, ops.shortest());
   if (checked == 0) return;
-  const bool direct = ops.direct();
+  // The NaN rule runs in the loop on stored doubles where it can, else on the converted path.
+  const bool nan = get_integration_nan_missing();
+  const bool direct = ops.direct() && (!nan || detail::nan_in_loop<Rule, Out>());
   const bool stream = direct && Out == 1 &&
                       checked * static_cast<std::int64_t>(sizeof(double)) >= sizes::stream_bytes;
   parallel::run_over_range(
@@ -254,9 +319,18 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
             ops, direct, first, n,
             [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
                 const std::array<double*, Out>& out) {
+              if constexpr (detail::nan_in_loop<Rule, Out>()) {
+                if (nan && direct) {
+                  detail::apply_piece<true>(rule, index, p, in, out, stream,
+                                            std::make_index_sequence<In>{},
+                                            std::make_index_sequence<Out>{});
+                  return;
+                }
+              }
               detail::apply_piece(rule, index, p, in, out, stream, std::make_index_sequence<In>{},
                                   std::make_index_sequence<Out>{});
-            });
+            },
+            nan && !direct);
         if (stream) detail::stream_fence();
       });
 }
@@ -267,6 +341,7 @@ void run_elementwise(const Rule& rule, const Operands<In, Out>& ops, std::int64_
 template <class State, std::size_t In, class Fold, class Combine>
 State reduce_elementwise(const Operands<In, 0>& ops, std::int64_t start, std::int64_t count,
                          const State& initial, Fold&& fold, Combine&& combine) {
+  const bool nan = get_integration_nan_missing();
   const bool direct = ops.direct();
   return parallel::run_and_reduce(
       start, start + count, get_integration_min_thread_block(), initial,
@@ -276,7 +351,8 @@ State reduce_elementwise(const Operands<In, 0>& ops, std::int64_t start, std::in
         for_each_double_piece(
             ops, direct, first, n,
             [&](std::int64_t index, std::int64_t p, const std::array<const double*, In>& in,
-                const std::array<double*, 0>&) { fold(state, index, p, in); });
+                const std::array<double*, 0>&) { fold(state, index, p, in); },
+            nan);
       },
       combine);
 }

@@ -26,6 +26,7 @@ external_progress_functions progress_functions = default_progress_functions;
 external_string_functions string_functions = vorlith::text::default_string_functions();
 external_sys_functions sys_functions = default_sys_functions;
 std::int64_t min_thread_block = vorlith::sizes::min_chunk;
+thread_local bool nan_missing = false;  // per calling thread: two callers may differ
 vorlith::integration::IntegrationProgressReporter progress_reporter(&progress_functions);
 
 // A null slot stands for the library's own function, so a stored table never holds
@@ -93,6 +94,9 @@ void set_integration_min_thread_block(std::int64_t block) { min_thread_block = b
 
 int get_integration_max_threads() { return vorlith::parallel::processor_count_cap(); }
 void set_integration_max_threads(int cap) { vorlith::parallel::set_processor_count_cap(cap); }
+
+bool get_integration_nan_missing() { return nan_missing; }
+void set_integration_nan_missing(bool missing) { nan_missing = missing; }
 
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
