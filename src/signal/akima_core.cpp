@@ -168,7 +168,8 @@ bool Akima_spline::load_block(std::int64_t first) {
   };
   std::int64_t bad_count = 0;
   for (std::int64_t k = 1; k < knots; ++k)
-    bad_count += static_cast<std::int64_t>(x[k] == dummy) + (y[k] == dummy) + !(x[k] - x[k - 1] > 0.0);
+    bad_count +=
+        static_cast<std::int64_t>(x[k] == dummy) + (y[k] == dummy) + !(x[k] - x[k - 1] > 0.0);
   if (bad_count != 0 || is_dummy(x[0]) || is_dummy(y[0])) {
     std::int64_t k = 0;
     while (!bad(k)) ++k;
