@@ -117,7 +117,11 @@ Column_kind classify(std::string_view field, int& digits, int& decimals, bool& e
     return static_cast<int>(i - start);
   };
   if (field[i] == '+' || field[i] == '-') ++i;
+  const std::size_t integer_start = i;
   digits = run_of_digits();
+  // Leading zeros say nothing about the size of the value (0905998165 fits an int32, and is
+  // written back as 905998165).
+  for (std::size_t z = integer_start; digits > 1 && field[z] == '0'; ++z) --digits;
   decimals = 0;
   bool point = false;
   if (i < n && field[i] == '.') {
@@ -365,7 +369,9 @@ std::optional<Survey> read_numbers_in_one_pass(Record_reader& reader,
       const char* last = first + field.size();
       if (first != last && *first == '+' && last - first > 1 && first[1] != '-') ++first;
       const auto [end, error] = std::from_chars(first, last, value);
-      const auto digits = (last - first) - (first != last && *first == '-');
+      const char* lead = first + (first != last && *first == '-');
+      while (last - lead > 1 && *lead == '0') ++lead;  // as the scan counts them
+      const auto digits = last - lead;
       if (error != std::errc() || end != last || digits > (narrow ? 9 : 18)) {
         if (!dummy_word(field)) return give_up();
         value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
