@@ -4,8 +4,8 @@
 Makes a survey of ROWS rows and 12 channels (line and fiducial integers, ten reals
 with 2 to 3 decimals, 500 lines), writes it as comma-separated text and as ASEG-GDF2,
 then times each step (processor time of its one thread, so that other work on
-the machine does not count) in a fresh child process of its own so that its peak memory
-(maximum resident set) is its own:
+the machine does not count; the fastest of --repeat runs) in a fresh child process of its
+own so that its peak memory (maximum resident set) is its own:
 
   vorlith read / write    vorlith.io.read and vorlith.io.write (one thread)
   pandas read / write     pandas.read_csv and DataFrame.to_csv on the same file (the
@@ -96,19 +96,25 @@ def child(step, path, names):
     print(time.process_time() - start, peak_memory())
 
 
-def run_child(step, path, names):
-    """(seconds, peak resident bytes) of one step in a child process of its own."""
-    run = subprocess.run([sys.executable, os.path.abspath(__file__), "--child", step, path, ",".join(names)],
-                         stdout=subprocess.PIPE, text=True, env=dict(os.environ, OMP_NUM_THREADS="1"))
-    if run.returncode != 0:
-        raise SystemExit(f"{step} on {path} failed")
-    seconds, peak = run.stdout.split()[-2:]
-    return float(seconds), int(peak)
+def run_child(step, path, names, repeat=1):
+    """(seconds, peak resident bytes) of one step, each run in a child process of its own:
+    the fastest of `repeat` runs (the machine's other work only ever adds time) and the
+    largest peak."""
+    results = []
+    for _ in range(repeat):
+        run = subprocess.run([sys.executable, os.path.abspath(__file__), "--child", step, path, ",".join(names)],
+                             stdout=subprocess.PIPE, text=True, env=dict(os.environ, OMP_NUM_THREADS="1"))
+        if run.returncode != 0:
+            raise SystemExit(f"{step} on {path} failed")
+        seconds, peak = run.stdout.split()[-2:]
+        results.append((float(seconds), int(peak)))
+    return min(seconds for seconds, _ in results), max(peak for _, peak in results)
 
 
 def main(argv=None):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--rows", type=int, default=5_000_000)
+    parser.add_argument("--repeat", type=int, default=3, help="runs per step; the fastest counts")
     parser.add_argument("--child", nargs=3, metavar=("STEP", "PATH", "NAMES"), help=argparse.SUPPRESS)
     args = parser.parse_args(argv)
     if args.child:
@@ -128,7 +134,7 @@ def main(argv=None):
             print(f"  {'step':14} {'seconds':>8} {'MB/s':>7} {'peak MB':>8} {'(peak-base)/channels':>21}")
             times = {}
             for step in ("vorlith-read", "pandas-read", "vorlith-write", "pandas-write"):
-                seconds, peak = run_child(step, path, names)
+                seconds, peak = run_child(step, path, names, args.repeat)
                 times[step] = seconds
                 print(f"  {step:14} {seconds:8.2f} {size / 1e6 / seconds:7.0f} {peak / 1e6:8.0f} "
                       f"{(peak - baselines[step.split('-')[0]]) / channel_bytes:21.2f}", flush=True)

@@ -59,6 +59,7 @@ class Record_parser {
   void parse(std::string_view text, std::int64_t record, std::int64_t row) {
     record_ = record;
     if (definitions_.record_type_field && text.substr(0, 4) == "DATA") text.remove_prefix(4);
+    if (store_plain(text, row)) return;
     split_on_blanks(text);
     if (static_cast<std::int64_t>(pieces_.size()) != values_per_record_ && !split_by_widths(text)) {
       fail(dat_, record_, {},
@@ -77,6 +78,59 @@ class Record_parser {
   }
 
  private:
+  static bool is_null(const Field_reader& field, std::int64_t value) {
+    return field.has_null &&
+           (field.null_is_integer ? value == field.null_integer
+                                  : static_cast<double>(value) == field.null_value);
+  }
+
+  // The usual record: numbers only, each a plain one between blanks and none its field's
+  // NULL or too large for its channel, stored where they lie without splitting the record.
+  // False leaves the record to the general path, which stores the same row again.
+  bool store_plain(std::string_view text, std::int64_t row) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    const char* p = text.data();
+    const char* const last = p + text.size();
+    for (auto& field : fields_) {
+      const std::int64_t repeat = field.definition->repeat;
+      for (std::int64_t column = 0; column < repeat; ++column) {
+        while (p != last && blank(*p)) ++p;
+        const std::int64_t index = row * repeat + column;
+        const char* end = nullptr;
+        if (field.kind == Value_kind::real) {
+          double value = 0;
+          int decimals = 0;
+          end = read_plain_decimal(p, last, value, decimals);
+          if (end == nullptr || (field.has_null && value == field.null_value)) return false;
+          field.decimals_seen = std::max(field.decimals_seen, decimals);
+          std::memcpy(field.values + index * 8, &value, 8);
+        } else if (field.kind == Value_kind::int64) {
+          std::int64_t value = 0;
+          const auto result = std::from_chars(p, last, value);
+          if (result.ec != std::errc() || is_null(field, value) ||
+              value == common::dummy_value<std::int64_t>)
+            return false;
+          end = result.ptr;
+          std::memcpy(field.values + index * 8, &value, 8);
+        } else if (field.kind == Value_kind::int32) {
+          std::int32_t value = 0;
+          const auto result = std::from_chars(p, last, value);
+          // The dummy and below widen the channel, as the general path does.
+          if (result.ec != std::errc() || value < -2147483646 || is_null(field, value))
+            return false;
+          end = result.ptr;
+          std::memcpy(field.values + index * 4, &value, 4);
+        } else {
+          return false;
+        }
+        if (end != last && !blank(*end)) return false;
+        p = end;
+      }
+    }
+    while (p != last && blank(*p)) ++p;
+    return p == last;
+  }
+
   void split_on_blanks(std::string_view text) {
     pieces_.clear();
     std::size_t i = 0;
@@ -141,10 +195,7 @@ class Record_parser {
         const Parsed parsed = parse_integer(text, value);
         if (parsed == Parsed::bad) fail_value(field, text, "is not an integer that fits 64 bits");
         const bool narrow = field.kind == Value_kind::int32;
-        if (parsed == Parsed::dummy ||
-            (field.has_null &&
-             (field.null_is_integer ? value == field.null_integer
-                                    : static_cast<double>(value) == field.null_value))) {
+        if (parsed == Parsed::dummy || is_null(field, value)) {
           value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
         } else if (narrow && (value < -2147483646 || value > 2147483647)) {
           widen(field);
@@ -163,6 +214,13 @@ class Record_parser {
       }
       case Value_kind::real: {
         double value = 0;
+        int decimals = 0;
+        if (parse_plain_decimal(text, value, decimals) &&
+            !(field.has_null && value == field.null_value)) {
+          field.decimals_seen = std::max(field.decimals_seen, decimals);
+          std::memcpy(field.values + index * 8, &value, 8);
+          return;
+        }
         const Parsed parsed = parse_real(text, value);
         if (parsed == Parsed::bad) fail_value(field, text, "is not a number");
         if (parsed == Parsed::dummy || (field.has_null && value == field.null_value)) {

@@ -296,6 +296,69 @@ Number_shape shape_of(std::string_view text) {
   return shape;
 }
 
+// Whole numbers as the scan reads them, [sign] digits with no more than the channel's type
+// holds (leading zeros do not count), from `first` up to the first character that cannot
+// continue them: where reading stopped, or nullptr.
+const char* read_plain_integer(const char* first, const char* last, bool narrow,
+                               std::int64_t& value) {
+  if (first != last && *first == '+' && last - first > 1 && first[1] != '-') ++first;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (error != std::errc()) return nullptr;
+  const char* lead = first + (*first == '-');
+  while (end - lead > 1 && *lead == '0') ++lead;
+  return end - lead > (narrow ? 9 : 18) ? nullptr : end;
+}
+
+void store_integer(char* sink, std::int64_t row, bool narrow, std::int64_t value) {
+  if (narrow) {
+    const auto v32 = static_cast<std::int32_t>(value);
+    std::memcpy(sink + row * 4, &v32, 4);
+  } else {
+    std::memcpy(sink + row * 8, &value, 8);
+  }
+}
+
+// The usual record: every field a plain number right between its delimiters (for blanks,
+// between runs of blanks and tabs), parsed where it lies without splitting the record.
+// False leaves the record to the general loop, which stores the same row again.
+bool store_plain_record(std::string_view record, char delimiter,
+                        const std::vector<Value_kind>& kinds, const std::vector<char*>& sinks,
+                        std::int64_t row, std::vector<Column_scan>& scans) {
+  const char* p = record.data();
+  const char* const last = p + record.size();
+  const bool blanks = delimiter == ' ';
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  for (std::size_t c = 0; c < kinds.size(); ++c) {
+    if (blanks) {
+      while (p != last && blank(*p)) ++p;
+    }
+    const char* end = nullptr;
+    if (kinds[c] == Value_kind::real) {
+      double value = 0;
+      int decimals = 0;
+      end = read_plain_decimal(p, last, value, decimals);
+      if (end == nullptr) return false;
+      scans[c].decimals = std::max(scans[c].decimals, decimals);
+      std::memcpy(sinks[c] + row * 8, &value, 8);
+    } else {
+      std::int64_t value = 0;
+      const bool narrow = kinds[c] == Value_kind::int32;
+      end = read_plain_integer(p, last, narrow, value);
+      if (end == nullptr) return false;
+      store_integer(sinks[c], row, narrow, value);
+    }
+    if (c + 1 == kinds.size()) {
+      if (blanks) {
+        while (end != last && blank(*end)) ++end;
+      }
+      return end == last;
+    }
+    if (end == last || (blanks ? !blank(*end) : *end != delimiter)) return false;
+    p = end + 1;
+  }
+  return false;
+}
+
 // The usual survey file, columns of numbers only, read in one pass: the kinds come from
 // the first rows, the row count from counting records, and values are parsed straight
 // into channels of those kinds. Anything the first rows did not show (text, a real in an
@@ -340,13 +403,24 @@ std::optional<Survey> read_numbers_in_one_pass(Record_reader& reader,
   }
   std::int64_t row = 0;
   while (next_data_record(reader, header_record, record)) {
+    if (row == capacity) return give_up();
+    if (store_plain_record(record, delimiter, kinds, sinks, row, scans)) {
+      ++row;
+      continue;
+    }
     split(record, delimiter, fields);
-    if (fields.size() != scans.size() || row == capacity) return give_up();
+    if (fields.size() != scans.size()) return give_up();
     for (std::size_t c = 0; c < scans.size(); ++c) {
       const std::string_view field = fields[c];
       Column_scan& scan = scans[c];
       if (kinds[c] == Value_kind::real) {
         double value = 0;
+        int decimals = 0;
+        if (parse_plain_decimal(field, value, decimals)) {
+          scan.decimals = std::max(scan.decimals, decimals);
+          std::memcpy(sinks[c] + row * 8, &value, 8);
+          continue;
+        }
         const Parsed parsed = parse_real(field, value);
         if (parsed == Parsed::bad) return give_up();
         if (parsed == Parsed::number || !dummy_word(field)) {
@@ -362,26 +436,15 @@ std::optional<Survey> read_numbers_in_one_pass(Record_reader& reader,
         std::memcpy(sinks[c] + row * 8, &value, 8);
         continue;
       }
-      // Whole numbers as the scan reads them: [sign] digits, no more than the type holds.
       std::int64_t value = 0;
       const bool narrow = kinds[c] == Value_kind::int32;
-      const char* first = field.data();
-      const char* last = first + field.size();
-      if (first != last && *first == '+' && last - first > 1 && first[1] != '-') ++first;
-      const auto [end, error] = std::from_chars(first, last, value);
-      const char* lead = first + (first != last && *first == '-');
-      while (last - lead > 1 && *lead == '0') ++lead;  // as the scan counts them
-      const auto digits = last - lead;
-      if (error != std::errc() || end != last || digits > (narrow ? 9 : 18)) {
+      const char* last = field.data() + field.size();
+      const char* end = read_plain_integer(field.data(), last, narrow, value);
+      if (end == nullptr || end != last) {
         if (!dummy_word(field)) return give_up();
         value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
       }
-      if (narrow) {
-        const auto v32 = static_cast<std::int32_t>(value);
-        std::memcpy(sinks[c] + row * 4, &v32, 4);
-      } else {
-        std::memcpy(sinks[c] + row * 8, &value, 8);
-      }
+      store_integer(sinks[c], row, narrow, value);
     }
     ++row;
   }

@@ -15,7 +15,7 @@
 namespace vorlith::survey::detail {
 
 namespace {
-constexpr std::size_t piece_size = std::size_t{4} << 20;
+constexpr std::size_t piece_size = std::size_t{1} << 20;
 constexpr double double_dummy = common::dummy_value<double>;
 }  // namespace
 
@@ -93,10 +93,9 @@ std::int64_t Record_reader::count_and_rewind() {
   std::int64_t count = 0;
   bool open_record = false;
   for (;;) {
-    for (std::size_t i = begin_; i < end_; ++i) {
-      const bool line_end = buffer_[i] == '\n';
-      count += line_end;
-      open_record = !line_end;
+    if (end_ > begin_) {
+      count += std::count(buffer_.data() + begin_, buffer_.data() + end_, '\n');
+      open_record = buffer_[end_ - 1] != '\n';
     }
     begin_ = end_;
     if (!fill()) break;
@@ -187,6 +186,8 @@ bool only_stars(std::string_view text) {
 }  // namespace
 
 Parsed parse_real(std::string_view text, double& value) {
+  int decimals = 0;
+  if (parse_plain_decimal(text, value, decimals)) return Parsed::number;
   if (text.empty() || only_stars(text)) return Parsed::dummy;
   const char* first = text.data();
   const char* last = first + text.size();

@@ -79,6 +79,50 @@ class Output_file {
 
 enum class Parsed { number, dummy, bad };
 
+/// The usual field, a plain decimal ([sign] digits [. digits], no exponent, at most 19
+/// digits making at most 2^53, at most 22 decimals), read from `first` up to the first
+/// character that cannot continue it, without the general parser: the digits as an integer
+/// divided by a power of ten, both exact, so the one rounding of the division gives the
+/// correctly rounded value the general parser gives. Returns where reading stopped, or
+/// nullptr when the text there is not such a decimal (parse_real reads the rest).
+inline const char* read_plain_decimal(const char* first, const char* last, double& value,
+                                      int& decimals) {
+  static constexpr double powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const char* p = first;
+  const bool negative = p != last && *p == '-';
+  if (p != last && (*p == '-' || *p == '+')) ++p;
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  const char* point = nullptr;
+  for (; p != last; ++p) {
+    const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (digit < 10) {
+      mantissa = mantissa * 10 + digit;
+      ++digits;
+    } else if (*p == '.' && point == nullptr) {
+      point = p;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
+  if (p != last && (*p == 'e' || *p == 'E' || *p == 'd' || *p == 'D')) return nullptr;
+  decimals = point == nullptr ? 0 : static_cast<int>(p - point - 1);
+  if (decimals > 22) return nullptr;
+  const double magnitude = static_cast<double>(mantissa) / powers[decimals];
+  value = negative ? -magnitude : magnitude;
+  return p;
+}
+
+/// read_plain_decimal over the whole of `text`.
+inline bool parse_plain_decimal(std::string_view text, double& value, int& decimals) {
+  const char* last = text.data() + text.size();
+  const char* end = read_plain_decimal(text.data(), last, value, decimals);
+  return end != nullptr && end == last;  // an empty view may lie at nullptr
+}
+
 /// A whole field as a real number: an optional sign, Fortran `D` exponents accepted.
 /// Empty text, text of only `*`, `nan` and `inf` are the dummy.
 Parsed parse_real(std::string_view text, double& value);

@@ -5,6 +5,8 @@
 #include <vorlith/dummy.h>
 #include <vorlith/survey/delimited.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <tuple>
 #include <vector>
 
@@ -78,6 +80,37 @@ TEST(Delimited, ReadsAndRoundTrips) {
     for (const char delimiter : {',', '\t', ';', ' '}) {
       write_delimited(survey, scratch / "out.txt", {delimiter});
       survey_test::expect_same_survey(survey, read_delimited(scratch / "out.txt"));
+    }
+  }
+}
+
+// Plain decimals are read without the general parser; at and past the limits of that path
+// (2^53, 19 digits, 22 decimals) the values must still be the correctly rounded ones.
+TEST(Delimited, PlainDecimalsReadCorrectlyRounded) {
+  const std::vector<std::string> texts = {"9007199254740992",
+                                          "9007199254740993",
+                                          "-900719925474099.3",
+                                          "1234567890123456789",
+                                          "12345678901234567890",
+                                          "0.1234567890123456789",
+                                          "5.",
+                                          ".5",
+                                          "+2.5",
+                                          "-0.0",
+                                          "1e5",
+                                          "0.0000000000000000000001",
+                                          "0.00000000000000000000001"};
+  for (const char* delimiter : {",", " ", "  "}) {
+    std::string text = std::string("i") + delimiter + "v\n";
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      text += std::to_string(i) + delimiter + texts[i] + "\n";
+    Scratch scratch;
+    const Survey survey = read_delimited(scratch.file("in.txt", text));
+    const auto& v = survey.channels.at(1).values;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      const double expected = std::strtod(texts[i].c_str(), nullptr);
+      const double got = v.get_double(static_cast<std::int64_t>(i));
+      EXPECT_EQ(std::memcmp(&expected, &got, 8), 0) << texts[i] << " read as " << got;
     }
   }
 }
