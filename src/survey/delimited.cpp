@@ -237,7 +237,10 @@ Survey make_channels(const std::filesystem::path& path, std::int64_t header_reco
              scans[end].name == base + "[" + std::to_string(end - c) + "]") {
         ++end;
       }
-    } else {
+    }
+    // A lone x[0] keeps its name: a channel of one column is written without an index, so
+    // as "x" it would not read back as itself.
+    if (end - c < 2) {
       base = scans[c].name;
     }
     Column_scan merged = scans[c];

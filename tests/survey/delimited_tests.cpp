@@ -51,6 +51,7 @@ const Case cases[] = {
      "t,s[0],s[1]\n1,1,2\n2,3,4.5\n",
      "t,s:i32,real",
      {1, 2, 3, 4.5}},
+    {"a lone x[0] is no array", "t,n[0][0]\n1,2\n", "t,n[0][0]:i32,i32", {2}},
     {"exponents, whole values, magnitudes that keep an exponent",
      "x,y\n1,1e3\n2,2E1\n3,1e20\n4,-1e-7\n5,1e-400\n",
      "x,y:i32,real",
