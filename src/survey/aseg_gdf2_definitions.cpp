@@ -151,8 +151,11 @@ Definitions read_definitions(const std::filesystem::path& dfn) {
       if (colon == std::string_view::npos || field.name.empty()) {
         fail(dfn, number, field.name, "no NAME:FORMAT definition in '" + std::string(text) + "'");
       }
+      // As the writer refuses them: a ',' or a carriage return could not be written back.
       if (field.name.find(',') != std::string::npos)
         fail(dfn, number, field.name, "a field name holds a ','");
+      if (field.name.find('\r') != std::string::npos)
+        fail(dfn, number, {}, "a field name holds a carriage return");
       std::string_view after = text.substr(colon + 1);
       const auto format_end = after.find_first_of(":,");
       const std::string_view format_text = trim(after.substr(0, format_end));

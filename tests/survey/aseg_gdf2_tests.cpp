@@ -206,6 +206,7 @@ const Bad bad_inputs[] = {
      "record 2: field a: is defined twice"},
     {"hello\n", "1\n", "s.dfn: record 1: does not start with DEFN"},
     {"DEFN 1 ST=RECD,RT=;a,b:I4\n", "1\n", "record 1: field a,b: a field name holds a ','"},
+    {"DEFN 1 ST=RECD,RT=;a\rb:I4\n", "1\n", "record 1: a field name holds a carriage return"},
     {"DEFN 1 ST=RECD,RT=;a:I4;b:I4\n", "1 2\n1 2 3 4 5 6 7 8 9\n",
      "s.dat: record 2: 9 values where the definitions give 2, and its 17 characters do not fit"},
     {"DEFN 1 ST=RECD,RT=;a:I4;b:F6.1\n", "1 2\n1 x\n",
