@@ -418,12 +418,6 @@ std::optional<Survey> read_numbers_in_one_pass(Record_reader& reader,
       Column_scan& scan = scans[c];
       if (kinds[c] == Value_kind::real) {
         double value = 0;
-        int decimals = 0;
-        if (parse_plain_decimal(field, value, decimals)) {
-          scan.decimals = std::max(scan.decimals, decimals);
-          std::memcpy(sinks[c] + row * 8, &value, 8);
-          continue;
-        }
         const Parsed parsed = parse_real(field, value);
         if (parsed == Parsed::bad) return give_up();
         if (parsed == Parsed::number || !dummy_word(field)) {
