@@ -594,6 +594,14 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
            text.find_first_of(delimiter == ' ' ? " \t\r\n" : "\r\n") != std::string_view::npos;
   };
 
+  // The reader trims blanks around a field and then one pair of quotes: a text it would
+  // change goes in quotes.
+  const auto needs_quotes = [](std::string_view text) {
+    return !text.empty() &&
+           (text.front() == ' ' || text.front() == '\t' || text.back() == ' ' ||
+            text.back() == '\t' || (text.size() >= 2 && text.front() == '"' && text.back() == '"'));
+  };
+
   Output_file file(path);
   std::string header;
   std::size_t record_room = 1;
@@ -606,7 +614,9 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
     }
     for (std::int64_t k = 0; k < channel.columns; ++k) {
       if (!header.empty()) header += delimiter;
-      header += channel.columns == 1 ? channel.name : channel.name + "[" + std::to_string(k) + "]";
+      const std::string name =
+          channel.columns == 1 ? channel.name : channel.name + "[" + std::to_string(k) + "]";
+      header += needs_quotes(name) ? '"' + name + '"' : name;
     }
     record_room += static_cast<std::size_t>(channel.columns) *
                    (number_room + static_cast<std::size_t>(channel.values.get_element_size()) + 1);
@@ -644,7 +654,13 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
                    "the text '" + std::string(text) +
                        "' holds the delimiter or a line end, or starts a comment");
             }
-            if (text.empty()) text = dummy_text;
+            if (text.empty()) {
+              text = dummy_text;
+            } else if (needs_quotes(text)) {
+              *out++ = '"';
+              out = std::copy(text.begin(), text.end(), out);
+              text = "\"";
+            }
             break;
           }
           case Value_kind::int32: {

@@ -49,7 +49,8 @@ struct Delimited_write_options {
 /// to 1e16); whole numbers of a
 /// real channel keep a point ("20." or "20.0") so the column reads back as real. Dummies
 /// are written as empty fields (`*` with blanks as delimiter, or when the row would be
-/// blank); text keeps its bytes (trailing zero padding dropped). Array channels give
+/// blank); text keeps its bytes (trailing zero padding dropped), in quotes where reading
+/// would change it (blanks at its ends, a quote at both ends). Array channels give
 /// columns `x[0]` ... Text or names holding the delimiter or a line end, or that would
 /// start a `#` comment line, throw Survey_error. The file is written to a temporary
 /// name and renamed at the end, so a failure leaves nothing behind.
