@@ -372,6 +372,19 @@ Field_format exact_format(const double* values, std::int64_t n) {
   return Field_format{'F', longest + 1, decimals};
 }
 
+// A scientific field (E or D) as declared, widened for the shortest exact text of every
+// value: written in fixed notation with its few decimals, small values would be lost.
+Field_format scientific_field(const double* values, std::int64_t n, const Field_format& declared) {
+  int longest = 1;
+  char text[number_room];
+  for (std::int64_t i = 0; i < n; ++i) {
+    const double v = values[i];
+    if (v == common::dummy_value<double> || v != v) continue;
+    longest = std::max(longest, static_cast<int>(format_scientific(text, v) - text));
+  }
+  return Field_format{'E', std::max(declared.width, longest + 1), declared.decimals};
+}
+
 int fixed_length(double v, int decimals) {
   char text[number_room];
   return static_cast<int>(format_fixed(text, v, decimals) - text);
@@ -450,6 +463,10 @@ Field_writer plan_field(const Channel& channel) {
   } else if (format.kind == 0 || format.kind == 'A') {
     writer.exact = true;
     format = exact_format(values_of<double>(channel.values), channel.values.get_length());
+  } else if (format.kind == 'E' || format.kind == 'D') {
+    writer.exact = true;
+    format =
+        scientific_field(values_of<double>(channel.values), channel.values.get_length(), format);
   }
   definition.format = format;
   double low = 0;
@@ -472,6 +489,7 @@ Field_writer plan_field(const Channel& channel) {
   if (format.kind == 'E') {
     definition.null_text = std::string(
         text, writer.real_text(text, keep_null ? null_value : common::dummy_value<double>));
+    width = std::max(width, static_cast<int>(definition.null_text.size()) + 1);
   } else if (keep_null) {
     definition.null_text =
         integer ? std::string(text, format_integer(text, static_cast<std::int64_t>(null_value)))

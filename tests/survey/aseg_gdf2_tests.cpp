@@ -322,8 +322,10 @@ TEST(AsegGdf2, WrittenChannelsOfEveryKindReadBack) {
       {vi::type_int32, {low32, 1, dummy}, {}, low32},       // no room below: the dummy is NULL
       {vi::type_int64, {-9.2e18, 1, dummy}, {}, -9.2e18},
       {vi::type_double, {-1e18, 1, dummy}, {}, -1e18},
-      {vi::type_double, {-1e18, 1, dummy}, {'F', 25, 2}, -1e18},  // no nines
-      {vi::type_double, {-0.001, 1, dummy}, {'F', 8, 2}, 0},      // "-0.00" is 0
+      {vi::type_double, {-1e18, 1, dummy}, {'F', 25, 2}, -1e18},         // no nines
+      {vi::type_double, {-0.001, 1, dummy}, {'F', 8, 2}, 0},             // "-0.00" is 0
+      {vi::type_double, {1.5e-7, dummy, 2.5e-9}, {'E', 10, 3}, 1.5e-7},  // exponents kept
+      {vi::type_double, {-1e32 * 3, dummy, 7}, {'D', 4, 0}, -3e32},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "case " << &c - cases);
