@@ -22,7 +22,8 @@ struct Aseg_gdf2_read_options {
 /// skipped. The field's NULL value, fields of only `*` and empty fields read as the dummy; `nan`
 /// and `inf` texts too. Records are split on blanks and tabs; a record with the wrong number of
 /// pieces is split by the declared widths instead (missing trailing characters are blank; blanks
-/// and `*` past the declared width are ignored). A zero byte in a record is an error. Any error
+/// and `*` past the declared width are ignored). A carriage return inside a definition record
+/// reads as a blank. A zero byte in a record is an error. Any error
 /// throws Survey_error naming the file, the record (1-based) and the field.
 VORLITH_SURVEY_API Survey read_aseg_gdf2(const std::filesystem::path& path,
                                          const Aseg_gdf2_read_options& options = {});
@@ -32,7 +33,8 @@ VORLITH_SURVEY_API Survey read_aseg_gdf2(const std::filesystem::path& path,
 /// field, so both blank-splitting and width-based readers read it back. Formats widen
 /// where a value needs it; computed real channels (no format) are written with each
 /// value's shortest text that reads back to the same double, in a fixed field wide
-/// enough for all of them (E25.16 when a magnitude needs an exponent). Dummies are written
+/// enough for all of them (E25.16 when a magnitude needs an exponent); channels of `E` or
+/// `D` fields likewise in scientific notation, as `E` fields. Dummies are written
 /// as the field's NULL, kept from the read when it fits and lies below every value, else a
 /// new one of nines that does.
 /// Text dummies are written as `*`. Both files are written to temporary names and
