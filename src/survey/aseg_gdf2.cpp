@@ -193,9 +193,12 @@ class Record_parser {
       case Value_kind::int64: {
         std::int64_t value = 0;
         const Parsed parsed = parse_integer(text, value);
-        if (parsed == Parsed::bad) fail_value(field, text, "is not an integer that fits 64 bits");
+        // A NULL past 64 bits is still the NULL.
+        const bool null_text = parsed == Parsed::bad && text == field.definition->null_text;
+        if (parsed == Parsed::bad && !null_text)
+          fail_value(field, text, "is not an integer that fits 64 bits");
         const bool narrow = field.kind == Value_kind::int32;
-        if (parsed == Parsed::dummy || is_null(field, value)) {
+        if (parsed == Parsed::dummy || null_text || is_null(field, value)) {
           value = narrow ? common::dummy_value<std::int32_t> : common::dummy_value<std::int64_t>;
         } else if (narrow && (value < -2147483646 || value > 2147483647)) {
           widen(field);
@@ -481,10 +484,10 @@ Field_writer plan_field(const Channel& channel) {
   if (writer.kind == Value_kind::int32) width = std::min(width, 12);
   if (writer.kind == Value_kind::int64) width = std::max(width, 13);
   double null_value = 0;
-  const bool keep_null = !channel.null_text.empty() &&
-                         parse_real(channel.null_text, null_value) == Parsed::number &&
-                         (!any || null_value < low || null_value > high) &&
-                         (integer ? null_value == std::trunc(null_value) : true);
+  const bool keep_null =
+      !channel.null_text.empty() && parse_real(channel.null_text, null_value) == Parsed::number &&
+      (!any || null_value < low || null_value > high) &&
+      (integer ? null_value == std::trunc(null_value) && std::fabs(null_value) < 9.2e18 : true);
   char text[number_room];
   if (format.kind == 'E') {
     definition.null_text = std::string(
