@@ -291,7 +291,9 @@ char* format_fixed(char* out, double v, int decimals) {
     }
   }
   // A tiny negative value rounds to "-0.00": written without the sign, as zero reads back.
-  if (*out == '-' && std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
+  // A zero keeps its sign, which reads back.
+  if (v != 0 && *out == '-' &&
+      std::all_of(out + 1, end, [](char c) { return c == '0' || c == '.'; })) {
     std::copy(out + 1, end, out);
     --end;
   }

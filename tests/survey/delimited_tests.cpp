@@ -28,7 +28,10 @@ struct Case {
 };
 
 const Case cases[] = {
-    {"comma, CRLF", "x,y\r\n1,2.5\r\n2,-3\r\n", "x,y:i32,real", {2.5, -3}},
+    {"comma, CRLF, a zero keeps its sign",
+     "x,y\r\n1,2.5\r\n2,-3\r\n3,-0.0\r\n",
+     "x,y:i32,real",
+     {2.5, -3, -0.0}},
     {"tab, empty field", "x\ty\n1\t\n2\t4\n", "x,y:i32,i32", {D, 4}},
     {"semicolon, blanks around fields", "x ; y\n 1 ; 7 \n2;8\n", "x,y:i32,i32", {7, 8}},
     {"blanks, leading comments and a byte-order mark",
