@@ -483,11 +483,14 @@ Field_writer plan_field(const Channel& channel) {
   // The reader takes I formats of up to 12 characters as int32: keep each type its side.
   if (writer.kind == Value_kind::int32) width = std::min(width, 12);
   if (writer.kind == Value_kind::int64) width = std::max(width, 13);
+  // An int32 field's NULL must leave it 12 characters wide, an int64 one fit 64 bits.
+  const double integer_null_limit = writer.kind == Value_kind::int32 ? 2147483648.0 : 9.2e18;
   double null_value = 0;
   const bool keep_null =
       !channel.null_text.empty() && parse_real(channel.null_text, null_value) == Parsed::number &&
       (!any || null_value < low || null_value > high) &&
-      (integer ? null_value == std::trunc(null_value) && std::fabs(null_value) < 9.2e18 : true);
+      (!integer ||
+       (null_value == std::trunc(null_value) && std::fabs(null_value) < integer_null_limit));
   char text[number_room];
   if (format.kind == 'E') {
     definition.null_text = std::string(
