@@ -41,6 +41,7 @@ struct Field_reader {
   bool null_is_integer = false;
   std::int64_t null_integer = 0;
   int decimals_seen = 0;
+  bool exponent_seen = false;  // a real with an exponent: fixed decimals could lose it
 };
 
 class Record_parser {
@@ -230,6 +231,8 @@ class Record_parser {
           value = common::dummy_value<double>;
         } else {
           field.decimals_seen = std::max(field.decimals_seen, decimals_of(text));
+          field.exponent_seen =
+              field.exponent_seen || text.find_first_of("eEdD") != std::string_view::npos;
         }
         std::memcpy(field.values + index * 8, &value, 8);
         return;
@@ -326,6 +329,8 @@ Survey read_aseg_gdf2(const std::filesystem::path& path, const Aseg_gdf2_read_op
     channel.values.set_length(rows * channel.columns);
     if (fields[i].kind == Value_kind::real)
       channel.format.decimals = std::max(channel.format.decimals, fields[i].decimals_seen);
+    // Values such as 1e-300 in an F field are written back in their shortest exact text.
+    if (fields[i].exponent_seen && channel.format.kind == 'F') channel.format = Field_format{};
   }
   survey.index_lines(options.line_field);
   return survey;
