@@ -271,6 +271,7 @@ char* format_shortest(char* out, double v) {
 }
 
 char* format_fixed(char* out, double v, int decimals) {
+  decimals = std::clamp(decimals, 0, most_decimals);
   char* end = std::to_chars(out, out + number_room, v, std::chars_format::fixed, decimals).ptr;
   // Past 15 significant digits a fixed text may show the binary value's noise
   // (59226.843999999997 for 59226.844 at 12 decimals): the shortest exact text, padded with

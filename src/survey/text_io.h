@@ -137,13 +137,15 @@ std::string_view opaque_text(const char* element, std::int64_t width);
 
 /// Shortest text that reads back to v, without an exponent for magnitudes from 1e-5 to 1e16.
 char* format_shortest(char* out, double v);
-/// Fixed notation with `decimals` decimals.
+/// Fixed notation with `decimals` decimals (at most most_decimals).
 char* format_fixed(char* out, double v, int decimals);
 /// Scientific notation, the fewest digits that read back to v.
 char* format_scientific(char* out, double v);
 char* format_integer(char* out, std::int64_t v);
-/// Room any one formatted number needs.
-inline constexpr std::size_t number_room = 400;
+/// Decimals past which a double's fixed text only adds zeros (its smallest subnormal is 2^-1074).
+inline constexpr int most_decimals = 1074;
+/// Room any one formatted number needs: a sign, 309 digits, the point and the decimals.
+inline constexpr std::size_t number_room = 1 + 309 + 1 + most_decimals + 15;
 
 /// Typed view of a channel's contiguous values (nullptr when empty).
 template <class T>
