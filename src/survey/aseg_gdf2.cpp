@@ -491,12 +491,18 @@ Field_writer plan_field(const Channel& channel) {
   // An int32 field's NULL must leave it 12 characters wide, an int64 one fit 64 bits.
   const double integer_null_limit = writer.kind == Value_kind::int32 ? 2147483648.0 : 9.2e18;
   double null_value = 0;
+  char text[number_room];
+  // The NULL as written (rounded to the field's decimals) must lie outside the data too.
+  const auto written = [&](double v) {
+    double back = v;
+    if (!integer) parse_real(std::string_view(text, writer.real_text(text, v) - text), back);
+    return back;
+  };
   const bool keep_null =
       !channel.null_text.empty() && parse_real(channel.null_text, null_value) == Parsed::number &&
-      (!any || null_value < low || null_value > high) &&
+      (!any || written(null_value) < low || written(null_value) > high) &&
       (!integer ||
        (null_value == std::trunc(null_value) && std::fabs(null_value) < integer_null_limit));
-  char text[number_room];
   if (format.kind == 'E') {
     definition.null_text = std::string(
         text, writer.real_text(text, keep_null ? null_value : common::dummy_value<double>));
