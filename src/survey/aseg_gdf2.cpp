@@ -590,8 +590,10 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
   Output_file data_file(dat);
   char text[number_room];
   const std::int64_t rows = survey.rows();
+  const bool tagged = is_record_type_field(definitions.front());
   for (std::int64_t row = 0; row < rows; ++row) {
     char* out = data_file.reserve(record_room);
+    if (tagged) out = std::copy_n("DATA", 4, out);
     for (const auto& writer : writers) {
       const Channel& channel = *writer.channel;
       const int width = writer.definition.format.width;

@@ -170,7 +170,7 @@ Definitions read_definitions(const std::filesystem::path& dfn) {
       }
       if (format_end != std::string_view::npos)
         parse_attributes(after.substr(format_end + 1), field);
-      if (first_data_field && is_word(field.name, "RT") && field.format.kind == 'A') {
+      if (first_data_field && is_record_type_field(field)) {
         definitions.record_type_field = true;
         first_data_field = false;
         continue;
@@ -206,9 +206,15 @@ std::string attribute_value(std::string_view text) {
 
 }  // namespace
 
+bool is_record_type_field(const Field_definition& field) {
+  return is_word(field.name, "RT") && field.format.kind == 'A';
+}
+
 std::string definitions_text(const std::vector<Field_definition>& fields) {
   std::string text;
   int number = 1;
+  if (!fields.empty() && is_record_type_field(fields.front()))
+    text += "DEFN " + std::to_string(number++) + " ST=RECD,RT=;RT:A4\n";
   for (const auto& field : fields) {
     text +=
         "DEFN " + std::to_string(number++) + " ST=RECD,RT=;" + attribute_value(field.name) + ':';

@@ -31,7 +31,12 @@ struct Definitions {
 /// Reads the data field definitions; every fault throws Survey_error naming the record.
 Definitions read_definitions(const std::filesystem::path& dfn);
 
-/// The definition file text for these fields.
+/// Whether a first data field is the record-type field (`RT:A4`, any case and text width).
+bool is_record_type_field(const Field_definition& field);
+
+/// The definition file text for these fields; a first field that reading would take for
+/// the record-type field gets a record-type field in front, whose `DATA` tag the records
+/// then carry.
 std::string definitions_text(const std::vector<Field_definition>& fields);
 
 }  // namespace vorlith::survey::detail
