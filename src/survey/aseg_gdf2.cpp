@@ -634,6 +634,8 @@ void write_aseg_gdf2(const Survey& survey, const std::filesystem::path& path) {
                              : pad_to(out, text, static_cast<std::size_t>(end - text), width);
       }
     }
+    // A record ending in a carriage return would lose it to the CRLF rule on reading.
+    if (out[-1] == '\r') *out++ = ' ';
     *out++ = '\n';
     data_file.advance(out);
   }
