@@ -177,8 +177,7 @@ class Record_parser {
   void store(Field_reader& field, std::int64_t index, std::string_view text) {
     switch (field.kind) {
       case Value_kind::text: {
-        if (text.empty() || text.find_first_not_of('*') == std::string_view::npos ||
-            text == field.definition->null_text) {
+        if (is_empty_field(text) || text == field.definition->null_text) {
           std::memset(field.values + index * field.width, 0, static_cast<std::size_t>(field.width));
           return;
         }

@@ -80,7 +80,7 @@ std::string quoted(std::string_view field) {
 }
 
 bool dummy_word(std::string_view text) {
-  if (text.empty() || text.find_first_not_of('*') == std::string_view::npos) return true;
+  if (is_empty_field(text)) return true;
   if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
   // Numbers, the usual field, start with a digit or a point.
   if (text.empty() || (text.front() >= '0' && text.front() <= '9') || text.front() == '.')
@@ -541,8 +541,7 @@ Survey read_delimited(const std::filesystem::path& path, const Delimited_read_op
       char* out = sink.values + row * sink.columns * sink.size;
       const std::string_view field = fields[c];
       if (sink.kind == Value_kind::text) {
-        if (field.find_first_not_of('*') != std::string_view::npos)
-          std::memcpy(out, field.data(), field.size());
+        if (!is_empty_field(field)) std::memcpy(out, field.data(), field.size());
         continue;
       }
       if (sink.kind == Value_kind::real) {

@@ -177,18 +177,10 @@ void Output_file::commit() {
 
 // --- numbers ------------------------------------------------------------------------
 
-namespace {
-
-bool only_stars(std::string_view text) {
-  return !text.empty() && text.find_first_not_of('*') == std::string_view::npos;
-}
-
-}  // namespace
-
 Parsed parse_real(std::string_view text, double& value) {
   int decimals = 0;
   if (parse_plain_decimal(text, value, decimals)) return Parsed::number;
-  if (text.empty() || only_stars(text)) return Parsed::dummy;
+  if (is_empty_field(text)) return Parsed::dummy;
   const char* first = text.data();
   const char* last = first + text.size();
   if (*first == '+' && text.size() > 1 && first[1] != '-') ++first;
@@ -221,7 +213,7 @@ Parsed parse_real(std::string_view text, double& value) {
 }
 
 Parsed parse_integer(std::string_view text, std::int64_t& value) {
-  if (text.empty() || only_stars(text)) return Parsed::dummy;
+  if (is_empty_field(text)) return Parsed::dummy;
   const char* first = text.data();
   const char* last = first + text.size();
   if (*first == '+' && text.size() > 1 && first[1] != '-') ++first;

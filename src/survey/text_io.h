@@ -79,6 +79,12 @@ class Output_file {
 
 enum class Parsed { number, dummy, bad };
 
+/// A field that holds no value: empty, blanks only or `*` only (a Fortran overflow mark).
+inline bool is_empty_field(std::string_view text) {
+  return text.find_first_not_of(" \t") == std::string_view::npos ||
+         text.find_first_not_of('*') == std::string_view::npos;
+}
+
 /// The usual field, a plain decimal ([sign] digits [. digits], no exponent, at most 19
 /// digits making at most 2^53, at most 22 decimals), read from `first` up to the first
 /// character that cannot continue it, without the general parser: the digits as an integer

@@ -54,6 +54,7 @@ const Case cases[] = {
      "t,s[0],s[1]\n1,1,2\n2,3,4.5\n",
      "t,s:i32,real",
      {1, 2, 3, 4.5}},
+    {"a quoted blank is an empty field", "x,y\n1,\" \"\n2,\"\"\n", "x,y:i32,real", {D, D}},
     {"quotes: one pair is dropped, and written again where the text needs it",
      "\"\"\"n\"\"\",v,t\n1,2,\"\"x\"\"\n2,3,\"\"\"w\"\n",
      "\"\"n\"\",v,t:i32,i32,text",

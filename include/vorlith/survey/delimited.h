@@ -28,11 +28,11 @@ VORLITH_SURVEY_API char find_delimiter(const std::filesystem::path& path);
 /// accepted; a record holding a zero byte is an error. Blanks around a field, and then one
 /// pair of double quotes around it, are dropped. A column is text when its first non-empty value is
 /// not a number (text of its widest value), else int32/int64 when every value is a whole number
-/// without a point, else double. Empty fields, `*`, `nan` and `inf` (any case and sign) read as the
-/// dummy. Headers `x[0]`, `x[1]`, ... in order form one array channel `x` (a lone `x[0]` is a
-/// channel of that name). A row with more or fewer fields than the header, or a numeric column
-/// holding text, throws Survey_error naming the file, the line and the column; a header that yields
-/// one column while another delimiter would split it says so.
+/// without a point, else double. Empty or blank fields, `*`, `nan` and `inf` (any case and sign)
+/// read as the dummy. Headers `x[0]`, `x[1]`, ... in order form one array channel `x` (a lone
+/// `x[0]` is a channel of that name). A row with more or fewer fields than the header, or a numeric
+/// column holding text, throws Survey_error naming the file, the line and the column; a header that
+/// yields one column while another delimiter would split it says so.
 VORLITH_SURVEY_API Survey read_delimited(const std::filesystem::path& path,
                                          const Delimited_read_options& options = {});
 
