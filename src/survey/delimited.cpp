@@ -647,7 +647,8 @@ void write_delimited(const Survey& survey, const std::filesystem::path& path,
         switch (kind) {
           case Value_kind::text: {
             const std::int64_t size = channel.values.get_element_size();
-            text = opaque_text(static_cast<const char*>(memory) + i * size, size);
+            // Blanks at the end were quoted on reading: they are written in quotes again.
+            text = opaque_text(static_cast<const char*>(memory) + i * size, size, true);
             if (unsafe(text) || (out == row_start && !text.empty() && text.front() == '#')) {
               fail(path, row + 2, channel.name,
                    "the text '" + std::string(text) +

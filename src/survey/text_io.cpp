@@ -244,12 +244,12 @@ std::string_view trim(std::string_view text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-std::string_view opaque_text(const char* element, std::int64_t width) {
+std::string_view opaque_text(const char* element, std::int64_t width, bool keep_blanks) {
   const auto n = static_cast<std::size_t>(width);
   const void* zero = std::memchr(element, 0, n);
   std::string_view text(
       element, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - element) : n);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  while (!keep_blanks && !text.empty() && text.back() == ' ') text.remove_suffix(1);
   return text;
 }
 

@@ -138,8 +138,9 @@ Parsed parse_integer(std::string_view text, std::int64_t& value);
 int decimals_of(std::string_view text);
 
 std::string_view trim(std::string_view text);
-/// The text of an opaque element: up to the first zero byte, trailing blanks dropped.
-std::string_view opaque_text(const char* element, std::int64_t width);
+/// The text of an opaque element: up to the first zero byte, trailing blanks dropped
+/// unless `keep_blanks`.
+std::string_view opaque_text(const char* element, std::int64_t width, bool keep_blanks = false);
 
 /// Shortest text that reads back to v, without an exponent for magnitudes from 1e-5 to 1e16.
 char* format_shortest(char* out, double v);

@@ -136,6 +136,9 @@ TEST(Delimited, WritesTextBytesAndKnownDecimals) {
   // that would start a comment line is refused.
   write_delimited(read_delimited(scratch.file("one.csv", "v\n1\n*\n")), scratch / "one.out");
   EXPECT_EQ(survey_test::read_file(scratch / "one.out"), "v\n1\n*\n");
+  // Quoted blanks at the end of a text are kept.
+  write_delimited(read_delimited(scratch.file("end.csv", "t,v\n\"a \",1\n")), scratch / "end.out");
+  EXPECT_EQ(survey_test::read_file(scratch / "end.out"), "t,v\n\"a \",1\n");
   EXPECT_THROW(write_delimited(read_delimited(scratch.file("hash.csv", "t,v\nx,1\n\"#y\",2\n")),
                                scratch / "h.out"),
                Survey_error);
