@@ -1,5 +1,5 @@
-// Every operation that runs the parallel driver gives the same results in contiguous and
-// block storage and for 1, 2 and 7 worker chunks.
+// Every operation of the shared table gives the same results in contiguous and block
+// storage and for 1, 2 and 7 worker chunks.
 
 #include <gtest/gtest.h>
 
@@ -25,6 +25,7 @@ struct Outcome {
   std::vector<std::vector<unsigned char>> bytes;  // every vector's elements
   std::vector<double> scalars;
   std::vector<std::pair<double, double>> sums;
+  std::string flags;  // the workspace's bits
 };
 
 // Built once per storage mode; every run works on a copy.
@@ -39,7 +40,8 @@ Outcome run(const Operation& op, bool block, int chunks) {
     const Small_blocks chunking(1, chunks);
     op.run(w);
   }
-  Outcome o{{}, w.scalars, w.sums};
+  Outcome o{{}, w.scalars, w.sums, {}};
+  boost::to_string(w.bits, o.flags);
   for (const auto* v : w.vectors()) {
     o.bytes.emplace_back(static_cast<std::size_t>(v->get_length() * v->get_element_size()));
     if (v->get_length() > 0) v->get_range(0, v->get_length(), o.bytes.back().data());
@@ -59,6 +61,7 @@ TEST_P(Invariance, SameResultsInBothModesAndForOneTwoAndSevenChunks) {
                    std::to_string(chunks));
       for (std::size_t v = 0; v < o.bytes.size(); ++v)
         EXPECT_TRUE(o.bytes[v] == serial.bytes[v]) << "vector " << v;
+      EXPECT_TRUE(o.flags == serial.flags) << "flags";
       ASSERT_EQ(o.scalars.size(), serial.scalars.size());
       for (std::size_t s = 0; s < o.scalars.size(); ++s) {
         EXPECT_EQ(std::memcmp(&o.scalars[s], &serial.scalars[s], sizeof(double)), 0)
@@ -99,7 +102,7 @@ TEST(EmptyChannels, EveryOperationFinishesOrRefuses) {
   EXPECT_LT(refused, static_cast<int>(2 * operations().size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Driver, Invariance, ::testing::ValuesIn(driver_operations()),
+INSTANTIATE_TEST_SUITE_P(Table, Invariance, ::testing::ValuesIn(operations()),
                          [](const auto& info) { return operation_test_name(info.param); });
 
 }  // namespace

@@ -3,11 +3,9 @@
 
 #include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <numbers>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "support/vectors.h"
@@ -44,15 +42,11 @@ TEST(ElementwiseRules, TwoInputMembersWithDummiesInEitherInput) {
       {"mask_or", M::mask_or, {D, 2, D, 3}, {3, 3, D, D}, {1, 1, D, 1}},
       {"mask_xor", M::mask_xor, {D, 2, D, 3}, {3, 3, D, D}, {1, D, D, 1}},
   };
+  Multi_vector out(type_double, false, 50);  // shrinks, then grows and shrinks again
   for (const auto& c : cases) {
-    for (bool block : {false, true}) {
-      SCOPED_TRACE(std::string(c.name) + (block ? " block" : " contiguous"));
-      Multi_vector out(type_double, block, 50);
-      c.member(make_doubles(c.a, block), make_doubles(c.b, block), out, 0, -1);
-      EXPECT_TRUE(same_doubles(doubles_of(out), c.expected));
-    }
+    c.member(make_doubles(c.a), make_doubles(c.b), out, 0, -1);
+    EXPECT_TRUE(same_doubles(doubles_of(out), c.expected)) << c.name;
   }
-  Multi_vector out(type_double, false, 0);
   M::add_weighted(make_doubles({1, D, 2}), 2.0, make_doubles({4, 1, D}), 0.5, out, 0, -1);
   EXPECT_TRUE(same_doubles(doubles_of(out), {4, D, D}));
   M::hypotenuse(make_doubles({3, 1e200, D, 1}), make_doubles({4, 1e200, 1, 1}),
@@ -87,17 +81,13 @@ TEST(ElementwiseRules, InPlaceMembers) {
       {[](V& v) { M::replace_if_dummy_or_less_than(v, 0, 7, 0, -1); }, {-2, D, 0}, {7, 7, 0}},
       {[](V& v) { M::log(v, 0, 0, -1); }, {1, e2, D, 0.5, nan}, {D, 2, D, D, nan}},
       {[](V& v) { M::log10(v, -5, 0, -1); }, {1, 10, 1000, D}, {D, 1, 3, D}},
-      {[](V& v) { M::log_scaled(v, 10, 0, -1); }, {-10, 100, -100, D}, {-10, grown, -grown, D}},
-      {[](V& v) { M::log_scaled(v, 10, 0, -1); }, {nan}, {nan}},
+      {[](V& v) { M::log_scaled(v, 10, 0, -1); }, {-10, 100, nan, -100}, {-10, grown, nan, -grown}},
       {[](V& v) { M::log10_scaled(v, 10, 0, -1); }, {100, -1000, 10, D}, {20, -30, 10, D}},
   };
   for (const auto& c : cases) {
-    for (bool block : {false, true}) {
-      SCOPED_TRACE(testing::Message() << "case " << &c - cases << (block ? " block" : ""));
-      V v = make_doubles(c.in, block);
-      c.call(v);
-      EXPECT_TRUE(same_doubles(doubles_of(v), c.expected));
-    }
+    V v = make_doubles(c.in);
+    c.call(v);
+    EXPECT_TRUE(same_doubles(doubles_of(v), c.expected)) << "case " << &c - cases;
   }
 }
 
@@ -115,14 +105,12 @@ TEST(ElementwiseRules, PolynomialsAndRotation) {
   M::polyfillxy(make_doubles({2, D, -1}), y, 2, c, 0, -1);
   EXPECT_EQ(values_of<std::int32_t>(y), (std::vector<std::int32_t>{5, -2147483647, 2}));
 
-  for (bool block : {false, true}) {
-    Multi_vector x = make_doubles({1, D, 2}, block), yy = make_doubles({0, 5, D}, block);
-    M::rotate(x, yy, std::numbers::pi / 2, 0, -1);
-    EXPECT_NEAR(x.get_double(0), 0.0, 1e-15);
-    EXPECT_DOUBLE_EQ(yy.get_double(0), 1.0);
-    EXPECT_TRUE(same_doubles({x.get_double(1), x.get_double(2), yy.get_double(1), yy.get_double(2)},
-                             {D, D, D, D}));
-  }
+  Multi_vector x = make_doubles({1, D, 2}), yy = make_doubles({0, 5, D});
+  M::rotate(x, yy, std::numbers::pi / 2, 0, -1);
+  EXPECT_NEAR(x.get_double(0), 0.0, 1e-15);
+  EXPECT_DOUBLE_EQ(yy.get_double(0), 1.0);
+  EXPECT_TRUE(same_doubles({x.get_double(1), x.get_double(2), yy.get_double(1), yy.get_double(2)},
+                           {D, D, D, D}));
 }
 
 // Results reach every output type through the vector's own conversion.
@@ -145,9 +133,7 @@ TEST(ElementwiseConversion, NonDoubleInputsAndOutputs) {
     Multi_vector to_point(type_double_point_2d, block, 0);
     M::add(a, b, to_point, 3, 2);
     const auto points = values_of<vorlith::common::Point_2d<double>>(to_point);
-    EXPECT_EQ(points[3].x, -5.5);
-    EXPECT_EQ(points[3].y, 0.0);
-    EXPECT_EQ(points[4].x, 1.1);
+    EXPECT_TRUE(points[3].x == -5.5 && points[3].y == 0.0 && points[4].x == 1.1);
 
     Multi_vector text = make_opaque({"1.5", "*", "-2"}, 12, block);
     M::add_base_multiplier(text, 1, 2, 0, -1);
@@ -163,9 +149,7 @@ TEST(ElementwiseNative, ReduceBitsValidateSwap) {
   EXPECT_EQ(values_of<float>(f), (std::vector<float>{1.0f, 1.25f, -1.0e32f}));
   Multi_vector d = make_doubles({1.1, 1.0}, true);
   M::reduce_bits(d, 20, 0, -1);
-  const auto reduced = values_of<double>(d);
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(reduced[0]), 0x3FF1999980000000u);
-  EXPECT_EQ(reduced[1], 1.0);
+  EXPECT_TRUE(same_doubles(doubles_of(d), {std::bit_cast<double>(0x3FF1999980000000u), 1.0}));
   Multi_vector ints = make_vector<std::int32_t>({1}, false);
 
   const float inf = std::numeric_limits<float>::infinity();

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "support/vectors.h"
@@ -20,22 +19,19 @@ constexpr double D = vorlith::common::dummy_value<double>;
 constexpr std::int64_t int64_dummy = vorlith::common::dummy_value<std::int64_t>;
 
 TEST(Polygon, AreaOrientationAndDummyVertices) {
-  for (bool block : {false, true}) {
-    const Multi_vector x = make_doubles({0, 1, 1, 0, 7}, block);
-    const Multi_vector y = make_doubles({0, 0, 1, 1, 9}, block);
-    EXPECT_EQ(M::polygon_area(x, y, 0, 4), 1.0);
-    EXPECT_FALSE(M::is_polygon_clockwise(x, y, 0, 4));
-    const Multi_vector rx = make_doubles({0, 1, 1, 0}, block);
-    const Multi_vector ry = make_doubles({1, 1, 0, 0}, block);
-    EXPECT_EQ(M::polygon_area(rx, ry, 0, -1), 1.0);
-    EXPECT_TRUE(M::is_polygon_clockwise(rx, ry, 0, -1));
-    EXPECT_EQ(M::polygon_area(x, y, 1, 1), 0.0);
-    EXPECT_FALSE(M::is_polygon_clockwise(x, y, 0, 0));
-  }
+  const Multi_vector x = make_doubles({0, 1, 1, 0, 7});
+  const Multi_vector y = make_doubles({0, 0, 1, 1, 9});
+  EXPECT_EQ(M::polygon_area(x, y, 0, 4), 1.0);
+  EXPECT_FALSE(M::is_polygon_clockwise(x, y, 0, 4));
+  const Multi_vector rx = make_doubles({0, 1, 1, 0});
+  const Multi_vector ry = make_doubles({1, 1, 0, 0});
+  EXPECT_EQ(M::polygon_area(rx, ry, 0, -1), 1.0);
+  EXPECT_TRUE(M::is_polygon_clockwise(rx, ry, 0, -1));
+  EXPECT_EQ(M::polygon_area(x, y, 1, 1), 0.0);
+  EXPECT_FALSE(M::is_polygon_clockwise(x, y, 0, 0));
   // A dummy vertex removes its two edges; the square of side 2 keeps three of its own.
-  const Multi_vector x = make_doubles({0, 2, D, 2, 0});
-  const Multi_vector y = make_doubles({0, 0, 1, 2, 2});
-  EXPECT_EQ(M::polygon_area(x, y, 0, -1), 2.0);
+  EXPECT_EQ(M::polygon_area(make_doubles({0, 2, D, 2, 0}), make_doubles({0, 0, 1, 2, 2}), 0, -1),
+            2.0);
 }
 
 TEST(Distances, CumulativeBridgesDummiesAcrossPieces) {
@@ -101,18 +97,15 @@ TEST(Distances, StepsAndFromALine) {
 }
 
 TEST(Inflection, FirstUpwardBendAndShortRanges) {
-  for (bool block : {false, true}) {
-    const Multi_vector v = make_doubles({10, 9, 7, 4, 2, 1}, block);
-    EXPECT_EQ(M::inflection(v, 0.0, 0, -1), 3);
-    EXPECT_EQ(M::inflection(make_doubles({10, 9, 7, 4, 0}, block), 0.0, 0, -1), 4);
-    EXPECT_EQ(M::inflection(make_doubles({10, 5, 3}, block), 0.0, 0, -1), 1);
-    // A range that starts later judges only its own elements; a dummy stops the scan.
-    EXPECT_EQ(M::inflection(v, 0.0, 3, -1), 4);
-    EXPECT_EQ(M::inflection(make_doubles({5, 4, 3, D, 1}, block), 0.0, 0, -1), 2);
-    EXPECT_EQ(M::inflection(make_doubles({D, 4, 3}, block), 0.0, 0, -1), int64_dummy);
-  }
-  // Fewer than three elements have no answer, whatever the vector's length.
   const Multi_vector v = make_doubles({10, 9, 7, 4, 2, 1});
+  EXPECT_EQ(M::inflection(v, 0.0, 0, -1), 3);
+  EXPECT_EQ(M::inflection(make_doubles({10, 9, 7, 4, 0}), 0.0, 0, -1), 4);
+  EXPECT_EQ(M::inflection(make_doubles({10, 5, 3}), 0.0, 0, -1), 1);
+  // A range that starts later judges only its own elements; a dummy stops the scan.
+  EXPECT_EQ(M::inflection(v, 0.0, 3, -1), 4);
+  EXPECT_EQ(M::inflection(make_doubles({5, 4, 3, D, 1}), 0.0, 0, -1), 2);
+  EXPECT_EQ(M::inflection(make_doubles({D, 4, 3}), 0.0, 0, -1), int64_dummy);
+  // Fewer than three elements have no answer, whatever the vector's length.
   for (std::int64_t count : {0, 1, 2}) EXPECT_EQ(M::inflection(v, 0.0, 1, count), int64_dummy);
   EXPECT_EQ(M::inflection(make_doubles({1, 2}), 0.0, 0, -1), int64_dummy);
   EXPECT_EQ(M::inflection(make_doubles({}), 0.0, 0, -1), int64_dummy);
@@ -135,24 +128,19 @@ TEST(Gaps, AppendsIndicesOfLongSteps) {
 }
 
 TEST(LineMask, KeepsStationsOnTheSegment) {
-  for (bool block : {false, true}) {
-    Multi_vector v = make_doubles({1, 2, 3, 4, D}, block);
-    M::line_mask(v, make_doubles({5, 5, 5, 4.9, 5}, block), make_doubles({3, 10, 11, 3, 4}, block),
-                 5, 5, 0, 10, 0, -1);
-    EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, 2, D, D, D}));
-    Multi_vector h = make_doubles({1, 2, 3}, block);
-    M::line_mask(h, make_doubles({0, 2, 3}, block), make_doubles({7, 7, D}, block), 0, 2, 7, 7, 0,
-                 -1);
-    EXPECT_EQ(values_of<double>(h), (std::vector<double>{1, 2, D}));
-  }
+  Multi_vector v = make_doubles({1, 2, 3, 4, D});
+  M::line_mask(v, make_doubles({5, 5, 5, 4.9, 5}), make_doubles({3, 10, 11, 3, 4}), 5, 5, 0, 10, 0,
+               -1);
+  EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, 2, D, D, D}));
+  Multi_vector h = make_doubles({1, 2, 3});
+  M::line_mask(h, make_doubles({0, 2, 3}), make_doubles({7, 7, D}), 0, 2, 7, 7, 0, -1);
+  EXPECT_EQ(values_of<double>(h), (std::vector<double>{1, 2, D}));
 }
 
 TEST(BackTracks, StrictlyIncreasingWithoutTouchingKeptValues) {
-  for (bool block : {false, true}) {
-    Multi_vector v = make_doubles({1, 3, 2, 3, D, 4}, block);
-    EXPECT_EQ(M::dummy_back_tracks(v, 0, -1), 2);
-    EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, 3, D, D, D, 4}));
-  }
+  Multi_vector v = make_doubles({1, 3, 2, 3, D, 4});
+  EXPECT_EQ(M::dummy_back_tracks(v, 0, -1), 2);
+  EXPECT_EQ(values_of<double>(v), (std::vector<double>{1, 3, D, D, D, 4}));
   // Kept int64 values above 2^53 keep their exact bits; the back track becomes the dummy.
   const std::int64_t big = (std::int64_t{1} << 53) + 1;
   Multi_vector longs = make_vector<std::int64_t>({big, 5, big + 1000}, false);

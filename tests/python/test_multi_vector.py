@@ -42,7 +42,6 @@ def test_point_round_trip(dtype, components, block):
     floats = vorlith.to_float_nan(v)
     assert np.isnan(floats[1]).all() and not np.isnan(np.delete(floats, 1, axis=0)).any()
     back = vorlith.from_float_nan(floats, dtype)
-    assert back.count_dummy() == 1
     np.testing.assert_array_equal(vorlith.to_float_nan(back), floats)
 
 
@@ -84,15 +83,11 @@ def test_views_are_zero_copy_keep_the_vector_alive_and_block_resizing():
 
 
 def test_non_contiguous_input_is_copied():
-    base = np.arange(20.0)
-    v = vorlith.MultiVector(base[::2])
-    np.testing.assert_array_equal(v.numpy(), base[::2])
-    big_endian = vorlith.MultiVector(np.arange(4, dtype=">i4"))
-    np.testing.assert_array_equal(big_endian.numpy(), [0, 1, 2, 3])
+    for array in (np.arange(20.0)[::2], np.arange(4, dtype=">i4")):  # strided, big-endian
+        np.testing.assert_array_equal(vorlith.MultiVector(array).numpy(), array)
 
 
 @pytest.mark.parametrize("data, error, message", [
-    (np.array([1 + 2j]), TypeError, "unsupported dtype"),
     (np.zeros(3, dtype=np.float16), TypeError, "unsupported dtype"),
     (np.zeros((3, 2), dtype=np.int32), TypeError, "unsupported dtype"),
     (np.zeros((3, 4)), ValueError, "2 or 3 columns"),

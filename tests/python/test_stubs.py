@@ -50,12 +50,8 @@ def runtime_parameters(function):
     except ValueError:  # compiled: pybind11 writes the signature as the docstring's first line
         first = function.__doc__.splitlines()[0]
         inside = re.sub(r"'[^']*'", "''", first[first.index("(") + 1:first.rindex(") ->")])
-        names = []
-        for part in re.split(r",\s*(?![^\[\(]*[\]\)])", inside):
-            part = part.strip()
-            if part and part != "*":
-                names.append(re.match(r"(\*?\w+)", part).group(1))
-        return names
+        parts = [part.strip() for part in re.split(r",\s*(?![^\[\(]*[\]\)])", inside)]
+        return [re.match(r"(\*?\w+)", part).group(1) for part in parts if part and part != "*"]
 
 
 @pytest.mark.parametrize("name", MODULES)

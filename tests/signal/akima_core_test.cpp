@@ -40,20 +40,6 @@ TEST(AkimaCore, StraightLineAndItsFlatteningExtension) {
   for (std::size_t i = 0; i < at.size(); ++i) EXPECT_NEAR(out[i], at[i] - 0.5 * (i == 3), 1e-14);
 }
 
-TEST(AkimaCore, QuadraticOnEvenKnotsIsReproducedBetweenInteriorKnots) {
-  // Equal weights on both sides make the knot slopes the exact derivative.
-  std::vector<double> x, y;
-  for (int i = 0; i <= 12; ++i) {
-    x.push_back(0.5 * i);
-    y.push_back(0.3 * x.back() * x.back() - x.back() + 2);
-  }
-  std::vector<double> p;
-  for (double v = 1.0; v <= 5.0; v += 0.0625) p.push_back(v);
-  const auto out = spline_at(x, y, p);
-  for (std::size_t i = 0; i < p.size(); ++i)
-    EXPECT_NEAR(out[i], 0.3 * p[i] * p[i] - p[i] + 2, 1e-12) << p[i];
-}
-
 // A step: the knot slopes next to it are weighted to 0, so the spline neither overshoots
 // nor undershoots, and rises as the Hermite cubic with flat ends.
 TEST(AkimaCore, StepGetsFlatKnotSlopes) {
@@ -70,10 +56,7 @@ TEST(AkimaCore, GapAndExtensionLimitsAtTheirBorders) {
   EXPECT_EQ(spline_at(x, y, {1.001}, 5.0, D)[0], D);
 
   std::vector<double> kx, ky;
-  for (int i = 0; i <= 10; ++i) {
-    kx.push_back(i);
-    ky.push_back(std::sin(i));
-  }
+  for (int i = 0; i <= 10; ++i) kx.push_back(i), ky.push_back(std::sin(i));
   const auto ranged = spline_at(kx, ky, {-2.001, -2.0, 11.5, 12.0, 12.001, 12.5}, 0.0, 2.0);
   EXPECT_EQ(dummies(ranged), (std::vector<bool>{true, false, false, false, true, true}));
   const auto unlimited = spline_at(kx, ky, {11.5, 12.5}, 0.0, D);
@@ -93,23 +76,16 @@ TEST(AkimaCore, FewKnotsAndUnusablePositions) {
 TEST(AkimaCore, FarPositionsReachTheFlatTailWithoutSteppingOut) {
   const std::vector<double> x{0, 1, 2, 3, 4}, y{0, 2, 1, 3, 2.5};
   const auto out = spline_at(x, y, {1e4, 1e15, 1e300});
-  EXPECT_TRUE(std::isfinite(out[0]));
-  EXPECT_EQ(out[1], out[0]);
-  EXPECT_EQ(out[2], out[0]);
+  EXPECT_TRUE(std::isfinite(out[0]) && out[1] == out[0] && out[2] == out[0]);
   // Anchoring on the last knot gives the same value as walking out from the first.
   EXPECT_EQ(spline_at(x, y, {7.25})[0], spline_at(x, y, {0.5, 7.25})[1]);
   EXPECT_EQ(spline_at(x, y, {4.0})[0], spline_at(x, y, {0.5, 4.0})[1]);
 }
 
 TEST(AkimaCore, GridInPiecesEqualsOneCall) {
-  std::vector<double> x, y;
-  for (int i = 0; i < 50; ++i) {
-    x.push_back(i * 1.5);
-    y.push_back(std::cos(0.4 * i));
-  }
-  Akima_spline whole(x.data(), y.data(), 50, 0.0, D);
-  Akima_spline pieces(x.data(), y.data(), 50, 0.0, D);
-  std::vector<double> a(300), b(300);
+  std::vector<double> x(50), y(50), a(300), b(300);
+  for (int i = 0; i < 50; ++i) x[i] = i * 1.5, y[i] = std::cos(0.4 * i);
+  Akima_spline whole(x.data(), y.data(), 50, 0.0, D), pieces(x.data(), y.data(), 50, 0.0, D);
   whole.evaluate_grid(-3.0, 0.27, 0, 300, a.data());
   pieces.evaluate_grid(-3.0, 0.27, 0, 100, b.data());
   pieces.evaluate_grid(-3.0, 0.27, 100, 200, b.data() + 100);

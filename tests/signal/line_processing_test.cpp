@@ -52,7 +52,7 @@ std::vector<bool> filled_gaps(const std::vector<double>& before, const Multi_vec
   return gaps;
 }
 
-TEST(GapLimit, PredictFillsWholeGapsUpToTheLimitInBothModes) {
+TEST(GapLimit, PredictFillsWholeGapsUpToTheLimit) {
   struct Case {
     Edge edges;
     std::int64_t ends;
@@ -71,20 +71,18 @@ TEST(GapLimit, PredictFillsWholeGapsUpToTheLimitInBothModes) {
       {Edge::extrapolate, 2, -1, std::vector<bool>(8, true)},
       {Edge::wrap, 2, -1, std::vector<bool>(8, true)},
   };
-  for (bool block : {false, true}) {
-    for (const Case& c : cases) {
-      const std::vector<double> before = gapped_line(c.ends);
-      Multi_vector v = make_doubles(before, block);
-      Bits bits;
-      const std::int64_t count = Integration_line::predict(v, c.edges, Rollweight_type::linear, D,
-                                                           0, 0, 0, {c.limit}, &bits);
-      EXPECT_EQ(filled_gaps(before, v, bits), c.filled) << static_cast<int>(c.edges) << c.limit;
-      EXPECT_EQ(count, static_cast<std::int64_t>(bits.count()));
-      if (c.limit >= 0) continue;  // without a limit, as Integration_predict::predict fills
-      Multi_vector plain = make_doubles(before, block);
-      Integration_predict::predict(plain, c.edges, Rollweight_type::linear, D, 0, 0, 0);
-      EXPECT_EQ(values_of<double>(v), values_of<double>(plain));
-    }
+  for (const Case& c : cases) {
+    const std::vector<double> before = gapped_line(c.ends);
+    Multi_vector v = make_doubles(before);
+    Bits bits;
+    const std::int64_t count = Integration_line::predict(v, c.edges, Rollweight_type::linear, D, 0,
+                                                         0, 0, {c.limit}, &bits);
+    EXPECT_EQ(filled_gaps(before, v, bits), c.filled) << static_cast<int>(c.edges) << c.limit;
+    EXPECT_EQ(count, static_cast<std::int64_t>(bits.count()));
+    if (c.limit >= 0) continue;  // without a limit, as Integration_predict::predict fills
+    Multi_vector plain = make_doubles(before);
+    Integration_predict::predict(plain, c.edges, Rollweight_type::linear, D, 0, 0, 0);
+    EXPECT_EQ(values_of<double>(v), values_of<double>(plain));
   }
 }
 
@@ -105,22 +103,20 @@ TEST(GapLimit, DistanceAlongAPositionChannel) {
   // Gaps of 1, 2 and 1 samples whose spans are 2, 6 and 9 (a wide step before the last).
   const std::vector<double> values{1, D, 3, 4, D, D, 7, 8, D, 10};
   const std::vector<double> position{0, 1, 2, 3, 5, 7, 9, 10, 11, 19};
-  for (bool block : {false, true}) {
-    const Multi_vector pos = make_doubles(position, block);
-    for (const auto& [distance, expect] : std::vector<std::pair<double, std::vector<bool>>>{
-             {2, {true, false, false}}, {6, {true, true, false}}, {9, {true, true, true}}}) {
-      Multi_vector v = make_doubles(values, block);
-      Bits bits;
-      Integration_line::predict(v, Edge::none, Rollweight_type::linear, D, 0, 0, 0,
-                                {-1, distance, &pos}, &bits);
-      EXPECT_EQ(filled_gaps(values, v, bits), expect) << distance;
-    }
+  const Multi_vector pos = make_doubles(position);
+  for (const auto& [distance, expect] : std::vector<std::pair<double, std::vector<bool>>>{
+           {2, {true, false, false}}, {6, {true, true, false}}, {9, {true, true, true}}}) {
+    Multi_vector v = make_doubles(values);
+    Bits bits;
+    Integration_line::predict(v, Edge::none, Rollweight_type::linear, D, 0, 0, 0,
+                              {-1, distance, &pos}, &bits);
+    EXPECT_EQ(filled_gaps(values, v, bits), expect) << distance;
   }
   // A gap whose span cannot be measured (a dummy position beside it) stays.
-  const Multi_vector pos = make_doubles({0, 1, D, 3});
+  const Multi_vector unmeasured = make_doubles({0, 1, D, 3});
   Multi_vector v = make_doubles({1, D, 3, 4});
   EXPECT_EQ(Integration_line::predict(v, Edge::none, Rollweight_type::linear, D, 0, 0, 0,
-                                      {-1, 100, &pos}, nullptr),
+                                      {-1, 100, &unmeasured}, nullptr),
             0);
 }
 
@@ -130,20 +126,18 @@ TEST(GapLimit, AkimaFillAndResampleReproduceALineWithinTheLimit) {
   std::vector<double> values;
   for (double p : position) values.push_back(2 * p + 1);
   for (std::size_t i : {0u, 2u, 5u, 6u, 8u, 10u}) values[i] = D;  // gaps of 1, 2, 1 and the ends
-  for (bool block : {false, true}) {
-    const Multi_vector pos = make_doubles(position, block);
-    for (const auto& [limit, expect] : std::vector<std::pair<Gap_limit, std::vector<bool>>>{
-             {{1}, {false, true, false, true, false}},
-             {{}, {false, true, true, true, false}},
-             {{-1, 4.0, &pos}, {false, true, false, true, false}}}) {
-      Multi_vector v = make_doubles(values, block);
-      Bits bits;
-      Integration_line::akima_fill(v, &pos, limit, &bits);
-      EXPECT_EQ(filled_gaps(values, v, bits), expect);
-      const std::vector<double> after = values_of<double>(v);
-      for (std::size_t i = 0; i < after.size(); ++i)
-        EXPECT_NEAR(after[i], after[i] == D ? D : 2 * position[i] + 1, 1e-12) << i;
-    }
+  const Multi_vector pos = make_doubles(position);
+  for (const auto& [limit, expect] : std::vector<std::pair<Gap_limit, std::vector<bool>>>{
+           {{1}, {false, true, false, true, false}},
+           {{}, {false, true, true, true, false}},
+           {{-1, 4.0, &pos}, {false, true, false, true, false}}}) {
+    Multi_vector v = make_doubles(values);
+    Bits bits;
+    Integration_line::akima_fill(v, &pos, limit, &bits);
+    EXPECT_EQ(filled_gaps(values, v, bits), expect);
+    const std::vector<double> after = values_of<double>(v);
+    for (std::size_t i = 0; i < after.size(); ++i)
+      EXPECT_NEAR(after[i], after[i] == D ? D : 2 * position[i] + 1, 1e-12) << i;
   }
   // Resampling: positions between the knots, limited by left-out pairs or by width.
   const Multi_vector x = make_doubles(position), y = make_doubles(values);
@@ -181,7 +175,7 @@ std::vector<double> brute_hampel(const std::vector<double>& x, std::int64_t k, d
   return out;
 }
 
-TEST(Hampel, MatchesABruteForceWindowInBothModesAcrossChunks) {
+TEST(Hampel, MatchesABruteForceWindowAcrossChunks) {
   std::mt19937_64 random(7);
   std::normal_distribution<double> noise(0.0, 1.0);
   std::vector<double> x(3000);
@@ -190,18 +184,16 @@ TEST(Hampel, MatchesABruteForceWindowInBothModesAcrossChunks) {
     if (i % 101 == 3 || i < 3 || i + 2 >= x.size() || (i > 1500 && i < 1540)) x[i] = D;
   }
   Small_blocks small;  // several chunks, each starting its own window
-  for (bool block : {false, true}) {
-    for (const auto& [k, t] :
-         std::vector<std::pair<std::int64_t, double>>{{1, 0}, {2, 3}, {5, 2}, {50, 3}}) {
-      Bits expect_flags, bits;
-      const std::vector<double> expect = brute_hampel(x, k, t, expect_flags);
-      for (bool replace : {true, false}) {
-        Multi_vector v = make_doubles(x, block);
-        const std::int64_t count = Integration_line::hampel(v, k, t, replace, &bits);
-        EXPECT_EQ(values_of<double>(v), replace ? expect : x) << k << " " << t;
-        EXPECT_EQ(bits, expect_flags);
-        EXPECT_EQ(count, static_cast<std::int64_t>(expect_flags.count()));
-      }
+  for (const auto& [k, t] :
+       std::vector<std::pair<std::int64_t, double>>{{1, 0}, {2, 3}, {5, 2}, {50, 3}}) {
+    Bits expect_flags, bits;
+    const std::vector<double> expect = brute_hampel(x, k, t, expect_flags);
+    for (bool replace : {true, false}) {
+      Multi_vector v = make_doubles(x);
+      const std::int64_t count = Integration_line::hampel(v, k, t, replace, &bits);
+      EXPECT_EQ(values_of<double>(v), replace ? expect : x) << k << " " << t;
+      EXPECT_EQ(bits, expect_flags);
+      EXPECT_EQ(count, static_cast<std::int64_t>(expect_flags.count()));
     }
   }
 }
@@ -218,16 +210,13 @@ TEST(Lag, ShiftsBySamplesOrAlongAChannelWithinNeighbouringData) {
       {{0, 10, 20, 30, 40}, {0, 1, 2, 4, 5}, 1.5, I::linear, {15, 22.5, 27.5, D, D}},
       {{0, 10, 20, 30, 40}, {0, 1, 2, D, 3}, 0.5, I::akima, {5, 15, D, D, D}},
       {{3, 5, 7, 9, 11, 13}, {}, 0.25, I::akima, {3.5, 5.5, 7.5, 9.5, 11.5, D}}};
-  for (bool block : {false, true}) {
-    for (const auto& [values, along, shift, method, expect] : cases) {
-      const Multi_vector a = make_doubles(along, block);
-      Multi_vector out = make_doubles({}, block);
-      Integration_line::lag(make_doubles(values, block), out, shift, along.empty() ? nullptr : &a,
-                            method);
-      const V got = values_of<double>(out);
-      ASSERT_EQ(got.size(), expect.size());
-      for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], expect[i], 1e-12) << i;
-    }
+  for (const auto& [values, along, shift, method, expect] : cases) {
+    const Multi_vector a = make_doubles(along);
+    Multi_vector out = make_doubles({});
+    Integration_line::lag(make_doubles(values), out, shift, along.empty() ? nullptr : &a, method);
+    const V got = values_of<double>(out);
+    ASSERT_EQ(got.size(), expect.size());
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], expect[i], 1e-12) << i;
   }
   Multi_vector ints = make_vector<std::int32_t>({10, 20, 30}, true);  // in place, converted
   Integration_line::lag(ints, ints, 1, nullptr, I::linear);
@@ -238,22 +227,20 @@ TEST(Lag, ShiftsBySamplesOrAlongAChannelWithinNeighbouringData) {
 // The decimated cosine of frequency f (cycles per sample) and its largest deviation from
 // `gain` times the cosine sampled at the kept samples, over the samples not dummies. A
 // dummy at sample 6000 makes dummies of the kept samples near it.
-double deviation(std::int64_t factor, double attenuation, double f, double gain, bool block) {
+double deviation(std::int64_t factor, double attenuation, double f, double gain) {
   const std::int64_t n = 12000;
   const auto wave = [f](auto i) { return std::cos(2 * std::numbers::pi * f * double(i) + 0.3); };
   std::vector<double> x(static_cast<std::size_t>(n));
   for (std::size_t i = 0; i < x.size(); ++i) x[i] = wave(i);
   x[6000] = D;
-  Multi_vector out = make_doubles({}, block);
-  Integration_line::decimate(make_doubles(x, block), out, factor, attenuation);
+  Multi_vector out = make_doubles({});
+  Integration_line::decimate(make_doubles(x), out, factor, attenuation);
   const std::vector<double> y = values_of<double>(out);
   EXPECT_EQ(static_cast<std::int64_t>(y.size()), (n + factor - 1) / factor);
   EXPECT_TRUE(y.front() == D && y.back() == D && y[static_cast<std::size_t>(6000 / factor)] == D);
   double largest = 0;
-  for (std::size_t j = 0; j < y.size(); ++j) {
+  for (std::size_t j = 0; j < y.size(); ++j)
     if (y[j] != D) largest = std::max(largest, std::fabs(y[j] - gain * wave(j * factor)));
-  }
-  EXPECT_GT(std::count(y.begin(), y.end(), D), 0);
   EXPECT_LT(std::count(y.begin(), y.end(), D), static_cast<std::ptrdiff_t>(y.size() / 2));
   return largest;
 }
@@ -265,9 +252,9 @@ TEST(Decimate, MeasuredResponseMeetsTheStatedAttenuationAndPassesTheBand) {
     const double nyquist = 0.5 / static_cast<double>(factor);
     const double bound = std::pow(10.0, -attenuation / 20);
     for (double f : {nyquist, 1.05 * nyquist, 1.5 * nyquist, 0.37, 0.5})
-      EXPECT_LE(deviation(factor, attenuation, f, 0.0, factor == 3), bound) << factor << " f " << f;
+      EXPECT_LE(deviation(factor, attenuation, f, 0.0), bound) << factor << " f " << f;
     for (double f : {0.0, 0.3 * nyquist, 0.6 * nyquist})
-      EXPECT_LE(deviation(factor, attenuation, f, 1.0, false), 4 * bound) << factor << " f " << f;
+      EXPECT_LE(deviation(factor, attenuation, f, 1.0), 4 * bound) << factor << " f " << f;
   }
   Multi_vector same = make_doubles({1, 2, 3});
   Integration_line::decimate(same, same, 1, 60);

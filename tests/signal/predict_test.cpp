@@ -1,4 +1,4 @@
-// Integration_predict::predict on channels of both storage modes and other types.
+// Integration_predict::predict: worked examples, long gaps, other types and bad arguments.
 
 #include <gtest/gtest.h>
 #include <vorlith/integration.h>
@@ -23,55 +23,44 @@ using namespace testing_support;
 
 constexpr double D = common::dummy_value<double>;
 
-std::vector<double> predicted(const std::vector<double>& values, bool block, Edge edges,
+std::vector<double> predicted(const std::vector<double>& values, Edge edges,
                               Rollweight_type roll = Rollweight_type::linear, double level = 0.0,
                               std::int64_t prediction_length = 0) {
-  Multi_vector v = make_doubles(values, block);
+  Multi_vector v = make_doubles(values);
   Integration_predict::predict(v, edges, roll, level, prediction_length, 0, 0);
   return values_of<double>(v);
 }
 
-TEST(Predict, WorkedExamplesInBothStorageModes) {
-  for (bool block : {false, true}) {
-    EXPECT_EQ(predicted({10, D, D, 40}, block, Edge::none), (std::vector<double>{10, 20, 30, 40}));
-    EXPECT_EQ(predicted({10, D, D, 40}, block, Edge::none, Rollweight_type::squared),
-              (std::vector<double>{10, 16, 34, 40}));
-    EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::none), (std::vector<double>{D, D, 5, 7, D}));
-    EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::extrapolate),
-              (std::vector<double>{1, 3, 5, 7, 9}));
-    EXPECT_EQ(predicted({D, D, 5, 7, D}, block, Edge::wrap),
-              (std::vector<double>{6, 5.5, 5, 7, 6.5}));
-    for (Edge edges : {Edge::none, Edge::extrapolate, Edge::wrap}) {  // nothing to fill
-      EXPECT_EQ(predicted({1, 2, 3}, block, edges), (std::vector<double>{1, 2, 3}));
-      EXPECT_EQ(predicted({D, D, D}, block, edges), (std::vector<double>{D, D, D}));
-    }
+TEST(Predict, WorkedExamples) {
+  EXPECT_EQ(predicted({10, D, D, 40}, Edge::none), (std::vector<double>{10, 20, 30, 40}));
+  EXPECT_EQ(predicted({10, D, D, 40}, Edge::none, Rollweight_type::squared),
+            (std::vector<double>{10, 16, 34, 40}));
+  EXPECT_EQ(predicted({D, D, 5, 7, D}, Edge::none), (std::vector<double>{D, D, 5, 7, D}));
+  EXPECT_EQ(predicted({D, D, 5, 7, D}, Edge::extrapolate), (std::vector<double>{1, 3, 5, 7, 9}));
+  EXPECT_EQ(predicted({D, D, 5, 7, D}, Edge::wrap), (std::vector<double>{6, 5.5, 5, 7, 6.5}));
+  for (Edge edges : {Edge::none, Edge::extrapolate, Edge::wrap}) {  // nothing to fill
+    EXPECT_EQ(predicted({1, 2, 3}, edges), (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(predicted({D, D, D}, edges), (std::vector<double>{D, D, D}));
   }
-}
-
-TEST(Predict, Int16ChannelIsFilledThroughDoubles) {
-  for (bool block : {false, true}) {
-    auto v = make_vector<std::int16_t>({10, -32767, -32767, 40, 41}, block);
-    Integration_predict::predict(v, Edge::none, Rollweight_type::linear, 0.0, 0, 0, 0);
-    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 20, 30, 40, 41}));
-  }
+  // An int16 channel is filled through doubles.
+  auto v = make_vector<std::int16_t>({10, -32767, -32767, 40, 41}, false);
+  Integration_predict::predict(v, Edge::none, Rollweight_type::linear, 0.0, 0, 0, 0);
+  EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 20, 30, 40, 41}));
 }
 
 TEST(Predict, LongGapsWithAndWithoutPredictionLength) {
-  // Longer than a block of doubles, so the block channel gathers across blocks.
   std::vector<double> x(3000);
   for (std::size_t i = 0; i < x.size(); ++i) x[i] = 5.0 + std::sin(0.02 * static_cast<double>(i));
   for (std::size_t i = 1000; i < 1600; ++i) x[i] = D;
   for (std::size_t i = 2990; i < 3000; ++i) x[i] = D;
 
-  const auto whole = predicted(x, false, Edge::extrapolate);
-  EXPECT_EQ(predicted(x, true, Edge::extrapolate), whole);
-  for (double v : whole) EXPECT_TRUE(v != D && std::isfinite(v));
+  for (double v : predicted(x, Edge::extrapolate)) EXPECT_TRUE(v != D && std::isfinite(v));
 
   // A dummy level is the mean of the data; 50 samples in, both sides have relaxed to it.
   std::vector<double> data;
   std::copy_if(x.begin(), x.end(), std::back_inserter(data), [](double v) { return v != D; });
   const double mean = std::accumulate(data.begin(), data.end(), 0.0) / double(data.size());
-  const auto relaxed = predicted(x, true, Edge::wrap, Rollweight_type::squared, D, 50);
+  const auto relaxed = predicted(x, Edge::wrap, Rollweight_type::squared, D, 50);
   for (std::size_t i = 1050; i < 1550; ++i) EXPECT_DOUBLE_EQ(relaxed[i], mean) << i;
   EXPECT_NE(relaxed[1000], relaxed[1100]);
   EXPECT_NE(relaxed[2990], D);

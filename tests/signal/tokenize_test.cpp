@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <vorlith/integration.h>
 
-#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -25,11 +24,9 @@ std::vector<double> tokenize(const std::string& text, const std::string& delimit
 }
 
 TEST(Tokenize, DelimitersAreASetAndRunsSeparateOnce) {
-  EXPECT_EQ(tokenize("1,2,3", ","), (std::vector<double>{1, 2, 3}));
   EXPECT_EQ(tokenize("1,,2", ","), (std::vector<double>{1, 2}));
   EXPECT_EQ(tokenize(",1,", ","), (std::vector<double>{D, 1, D}));
   EXPECT_EQ(tokenize("1 2\t3", " \t"), (std::vector<double>{1, 2, 3}));
-  EXPECT_EQ(tokenize("1  2", " "), (std::vector<double>{1, 2}));
   EXPECT_EQ(tokenize("1, 2", ","), (std::vector<double>{1, D}));
   EXPECT_EQ(tokenize("1, 2", ", "), (std::vector<double>{1, 2}));
   EXPECT_EQ(tokenize("4;,;5", ",;"), (std::vector<double>{4, 5}));

@@ -32,23 +32,25 @@ TEST(Editing, EveryTypeMatchesAVectorModel) {
       const std::int64_t a = per_block / 2 + 1, count = per_block + 3;
 
       Multi_vector v = vector_of(type, base, block);
-      v.copy(a + 2, a, count);  // overlapping, upwards
       auto model = base;
+      const auto fresh = [&] {
+        v = vector_of(type, base, block);
+        model = base;
+      };
+      v.copy(a + 2, a, count);  // overlapping, upwards
       std::copy_backward(base.begin() + a, base.begin() + a + count, model.begin() + a + 2 + count);
       ASSERT_EQ(elements_of(v), model);
       v.copy(a, a + 2, count);  // overlapping, downwards
       std::copy(model.begin() + a + 2, model.begin() + a + 2 + count, model.begin() + a);
       ASSERT_EQ(elements_of(v), model);
 
-      v = vector_of(type, base, block);
+      fresh();
       v.append(v);
-      model = base;
       model.insert(model.end(), base.begin(), base.end());
       ASSERT_EQ(elements_of(v), model);
 
-      v = vector_of(type, base, block);
+      fresh();
       v.erase_dummies(1, n - 3);
-      model = base;
       model.erase(std::remove_if(model.begin() + 1, model.end() - 2, is_dummy), model.end() - 2);
       ASSERT_EQ(elements_of(v), model);
 
@@ -63,9 +65,8 @@ TEST(Editing, EveryTypeMatchesAVectorModel) {
       for (const Bytes& e : model) expanded.insert(expanded.end(), 3, e);
       ASSERT_EQ(elements_of(v), expanded);
 
-      v = vector_of(type, base, block);
+      fresh();
       v.reverse(a, n - a - 1);
-      model = base;
       std::reverse(model.begin() + a, model.end() - 1);
       ASSERT_EQ(elements_of(v), model);
 
@@ -149,26 +150,23 @@ TEST(Editing, CopiesConvertAndResize) {
     strided.copy_stride(0, strided, 1, 1, huge);
     EXPECT_EQ(values_of<double>(strided), (std::vector<double>{8, 8, 7}));
     // Longer than a piece of 8192 values, raw and converted.
-    std::vector<double> many(20001), odd(10000);
+    std::vector<double> many(20001);
     std::iota(many.begin(), many.end(), 0.0);
-    for (std::size_t k = 0; k < odd.size(); ++k) odd[k] = many[2 * k + 1];
     // Into the front of a longer vector, whose tail stays as it was.
     for (auto code : {type_double, type_float}) {
       std::vector<double> expected(12000, 7.0);
       Multi_vector out(code, block, 0);
       out.set_range_double(0, 12000, expected.data());
       out.copy_stride(0, make_doubles(many, !block), 1, -1, 2);
-      std::copy(odd.begin(), odd.end(), expected.begin());
+      for (std::size_t k = 0; k < 10000; ++k) expected[k] = many[2 * k + 1];
       EXPECT_EQ(doubles_of(out), expected);
     }
 
     Multi_vector a = make_vector<std::int16_t>({1, 2}, block);
     a.insert(2, ten, 0, -1);
-    EXPECT_EQ(a.get_length(), 12);
     a.extend(2);
-    EXPECT_EQ(int16s(a)[0], d16);
-    EXPECT_EQ(int16s(a)[15], d16);
-    EXPECT_EQ(int16s(a)[2], 1);
+    EXPECT_EQ(int16s(a),
+              (std::vector<std::int16_t>{d16, d16, 1, 2, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, d16, d16}));
     EXPECT_TRUE(fails_contract([&] { a.insert(0, a, 0, 1); }, "insert: the source is this vector"));
     EXPECT_TRUE(
         fails_contract([&] { a.insert_dummies(0, -1); }, "insert_dummies: count -1 is negative"));
@@ -177,24 +175,22 @@ TEST(Editing, CopiesConvertAndResize) {
 }
 
 TEST(Editing, SmallCasesAtTheEdges) {
-  for (bool block : {false, true}) {
-    Multi_vector five = make_vector<std::int16_t>({0, 1, 2, 3, 4}, block);
-    // A range past the end fails instead of writing beyond the vector.
-    five.reverse(0, -1);  // count -1 is no count here, not "to the end"
-    EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{0, 1, 2, 3, 4}));
-    five.reverse();
-    EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{4, 3, 2, 1, 0}));
-    Multi_vector one = make_vector<std::int16_t>({7}, block);
-    one.reverse();
-    one.reverse(5, 9);
-    EXPECT_EQ(int16s(one), std::vector<std::int16_t>{7});
+  Multi_vector five = make_vector<std::int16_t>({0, 1, 2, 3, 4}, false);
+  // A range past the end fails instead of writing beyond the vector.
+  five.reverse(0, -1);  // count -1 is no count here, not "to the end"
+  EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{0, 1, 2, 3, 4}));
+  five.reverse();
+  EXPECT_EQ(int16s(five), (std::vector<std::int16_t>{4, 3, 2, 1, 0}));
+  Multi_vector one = make_vector<std::int16_t>({7}, false);
+  one.reverse();
+  one.reverse(5, 9);
+  EXPECT_EQ(int16s(one), std::vector<std::int16_t>{7});
 
-    Multi_vector empty(type_double, block, 0);
-    empty.expand(4);
-    empty.decimate(4);
-    empty.erase_dummies(0, -1);
-    EXPECT_EQ(empty.get_length(), 0);
-  }
+  Multi_vector empty(type_double, false, 0);
+  empty.expand(4);
+  empty.decimate(4);
+  empty.erase_dummies(0, -1);
+  EXPECT_EQ(empty.get_length(), 0);
 }
 
 }  // namespace

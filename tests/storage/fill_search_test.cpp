@@ -71,79 +71,72 @@ TEST(FillSearch, EveryTypeMatchesAScan) {
 }
 
 TEST(FillSearch, ValueEqualityPerType) {
-  for (bool block : {false, true}) {
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const Multi_vector d = make_doubles({1, -0.0, nan, 2}, block);
-    const double zero = 0.0;
-    EXPECT_EQ(d.find(&zero, 0, -1), 1);
-    EXPECT_EQ(d.find(&nan, 0, -1), -1);
-    EXPECT_EQ(d.find_not(&nan, 1, -1), 1);
-    EXPECT_EQ(d.find(&zero, 0, 0), -1);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const Multi_vector d = make_doubles({1, -0.0, nan, 2});
+  const double zero = 0.0;
+  EXPECT_EQ(d.find(&zero, 0, -1), 1);
+  EXPECT_EQ(d.find(&nan, 0, -1), -1);
+  EXPECT_EQ(d.find_not(&nan, 1, -1), 1);
+  EXPECT_EQ(d.find(&zero, 0, 0), -1);
 
-    using P = vorlith::common::Point_2d<float>;
-    const float fd = vorlith::common::dummy_value<float>;
-    const Multi_vector p = make_vector<P>({{1, 2}, {3, fd}, {fd, 9}}, block);
-    const P x_dummy{fd, 0};
-    EXPECT_EQ(p.find(&x_dummy, 0, -1), 1);
-    EXPECT_EQ(p.reverse_find(&x_dummy, 2, -1), 2);
-    const P one_two{1, 2};
-    EXPECT_EQ(p.find_not(&one_two, 0, -1), 1);
+  using P = vorlith::common::Point_2d<float>;
+  const float fd = vorlith::common::dummy_value<float>;
+  const Multi_vector p = make_vector<P>({{1, 2}, {3, fd}, {fd, 9}}, false);
+  const P x_dummy{fd, 0};
+  EXPECT_EQ(p.find(&x_dummy, 0, -1), 1);
+  EXPECT_EQ(p.reverse_find(&x_dummy, 2, -1), 2);
+  const P one_two{1, 2};
+  EXPECT_EQ(p.find_not(&one_two, 0, -1), 1);
 
-    // Opaque values compare every byte, including those after the text.
-    Multi_vector o = make_opaque({"ab", "ab", "abc"}, 5, block);
-    char tail[5] = {'a', 'b', 0, 'x', 0};
-    o.set(1, tail);
-    EXPECT_EQ(o.find(tail, 0, -1), 1);
-    o.strupr(0, -1);
-    EXPECT_EQ(opaque_text(o, 2), "ABC");
-    const char upper_tail[5] = {'A', 'B', 0, 'X', 0};
-    EXPECT_EQ(o.find(upper_tail, 0, -1), 1);
+  // Opaque values compare every byte, including those after the text.
+  Multi_vector o = make_opaque({"ab", "ab", "abc"}, 5, false);
+  char tail[5] = {'a', 'b', 0, 'x', 0};
+  o.set(1, tail);
+  EXPECT_EQ(o.find(tail, 0, -1), 1);
+  o.strupr(0, -1);
+  EXPECT_EQ(opaque_text(o, 2), "ABC");
+  const char upper_tail[5] = {'A', 'B', 0, 'X', 0};
+  EXPECT_EQ(o.find(upper_tail, 0, -1), 1);
 
-    const std::int16_t dummy16 = vorlith::common::dummy_value<std::int16_t>, zero16 = 0;
-    Multi_vector s = make_vector<std::int16_t>({dummy16, 1, 2, dummy16, dummy16}, block);
-    s.replace(&dummy16, &zero16, 0, -1);
-    EXPECT_EQ(values_of<std::int16_t>(s), (std::vector<std::int16_t>{0, 1, 2, 0, 0}));
-    const Multi_vector empty(type_int16, block, 0);
-    EXPECT_TRUE(fails_contract([&] { empty.reverse_find(&zero16, 0, -1); },
-                               "validate_reverse_input_range: start 0 is outside the length 0"));
-  }
+  const std::int16_t dummy16 = vorlith::common::dummy_value<std::int16_t>, zero16 = 0;
+  Multi_vector s = make_vector<std::int16_t>({dummy16, 1, 2, dummy16, dummy16}, false);
+  s.replace(&dummy16, &zero16, 0, -1);
+  EXPECT_EQ(values_of<std::int16_t>(s), (std::vector<std::int16_t>{0, 1, 2, 0, 0}));
 }
 
 TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
-  for (bool block : {false, true}) {
-    Multi_vector v = make_vector<std::int16_t>({5, 6}, block);
-    const std::int16_t seven = 7;
-    v.fill_value(&seven, 3, 2);
-    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{5, 6, 0, 7, 7}));
-    v.fill_increasing(10, -2, 0, 4);
-    v.fill_increasing(9, 5, 4, 1);
-    EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 8, 6, 4, 9}));
+  Multi_vector v = make_vector<std::int16_t>({5, 6}, false);
+  const std::int16_t seven = 7;
+  v.fill_value(&seven, 3, 2);
+  EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{5, 6, 0, 7, 7}));
+  v.fill_increasing(10, -2, 0, 4);
+  v.fill_increasing(9, 5, 4, 1);
+  EXPECT_EQ(values_of<std::int16_t>(v), (std::vector<std::int16_t>{10, 8, 6, 4, 9}));
 
-    Multi_vector i32(type_int32, block, 0);
-    const std::int64_t top = 2147483647;
-    EXPECT_TRUE(fails_contract(
-        [&] { i32.fill_increasing(top - 100, 10, 0, 10); },
-        "fill_increasing: int32 run of 10 from 2147483547 by 10 reaches 2147483647"));
-    EXPECT_EQ(i32.get_length(), 0);
-    i32.fill_increasing(top - 100, 10, 0, 9);
-    EXPECT_EQ(values_of<std::int32_t>(i32).back(), top - 20);
-    // Sequences that wrap do so as 32-bit two's complement.
-    i32.fill_increasing(-2147483600, -100, 0, 3);
-    EXPECT_EQ(values_of<std::int32_t>(i32)[2],
-              static_cast<std::int32_t>(-2147483800LL + 4294967296LL));
-    // The run check is exact where increment * n does not fit 64 bits.
-    const std::int64_t low = std::numeric_limits<std::int64_t>::min();
-    EXPECT_TRUE(fails_contract(
-        [&] { i32.fill_increasing(low, std::numeric_limits<std::int64_t>::max(), 0, 2); },
-        "fill_increasing: int32 run of 2 from -9223372036854775808 by 9223372036854775807 reaches "
-        "2147483647"));
-    i32.fill_increasing(low, std::int64_t{1} << 62, 0, 2);
-    EXPECT_EQ(values_of<std::int32_t>(i32)[1], 0);
+  Multi_vector i32(type_int32, false, 0);
+  const std::int64_t top = 2147483647;
+  EXPECT_TRUE(
+      fails_contract([&] { i32.fill_increasing(top - 100, 10, 0, 10); },
+                     "fill_increasing: int32 run of 10 from 2147483547 by 10 reaches 2147483647"));
+  EXPECT_EQ(i32.get_length(), 0);
+  i32.fill_increasing(top - 100, 10, 0, 9);
+  EXPECT_EQ(values_of<std::int32_t>(i32).back(), top - 20);
+  // Sequences that wrap do so as 32-bit two's complement.
+  i32.fill_increasing(-2147483600, -100, 0, 3);
+  EXPECT_EQ(values_of<std::int32_t>(i32)[2],
+            static_cast<std::int32_t>(-2147483800LL + 4294967296LL));
+  // The run check is exact where increment * n does not fit 64 bits.
+  const std::int64_t low = std::numeric_limits<std::int64_t>::min();
+  EXPECT_TRUE(fails_contract(
+      [&] { i32.fill_increasing(low, std::numeric_limits<std::int64_t>::max(), 0, 2); },
+      "fill_increasing: int32 run of 2 from -9223372036854775808 by 9223372036854775807 reaches "
+      "2147483647"));
+  i32.fill_increasing(low, std::int64_t{1} << 62, 0, 2);
+  EXPECT_EQ(values_of<std::int32_t>(i32)[1], 0);
 
-    Multi_vector text(Legacy_type(std::int64_t{6}), block, 0);
-    text.fill_increasing(-3, 4, 0, 3);
-    EXPECT_EQ(opaque_text(text, 2), "5");
-  }
+  Multi_vector text(Legacy_type(std::int64_t{6}), false, 0);
+  text.fill_increasing(-3, 4, 0, 3);
+  EXPECT_EQ(opaque_text(text, 2), "5");
 }
 
 }  // namespace

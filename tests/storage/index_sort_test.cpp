@@ -54,24 +54,22 @@ TEST(SortIndex, OneKeyMatchesAReferenceStableOrder) {
     std::stable_sort(expected.begin(), expected.end(), [&](std::int64_t p, std::int64_t q) {
       return desc ? rank(keys[q]) < rank(keys[p]) : rank(keys[p]) < rank(keys[q]);
     });
-    for (bool block : {false, true}) {
-      const Multi_vector key = make_doubles(keys, block);
-      Multi_vector index32(Legacy_type(type_int32), block, 0);
-      Multi_vector::sort_index_1(index32, key, desc, true);
-      EXPECT_EQ(index_values(index32), expected);
-      // The same order with sort_index_on_data's reversed flag sense.
-      Multi_vector index64(Legacy_type(type_int64), !block, 9);
-      index64.sort_index_on_data(key, false, !desc);
-      EXPECT_EQ(index_values(index64), expected);
-      // An integer key of the same order (NaN highest, the dummy lowest) sorts alike.
-      std::vector<std::int16_t> small(keys.size());
-      for (std::size_t i = 0; i < keys.size(); ++i)
-        small[i] = std::isnan(keys[i]) ? 32000
-                   : keys[i] < -1      ? -32000
-                                       : static_cast<std::int16_t>(keys[i]);
-      Multi_vector::sort_index_1(index32, make_vector<std::int16_t>(small, block), desc, true);
-      EXPECT_EQ(index_values(index32), expected);
-    }
+    const Multi_vector key = make_doubles(keys);
+    Multi_vector index32(Legacy_type(type_int32), false, 0);
+    Multi_vector::sort_index_1(index32, key, desc, true);
+    EXPECT_EQ(index_values(index32), expected);
+    // The same order with sort_index_on_data's reversed flag sense.
+    Multi_vector index64(Legacy_type(type_int64), true, 9);
+    index64.sort_index_on_data(key, false, !desc);
+    EXPECT_EQ(index_values(index64), expected);
+    // An integer key of the same order (NaN highest, the dummy lowest) sorts alike.
+    std::vector<std::int16_t> small(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      small[i] = std::isnan(keys[i]) ? 32000
+                 : keys[i] < -1      ? -32000
+                                     : static_cast<std::int16_t>(keys[i]);
+    Multi_vector::sort_index_1(index32, make_vector<std::int16_t>(small, false), desc, true);
+    EXPECT_EQ(index_values(index32), expected);
   }
 }
 
@@ -114,22 +112,20 @@ TEST(SortIndex, FourKeysOfMixedTypes) {
   std::stable_sort(two.begin(), two.end(), [&](std::int64_t p, std::int64_t q) {
     return up(texts[p]) != up(texts[q]) ? up(texts[p]) < up(texts[q]) : rank(p) > rank(q);
   });
-  for (bool block : {false, true}) {
-    const Multi_vector k1 = make_opaque(texts, 3, block), k2 = make_vector(floats, !block),
-                       k3 = make_vector(points, block), k4 = make_vector(bytes, block);
-    Multi_vector index(Legacy_type(type_int64), block, 0);
-    Multi_vector::sort_index_4(index, k1, false, k2, true, k3, false, k4, true);
-    EXPECT_EQ(index_values(index), expected);
-    Multi_vector::sort_index_2(index, k1, false, k2, true);
-    EXPECT_EQ(index_values(index), two);
-    // Three keys: the fourth no longer breaks ties, which then stay in position order.
-    Multi_vector::sort_index_3(index, k1, false, k2, true, k3, false);
-    const auto three = index_values(index);
-    for (std::size_t i = 1; i < n; ++i) {
-      const auto p = three[i - 1], q = three[i];
-      if (up(texts[p]) == up(texts[q]) && rank(p) == rank(q) && points[p] == points[q]) {
-        EXPECT_LT(p, q);
-      }
+  const Multi_vector k1 = make_opaque(texts, 3, false), k2 = make_vector(floats, true),
+                     k3 = make_vector(points, false), k4 = make_vector(bytes, false);
+  Multi_vector index(Legacy_type(type_int64), false, 0);
+  Multi_vector::sort_index_4(index, k1, false, k2, true, k3, false, k4, true);
+  EXPECT_EQ(index_values(index), expected);
+  Multi_vector::sort_index_2(index, k1, false, k2, true);
+  EXPECT_EQ(index_values(index), two);
+  // Three keys: the fourth no longer breaks ties, which then stay in position order.
+  Multi_vector::sort_index_3(index, k1, false, k2, true, k3, false);
+  const auto three = index_values(index);
+  for (std::size_t i = 1; i < n; ++i) {
+    const auto p = three[i - 1], q = three[i];
+    if (up(texts[p]) == up(texts[q]) && rank(p) == rank(q) && points[p] == points[q]) {
+      EXPECT_LT(p, q);
     }
   }
 }
@@ -162,20 +158,17 @@ TEST(InsertIndex, GathersAndWritesDummiesForPositionsOutsideTheSource) {
   const double d = vorlith::types::typed_dummy<double>();
   const Multi_vector source = make_doubles({10, 20, 30});
   const Multi_vector index = make_doubles({2, -1, 3, d, 0.5, 1.49});  // 0.5 rounds away from zero
-  for (bool block : {false, true}) {
-    Multi_vector out = make_doubles({}, block);
-    out.insert_index(source, index, 0, -1);
-    EXPECT_EQ(values_of<double>(out), (std::vector<double>{30, d, d, d, 20, 20}));
-    Multi_vector part = make_doubles({1, 1, 1, 1}, block);
-    part.insert_index(source, index, 1, 2);
-    EXPECT_EQ(values_of<double>(part), (std::vector<double>{1, d, d, 1}));
-  }
+  Multi_vector out = make_doubles({});
+  out.insert_index(source, index, 0, -1);
+  EXPECT_EQ(values_of<double>(out), (std::vector<double>{30, d, d, d, 20, 20}));
+  Multi_vector part = make_doubles({1, 1, 1, 1});
+  part.insert_index(source, index, 1, 2);
+  EXPECT_EQ(values_of<double>(part), (std::vector<double>{1, d, d, 1}));
   Multi_vector text = make_opaque({"x"}, 5, false);
   const Multi_vector words = make_opaque({"ab", "cd"}, 5, true);
   text.insert_index(words, make_vector<std::int32_t>({1, 2, 0}, false), 0, -1);
-  EXPECT_EQ(opaque_text(text, 0), "cd");
-  EXPECT_TRUE(text.is_element_dummy(1));
-  EXPECT_EQ(opaque_text(text, 2), "ab");
+  EXPECT_TRUE(opaque_text(text, 0) == "cd" && text.is_element_dummy(1) &&
+              opaque_text(text, 2) == "ab");
   Multi_vector floats(Legacy_type(type_float), false, 0);
   EXPECT_TRUE(fails_contract([&] { floats.insert_index(source, index, 0, -1); },
                              "insert_index: the source type differs from this vector's"));

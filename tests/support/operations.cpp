@@ -212,6 +212,9 @@ const std::vector<Operation>& operations() {
     {"line geometry", "distance_from_line", true, true, [](Workspace& w) { M::distance_from_line(w.x, w.y, w.out, {1.0, -2.0}, 0.3, 0, -1); }},
     {"line geometry", "line_mask", true, false, [](Workspace& w) { M::line_mask(w.z, w.x, w.y, 5, 5, -20, 20, 0, -1); }},
     {"line geometry", "distance_cumulative", false, false, [](Workspace& w) { M::distance_cumulative(w.x, w.y, w.z, w.out, 1.5, 0, -1); }},
+    {"line geometry", "polygon_area", false, false, [](Workspace& w) { w.scalars.push_back(M::polygon_area(w.x, w.y, 0, -1)); }},
+    {"line geometry", "inflection", false, false, [](Workspace& w) { w.scalars.push_back(static_cast<double>(M::inflection(w.y, 0.0, 0, -1))); }},
+    {"line geometry", "dummy_back_tracks", false, false, [](Workspace& w) { w.scalars.push_back(static_cast<double>(M::dummy_back_tracks(w.y, 0, -1))); }},
     {"range", "compute_positive_min", true, false, [](Workspace& w) { w.scalars.push_back(R::compute_positive_min(w.x, 0, -1)); }},
     {"range", "compute_max_and_index", true, false, [](Workspace& w) {
        double max; std::int64_t at; R::compute_max_and_index(w.x, max, at, 0, -1);
@@ -270,9 +273,16 @@ const std::vector<Operation>& operations() {
     {"signal", "predict", false, false, [](Workspace& w) {
        Integration_predict::predict(w.x, Integration_predict::Edge_type::extrapolate, algorithm::Rollweight_type::linear,
                                     common::dummy_value<double>, 0, 8, 0); }},
-    {"signal", "akima", false, false, [](Workspace& w) { Integration_spline::akima(w.ramp, w.y, w.x, w.out, 20.0, 1.0); }},
+    {"signal", "akima", false, false, [](Workspace& w) { Integration_spline::akima(w.ramp, w.permutation, w.x, w.out, 20.0, 1.0); }},
     {"signal", "fft forward and inverse", false, false, [](Workspace& w) {
        FFT::rfft_1d_forward(w.ramp, w.out, w.out2, 0, -1); FFT::rfft_1d_inverse(w.out, w.out2, w.out3, 0, -1); }},
+    {"line", "predict with a gap limit", false, false, [](Workspace& w) {
+       w.scalars.push_back(static_cast<double>(Integration_line::predict(w.x, Integration_predict::Edge_type::extrapolate,
+           algorithm::Rollweight_type::linear, common::dummy_value<double>, 0, 8, 0, {5}, &w.bits))); }},
+    {"line", "akima_fill", false, false, [](Workspace& w) { Integration_line::akima_fill(w.y, &w.ramp, {-1, 40.0, &w.ramp}, &w.bits); }},
+    {"line", "hampel", true, false, [](Workspace& w) { w.scalars.push_back(static_cast<double>(Integration_line::hampel(w.x, 3, 2.0, true, &w.bits))); }},
+    {"line", "lag", true, false, [](Workspace& w) { Integration_line::lag(w.x, w.out, 2.5, &w.ramp, Integration_line::Interpolation::akima); }},
+    {"line", "decimate", true, false, [](Workspace& w) { Integration_line::decimate(w.y, w.out, 3, 60); }},
     {"text", "tokenize_to_doubles", false, false, [](Workspace& w) {
        Integration_string::tokenize_to_doubles("1.5, -2e3,,abc ;7;inf  nan,12345678901234567890", " ,;", w.out); }},
     {"dump file", "debug write and read", false, false, [](Workspace& w) {

@@ -72,10 +72,9 @@ TEST(Crossovers, SidesInterpolatedAlongBothLines) {
   ASSERT_EQ(found.size(), 7u);
   const Crossover& c = found[1];  // line 1 through the vertex (5, 0) of 9000
   EXPECT_EQ(c.status, Crossing_status::usable);
-  const Crossing_side expected_traverse{survey.select_lines("1")[0], 5.5, 1.0, 0.5, 0.0, 1.0};
-  const Crossing_side expected_tie{0, 1.0, 5.0, 1.0, 90.0, 105.0};
   for (const auto& [side, expected] :
-       {std::pair{c.traverse, expected_traverse}, std::pair{c.tie, expected_tie}}) {
+       {std::pair{c.traverse, Crossing_side{survey.select_lines("1")[0], 5.5, 1.0, 0.5, 0.0, 1.0}},
+        std::pair{c.tie, Crossing_side{0, 1.0, 5.0, 1.0, 90.0, 105.0}}}) {
     EXPECT_EQ(side.line, expected.line);
     EXPECT_DOUBLE_EQ(side.row, expected.row);
     EXPECT_DOUBLE_EQ(side.distance, expected.distance);
@@ -127,10 +126,12 @@ TEST(Crossovers, BadInputIsAnError) {
   }
 }
 
+// The level errors of the ties 9000 .. 9003, relative to the first.
+constexpr double tie_error[] = {0.0, 3.0, -2.0, 1.5};
+
 // Traverse lines along x = 1 .. 9 and ties along y = 2, 5, 8, 9.5, sampled every 0.5, on
 // the field 0.3 x y + 2 x, with level errors per line, a small fixed noise and one spike.
 Survey grid_survey(double& noise_rms) {
-  const double tie_error[] = {0.0, 3.0, -2.0, 1.5};
   const double tie_y[] = {2.0, 5.0, 8.0, 9.5};
   std::string text = "line,x,y,mag,t\n";
   const auto field = [](double x, double y) { return 0.3 * x * y + 2.0 * x; };
@@ -166,7 +167,6 @@ TEST(Levelling, RecoversLevelErrorsAndRejectsASpike) {
   options.model = Level_model::linear;
   const Level_result result = level(survey, options_for(survey, "9000-9003"), options);
   // The ties come out relative to the reference 9000 (error 0).
-  const double tie_error[] = {0.0, 3.0, -2.0, 1.5};
   for (std::size_t t = 0; t < 4; ++t) {
     EXPECT_EQ(result.corrections[t].reference, 0u);
     EXPECT_NEAR(result.corrections[t].at(0), tie_error[t], 3 * noise);
@@ -213,8 +213,7 @@ TEST(Levelling, TooFewCrossingsLowerTheOrder) {
   }
   // Ties that cross nothing leave the lines uncorrected; a time trend needs time.
   Crossover_options far = options_for(survey, "9000");
-  far.x = "t";
-  far.y = "t";
+  far.x = far.y = "t";
   const Level_result none = level(survey, far, Level_options{});
   EXPECT_EQ(none.before_stats.count, 0);
   EXPECT_EQ(none.corrections[5].crossings, 0);

@@ -48,8 +48,7 @@ TEST(Lines, SelectedByNumbersRangesAndLabels) {
   };
   for (const auto& [ranges, expected] : cases)
     EXPECT_EQ(numbered.select_lines(ranges), expected) << ranges;
-  const Survey labelled = read_text("line\nA1\nB2\n");
-  EXPECT_EQ(labelled.select_lines("B2"), std::vector<std::size_t>{1});
+  EXPECT_EQ(read_text("line\nA1\nB2\n").select_lines("B2"), std::vector<std::size_t>{1});
   for (const char* bad : {"", "1,,2", "9-3"})
     EXPECT_THROW(numbered.select_lines(bad), Survey_error) << bad;
 }

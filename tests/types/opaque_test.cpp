@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "types/opaque_text.h"
 
@@ -27,28 +28,24 @@ int insensitive(const std::string& a, const std::string& b, std::size_t w = 8) {
 }
 
 TEST(OpaqueCompare, CaseSensitiveTrimsSpacesAndComparesUnsigned) {
-  EXPECT_EQ(sensitive("abc", "ABC"), 1);
-  EXPECT_EQ(sensitive("  x", "x  "), 0);
-  EXPECT_EQ(sensitive("", " "), 0);
-  EXPECT_EQ(sensitive(" abc ", "abc"), 0);
-  EXPECT_EQ(sensitive("abc", "abd"), -1);
-  EXPECT_EQ(sensitive("abc", "abcd"), -1);
-  EXPECT_EQ(sensitive("\xE9", "z"), 1);
-  EXPECT_EQ(sensitive("a\t", "a"), 1);  // only ' ' is trimmed
+  // Only ' ' is trimmed, not '\t'.
+  const std::tuple<const char*, const char*, int> cases[] = {
+      {"abc", "ABC", 1},  {"  x", "x  ", 0},   {"", " ", 0},     {" abc ", "abc", 0},
+      {"abc", "abd", -1}, {"abc", "abcd", -1}, {"\xE9", "z", 1}, {"a\t", "a", 1}};
+  for (const auto& [a, b, sign] : cases) EXPECT_EQ(sensitive(a, b), sign) << a << "|" << b;
   // Full-width texts have no terminator; bytes beyond the width are never read.
   const char a[5] = {'a', 'b', 'c', 'd', 'X'}, b[5] = {'a', 'b', 'c', 'd', 'Y'};
   EXPECT_EQ(compare_opaque_case_sensitive(a, b, 4), 0);
 }
 
 TEST(OpaqueCompare, CaseInsensitiveTrimsSpacesAndUsesSignedUpperCaseDifference) {
-  EXPECT_EQ(insensitive("abc", "ABD"), 'C' - 'D');
-  EXPECT_EQ(insensitive("a", "C"), -2);
-  EXPECT_EQ(insensitive("Hello", "HELLO"), 0);
+  // An ended text counts as a zero byte; only ' ' is trimmed.
+  const std::tuple<const char*, const char*, int> cases[] = {
+      {"abc", "ABD", 'C' - 'D'}, {"a", "C", -2},       {"Hello", "HELLO", 0},
+      {"ab ", "  AB   ", 0},     {" ab", "ABC", -'C'}, {"a\t", "A", '\t'}};
+  for (const auto& [a, b, difference] : cases) EXPECT_EQ(insensitive(a, b), difference) << a;
   EXPECT_EQ(insensitive(" x", "X ", 4), 0);
-  EXPECT_EQ(insensitive("ab ", "  AB   "), 0);
-  EXPECT_EQ(insensitive(" ab", "ABC"), -'C');  // the ended text counts as a zero byte
-  EXPECT_EQ(insensitive("a\t", "A"), '\t');    // only ' ' is trimmed
-  EXPECT_LT(insensitive("\xE9", "A"), 0);      // signed bytes: 0xE9 orders before 'A' here
+  EXPECT_LT(insensitive("\xE9", "A"), 0);  // signed bytes: 0xE9 orders before 'A' here
   EXPECT_EQ(compare_opaque_case_insensitive("a", "b", 0), 0);
   const char a[4] = {'a', 'b', 'c', 'd'}, b[4] = {'A', 'B', 'C', 'D'};
   EXPECT_EQ(compare_opaque_case_insensitive(a, b, 4), 0);
@@ -75,10 +72,8 @@ TEST(OpaqueConversion, TextToNumbersAndBack) {
     o4.convert_to(field(text, 4).data(), &out, Legacy_type(type_int8), 1);
     return out;
   };
-  EXPECT_EQ(to_int8("12"), 12);
-  EXPECT_EQ(to_int8("300"), 127);
-  EXPECT_EQ(to_int8("abc"), -127);
-  EXPECT_EQ(to_int8("*"), -127);
+  for (const auto& [text, value] : {std::pair{"12", 12}, {"300", 127}, {"abc", -127}, {"*", -127}})
+    EXPECT_EQ(to_int8(text), value) << text;
 
   std::int32_t values[2] = {-2147483647, -5};
   std::string text(4, 'x');
@@ -90,11 +85,9 @@ TEST(OpaqueConversion, TextToNumbersAndBack) {
   Legacy_type(type_double_point_2d).convert_to(&p, p16.data(), Legacy_type(std::int64_t{16}), 1);
   EXPECT_EQ(p16, field("{1.500000,2.0000", 16));
   vorlith::common::Point_2d<double> back;
-  const std::string text_point = field("{1.5, 2}", 16);
   Legacy_type(std::int64_t{16})
-      .convert_to(text_point.data(), &back, Legacy_type(type_double_point_2d), 1);
-  EXPECT_EQ(back.x, 1.5);
-  EXPECT_EQ(back.y, 2);
+      .convert_to(field("{1.5, 2}", 16).data(), &back, Legacy_type(type_double_point_2d), 1);
+  EXPECT_TRUE(back.x == 1.5 && back.y == 2);
 }
 
 }  // namespace
