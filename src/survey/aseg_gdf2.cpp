@@ -41,6 +41,7 @@ struct Field_reader {
   bool null_is_integer = false;
   std::int64_t null_integer = 0;
   int decimals_seen = 0;
+  int record_decimals = 0;     // of the record being read on the plain path, kept if it is
   bool exponent_seen = false;  // a real with an exponent: fixed decimals could lose it
 };
 
@@ -94,6 +95,7 @@ class Record_parser {
     const char* const last = p + text.size();
     for (auto& field : fields_) {
       const std::int64_t repeat = field.definition->repeat;
+      field.record_decimals = 0;
       for (std::int64_t column = 0; column < repeat; ++column) {
         while (p != last && blank(*p)) ++p;
         const std::int64_t index = row * repeat + column;
@@ -103,7 +105,7 @@ class Record_parser {
           int decimals = 0;
           end = read_plain_decimal(p, last, value, decimals);
           if (end == nullptr || (field.has_null && value == field.null_value)) return false;
-          field.decimals_seen = std::max(field.decimals_seen, decimals);
+          field.record_decimals = std::max(field.record_decimals, decimals);
           std::memcpy(field.values + index * 8, &value, 8);
         } else if (field.kind == Value_kind::int64) {
           std::int64_t value = 0;
@@ -129,7 +131,11 @@ class Record_parser {
       }
     }
     while (p != last && blank(*p)) ++p;
-    return p == last;
+    if (p != last) return false;
+    // A record this path gave up on is cut at the widths instead: its pieces count then.
+    for (auto& field : fields_)
+      field.decimals_seen = std::max(field.decimals_seen, field.record_decimals);
+    return true;
   }
 
   void split_on_blanks(std::string_view text) {
@@ -389,7 +395,10 @@ Field_format scientific_field(const double* values, std::int64_t n, const Field_
     if (v == common::dummy_value<double> || v != v) continue;
     longest = std::max(longest, static_cast<int>(format_scientific(text, v) - text));
   }
-  return Field_format{'E', std::max(declared.width, longest + 1), declared.decimals};
+  // Declared decimals may have grown past the width with the data read (a reader refuses
+  // that), so the width covers them too.
+  return Field_format{'E', std::max({declared.width, longest + 1, declared.decimals}),
+                      declared.decimals};
 }
 
 int fixed_length(double v, int decimals) {

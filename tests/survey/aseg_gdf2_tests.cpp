@@ -167,6 +167,11 @@ const Variant variants[] = {
      "5\n-99999999999\n",
      "n:i32::-99999999999",
      {5, dummy}},
+    {"decimals read past a D field's width; a record the blanks cannot split is cut by widths",
+     "DEFN 1 ST=RECD,RT=;x:D6.1;y:F4.1\n",
+     "0.000000000000001 2\n1.234567\n",
+     "x:real::;y:real::",
+     {2, 67}},
     {"fields run together: split by the declared widths, short last record",
      "DEFN 1 ST=RECD,RT=;a:I3;b:F6.2;c:3F4.0\nDEFN 2 ST=RECD,RT=;END DEFN\n",
      "12399.25   1   2   3\n  7  1.00   4\n",
@@ -216,6 +221,10 @@ TEST(AsegGdf2, ReadsTheVariantsOfRealFilesAndWritesThemBack) {
     write_aseg_gdf2(survey, scratch / "t.dfn");
     survey_test::expect_same_survey(survey, read_aseg_gdf2(scratch / "t.dfn"));
   }
+  // The decimals of a record cut by the widths are those of its pieces.
+  Scratch scratch;
+  scratch.file("s.dfn", "DEFN 1 ST=RECD,RT=;x:F4.1;y:F4.1\n");
+  EXPECT_EQ(read_aseg_gdf2(scratch.file("s.dat", "1.234567\n")).channels[0].format.decimals, 2);
 }
 
 // Bad input: a Survey_error naming the file, record and field.
