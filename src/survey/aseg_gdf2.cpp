@@ -299,11 +299,7 @@ Survey read_aseg_gdf2(const std::filesystem::path& path, const Aseg_gdf2_read_op
     Channel channel(definition.name,
                     make_values(kind, capacity * definition.repeat, definition.format.width),
                     definition.repeat);
-    channel.unit = definition.unit;
-    channel.long_name = definition.long_name;
-    channel.description = definition.description;
-    channel.null_text = definition.null_text;
-    channel.format = definition.format;
+    static_cast<Field_description&>(channel) = definition;
     survey.channels.push_back(std::move(channel));
   }
   std::vector<Field_reader> fields;

@@ -10,13 +10,7 @@
 
 namespace vorlith::survey::detail {
 
-struct Field_definition {
-  std::string name;
-  std::string unit;
-  std::string long_name;
-  std::string description;
-  std::string null_text;
-  Field_format format;
+struct Field_definition : Field_description {
   std::int64_t repeat = 1;
   /// Record number in the .dfn, for messages.
   std::int64_t record = 0;

@@ -15,7 +15,8 @@ using detail::Value_kind;
 
 Channel::Channel(std::string channel_name, Multi_vector channel_values,
                  std::int64_t channel_columns)
-    : name(std::move(channel_name)), columns(channel_columns), values(std::move(channel_values)) {
+    : columns(channel_columns), values(std::move(channel_values)) {
+  name = std::move(channel_name);
   if (columns < 1 || values.get_length() % columns != 0) {
     throw Survey_error("channel " + name + ": " + std::to_string(values.get_length()) +
                        " values do not make rows of " + std::to_string(columns));

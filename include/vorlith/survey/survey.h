@@ -33,12 +33,8 @@ struct Field_format {
   int decimals = 0;
 };
 
-/// One channel: a field of every row. `values` holds rows * columns elements in
-/// contiguous storage, row after row: int32, int64, double, or opaque text of the field
-/// width (left-aligned, zero-padded). Missing values are the type's dummy.
-struct VORLITH_SURVEY_API Channel {
-  Channel(std::string name, Multi_vector values, std::int64_t columns = 1);
-
+/// What a file says of a field besides its values.
+struct Field_description {
   std::string name;
   std::string unit;
   /// The long name (`NAME=` of a definition file) and any free description text.
@@ -47,6 +43,14 @@ struct VORLITH_SURVEY_API Channel {
   /// The NULL text the file declared for this field; empty when it declared none.
   std::string null_text;
   Field_format format;
+};
+
+/// One channel: a field of every row. `values` holds rows * columns elements in
+/// contiguous storage, row after row: int32, int64, double, or opaque text of the field
+/// width (left-aligned, zero-padded). Missing values are the type's dummy.
+struct VORLITH_SURVEY_API Channel : Field_description {
+  Channel(std::string name, Multi_vector values, std::int64_t columns = 1);
+
   /// Values per row: 1, or the repeat count of an array field (a spectrum of 256
   /// channels is one channel of 256 columns).
   std::int64_t columns = 1;
