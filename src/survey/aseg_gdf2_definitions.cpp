@@ -204,6 +204,21 @@ std::string attribute_value(std::string_view text) {
   return value;
 }
 
+// Free text that reading would take for an attribute (`NULL =5`, read from the pieces
+// `NULL` and `=5`) is written as those two pieces; after `UNIT` the `=` becomes a blank.
+std::string free_text(std::string_view description) {
+  std::string text = attribute_value(description);
+  const auto equals = text.find('=');
+  if (equals == std::string::npos) return text;
+  const std::string key(trim(std::string_view(text).substr(0, equals)));
+  if (is_word(key, "UNIT") || is_word(key, "UNITS")) {
+    text[equals] = ' ';
+  } else if (is_word(key, "NULL") || is_word(key, "NAME")) {
+    text = key + ',' + text.substr(equals);
+  }
+  return text;
+}
+
 }  // namespace
 
 bool is_record_type_field(const Field_definition& field) {
@@ -224,15 +239,15 @@ std::string definitions_text(const std::vector<Field_definition>& fields) {
     if (field.format.kind != 'A' && field.format.kind != 'I')
       text += '.' + std::to_string(field.format.decimals);
     std::string attributes;
-    const auto add = [&](std::string_view key, std::string_view value) {
+    const auto add = [&](std::string_view key, const std::string& value) {
       if (value.empty()) return;
       if (!attributes.empty()) attributes += ',';
-      attributes.append(key).append(attribute_value(value));
+      attributes.append(key).append(value);
     };
-    add("UNIT=", field.unit);
-    add("NULL=", field.null_text);
-    add("NAME=", field.long_name);
-    add("", field.description);
+    add("UNIT=", attribute_value(field.unit));
+    add("NULL=", attribute_value(field.null_text));
+    add("NAME=", attribute_value(field.long_name));
+    add("", free_text(field.description));
     if (!attributes.empty()) text += ':' + attributes;
     text += '\n';
   }

@@ -70,6 +70,7 @@ inline void expect_same_survey(const vorlith::survey::Survey& a, const vorlith::
     EXPECT_EQ(x.name, y.name);
     EXPECT_EQ(x.unit, y.unit);
     EXPECT_EQ(x.long_name, y.long_name);
+    EXPECT_EQ(x.description, y.description);
     EXPECT_EQ(x.columns, y.columns);
     ASSERT_EQ(x.values.get_length(), y.values.get_length());
     ASSERT_EQ(x.values.get_type().get_data_type(), y.values.get_type().get_data_type());
