@@ -32,14 +32,15 @@ inline std::filesystem::path write_input(const std::string& name, const std::str
   return path;
 }
 
-/// Same names, units, kinds, columns and values (text up to its first zero byte), and
-/// the same lines.
+/// Same names, units, long names, descriptions, kinds, columns and values (text up to
+/// its first zero byte), and the same lines.
 inline void check_same(const survey::Survey& a, const survey::Survey& b) {
   VORLITH_FUZZ_CHECK(a.channels.size() == b.channels.size());
   for (std::size_t c = 0; c < a.channels.size(); ++c) {
     const auto& x = a.channels[c];
     const auto& y = b.channels[c];
     VORLITH_FUZZ_CHECK(x.name == y.name && x.unit == y.unit && x.columns == y.columns);
+    VORLITH_FUZZ_CHECK(x.long_name == y.long_name && x.description == y.description);
     VORLITH_FUZZ_CHECK(x.values.get_length() == y.values.get_length());
     VORLITH_FUZZ_CHECK(x.values.get_type().get_data_type() == y.values.get_type().get_data_type());
     for (std::int64_t i = 0; i < x.values.get_length(); ++i) {
