@@ -41,7 +41,7 @@ struct Field_reader {
   bool null_is_integer = false;
   std::int64_t null_integer = 0;
   int decimals_seen = 0;
-  int record_decimals = 0;     // of the record being read on the plain path, kept if it is
+  int record_decimals = 0;     // this record's, on the plain path: kept if that path reads it
   bool exponent_seen = false;  // a real with an exponent: fixed decimals could lose it
 };
 
