@@ -53,7 +53,6 @@ void set_processor_count_cap(int cap) {
   processor_cap = cap;
 }
 
-std::int64_t region_work_minimum() { return region_work; }
 
 void set_region_work_minimum(std::int64_t work) { region_work = work; }
 

@@ -38,12 +38,11 @@ void set_processor_count_cap(int cap);
 /// planned chunks then run one after the other on the calling thread, which gives the
 /// same results. The default is sizes::region_work_minimum; tests set 0 so that every
 /// planned region runs threads.
-std::int64_t region_work_minimum();
 void set_region_work_minimum(std::int64_t work);
 
 /// Runs body(t) for t in [0, threads) in one OpenMP region of `threads` threads
 /// (threads > 1), each chunk exactly once even if the runtime grants fewer threads;
-/// in chunk order on the calling thread when `work` is below region_work_minimum().
+/// in chunk order on the calling thread when `work` is below the region work minimum.
 /// Worker exceptions are carried back; the first by chunk index is rethrown.
 void run_chunks(int threads, void (*body)(void* context, int t), void* context, std::int64_t work);
 

@@ -38,12 +38,6 @@ void Opaque_block_vector::resize(std::int64_t n) {
   length_ = n;
 }
 
-std::uint8_t* Opaque_block_vector::data(std::int64_t i) {
-  VORLITH_EXPECTS(i >= 0 && i < length_, "opaque block store: element ", i,
-                  " is outside the length ", length_);
-  return &bytes_.at(byte_offset(i));
-}
-
 const std::uint8_t* Opaque_block_vector::data(std::int64_t i) const {
   VORLITH_EXPECTS(i >= 0 && i < length_, "opaque block store: element ", i,
                   " is outside the length ", length_);

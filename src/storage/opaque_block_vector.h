@@ -41,7 +41,6 @@ class Opaque_block_vector {
   void resize(std::int64_t n);
 
   /// Address of element i (precondition 0 <= i < size()).
-  std::uint8_t* data(std::int64_t i);
   const std::uint8_t* data(std::int64_t i) const;
 
   /// Elements contiguous from i up to the end of its block or of the store

@@ -93,12 +93,6 @@ void Opaque_vector::resize_for_overwrite(std::int64_t n) {
   resize_bytes(checked_bytes(n), false);
 }
 
-std::uint8_t* Opaque_vector::data(std::int64_t i) {
-  VORLITH_EXPECTS(i >= 0 && i < size(), "opaque store: element ", i, " is outside the length ",
-                  size());
-  return bytes_ + i * width_;
-}
-
 const std::uint8_t* Opaque_vector::data(std::int64_t i) const {
   VORLITH_EXPECTS(i >= 0 && i < size(), "opaque store: element ", i, " is outside the length ",
                   size());

@@ -41,7 +41,6 @@ class Opaque_vector {
   void resize_for_overwrite(std::int64_t n);
 
   /// Address of element i (precondition 0 <= i < size()).
-  std::uint8_t* data(std::int64_t i);
   const std::uint8_t* data(std::int64_t i) const;
 
   /// Inserts count zeroed elements before position (preconditions
