@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "support/contracts.h"
+#include "types/type_list.h"
 
 namespace {
 
@@ -48,11 +49,18 @@ TEST(LegacyType, SameTypeRulesAndCodesOutsideTheFixedTypes) {
   EXPECT_TRUE(fails_contract(
       [&] { Legacy_type(type_double).convert_to(source, nullptr, Legacy_type(type_int16), 2); },
       "convert_to: target is null with count 2"));
+  double d = 0;
+  EXPECT_TRUE(fails_contract([&] { Legacy_type(type_double).convert_to_double(&d, &d, -1); },
+                             "convert_to: count -1 is below 0"));
   for (int code : {int{type_opaque}, 15, -1}) {
     EXPECT_TRUE(fails_contract([&] { Legacy_type(static_cast<legacy_data_type>(code)); },
                                "Legacy_type: code"))
         << code;
   }
+  // The internal type switch refuses the opaque code as any other code it has no type for.
+  EXPECT_TRUE(
+      fails_contract([] { vorlith::types::visit_value_type(type_opaque, [](auto) { return 0; }); },
+                     "element type: code 14 is not a known type"));
 }
 
 TEST(LegacyType, DummyTests) {
