@@ -41,23 +41,21 @@ TEST(DuplicateStats, PairsPrimariesWithTheirDuplicatesAcrossBordersInAnyType) {
   EXPECT_EQ(values_of<double>(mean), (std::vector<double>{11, 11, D, 5, D, D, 5, D, D}));
   EXPECT_EQ(values_of<double>(difference), (std::vector<double>{1, -1, D, 4, D, D, -4, D, D}));
 
-  // A block of doubles holds 512 elements; a converted piece 8192.
-  for (std::int64_t primary : {511, 8191}) {
+  // A block of doubles holds 512 elements; a converted piece (in either mode) 8192.
+  for (const auto& [primary, block] : {std::pair<std::int64_t, bool>{511, true}, {8191, false}}) {
     SCOPED_TRACE(primary);
     const std::int64_t n = primary + 10;
     std::vector<double> values(n, 7.0), codes(n, 0.0);
     values[primary] = 10, codes[primary] = 1;
     values[primary + 3] = 14, codes[primary + 3] = 2;
-    for (bool block : {false, true}) {
-      Multi_vector means(type_double, block, 0), differences(type_float, block, 0);
-      M::duplicate_stats(make_doubles(values, block),
-                         make_vector<std::int32_t>({codes.begin(), codes.end()}, block), means,
-                         differences, 0, -1);
-      const auto m = values_of<double>(means);
-      const auto d = values_of<float>(differences);
-      EXPECT_TRUE(m[primary] == 12 && m[primary + 3] == 12 && m[primary + 1] == D) << block;
-      EXPECT_TRUE(d[primary] == 2.0f && d[primary + 3] == -2.0f && d[0] == -1.0e32f) << block;
-    }
+    Multi_vector means(type_double, block, 0), differences(type_float, block, 0);
+    M::duplicate_stats(make_doubles(values, block),
+                       make_vector<std::int32_t>({codes.begin(), codes.end()}, block), means,
+                       differences, 0, -1);
+    const auto m = values_of<double>(means);
+    const auto d = values_of<float>(differences);
+    EXPECT_TRUE(m[primary] == 12 && m[primary + 3] == 12 && m[primary + 1] == D);
+    EXPECT_TRUE(d[primary] == 2.0f && d[primary + 3] == -2.0f && d[0] == -1.0e32f);
   }
   // An int16 channel is read as its values, never as the bytes of doubles.
   M::duplicate_stats(make_vector<std::int16_t>({100, 300}, false), make_doubles({1, 2}), mean,

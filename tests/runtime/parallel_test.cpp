@@ -33,16 +33,14 @@ TEST(ChunkPlan, DocumentedFigures) {
 
 // 2^24 + 1 is not a float: a ceiling taken in single precision would lose the last index.
 TEST(ChunkPlan, LastChunkAlwaysReachesTheEnd) {
-  for (int p : {1, 2, 3, 5, 7, 16, 64}) {
-    for (std::int64_t m : {0, 1, 1000, 16384}) {
+  for (int p : {1, 2, 3, 5, 7, 16, 64})
+    for (std::int64_t m : {0, 1, 1000, 16384})
       for (std::int64_t size : {1, 2, 999, 16385, 123457, (1 << 24) + 1, 10000019}) {
         const Chunk_plan q = plan_chunks(size, m, p);
-        EXPECT_GE(q.threads, 1);
-        EXPECT_GE(q.chunk * (q.threads - 1), 0);
-        EXPECT_LE(q.chunk * (q.threads - 1), size);
+        EXPECT_TRUE(q.threads >= 1 && q.chunk * (q.threads - 1) >= 0 &&
+                    q.chunk * (q.threads - 1) <= size)
+            << size << " " << m << " " << p;
       }
-    }
-  }
 }
 
 class Driver : public ::testing::Test {
@@ -120,28 +118,19 @@ TEST_F(Driver, FirstChunksExceptionReachesTheCaller) {
 }
 
 TEST_F(Driver, ReductionKeepsOneStatePerChunk) {
-  struct Extremes {
-    std::int64_t max_index = -1;
-    int max_value = -1;
-  };
+  using Best = std::pair<int, std::int64_t>;  // the largest value and its index
   std::vector<int> data(10000, 1);
-  data[9999] = 5;
-  data[10] = 5;
-  const Extremes result = vorlith::parallel::run_and_reduce(
-      0, 10000, 100, Extremes{},
-      [&](std::int64_t first, std::int64_t last, Extremes& state) {
-        for (std::int64_t i = first; i < last; ++i) {
-          if (data[static_cast<std::size_t>(i)] > state.max_value) {
-            state.max_value = data[static_cast<std::size_t>(i)];
-            state.max_index = i;
-          }
-        }
+  data[9999] = data[10] = 5;
+  const Best result = vorlith::parallel::run_and_reduce(
+      0, 10000, 100, Best{-1, -1},
+      [&](std::int64_t first, std::int64_t last, Best& state) {
+        for (std::int64_t i = first; i < last; ++i)
+          if (data[i] > state.first) state = {data[i], i};
       },
-      [](Extremes& into, const Extremes& from) {
-        if (from.max_value > into.max_value) into = from;
+      [](Best& into, const Best& from) {
+        if (from.first > into.first) into = from;
       });
-  EXPECT_EQ(result.max_value, 5);
-  EXPECT_EQ(result.max_index, 10);  // ties resolved towards the earlier chunk
+  EXPECT_EQ(result, Best(5, 10));  // ties resolved towards the earlier chunk
 }
 
 // Each pass finishes before the after-pass step runs and the next pass begins.

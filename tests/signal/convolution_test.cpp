@@ -23,7 +23,7 @@ std::vector<double> convolve(const std::vector<double>& input, const std::vector
   return values_of<double>(out);
 }
 
-TEST(Convolution, DocumentedExamples) {
+TEST(Convolution, DocumentedExamplesAndInputsShorterThanTheKernel) {
   EXPECT_EQ(convolve({1, D, 3}, {1}, false), (std::vector<double>{1, D, 3}));
   EXPECT_EQ(convolve({1, 2, 3, 4, 5}, {1, 1, 1}, true), (std::vector<double>{D, 6, 9, 12, D}));
   EXPECT_EQ(convolve({0, 1, 0, 0}, {1, 2, 3}, true),
@@ -33,9 +33,6 @@ TEST(Convolution, DocumentedExamples) {
             (std::vector<double>{D, 41, 52, 63, D}));
   EXPECT_EQ(convolve({1, 2, D, 4, 5, 6, 7}, {1, 1, 1}, true),
             (std::vector<double>{D, D, D, D, 15, 18, D}));
-}
-
-TEST(Convolution, InputsShorterThanTheKernel) {
   EXPECT_EQ(convolve({1, 2}, {1, 1, 1}, false), (std::vector<double>{}));
   EXPECT_EQ(convolve({1, 2}, {1, 1, 1}, true), (std::vector<double>{D, D}));
   EXPECT_EQ(convolve({1, 2, 3}, {1, 1, 1, 1, 1}, true), (std::vector<double>{D, D, D}));
@@ -80,10 +77,8 @@ TEST(Convolution, MatchesDirectSumAcrossPieceAndThreadBorders) {
       Integration_filter::convolution(make_doubles(input), out, kernel, keep);
       const std::int64_t offset = keep ? h : 0;
       ASSERT_EQ(out.get_length(), computed + 2 * offset);
-      for (std::int64_t i = 0; i < offset; ++i) {
-        EXPECT_EQ(out.get_double(i), D);
-        EXPECT_EQ(out.get_double(offset + computed + i), D);
-      }
+      for (std::int64_t i = 0; i < offset; ++i)
+        EXPECT_TRUE(out.get_double(i) == D && out.get_double(offset + computed + i) == D) << i;
       for (std::int64_t i = 0; i < computed; ++i)
         ASSERT_NEAR(out.get_double(offset + i), expected[i], 1e-9) << "taps " << taps << " i " << i;
     }

@@ -23,7 +23,7 @@ std::vector<double> naudy(const std::vector<double>& x, std::int64_t width, doub
   return values_of<double>(v);
 }
 
-TEST(NaudyFilter, DocumentedExamples) {
+TEST(NaudyFilter, DocumentedExamplesAndStretchesBetweenDummies) {
   EXPECT_EQ(naudy({0, 0, 10, 0, 0}, 1, 0.5, 10), (std::vector<double>(5, 0.0)));
   std::vector<double> long_ramp(200);
   for (int i = 0; i < 200; ++i) long_ramp[i] = 0.5 * i - 7;
@@ -51,6 +51,12 @@ TEST(NaudyFilter, DocumentedExamples) {
   Multi_vector floats = make_vector<float>({0, 0, 10, 0, 0}, false);
   EXPECT_TRUE(fails_contract([&] { Integration_filter::naudy_filter_workflow(floats, 1, 0.5, 1); },
                              "naudy_filter_workflow: the channel is float, not double"));
+  // Each stretch between dummies is filtered as a channel of its own, its ends clamped;
+  // no iteration limit stops the first cascade.
+  const std::vector<double> x{10, 0, 0, 0, 0, D, 5, 5, 15, 5, 5, D, D, 1, 9, 1};
+  EXPECT_EQ(naudy(x, 1, 0.5, 10),
+            (std::vector<double>{5, 3.125, 1.875, 0, 0, D, 5, 5, 5, 5, 5, D, D, 1, 1, 1}));
+  EXPECT_EQ(naudy({0, 0, 10, 0, 0}, 1, 0.5, 0), std::vector<double>(5, 0.0));
 }
 
 TEST(NaudyFilter, RemovesSpikesAndKeepsSmoothSignals) {
@@ -70,15 +76,6 @@ TEST(NaudyFilter, RemovesSpikesAndKeepsSmoothSignals) {
   EXPECT_LT(worst, 1.0);
   const std::vector<double> untouched = naudy(clean, 4, 1.0, 3);
   for (int i = 0; i < n; ++i) ASSERT_NEAR(untouched[i], clean[i], 1.0) << i;
-}
-
-// Each stretch between dummies is filtered as a channel of its own, its ends clamped;
-// no iteration limit stops the first cascade.
-TEST(NaudyFilter, StretchesBetweenDummiesAreChannelsOfTheirOwn) {
-  const std::vector<double> x{10, 0, 0, 0, 0, D, 5, 5, 15, 5, 5, D, D, 1, 9, 1};
-  EXPECT_EQ(naudy(x, 1, 0.5, 10),
-            (std::vector<double>{5, 3.125, 1.875, 0, 0, D, 5, 5, 5, 5, 5, D, D, 1, 1, 1}));
-  EXPECT_EQ(naudy({0, 0, 10, 0, 0}, 1, 0.5, 0), std::vector<double>(5, 0.0));
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ std::vector<double> tokenize(const std::string& text, const std::string& delimit
   return values_of<double>(out);
 }
 
-TEST(Tokenize, DelimitersAreASetAndRunsSeparateOnce) {
+// Delimiters are a set and a run of them separates once; a piece must be a whole number.
+TEST(Tokenize, DelimitersAndPieceSpellings) {
   EXPECT_EQ(tokenize("1,,2", ","), (std::vector<double>{1, 2}));
   EXPECT_EQ(tokenize(",1,", ","), (std::vector<double>{D, 1, D}));
   EXPECT_EQ(tokenize("1 2\t3", " \t"), (std::vector<double>{1, 2, 3}));
@@ -36,9 +37,6 @@ TEST(Tokenize, DelimitersAreASetAndRunsSeparateOnce) {
   EXPECT_EQ(tokenize("", ""), (std::vector<double>{D}));
   EXPECT_EQ(tokenize(",", ","), (std::vector<double>{D, D}));
   EXPECT_EQ(tokenize("7|8", "|", true), (std::vector<double>{7, 8}));
-}
-
-TEST(Tokenize, PieceSpellings) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   EXPECT_TRUE(same_doubles(tokenize("1e3;-2.5;+4;.5;6.;1E-2;-0;abc; 1;1 ;1e;1E;1+;1-;1e+;-", ";"),
                            {1000, -2.5, 4, 0.5, 6, 0.01, -0.0, D, D, D, D, D, D, D, D, D}));

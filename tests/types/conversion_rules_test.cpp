@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "support/contracts.h"
 #include "support/conversion_reference.h"
 #include "support/typed_lists.h"
 #include "support/vectors.h"
@@ -22,7 +21,6 @@ using namespace vorlith::integration;
 using vorlith::common::dummy_value;
 using vorlith::common::Point_2d;
 using vorlith::common::Point_3d;
-using vorlith::testing_support::fails_contract;
 using vorlith::testing_support::same_bytes;
 
 // Sources for the floating-to-integer rule: half-way values, the bounds of every integer
@@ -179,12 +177,6 @@ TEST(Conversion, TextToTextKeepsTheBytesAndPadsWithZeros) {
   EXPECT_EQ(std::string(wider[1], 6), std::string("x\0\0\0\0\0", 6));
   four.convert_to(words, narrower, Legacy_type(std::int64_t{2}), 2);
   EXPECT_EQ(std::string(narrower[0], 2), "ab");
-}
-
-TEST(Conversion, NegativeCountIsAContractFailure) {
-  double d = 0;
-  EXPECT_TRUE(fails_contract([&] { Legacy_type(type_double).convert_to_double(&d, &d, -1); },
-                             "convert_to: count -1 is below 0"));
 }
 
 }  // namespace
