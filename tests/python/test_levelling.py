@@ -12,29 +12,23 @@ def brute_force_crossings(columns, ties):
     """(line, tie, x, y) of every proper crossing of a traverse segment with a tie segment
     and of two tie segments, by testing all pairs of segments (small surveys only)."""
     line, x, y = columns["line"], columns["x"], columns["y"]
-    same = line[:-1] == line[1:]
-    start = np.nonzero(same)[0]
+    start = np.nonzero(line[:-1] == line[1:])[0]
     seg_line = line[start]
-    p0 = np.stack([x[start], y[start]], axis=1)
-    p1 = np.stack([x[start + 1], y[start + 1]], axis=1)
+    p0, p1 = np.stack([x[start], y[start]], axis=1), np.stack([x[start + 1], y[start + 1]], axis=1)
     is_tie = np.isin(seg_line, ties)
+
+    def orient(p, q, r):
+        return (q[..., 0] - p[..., 0]) * (r[..., 1] - p[..., 1]) - (q[..., 1] - p[..., 1]) * (r[..., 0] - p[..., 0])
+
     found = []
     for i in np.nonzero(is_tie)[0]:
         other = (seg_line != seg_line[i]) & (~is_tie | (seg_line > seg_line[i]))
-        a0, a1 = p0[other], p1[other]
-        b0, b1 = p0[i], p1[i]
-
-        def orient(p, q, r):
-            return (q[..., 0] - p[..., 0]) * (r[..., 1] - p[..., 1]) - \
-                   (q[..., 1] - p[..., 1]) * (r[..., 0] - p[..., 0])
-
+        a0, a1, b0, b1 = p0[other], p1[other], p0[i], p1[i]
         oa0, oa1 = orient(b0, b1, a0), orient(b0, b1, a1)
-        ob0, ob1 = orient(a0, a1, b0), orient(a0, a1, b1)
-        hit = (oa0 * oa1 < 0) & (ob0 * ob1 < 0)
+        hit = (oa0 * oa1 < 0) & (orient(a0, a1, b0) * orient(a0, a1, b1) < 0)
         t = oa0[hit] / (oa0[hit] - oa1[hit])
         where = a0[hit] + t[:, None] * (a1[hit] - a0[hit])
-        for l, (cx, cy) in zip(seg_line[other][hit], where):
-            found.append((int(l), int(seg_line[i]), cx, cy))
+        found += [(int(l), int(seg_line[i]), cx, cy) for l, (cx, cy) in zip(seg_line[other][hit], where)]
     return found
 
 
@@ -60,8 +54,8 @@ def level_generated(seed, **options):
     return columns, survey, result
 
 
-@pytest.mark.parametrize("model", ["linear", "poly2"])
-def test_levelling_recovers_the_field_to_the_noise(model):
+@pytest.mark.parametrize("model, order", [("linear", 1), ("poly2", 2)])
+def test_levelling_recovers_the_field_to_the_noise(model, order):
     columns, survey, result = level_generated(7, model=model, along="time")
     noise = 0.05
     assert result.before["rms"] > 3.0
@@ -71,7 +65,6 @@ def test_levelling_recovers_the_field_to_the_noise(model):
     # and a surface of the model's order (a trend all traverse lines share).
     valid = columns["mag"] != DUMMY
     residual = (survey["mag_lev"] - columns["true"])[valid]
-    order = {"linear": 1, "poly2": 2}[model]
     x, y = columns["x"][valid] / 1e4, columns["y"][valid] / 1e4
     surface = np.stack([x ** i * y ** j for i in range(3) for j in range(3) if i + j <= order], 1)
     residual -= surface @ np.linalg.lstsq(surface, residual, rcond=None)[0]

@@ -17,10 +17,6 @@ def stub_of(name):
     return ast.parse((PACKAGE / f"{name}.pyi").read_text())
 
 
-def module_of(name):
-    return vorlith if name == "__init__" else getattr(vorlith, name)
-
-
 def stub_names(tree):
     names = set()
     for node in tree.body:
@@ -57,7 +53,7 @@ def runtime_parameters(function):
 @pytest.mark.parametrize("name", MODULES)
 def test_stubs_match_the_module(name):
     """The same public names, the same parameters, and a docstring for every routine and class."""
-    module = module_of(name)
+    module = vorlith if name == "__init__" else getattr(vorlith, name)
     public = {n for n in dir(module) if not n.startswith("_")} - {"annotations"}
     tree = stub_of(name)
     assert stub_names(tree) == public

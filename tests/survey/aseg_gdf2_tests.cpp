@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <regex>
 #include <sstream>
-#include <string_view>
 #include <vector>
 
 #include "survey/survey_test_support.h"
@@ -104,100 +103,62 @@ struct Variant {
   const char* dfn;
   const char* dat;
   const char* channels;
-  std::vector<double> last_values;
+  const char* last_values;  // blank-separated, '*' for the dummy; none for a text channel
 };
 
 const Variant variants[] = {
     {"numbers run into DEFN, ST=RECORD, END DEFN on its own record",
      "DEFN   ST=RECORD,RT=COMM;RT:A4;COMMENTS:A80\nDEFN001ST=RECORD,RT=DATA;LINE:I10\n"
-     "DEFN002ST=RECORD,RT=DATA;MAG:f10.3:UNIT=nT,NULL=-9999.000,NAME=mag,KIND=x\nDEFN003ST=RECD,RT="
-     ";END "
-     "DEFN\n",
-     "COMM a comment record\n 10 1.5\n 10 -9999.0\n",
-     "LINE:i32::;MAG:real:nT:-9999.000",
-     {1.5, dummy}},
+     "DEFN002ST=RECORD,RT=DATA;MAG:f10.3:UNIT=nT,NULL=-9999.000,NAME=mag,KIND=x\n"
+     "DEFN003ST=RECD,RT=;END DEFN\n",
+     "COMM a comment record\n 10 1.5\n 10 -9999.0\n", "LINE:i32::;MAG:real:nT:-9999.000", "1.5 *"},
     {"END DEFN after the last field, UNITS=, several fields per record, D format, lower case",
-     "DEFN 1 ST=RECD,RT=;x:d12.4:UNITS=m;y:e12.3:NULL=-99;END DEFN\n",
-     "1.0D+01 2.5E-1\n-3 -99\n",
-     "x:real:m:;y:real::-99",
-     {0.25, dummy}},
+     "DEFN 1 ST=RECD,RT=;x:d12.4:UNITS=m;y:e12.3:NULL=-99;END DEFN\n", "1.0D+01 2.5E-1\n-3 -99\n",
+     "x:real:m:;y:real::-99", "0.25 *"},
     {"record-type field, carried or not; `:` between attributes; free text",
      "DEFN 1 ST=RECD,RT=DATA;RT:A4;FLTLINE:F10.1:NAME=Line number\n"
      "DEFN 2 ST=RECD,RT=;tag:A6:free text:NULL=none\nDEFN 3 ST=RECD,RT=;END DEFN\n",
-     "DATA 5.0 ab\n6.0 none\n",
-     "FLTLINE:real::;tag:text::none",
-     {}},
+     "DATA 5.0 ab\n6.0 none\n", "FLTLINE:real::;tag:text::none", ""},
     {"`*` fields, nan and a 20-digit integer width",
-     "DEFN 1 ST=RECD,RT=;n:I20;v:F8.2\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "123456789012 *\n** nan\n",
-     "n:i64::;v:real::",
-     {dummy, dummy}},
+     "DEFN 1 ST=RECD,RT=;n:I20;v:F8.2\nDEFN 2 ST=RECD,RT=;END DEFN\n", "123456789012 *\n** nan\n",
+     "n:i64::;v:real::", "* *"},
     {"integer NULL, values at the int32 dummy and below widen; carriage returns read as blanks",
      "DEFN 1 ST=RECD,RT=;n:I12:NULL=-99;m\rx:I12:UNIT=m\rs\r\r\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "-99 -2147483648\n5 3\n",
-     "n:i32::-99;m x:i64:m s:",
-     {-2147483648.0, 3}},
+     "-99 -2147483648\n5 3\n", "n:i32::-99;m x:i64:m s:", "-2147483648.0 3"},
     {"an integer NULL past 64 bits reads as the dummy and is replaced on writing",
      "DEFN 1 ST=RECD,RT=;n:I10:NULL=-99999999999999999999\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "5\n-99999999999999999999\n",
-     "n:i32::-99999999999999999999",
-     {5, dummy}},
+     "5\n-99999999999999999999\n", "n:i32::-99999999999999999999", "5 *"},
     {"a NULL that would round onto a value on writing is replaced",
-     "DEFN 1 ST=RECD,RT=;x:F10.2:NULL=-99.994\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "-99.99\n1.5\n",
-     "x:real::-99.994",
-     {-99.99, 1.5}},
+     "DEFN 1 ST=RECD,RT=;x:F10.2:NULL=-99.994\nDEFN 2 ST=RECD,RT=;END DEFN\n", "-99.99\n1.5\n",
+     "x:real::-99.994", "-99.99 1.5"},
     {"a text channel RT first is written after a record-type field",
      "DEFN 1 ST=RECD,RT=;RT:A4\nDEFN 2 ST=RECD,RT=;RT:A3;n:I4\nDEFN 3 ST=RECD,RT=;END DEFN\n",
-     "DATA ab 5\nDATA cd 6\n",
-     "RT:text::;n:i32::",
-     {5, 6}},
+     "DATA ab 5\nDATA cd 6\n", "RT:text::;n:i32::", "5 6"},
     {"text ending in a carriage return at the end of a record",
-     "DEFN 1 ST=RECD,RT=;n:I4;t:A6\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "5 a\r\r\n6 b\n",
-     "n:i32::;t:text::",
-     {}},
+     "DEFN 1 ST=RECD,RT=;n:I4;t:A6\nDEFN 2 ST=RECD,RT=;END DEFN\n", "5 a\r\r\n6 b\n",
+     "n:i32::;t:text::", ""},
     {"exponents in an F field are kept on writing",
-     "DEFN 1 ST=RECD,RT=;x:F10.2\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "1.5\n1e-300\n",
-     "x:real::",
-     {1.5, 1e-300}},
+     "DEFN 1 ST=RECD,RT=;x:F10.2\nDEFN 2 ST=RECD,RT=;END DEFN\n", "1.5\n1e-300\n",
+     "x:real::", "1.5 1e-300"},
     {"an int32 field keeps its type though its NULL does not fit 12 characters",
      "DEFN 1 ST=RECD,RT=;n:I10:NULL=-99999999999\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "5\n-99999999999\n",
-     "n:i32::-99999999999",
-     {5, dummy}},
+     "5\n-99999999999\n", "n:i32::-99999999999", "5 *"},
     {"decimals read past a D field's width; a record the blanks cannot split is cut by widths",
-     "DEFN 1 ST=RECD,RT=;x:D6.1;y:F4.1\n",
-     "0.000000000000001 2\n1.234567\n",
-     "x:real::;y:real::",
-     {2, 67}},
+     "DEFN 1 ST=RECD,RT=;x:D6.1;y:F4.1\n", "0.000000000000001 2\n1.234567\n",
+     "x:real::;y:real::", "2 67"},
     {"free text that reads like an attribute once its pieces are joined",
-     "DEFN 1 ST=RECD,RT=;x:F6.1:NULL,=-99 free:NAME:=y\n",
-     "1.5\n2\n",
-     "x:real::",
-     {1.5, 2}},
+     "DEFN 1 ST=RECD,RT=;x:F6.1:NULL,=-99 free:NAME:=y\n", "1.5\n2\n", "x:real::", "1.5 2"},
     {"fields run together: split by the declared widths, short last record",
      "DEFN 1 ST=RECD,RT=;a:I3;b:F6.2;c:3F4.0\nDEFN 2 ST=RECD,RT=;END DEFN\n",
-     "12399.25   1   2   3\n  7  1.00   4\n",
-     "a:i32::;b:real::;c:real::",
-     {1, 2, 3, 4, dummy, dummy}},
-    {"an integer too large for 32 bits widens the channel",
-     "DEFN 1 ST=RECD,RT=;a:I6\n",
-     "1\n3000000000\n",
-     "a:i64::",
-     {1, 3e9}},
-    {"no RT= in a header; whole reals in an integer field",
-     "DEFN 1 ST=RECD;a:I6\n",
-     "1.0E3\n*\n",
-     "a:i32::",
-     {1000, dummy}},
+     "12399.25   1   2   3\n  7  1.00   4\n", "a:i32::;b:real::;c:real::", "1 2 3 4 * *"},
+    {"an integer too large for 32 bits widens the channel", "DEFN 1 ST=RECD,RT=;a:I6\n",
+     "1\n3000000000\n", "a:i64::", "1 3e9"},
+    {"no RT= in a header; whole reals in an integer field", "DEFN 1 ST=RECD;a:I6\n", "1.0E3\n*\n",
+     "a:i32::", "1000 *"},
     {"text with blanks inside by widths; PROJ records ignored",
-     "DEFN   ST=RECD,RT=PROJ; RT: A4\nDEFN 1 ST=RECD,RT=DATA;name:A12;v:I4\nDEFN 2 ST=RECD,RT=;END "
-     "DEFN\n",
-     "SCINTREX CG3   7\n       short  -2\n",
-     "name:text::;v:i32::",
-     {7, -2}},
+     "DEFN   ST=RECD,RT=PROJ; RT: A4\nDEFN 1 ST=RECD,RT=DATA;name:A12;v:I4\n"
+     "DEFN 2 ST=RECD,RT=;END DEFN\n",
+     "SCINTREX CG3   7\n       short  -2\n", "name:text::;v:i32::", "7 -2"},
 };
 
 TEST(AsegGdf2, ReadsTheVariantsOfRealFilesAndWritesThemBack) {
@@ -207,17 +168,11 @@ TEST(AsegGdf2, ReadsTheVariantsOfRealFilesAndWritesThemBack) {
     scratch.file("s.dfn", variant.dfn);
     scratch.file("s.dat", variant.dat);
     const Survey survey = read_aseg_gdf2(scratch / "s.dat");
-    std::string channels;
-    for (const auto& channel : survey.channels) {
-      if (!channels.empty()) channels += ';';
-      channels += channel.name + ":" + survey_test::kind_of(channel) + ":" + channel.unit + ":" +
-                  channel.null_text;
-    }
-    EXPECT_EQ(channels, variant.channels);
+    EXPECT_EQ(survey_test::channels_of(survey), variant.channels);
     EXPECT_EQ(survey.rows(), 2);
-    const Channel& last = survey.channels.back();
-    for (std::size_t i = 0; i < variant.last_values.size(); ++i) {
-      EXPECT_EQ(last.values.get_double(static_cast<std::int64_t>(i)), variant.last_values[i]) << i;
+    if (*variant.last_values) {
+      EXPECT_EQ(survey_test::doubles(survey.channels.back().values),
+                survey_test::numbers(variant.last_values));
     }
     if (survey.channels[0].name == "name") {  // text keeps its bytes, blanks inside included
       EXPECT_EQ(std::string(static_cast<const char*>(survey.channels[0].values.get_data(0)), 12),
@@ -271,8 +226,6 @@ TEST(AsegGdf2, BadInputNamesFileRecordAndField) {
     const std::string error = survey_test::error_of([&] { read_aseg_gdf2(scratch / "s.dat"); });
     EXPECT_NE(error.find(bad.message), std::string::npos) << error;
   }
-  Scratch scratch;
-  EXPECT_THROW(read_aseg_gdf2(scratch / "absent.dfn"), Survey_error);
 }
 
 // The written pair read by a parser made from the format's own rules: DEFN records give
@@ -374,11 +327,10 @@ TEST(AsegGdf2, WrittenChannelsOfEveryKindReadBack) {
     survey.add(Channel("V", values(c.type, c.values))).format = c.format;
     Scratch scratch;
     write_aseg_gdf2(survey, scratch / "w.dfn");
-    const Survey back = read_aseg_gdf2(scratch / "w.dat");
-    const Channel& v = back.channels.at(0);
-    EXPECT_EQ(v.values.get_double(0), c.first_back);
-    EXPECT_EQ(v.values.get_double(1), c.values[1]);
-    EXPECT_EQ(v.values.get_double(2), c.format.kind == 'I' ? 2.0 : c.values[2]);
+    const std::vector<double> expected{c.first_back, c.values[1],
+                                       c.format.kind == 'I' ? 2.0 : c.values[2]};
+    EXPECT_EQ(survey_test::doubles(read_aseg_gdf2(scratch / "w.dat").channels.at(0).values),
+              expected);
   }
 }
 

@@ -4,11 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <vorlith/dummy.h>
-#include <vorlith/survey/delimited.h>
 #include <vorlith/survey/levelling.h>
 
 #include <cmath>
-#include <functional>
 #include <map>
 #include <sstream>
 
@@ -18,11 +16,7 @@ namespace {
 
 using namespace vorlith::survey;
 constexpr double D = vorlith::common::dummy_value<double>;
-
-Survey read_text(const std::string& text) {
-  survey_test::Scratch scratch;
-  return read_delimited(scratch.file("s.csv", text), {});
-}
+using survey_test::read_text;
 
 Crossover_options options_for(
     const Survey& survey, const char* ties,
@@ -50,7 +44,7 @@ constexpr const char* shapes =
     "7,1,-1,0,0\n7,3,1,1,1\n7,3,-1,2,2\n7,1,1,3,3\n"  // a loop over itself: three passes
     "8,6,-1,0,0\n8,*,*,1,1\n8,6,1,2,2\n";             // no position across the tie
 
-TEST(Crossovers, CountedOnceWhereLinesTouchOverlapAndLoop) {
+TEST(Crossovers, CountedOnceWhereLinesTouchOverlapAndLoopWithSidesAlongBothLines) {
   const Survey survey = read_text(shapes);
   const auto found = find_crossovers(survey, options_for(survey, "9000-9001"));
   std::map<std::string, std::string> where;
@@ -63,13 +57,7 @@ TEST(Crossovers, CountedOnceWhereLinesTouchOverlapAndLoop) {
       {"1x9000", "5,0 "},         {"2x9000", "2,0 "},      {"5x9000", "4,0 "},
       {"7x9000", "2,0 3,0 2,0 "}, {"9000x9001", "9.5,0 "},
   };
-  EXPECT_EQ(where, expected);
-}
-
-TEST(Crossovers, SidesInterpolatedAlongBothLines) {
-  const Survey survey = read_text(shapes);
-  const auto found = find_crossovers(survey, options_for(survey, "9000-9001"));
-  ASSERT_EQ(found.size(), 7u);
+  ASSERT_EQ(where, expected);     // seven crossings
   const Crossover& c = found[1];  // line 1 through the vertex (5, 0) of 9000
   EXPECT_EQ(c.status, Crossing_status::usable);
   for (const auto& [side, expected] :
@@ -97,13 +85,10 @@ TEST(Crossovers, DummiesMakeCrossingsUnusable) {
   for (const char* x : {"3.5", "2.5", "7.5"})
     text += std::string("1,") + x + ",-1,1,0\n1," + x + ",1,1,1\n2,20,20,1,0\n";
   const Survey survey = read_text(text);
-  const struct {
-    Crossing_interpolation interpolation;
-    std::vector<double> values;  // the tie's value, the dummy where unusable
-  } cases[] = {
+  // The tie's value at each crossing, the dummy where it is unusable.
+  const std::pair<Crossing_interpolation, std::vector<double>> cases[] = {
       {Crossing_interpolation::linear, {D, 102.5, 107.5}},
-      {Crossing_interpolation::akima, {D, D, 107.5}},
-  };
+      {Crossing_interpolation::akima, {D, D, 107.5}}};
   for (const auto& [interpolation, values] : cases) {
     const auto found = find_crossovers(survey, options_for(survey, "9000", interpolation));
     ASSERT_EQ(found.size(), values.size());
@@ -116,14 +101,12 @@ TEST(Crossovers, DummiesMakeCrossingsUnusable) {
 
 TEST(Crossovers, BadInputIsAnError) {
   const Survey survey = read_text(shapes);
-  Crossover_options options = options_for(survey, "9000");
-  for (const auto& change : std::vector<std::function<void(Crossover_options&)>>{
-           [](auto& o) { o.ties.clear(); }, [](auto& o) { o.ties = {99}; },
-           [](auto& o) { o.x = "east"; }, [](auto& o) { o.channel = "grav"; }}) {
-    Crossover_options bad = options;
-    change(bad);
-    EXPECT_THROW(find_crossovers(survey, bad), Survey_error);
-  }
+  std::vector<Crossover_options> bad(4, options_for(survey, "9000"));
+  bad[0].ties.clear();
+  bad[1].ties = {99};
+  bad[2].x = "east";
+  bad[3].channel = "grav";
+  for (const auto& options : bad) EXPECT_THROW(find_crossovers(survey, options), Survey_error);
 }
 
 // The level errors of the ties 9000 .. 9003, relative to the first.
@@ -136,11 +119,10 @@ Survey grid_survey(double& noise_rms) {
   std::string text = "line,x,y,mag,t\n";
   const auto field = [](double x, double y) { return 0.3 * x * y + 2.0 * x; };
   double sum = 0;
-  int n = 0, k = 0;
+  int k = 0;  // samples so far
   const auto add = [&](int line, double x, double y, double error, double t) {
     const double noise = 0.01 * ((k++ * 7) % 5 - 2);
     sum += noise * noise;
-    ++n;
     text += std::to_string(line) + "," + std::to_string(x) + "," + std::to_string(y) + "," +
             std::to_string(field(x, y) + error + noise) + "," + std::to_string(t) + "\n";
   };
@@ -156,7 +138,7 @@ Survey grid_survey(double& noise_rms) {
       add(l, l, y, error + spike + (l == 5 ? 0.2 * y : l == 6 ? -0.2 * y : 0.0), s);
     }
   }
-  noise_rms = std::sqrt(sum / n);
+  noise_rms = std::sqrt(sum / k);
   return read_text(text);
 }
 
@@ -200,12 +182,10 @@ TEST(Levelling, TooFewCrossingsLowerTheOrder) {
   Survey survey = grid_survey(noise);
   Level_options options;
   options.model = Level_model::poly2;
-  const struct {
-    const char* ties;
-    Level_model model;  // of a traverse line crossing that many ties
-  } cases[] = {{"9000-9003", Level_model::poly2},
-               {"9000-9002", Level_model::linear},
-               {"9000-9001", Level_model::constant}};
+  // The ties, and the model of a traverse line crossing that many of them.
+  const std::pair<const char*, Level_model> cases[] = {{"9000-9003", Level_model::poly2},
+                                                       {"9000-9002", Level_model::linear},
+                                                       {"9000-9001", Level_model::constant}};
   for (const auto& [ties, model] : cases) {
     Survey copy = grid_survey(noise);
     const Level_result result = level(copy, options_for(copy, ties), options);

@@ -1,7 +1,7 @@
 // The line index: found by name or named, a line number that comes back, selection.
 
 #include <gtest/gtest.h>
-#include <vorlith/survey/delimited.h>
+#include <vorlith/survey/survey.h>
 
 #include <vector>
 
@@ -11,11 +11,7 @@ namespace {
 
 using namespace vorlith::survey;
 namespace vi = vorlith::integration;
-
-Survey read_text(const char* text, const std::string& line_field = {}) {
-  survey_test::Scratch scratch;
-  return read_delimited(scratch.file("s.csv", text), {0, line_field});
-}
+using survey_test::read_text;
 
 std::string describe(const Survey& survey) {
   std::string text;

@@ -1,14 +1,18 @@
 #pragma once
-// Scratch folders and file helpers for the survey tests.
+// Scratch folders, file helpers and survey descriptions for the survey tests.
 
 #include <gtest/gtest.h>
+#include <vorlith/dummy.h>
+#include <vorlith/survey/delimited.h>
 #include <vorlith/survey/survey.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace survey_test {
 
@@ -34,6 +38,13 @@ class Scratch {
   std::filesystem::path path_;
 };
 
+/// The survey read from delimited text.
+inline vorlith::survey::Survey read_text(const std::string& text,
+                                         const std::string& line_field = {}) {
+  Scratch scratch;
+  return vorlith::survey::read_delimited(scratch.file("s.csv", text), {0, line_field});
+}
+
 /// The message of the Survey_error that fn throws, or "no error".
 template <class Fn>
 std::string error_of(Fn&& fn) {
@@ -45,13 +56,35 @@ std::string error_of(Fn&& fn) {
   return "no error";
 }
 
-/// The channel's kind: i32, i64, real or text.
-inline std::string kind_of(const vorlith::survey::Channel& channel) {
-  const auto type = channel.values.get_type().get_data_type();
-  return channel.is_text()                          ? "text"
-         : type == vorlith::integration::type_int32 ? "i32"
-         : type == vorlith::integration::type_int64 ? "i64"
-                                                    : "real";
+/// Each channel as name:kind:unit:null (kinds i32, i64, real and text), ';' between them.
+inline std::string channels_of(const vorlith::survey::Survey& survey) {
+  std::string text;
+  for (const auto& channel : survey.channels) {
+    const auto type = channel.values.get_type().get_data_type();
+    const char* kind = channel.is_text()                          ? "text"
+                       : type == vorlith::integration::type_int32 ? "i32"
+                       : type == vorlith::integration::type_int64 ? "i64"
+                                                                  : "real";
+    text += (text.empty() ? "" : ";") + channel.name + ":" + kind + ":" + channel.unit + ":" +
+            channel.null_text;
+  }
+  return text;
+}
+
+/// The numbers of a text such as "1.5 * -2": '*' stands for the dummy.
+inline std::vector<double> numbers(const std::string& text) {
+  std::vector<double> values;
+  std::istringstream in(text);
+  for (std::string word; in >> word;)
+    values.push_back(word == "*" ? vorlith::common::dummy_value<double> : std::stod(word));
+  return values;
+}
+
+/// Every value of a numeric vector, as doubles.
+inline std::vector<double> doubles(const vorlith::integration::Multi_vector& vector) {
+  std::vector<double> values;
+  for (std::int64_t i = 0; i < vector.get_length(); ++i) values.push_back(vector.get_double(i));
+  return values;
 }
 
 inline std::string read_file(const std::filesystem::path& path) {
