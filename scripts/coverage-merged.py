@@ -125,6 +125,7 @@ def main():
     branches = collections.defaultdict(dict)  # (file, line) -> {outcome count: [taken]}
     sources = {}
     excluded = {}                       # file -> line numbers left out
+    left_out_lines, left_out_functions = set(), set()
 
     for report in gcov_reports(build):
         for entry in report["files"]:
@@ -140,11 +141,13 @@ def main():
             for fn in entry["functions"]:
                 key = (rel, fn["start_line"])
                 if fn["start_line"] in excluded[rel]:
+                    left_out_functions.add(key)
                     continue
                 functions[key] = functions.get(key, False) or fn["execution_count"] > 0
             for ln in entry["lines"]:
                 key = (rel, ln["line_number"])
                 if ln["line_number"] in excluded[rel]:
+                    left_out_lines.add(key)
                     continue
                 lines[key] = lines.get(key, False) or ln["count"] > 0
                 outcomes = [b for b in ln["branches"] if not b["throw"]]
@@ -166,7 +169,8 @@ def main():
     print("lines:", ratio(sum(lines.values()), len(lines)))
     print("functions:", ratio(sum(functions.values()), len(functions)))
     print("branches:", ratio(branch_hit, branch_total))
-    print("left out by exclusion marks:", sum(len(v) for v in excluded.values()), "source lines")
+    print(f"left out by exclusion marks: {len(left_out_lines)} lines, "
+          f"{len(left_out_functions)} functions")
     print("lines never run:")
     for (rel, line), reached in sorted(lines.items()):
         if not reached:
