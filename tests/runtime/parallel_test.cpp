@@ -80,6 +80,8 @@ TEST_F(Driver, CapLimitsThePlannedProcessors) {
   EXPECT_THROW(set_integration_max_threads(-1), gsl::fail_fast);
   EXPECT_EQ(get_integration_max_threads(), 9);
   set_integration_max_threads(0);
+  vorlith::parallel::set_processor_count_override(0);  // none: the machine's processors
+  EXPECT_EQ(vorlith::parallel::processor_count(), omp_get_num_procs());
 }
 
 TEST_F(Driver, HostVetoRunsOnTheCallingThread) {
