@@ -148,6 +148,7 @@ TEST(AkimaCore, BadKnotsFailWhenReached) {
   EXPECT_TRUE(fails_contract([&] { spline_at(holes, y, at7); }, "akima: knot 6 is a dummy"));
   EXPECT_TRUE(fails_contract([&] { spline_at(ones, ones, at); },
                              "akima: knot x values 1 then 1 do not increase"));
+  EXPECT_TRUE(fails_contract([&] { spline_at({D}, {1}, at); }, "akima: knot 0 is a dummy"));
 }
 
 TEST(Akima, WorkedExamplesWithBothOverloads) {
