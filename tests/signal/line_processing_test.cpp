@@ -206,6 +206,7 @@ TEST(Lag, ShiftsBySamplesOrAlongAChannelWithinNeighbouringData) {
   const std::vector<std::tuple<V, V, double, I, V>> cases{
       {{1, 2, 4, 8, 16}, {}, 2, I::linear, {4, 8, 16, D, D}},
       {{1, 2, 4, 8, 16}, {}, -1.5, I::linear, {D, D, 1.5, 3, 6}},
+      {{1, 2, 4, 8, 16}, {}, 3.5, I::linear, {12, D, D, D, D}},  // searched to the last interval
       {{1, 2, D, 8, 16}, {}, 0.5, I::linear, {1.5, D, D, 12, D}},
       {{0, 10, 20, 30, 40}, {0, 1, 2, 4, 5}, 1.5, I::linear, {15, 22.5, 27.5, D, D}},
       {{0, 10, 20, 30, 40}, {0, 1, 2, D, 3}, 0.5, I::akima, {5, 15, D, D, D}},
@@ -218,6 +219,9 @@ TEST(Lag, ShiftsBySamplesOrAlongAChannelWithinNeighbouringData) {
     ASSERT_EQ(got.size(), expect.size());
     for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], expect[i], 1e-12) << i;
   }
+  Multi_vector in_place = make_doubles({1, 2, 4, 8, 16});  // reads behind what it writes
+  Integration_line::lag(in_place, in_place, -1.5, nullptr, I::linear);
+  EXPECT_EQ(values_of<double>(in_place), (V{D, D, 1.5, 3, 6}));
   Multi_vector ints = make_vector<std::int32_t>({10, 20, 30}, true);  // in place, converted
   Integration_line::lag(ints, ints, 1, nullptr, I::linear);
   EXPECT_EQ(values_of<std::int32_t>(ints),
