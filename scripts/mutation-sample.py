@@ -260,6 +260,9 @@ def main():
     parser.add_argument("--list", action="store_true")
     parser.add_argument("--report", action="store_true")
     parser.add_argument("--fresh", action="store_true")
+    parser.add_argument("--headers-last", action="store_true",
+                        help="run the mutants of .cpp files first: a header rebuilds most of the "
+                             "tree, so a run cut short has then covered the most mutants")
     parser.add_argument("--follow", help="results file of an earlier run whose mutants to run again")
     parser.add_argument("--at", default="HEAD", help="the commit the earlier run mutated")
     args = parser.parse_args()
@@ -285,6 +288,8 @@ def main():
     targets = build_targets(build)
     k, n = (int(x) for x in args.shard.split("/"))
     mine = [m for i, m in enumerate(mutants) if i % n == k - 1]
+    if args.headers_last:
+        mine.sort(key=lambda m: m["file"].endswith(".h"))
     for number, mutant in enumerate(mine, start=1):
         if mutant["id"] in results:
             continue
