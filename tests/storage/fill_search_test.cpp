@@ -57,6 +57,7 @@ TEST(FillSearch, EveryTypeMatchesAScan) {
       EXPECT_EQ(v.reverse_find(hit.data(), hi, w), hi);
       EXPECT_EQ(v.reverse_find(low.data(), hi, w), s);
       EXPECT_EQ(v.reverse_find(low.data(), hi, w - 1), -1);
+      EXPECT_EQ(v.reverse_find(hit.data(), hi, 1), hi);
 
       v.replace(hit.data(), base[1].data(), 0, -1);
       EXPECT_EQ(v.find(hit.data(), 0, -1), -1);
@@ -118,6 +119,9 @@ TEST(FillSearch, FillsLengthenAndFollowTheirFormula) {
   EXPECT_TRUE(
       fails_contract([&] { i32.fill_increasing(top - 100, 10, 0, 10); },
                      "fill_increasing: int32 run of 10 from 2147483547 by 10 reaches 2147483647"));
+  EXPECT_TRUE(
+      fails_contract([&] { i32.fill_increasing(top, 0, 0, 1); },
+                     "fill_increasing: int32 run of 1 from 2147483647 by 0 reaches 2147483647"));
   EXPECT_EQ(i32.get_length(), 0);
   i32.fill_increasing(top - 100, 10, 0, 9);
   EXPECT_EQ(values_of<std::int32_t>(i32).back(), top - 20);
