@@ -112,9 +112,10 @@ const Variant variants[] = {
      "DEFN002ST=RECORD,RT=DATA;MAG:f10.3:UNIT=nT,NULL=-9999.000,NAME=mag,KIND=x\n"
      "DEFN003ST=RECD,RT=;END DEFN\n",
      "COMM a comment record\n 10 1.5\n 10 -9999.0\n", "LINE:i32::;MAG:real:nT:-9999.000", "1.5 *"},
-    {"END DEFN after the last field, UNITS=, several fields per record, D format, lower case",
-     "DEFN 1 ST=RECD,RT=;x:d12.4:UNITS=m;y:e12.3:NULL=-99;END DEFN\n", "1.0D+01 2.5E-1\n-3 -99\n",
-     "x:real:m:;y:real::-99", "0.25 *"},
+    {"END DEFN after the last field (records after it ignored), UNITS=, several fields per "
+     "record, D format, lower case",
+     "DEFN 1 ST=RECD,RT=;x:d12.4:UNITS=m;y:e12.3:NULL=-99;END DEFN\nDEFN 2 ST=RECD,RT=;z:F5.1\n",
+     "1.0D+01 2.5E-1\n-3 -99\n", "x:real:m:;y:real::-99", "0.25 *"},
     {"record-type field, carried or not; `:` between attributes; free text",
      "DEFN 1 ST=RECD,RT=DATA;RT:A4;FLTLINE:F10.1:NAME=Line number\n"
      "DEFN 2 ST=RECD,RT=;tag:A6:free text:NULL=none\nDEFN 3 ST=RECD,RT=;END DEFN\n",
