@@ -53,7 +53,6 @@ void set_processor_count_cap(int cap) {
   processor_cap = cap;
 }
 
-
 void set_region_work_minimum(std::int64_t work) { region_work = work; }
 
 void run_chunks(int threads, void (*body)(void* context, int t), void* context, std::int64_t work) {
