@@ -43,8 +43,17 @@ GCNO_FUNCTION, GCNO_LINES = 0x01000000, 0x01450000
 
 def extend_function_ends(gcno):
     """Sets each function's end line in the .gcno bytes to the last line of its blocks
-    in its own source file, where that lies past the recorded end."""
-    data = bytearray(gcno)
+    in its own source file, where that lies past the recorded end. The layout is GCC
+    12's (unpadded strings, lengths in bytes); a file that does not parse so is kept."""
+    if gcno[:4] != b"oncg":
+        return gcno
+    try:
+        return extend_parsed_ends(bytearray(gcno))
+    except (struct.error, IndexError):
+        return gcno
+
+
+def extend_parsed_ends(data):
 
     def u32(at):
         return struct.unpack_from("<I", data, at)[0]
